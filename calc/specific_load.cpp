@@ -1,0 +1,30 @@
+#include "calc/specific_load.h"
+
+#include <cmath>
+
+#include "calc/coefficients.h"
+
+namespace varnel {
+
+namespace {
+constexpr double kGravityPerKm = 0.00980665;  // kg/km -> N/m
+// N/m of an ice sleeve per mm² of (d + b)·b at 0.9 g/cm³: 0.9 · π · 9.80665 / 1000.
+constexpr double kIceWeight = 0.027727649636693708;
+// N/m of wind per mm of width and (m/s)²: a pressure of v²/16 kgf/m², 9.80665 / 16000.
+constexpr double kWindPressure = 0.000612915625;
+}  // namespace
+
+double specificLoad(const WeatherCondition& condition, const LineAttrib& conductor) noexcept {
+    const double b = condition.iceThickness;
+    const double v = condition.windSpeed;
+    const double d = conductor.diameter;
+    const double ownWeight = conductor.unitMass * kGravityPerKm;
+    const double alpha = windAsymmetryCoff(v, b);
+    const double mu = lineShapeCoff(d, b);
+    // The ice cross-section enters only the vertical load, the iced width d + 2b only the wind.
+    const double vertical = (d + b) * b * kIceWeight + ownWeight;
+    const double wind = (d + 2 * b) * v * v * mu * alpha * kWindPressure;
+    return std::hypot(vertical, wind) / conductor.area;
+}
+
+}  // namespace varnel

@@ -1,0 +1,32 @@
+# The library: the calculations as a static library of their own (tests and tools use it
+# directly), and the module that exports them: varnel.dll on 32-bit Windows, libvarnel.so on
+# Linux.
+
+add_library(varnel_calc STATIC
+  calc/coefficients.cpp
+  calc/specific_load.cpp
+  calc/state_equation.cpp
+  calc/control_search.cpp
+  calc/wind_loads.cpp)
+target_include_directories(varnel_calc PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(varnel_calc PRIVATE varnel_warnings)
+set_target_properties(varnel_calc PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
+add_library(varnel SHARED
+  exports/calc_exports.cpp)
+target_link_libraries(varnel PRIVATE varnel_calc varnel_warnings)
+target_include_directories(varnel PUBLIC
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>)
+set_target_properties(varnel PROPERTIES
+  CXX_VISIBILITY_PRESET hidden
+  VISIBILITY_INLINES_HIDDEN ON)
+
+if(WIN32)
+  # Names come undecorated from the .def file; no dllexport attributes (they would bring the
+  # decorated names back) and no --kill-at (it breaks the import library for C++ callers).
+  target_sources(varnel PRIVATE exports/varnel.def)
+  set_target_properties(varnel PROPERTIES PREFIX "")
+  target_link_options(varnel PRIVATE -Wl,--disable-stdcall-fixup)
+else()
+  target_link_options(varnel PRIVATE -Wl,--no-undefined)
+endif()

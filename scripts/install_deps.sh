@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what Varnel needs on Debian 12. Idempotent: returns at once when
+# every package is already there.
+#   scripts/install_deps.sh run    native build of the library, the tool and the example
+#   scripts/install_deps.sh test   everything the test suite needs (native, win32 under wine, fuzzing)
+set -euo pipefail
+
+what=${1:-test}
+
+run_pkgs=(build-essential cmake ninja-build pkg-config libcli11-dev libfmt-dev)
+test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+  libshp-dev g++-mingw-w64-i686-posix wine wine32:i386 python3)
+
+case "$what" in
+  run) pkgs=("${run_pkgs[@]}") ;;
+  test) pkgs=("${test_pkgs[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
+
+need_i386=0
+for p in "${pkgs[@]}"; do [[ $p == *:i386 ]] && need_i386=1; done
+
+missing=()
+for p in "${pkgs[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ $status == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || { echo "install_deps: not root and no sudo; install: ${missing[*]}" >&2; exit 1; }
+  sudo=(sudo)
+fi
+
+if [[ $need_i386 -eq 1 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
+
+echo "install_deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
