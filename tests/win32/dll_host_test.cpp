@@ -1,0 +1,162 @@
+// A host as the design application is one: it loads varnel.dll by name, finds each export by its
+// undecorated name and calls it through a pointer. A plain call cannot tell whether the callee
+// removed its arguments, so each call goes through a probe that measures the stack.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "varnel.h"
+
+extern "C" {
+struct ProbeResult {
+    std::uint32_t eax;
+    std::uint32_t edx;
+    double st0;
+};
+unsigned varnelProbeCall(const void* fn, const void* args, unsigned argBytes, ProbeResult* out,
+                         int returnsDouble);
+}
+
+namespace {
+
+// Arguments laid out as a 32-bit caller pushes them: doubles in 8 bytes, everything else
+// (pointers, ints, a char) in a 4-byte slot.
+class Args {
+  public:
+    Args& d(double v) { return put(&v, 8); }
+    Args& p(const void* v) { return put(&v, 4); }
+    Args& i(std::int32_t v) { return put(&v, 4); }
+    Args& c(char v) { return i(static_cast<unsigned char>(v)); }
+    const void* data() const { return bytes_; }
+    unsigned size() const { return size_; }
+
+  private:
+    Args& put(const void* v, unsigned n) {
+        if (size_ + n > sizeof bytes_) throw std::length_error("too many arguments");
+        std::memcpy(bytes_ + size_, v, n);
+        size_ += n;
+        return *this;
+    }
+    unsigned char bytes_[64] = {};
+    unsigned size_ = 0;
+};
+
+class DllHost : public testing::Test {
+  protected:
+    void SetUp() override {
+        module_ = LoadLibraryA("varnel.dll");
+        ASSERT_NE(module_, nullptr) << "LoadLibrary failed: " << GetLastError();
+    }
+    void TearDown() override {
+        if (module_ != nullptr) FreeLibrary(module_);
+    }
+
+    // Calls the export `name` with `args` and checks that it removed exactly its own arguments.
+    ProbeResult call(const char* name, const Args& args, bool returnsDouble) {
+        ProbeResult r{};
+        const void* fn = reinterpret_cast<const void*>(GetProcAddress(module_, name));
+        EXPECT_NE(fn, nullptr) << name << " is not exported under its plain name";
+        if (fn == nullptr) return r;
+        const std::string decorated = std::string(name) + "@" + std::to_string(args.size());
+        EXPECT_EQ(GetProcAddress(module_, decorated.c_str()), nullptr)
+            << decorated << " must not be exported";
+        const unsigned left = varnelProbeCall(fn, args.data(), args.size(), &r, returnsDouble);
+        EXPECT_EQ(left, 0u) << name << " left " << left << " of its " << args.size()
+                            << " argument bytes on the stack: not stdcall";
+        return r;
+    }
+
+    HMODULE module_ = nullptr;
+};
+
+WeatherCondition condition(double ice, double wind, double temperature) {
+    WeatherCondition c{};
+    c.iceThickness = ice;
+    c.windSpeed = wind;
+    c.temperature = temperature;
+    return c;
+}
+
+LineAttrib conductor() {
+    LineAttrib a{};
+    a.area = 275.96;
+    a.diameter = 21.6;
+    a.unitMass = 922.2;
+    a.elasticModulus = 73000;
+    a.expansionCoeff = 19.6e-6;
+    a.ratedStrength = 75190;
+    return a;
+}
+
+TEST_F(DllHost, ProbeTellsCdeclFromStdcall) {
+    // The probe itself must be able to fail: a cdecl function leaves its arguments behind.
+    struct Local {
+        static int __cdecl add(int a, int b) { return a + b; }
+        static int __stdcall addStd(int a, int b) { return a + b; }
+    };
+    ProbeResult r{};
+    Args args;
+    args.i(2).i(3);
+    EXPECT_EQ(varnelProbeCall(reinterpret_cast<const void*>(&Local::add), args.data(), 8, &r, 0),
+              8u);
+    EXPECT_EQ(r.eax, 5u);
+    EXPECT_EQ(varnelProbeCall(reinterpret_cast<const void*>(&Local::addStd), args.data(), 8, &r, 0),
+              0u);
+    EXPECT_EQ(r.eax, 5u);
+}
+
+TEST_F(DllHost, Coefficients) {
+    EXPECT_EQ(call("CalcWindAsymmetryCoff", Args().d(25).d(20), true).st0, 1.275);
+    EXPECT_EQ(call("CalcLineShapeCoff", Args().d(17).d(0), true).st0, 1.1);
+    EXPECT_EQ(call("CalcRingStickShapeCoff", Args().d(0.015), true).st0, 0.7);
+    EXPECT_NEAR(call("CalcWindHeightChangeCoff", Args().d(12.5).c('b').i(0), true).st0, 1.07,
+                1e-12);
+    // Only the low byte of the letter's slot is read.
+    EXPECT_NEAR(call("CalcWindHeightChangeCoff", Args().d(10).i(0x7F43).i(0), true).st0, 0.74,
+                1e-12);
+}
+
+TEST_F(DllHost, SpecificLoadAndStateEquation) {
+    const auto a = conductor();
+    const auto cold = condition(0, 0, -10);
+    const auto hot = condition(0, 0, 40);
+    EXPECT_NEAR(call("CalcBZ", Args().p(&cold).p(&a), true).st0, 922.2 * 0.00980665 / 275.96,
+                1e-15);
+
+    double stress = 0;
+    const auto r = call("StateEquationGetForce",
+                        Args().d(300).d(1).p(&a).p(&cold).p(&hot).d(100).p(&stress), false);
+    EXPECT_EQ(r.eax & 0xFF, 1u);
+    EXPECT_NEAR(stress, 66.1823, 5e-5);
+}
+
+TEST_F(DllHost, ControlSearch) {
+    const auto a = conductor();
+    WeatherCondition single = condition(0, 0, -10);
+    WeatherConditionSeq seq{};
+    seq.first = &single;
+    seq.last = seq.end = &single + 1;
+    const auto r = call("StateEquationGetControl",
+                        Args().d(300).d(1).d(0.25).p(&a).p(&seq).d(0.95).d(2.5), false);
+    EXPECT_EQ(static_cast<std::int32_t>(r.eax), 0);
+    std::fflush(stdout);
+}
+
+TEST_F(DllHost, WindLoads) {
+    const auto a = conductor();
+    const auto wind = condition(0, 25, 15);
+    double force = 0, moment = 0;
+    call("CPBodyWindHZ", Args().p(&wind).d(190).d(12).d(0.075).d(0).p(&force).p(&moment), false);
+    EXPECT_NEAR(force, 0.932866, 5e-7);
+    EXPECT_NEAR(moment, 5.063325, 5e-7);
+    EXPECT_NEAR(call("CPLineWindHZ", Args().p(&wind).p(&a).d(300).d(15).d(90), true).st0,
+                2.36671875, 1e-12);
+    const auto gust = condition(0, 20, 15);
+    EXPECT_NEAR(call("CPInsuWindHZ", Args().p(&gust).d(15).d(2), true).st0, 0.5, 1e-15);
+}
+
+}  // namespace
