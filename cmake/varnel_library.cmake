@@ -30,3 +30,13 @@ if(WIN32)
 else()
   target_link_options(varnel PRIVATE -Wl,--no-undefined)
 endif()
+
+# The DBF table reader: field names and field texts of dBASE tables. Depends on nothing else in
+# the project.
+add_library(varnel_dbf STATIC
+  dbf/table_path.cpp
+  dbf/table_format.cpp
+  dbf/dbase.cpp)
+target_include_directories(varnel_dbf PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(varnel_dbf PRIVATE varnel_warnings)
+set_target_properties(varnel_dbf PROPERTIES POSITION_INDEPENDENT_CODE ON)
