@@ -1,0 +1,208 @@
+// The table object on files: the extension and path length rules, the file left as it was, and
+// the real-world tables of the shared corpus.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "dbf/dbase.h"
+#include "support/dbf_fixtures.h"
+#include "support/dbf_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using varnel::CDbase;
+using varnel::TextList;
+using varnel::test::DbfFixture;
+using varnel::test::DbfWriter;
+using varnel::test::tempPath;
+
+std::string withoutSuffix(const std::string& path, std::size_t n) {
+    return path.substr(0, path.size() - n);
+}
+
+// Everything a table object gives: its open result, names, record count and every record.
+std::vector<TextList> everything(CDbase& table, int opened) {
+    std::vector<TextList> all{{std::to_string(opened), std::to_string(table.GetRecordCount())}};
+    all.emplace_back();
+    table.GetFieldNames(all.back());
+    for (int i = 0; i < table.GetRecordCount(); ++i) {
+        all.emplace_back();
+        table.GetRecord(i, all.back());
+    }
+    return all;
+}
+
+class FixtureFile : public testing::TestWithParam<DbfFixture> {};
+
+// Open parses the file's own buffer in place; it must give what parsing a copy gives.
+TEST_P(FixtureFile, OpensAsFromMemory) {
+    const DbfFixture& f = GetParam();
+    const std::string path = tempPath(f.name + ".dbf");
+    varnel::test::saveBytes(path, f.bytes);
+    CDbase fromFile;
+    CDbase fromMemory;
+    const int fileResult = fromFile.Open(path.c_str(), 0);
+    EXPECT_EQ(fileResult, f.opens ? 1 : 0);
+    const auto* data = reinterpret_cast<const unsigned char*>(f.bytes.data());
+    const int memoryResult = fromMemory.OpenBytes(data, f.bytes.size());
+    EXPECT_EQ(everything(fromFile, fileResult), everything(fromMemory, memoryResult));
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, FixtureFile, testing::ValuesIn(varnel::test::dbfFixtures()),
+                         varnel::test::fixtureName<testing::TestParamInfo<DbfFixture>>);
+
+const std::string kTable = DbfWriter().field("NAME", 8).record({"one"}).bytes();
+
+TEST(DbaseFile, SuppliesTheExtensionOnlyWhenThereIsNone) {
+    CDbase table;
+    const std::string dbf = tempPath("weather.dbf");
+    varnel::test::saveBytes(dbf, kTable);
+    EXPECT_EQ(table.Open(withoutSuffix(dbf, 4).c_str()), 1);
+    EXPECT_EQ(table.Open(dbf.c_str()), 1);
+
+    const std::string txt = tempPath("weather.txt");
+    varnel::test::saveBytes(txt, kTable);
+    EXPECT_EQ(table.Open(txt.c_str()), 1);
+    EXPECT_EQ(table.Open(withoutSuffix(txt, 4).c_str()), 0);
+    EXPECT_EQ(table.Open(tempPath("missing").c_str()), 0);
+    EXPECT_EQ(table.Open(nullptr), 0);
+}
+
+#ifndef _WIN32
+// Windows drops a final point from file names, and wine's code page is not GBK.
+TEST(DbaseFile, NativeNamesKeepAFinalPointAndGbkBytes) {
+    CDbase table;
+    const std::string point = tempPath("weather.");
+    varnel::test::saveBytes(point, kTable);
+    EXPECT_EQ(table.Open(point.c_str()), 1);
+
+    // 盶 (B1 5C) ends the name: its second byte is the backslash, no separator.
+    const std::string gbk = tempPath("\xB1\x5C.dbf");
+    varnel::test::saveBytes(gbk, kTable);
+    EXPECT_EQ(table.Open(withoutSuffix(gbk, 4).c_str()), 1);
+}
+#endif
+
+TEST(DbaseFile, RefusesAFullPathOver259Bytes) {
+    const std::string folder = tempPath("");
+    for (const std::size_t length : {255u, 256u}) {
+        // A path of `length` bytes without its extension: with ".dbf" it is 4 bytes longer.
+        const std::string path = folder + std::string(length - folder.size(), 'n');
+        varnel::test::saveBytes(path + ".dbf", kTable);
+        CDbase table;
+        EXPECT_EQ(table.Open(path.c_str()), length + 4 <= 259 ? 1 : 0) << "length " << length;
+        EXPECT_EQ(varnel::test::loadBytes(path + ".dbf"), kTable);
+    }
+}
+
+TEST(DbaseFile, CloseAndDestructionLeaveTheFileAsItWas) {
+    const std::string path = tempPath("kept.dbf");
+    varnel::test::saveBytes(path, kTable);
+    fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(24 * 400));
+    const fs::file_time_type stamp = fs::last_write_time(path);
+    {
+        CDbase table;
+        ASSERT_EQ(table.Open(path.c_str()), 1);
+        EXPECT_EQ(table.Close(), 1);
+        ASSERT_EQ(table.Open(path.c_str()), 1);
+    }  // destroyed while open
+    EXPECT_EQ(varnel::test::loadBytes(path), kTable);
+    EXPECT_EQ(fs::last_write_time(path), stamp);
+}
+
+// The shared corpus of real-world tables, as its manifest describes them: fields and records
+// less deleted records, or refused by the rules for malformed tables.
+struct CorpusCase {
+    const char* file;
+    bool opens;
+    int fields;
+    int records;
+};
+
+class Corpus : public testing::TestWithParam<CorpusCase> {
+  protected:
+    static std::string folder() {
+        const char* env = std::getenv("VARNEL_DBF_CORPUS");
+        if (env == nullptr || *env == '\0') return {};
+        std::string path = env;
+#ifdef _WIN32
+        // Under wine a Unix path is given: wine shows the Unix root as drive Z:.
+        if (path.front() == '/') {
+            for (char& c : path) c = c == '/' ? '\\' : c;
+            path = "Z:" + path;
+        }
+#endif
+        std::error_code error;
+        return fs::is_directory(path, error) ? path : std::string();
+    }
+};
+
+TEST_P(Corpus, OpensAsTheManifestSays) {
+    const std::string dir = folder();
+    if (dir.empty()) GTEST_SKIP() << "VARNEL_DBF_CORPUS names no corpus folder";
+    const CorpusCase& c = GetParam();
+    const std::string path = dir + "/" + c.file;
+    ASSERT_TRUE(fs::exists(path)) << path;
+    CDbase table;
+    ASSERT_EQ(table.Open(path.c_str()), c.opens ? 1 : 0);
+    TextList names;
+    table.GetFieldNames(names);
+    EXPECT_EQ(names.size(), static_cast<std::size_t>(c.fields));
+    EXPECT_EQ(table.GetRecordCount(), c.opens ? c.records : -1);
+    TextList values;
+    for (int i = 0; i < table.GetRecordCount(); ++i) {
+        ASSERT_EQ(table.GetRecord(i, values), 1);
+        ASSERT_EQ(values.size(), names.size());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Manifest, Corpus,
+    testing::Values(CorpusCase{"tmontaigu__cp936.dbf", true, 1, 1},
+                    // Its header's record length leaves out the flag byte.
+                    CorpusCase{"tmontaigu__stations_with_deleted.dbf", false, 0, 0},
+                    CorpusCase{"tmontaigu__KUNDEN-schema-only.DBF", true, 49, 0},
+                    CorpusCase{"tmontaigu__cp850.dbf", true, 1, 1},
+                    CorpusCase{"yortus__vfp_gb2312_memo.dbf", true, 8, 4247},
+                    CorpusCase{"yortus__vfp9_30.dbf", true, 6, 2},
+                    CorpusCase{"yortus__PYACFL.DBF", true, 20, 15},
+                    CorpusCase{"yortus__dbase_not_latin1.dbf", true, 10, 1},
+                    CorpusCase{"olemb__people.dbf", true, 2, 2},
+                    CorpusCase{"olemb__memotest.dbf", true, 3, 2},
+                    // Its header ends in 0x0A; the header length alone gives the one field.
+                    CorpusCase{"OSGeo__3dpoints.dbf", true, 1, 22},
+                    CorpusCase{"OSGeo__mpatch3.dbf", true, 8, 473},
+                    // Broken on purpose; read as the header and the descriptor slots say.
+                    CorpusCase{"calvinmetcalf__bad.dbf", true, 3, 40},
+                    CorpusCase{"infused__dbase_30.dbf", true, 145, 34},
+                    CorpusCase{"infused__cp1251.dbf", true, 2, 4},
+                    // Versions 0x02, 0x8B and 0x31.
+                    CorpusCase{"infused__dbase_02.dbf", false, 0, 0},
+                    CorpusCase{"infused__dbase_8b.dbf", false, 0, 0},
+                    CorpusCase{"infused__dbase_31.dbf", false, 0, 0},
+                    CorpusCase{"yellowfeather__dbase_03.dbf", true, 31, 12},
+                    CorpusCase{"yellowfeather__dbase_03_nullchar.dbf", true, 2, 3},
+                    CorpusCase{"GeospatialPython__corrupt_too_long.dbf", true, 1, 10},
+                    CorpusCase{"mbostock__empty.dbf", true, 0, 0},
+                    CorpusCase{"mbostock__utf8-property.dbf", true, 1, 1}),
+    [](const testing::TestParamInfo<CorpusCase>& p) {
+        std::string name = p.param.file;
+        for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return name;
+    });
+
+TEST_F(Corpus, GbkTextIsKeptByteForByte) {
+    const std::string dir = folder();
+    if (dir.empty()) GTEST_SKIP() << "VARNEL_DBF_CORPUS names no corpus folder";
+    CDbase table;
+    ASSERT_EQ(table.Open((dir + "/tmontaigu__cp936").c_str()), 1);
+    TextList values;
+    ASSERT_EQ(table.GetRecord(0, values), 1);
+    EXPECT_EQ(values, TextList{"\xB2\xE2\xCA\xD4\xD6\xD0\xCE\xC4"});  // 测试中文
+}
+
+}  // namespace
