@@ -43,9 +43,7 @@ int CDbase::Open(const char* path, int /*unused*/) {
         Bytes bytes(static_cast<unsigned char*>(std::malloc(size)));
         if (!bytes || std::fread(bytes.get(), 1, size, file.get()) != size) return 0;
         file.reset();
-
-        const unsigned char* data = bytes.get();
-        return load(data, size, std::move(bytes));
+        return load(std::move(bytes), size);
     } catch (...) {
         return 0;
     }
@@ -54,15 +52,19 @@ int CDbase::Open(const char* path, int /*unused*/) {
 int CDbase::OpenBytes(const unsigned char* data, std::size_t size) {
     Close();
     path_[0] = '\0';
-    if (data == nullptr) return 0;
+    if (data == nullptr || size < kHeaderSize) return 0;
     try {
-        return load(data, size, nullptr);
+        Bytes bytes(static_cast<unsigned char*>(std::malloc(size)));
+        if (!bytes) return 0;
+        std::memcpy(bytes.get(), data, size);
+        return load(std::move(bytes), size);
     } catch (...) {
         return 0;
     }
 }
 
-int CDbase::load(const unsigned char* data, std::size_t size, Bytes texts) {
+int CDbase::load(Bytes bytes, std::size_t size) {
+    const unsigned char* data = bytes.get();
     if (size < kHeaderSize) return 0;
     const TableHeader header = readHeader(data);
     const auto slots = descriptorSlotCount(header);
@@ -73,16 +75,12 @@ int CDbase::load(const unsigned char* data, std::size_t size, Bytes texts) {
         std::uint64_t{static_cast<std::uint32_t>(header.recordCount)} * header.recordLength;
     if (std::uint64_t{size} < header.headerLength + recordArea) return 0;
     // From here on every count below is bounded by the file's size: the descriptor slots lie
-    // within the header length, and the texts and records within the record area.
+    // within the header length, and the fields and records within the record area.
 
     const std::size_t fields = fieldCountBefore(data + kHeaderSize, *slots);
-    std::vector<std::uint8_t> widths(fields);
     std::size_t widthSum = 0;
-    std::size_t stored = 0;
     for (std::size_t j = 0; j < fields; ++j) {
-        widths[j] = fieldWidth(data + kHeaderSize + j * kDescriptorSize);
-        widthSum += widths[j];
-        if (widths[j] != 0) ++stored;
+        widthSum += fieldWidth(data + kHeaderSize + j * kDescriptorSize);
     }
     // A larger record length is slack at the end of each record, never read.
     if (header.recordLength < 1 + widthSum) return 0;
@@ -94,57 +92,33 @@ int CDbase::load(const unsigned char* data, std::size_t size, Bytes texts) {
         std::memcpy(fieldTable.get(), data + kHeaderSize, fields * kDescriptorSize);
     }
 
+    // Live records are numbered past the deleted ones; once one is deleted, each live record's
+    // position in the file is kept (a table without fields needs none: its records are empty).
     const auto count = static_cast<std::size_t>(header.recordCount);
-    if (!texts && stored > 0 && count > 0) {
-        texts.reset(static_cast<unsigned char*>(std::malloc(count * widthSum)));
-        if (!texts) return 0;
-    }
-    std::vector<std::uint8_t> lengths(count * stored);
-    std::vector<std::size_t> starts(stored > 0 ? count : 0);
-
-    // When `texts` is the file's own buffer, the header and descriptors are overwritten here:
-    // everything needed from them has been copied out above.
-    unsigned char* out = texts.get();
-    std::size_t written = 0;
-    std::size_t k = 0;
+    std::vector<std::uint32_t> liveRecords;
+    bool mapped = false;
     std::size_t live = 0;
-    const unsigned char* record = data + header.headerLength;
-    for (std::size_t r = 0; r < count; ++r, record += header.recordLength) {
-        if (record[0] == kDeletedFlag) continue;
-        if (stored > 0) starts[live] = written;
-        ++live;
-        const unsigned char* field = record + 1;
-        for (std::size_t j = 0; j < fields; ++j) {
-            if (widths[j] != 0) {
-                const TextSpan text = cutField(field, widths[j]);
-                if (text.length > 0) std::memmove(out + written, field + text.offset, text.length);
-                written += text.length;
-                lengths[k++] = static_cast<std::uint8_t>(text.length);
+    const unsigned char* flag = data + header.headerLength;
+    for (std::size_t r = 0; r < count; ++r, flag += header.recordLength) {
+        if (*flag == kDeletedFlag) {
+            if (!mapped && fields > 0) {
+                mapped = true;
+                liveRecords.reserve(count - 1);
+                for (std::uint32_t i = 0; i < live; ++i) liveRecords.push_back(i);
             }
-            field += widths[j];
+            continue;
         }
+        if (mapped) liveRecords.push_back(static_cast<std::uint32_t>(r));
+        ++live;
     }
-
-    if (live < count) {
-        lengths.resize(live * stored);
-        lengths.shrink_to_fit();
-        starts.resize(stored > 0 ? live : 0);
-        starts.shrink_to_fit();
-    }
-    if (written == 0) {
-        texts.reset();
-    } else if (auto* smaller = static_cast<unsigned char*>(std::realloc(texts.get(), written))) {
-        // Only the texts are kept; a failed shrink keeps the larger block, which is as good.
-        static_cast<void>(texts.release());
-        texts.reset(smaller);
-    }
+    if (mapped) liveRecords.shrink_to_fit();
 
     fieldTable_ = std::move(fieldTable);
-    texts_ = std::move(texts);
-    textLengths_ = std::move(lengths);
-    recordStarts_ = std::move(starts);
+    table_ = std::move(bytes);
+    headerLength_ = header.headerLength;
+    recordLength_ = header.recordLength;
+    liveRecords_ = std::move(liveRecords);
     fieldCount_ = static_cast<std::uint16_t>(fields);
-    storedFieldCount_ = static_cast<std::uint16_t>(stored);
     recordCount_ = static_cast<int>(live);
     open_ = 1;
     return 1;
@@ -170,23 +144,14 @@ int CDbase::GetRecord(int index, TextList& values) const {
     if (values.size() != fieldCount_) values.resize(fieldCount_);
     if (index < 0 || index >= recordCount_) return 0;
 
-    const auto r = static_cast<std::size_t>(index);
-    std::size_t k = r * storedFieldCount_;
-    const char* text = storedFieldCount_ > 0
-                           ? reinterpret_cast<const char*>(texts_.get()) + recordStarts_[r]
-                           : nullptr;
+    const auto live = static_cast<std::size_t>(index);
+    const std::size_t r = liveRecords_.empty() ? live : liveRecords_[live];
+    const unsigned char* field = table_.get() + headerLength_ + r * recordLength_ + 1;
     for (std::size_t j = 0; j < fieldCount_; ++j) {
-        if (fieldWidth(fieldTable_.get() + j * kDescriptorSize) == 0) {
-            values[j].clear();
-            continue;
-        }
-        const std::size_t length = textLengths_[k++];
-        if (length == 0) {
-            values[j].clear();
-            continue;
-        }
-        values[j].assign(text, length);
-        text += length;
+        const std::size_t width = fieldWidth(fieldTable_.get() + j * kDescriptorSize);
+        const TextSpan text = cutField(field, width);
+        values[j].assign(reinterpret_cast<const char*>(field) + text.offset, text.length);
+        field += width;
     }
     return 1;
 }
@@ -199,11 +164,11 @@ int CDbase::Close() noexcept {
 
 void CDbase::discard() noexcept {
     fieldTable_.reset();
-    texts_.reset();
-    textLengths_ = {};
-    recordStarts_ = {};
+    table_.reset();
+    liveRecords_ = {};
+    headerLength_ = 0;
+    recordLength_ = 0;
     fieldCount_ = 0;
-    storedFieldCount_ = 0;
     recordCount_ = -1;
     open_ = 0;
 }

@@ -1,7 +1,8 @@
-// CDbase: one dBASE table file held in memory. Open reads the whole file, keeps the field
-// descriptors and the text of every field of every live record, and closes the file again; the
-// field names, the record count and the texts of one record are then asked of memory. Nothing is
-// ever written to the file.
+// CDbase: one dBASE table file held in memory. Open reads the whole file in one read, closes it
+// and checks the table; the field names, the record count and the texts of one record are then
+// asked of memory. A record's texts are cut from its bytes when it is asked for: the bytes are
+// the most compact store of the texts, and a loader asks for each record once. Nothing is ever
+// written to the file.
 #pragma once
 
 #include <cstddef>
@@ -56,10 +57,9 @@ class CDbase {
     };
     using Bytes = std::unique_ptr<unsigned char[], FreeBytes>;
 
-    // Parses a whole table. The texts are gathered into `texts` when given, which may be the very
-    // memory that `data` points into (texts never run ahead of the bytes they come from);
-    // otherwise into a block of its own. Commits only on success; may throw std::bad_alloc.
-    int load(const unsigned char* data, std::size_t size, Bytes texts);
+    // Checks the table in `bytes` (`size` of them) and keeps them; the texts are cut from its
+    // records when asked for. Commits only on success; may throw std::bad_alloc.
+    int load(Bytes bytes, std::size_t size);
     void discard() noexcept;
 
     Bytes fieldTable_;  // the field descriptors as read, 32 bytes each
@@ -67,12 +67,12 @@ class CDbase {
     char path_[260] = {};
     int recordCount_ = -1;
     std::uint16_t fieldCount_ = 0;
-    std::uint16_t storedFieldCount_ = 0;  // fields wider than 0 bytes: the others are always ""
-    // The texts of the fields wider than 0 bytes, record by record, back to back; the length of
-    // each (at most 255, a field's width); where each live record's first text starts.
-    Bytes texts_;
-    std::vector<std::uint8_t> textLengths_;
-    std::vector<std::size_t> recordStarts_;
+    // The table's bytes, and the file position of each live record when some are deleted
+    // (otherwise live record i is record i).
+    Bytes table_;
+    std::size_t headerLength_ = 0;
+    std::size_t recordLength_ = 0;
+    std::vector<std::uint32_t> liveRecords_;
 };
 
 }  // namespace varnel

@@ -58,8 +58,10 @@ std::size_t fieldNameLength(const unsigned char* descriptor) noexcept {
 }
 
 TextSpan cutField(const unsigned char* field, std::size_t width) noexcept {
-    std::size_t end = 0;
-    while (end < width && field[end] != 0) ++end;
+    const void* zero = std::memchr(field, 0, width);
+    std::size_t end =
+        zero == nullptr ? width
+                        : static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - field);
 
     // Walking the characters from the first byte would pair the bytes up; the same pairing
     // follows from the end alone. The byte before the final run of lead-range bytes is not a lead

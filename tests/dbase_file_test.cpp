@@ -38,7 +38,7 @@ std::vector<TextList> everything(CDbase& table, int opened) {
 
 class FixtureFile : public testing::TestWithParam<DbfFixture> {};
 
-// Open parses the file's own buffer in place; it must give what parsing a copy gives.
+// Open keeps the buffer it read the file into; it must give what opening a copy gives.
 TEST_P(FixtureFile, OpensAsFromMemory) {
     const DbfFixture& f = GetParam();
     const std::string path = tempPath(f.name + ".dbf");

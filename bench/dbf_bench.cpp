@@ -1,0 +1,142 @@
+// Opening a large table: 100,000 records of 25 fields (numbers and GBK texts, some 30 MB).
+// CDbase::Open is measured against reading the same file into memory (its floor: Open reads the
+// file whole, then checks it), and Open followed by GetRecord of every record (what a loader
+// does) against shapelib reading every field as a string. The memory that an open table holds
+// is reported as counters beside the file's size.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <shapefil.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "dbf/dbase.h"
+#include "support/dbf_writer.h"
+
+namespace {
+
+constexpr int kRecords = 100000;
+constexpr int kNumberFields = 10;
+constexpr int kTextFields = 15;
+
+// GBK words: 输电线路 (transmission line), 导线 (conductor), 绝缘子 (insulator), 气象区 (weather
+// area), 覆冰 (ice), 大风 (high wind).
+const char* const kWords[] = {
+    "\xCA\xE4\xB5\xE7\xCF\xDF\xC2\xB7", "\xB5\xBC\xCF\xDF", "\xBE\xF8\xD4\xB5\xD7\xD3",
+    "\xC6\xF8\xCF\xF3\xC7\xF8",         "\xB8\xB2\xB1\xF9", "\xB4\xF3\xB7\xE7"};
+
+const std::string& tablePath() {
+    static const std::string path = [] {
+        varnel::test::DbfWriter w;
+        std::vector<std::uint8_t> widths;
+        for (int j = 0; j < kNumberFields; ++j) w.field("N" + std::to_string(j), 12, 'N');
+        for (int j = 0; j < kTextFields; ++j) {
+            widths.push_back(static_cast<std::uint8_t>(8 + 2 * (j % 5)));
+            w.field("T" + std::to_string(j), widths.back());
+        }
+        std::vector<std::string> values(kNumberFields + kTextFields);
+        for (int r = 0; r < kRecords; ++r) {
+            for (int j = 0; j < kNumberFields; ++j) {
+                char number[16];
+                std::snprintf(number, sizeof number, "%12.3f", (r * 37 + j * 11) % 100000 / 7.0);
+                values[static_cast<std::size_t>(j)] = number;
+            }
+            for (int j = 0; j < kTextFields; ++j) {
+                std::string text = kWords[(r + j) % 6];
+                if ((r + j) % 3 == 0) text += kWords[(r * 7 + j) % 6];
+                text.resize(
+                    std::min<std::size_t>(text.size(), widths[static_cast<std::size_t>(j)]));
+                values[static_cast<std::size_t>(kNumberFields + j)] = text;
+            }
+            w.record(values);
+        }
+        const std::string file = varnel::test::tempPath("bench.dbf");
+        w.save(file);
+        return file;
+    }();
+    return path;
+}
+
+std::size_t fileSize() {
+    return varnel::test::loadBytes(tablePath()).size();
+}
+
+std::size_t heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+void BM_ReadFileIntoMemory(benchmark::State& state) {
+    const std::string& path = tablePath();
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        std::fseek(f, 0, SEEK_END);
+        const auto size = static_cast<std::size_t>(std::ftell(f));
+        std::fseek(f, 0, SEEK_SET);
+        auto* bytes = static_cast<unsigned char*>(std::malloc(size));
+        benchmark::DoNotOptimize(std::fread(bytes, 1, size, f));
+        std::fclose(f);
+        benchmark::DoNotOptimize(bytes[size / 2]);
+        std::free(bytes);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fileSize()));
+}
+BENCHMARK(BM_ReadFileIntoMemory)->Unit(benchmark::kMillisecond);
+
+void BM_CDbaseOpen(benchmark::State& state) {
+    const std::string& path = tablePath();
+    for (auto _ : state) {
+        varnel::CDbase table;
+        if (table.Open(path.c_str()) != 1) state.SkipWithError("Open failed");
+        benchmark::DoNotOptimize(table.GetRecordCount());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fileSize()));
+
+    // What an open table holds, against the goal of the file's size plus 8 bytes per text.
+    const std::size_t before = heapInUse();
+    varnel::CDbase table;
+    table.Open(path.c_str());
+    const std::size_t held = heapInUse() - before;
+    const double texts = double{kRecords} * (kNumberFields + kTextFields);
+    state.counters["file_MB"] = static_cast<double>(fileSize()) / 1e6;
+    state.counters["held_MB"] = static_cast<double>(held) / 1e6;
+    state.counters["goal_MB"] = (static_cast<double>(fileSize()) + 8 * texts) / 1e6;
+}
+BENCHMARK(BM_CDbaseOpen)->Unit(benchmark::kMillisecond);
+
+void BM_CDbaseOpenAndReadEveryRecord(benchmark::State& state) {
+    const std::string& path = tablePath();
+    varnel::TextList values;
+    for (auto _ : state) {
+        varnel::CDbase table;
+        if (table.Open(path.c_str()) != 1) state.SkipWithError("Open failed");
+        for (int r = 0; r < table.GetRecordCount(); ++r) {
+            table.GetRecord(r, values);
+            benchmark::DoNotOptimize(values.data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fileSize()));
+}
+BENCHMARK(BM_CDbaseOpenAndReadEveryRecord)->Unit(benchmark::kMillisecond);
+
+void BM_ShapelibReadEveryField(benchmark::State& state) {
+    const std::string& path = tablePath();
+    for (auto _ : state) {
+        DBFHandle dbf = DBFOpen(path.c_str(), "rb");
+        const int fields = DBFGetFieldCount(dbf);
+        for (int r = 0; r < DBFGetRecordCount(dbf); ++r) {
+            if (DBFIsRecordDeleted(dbf, r)) continue;
+            for (int j = 0; j < fields; ++j) {
+                benchmark::DoNotOptimize(DBFReadStringAttribute(dbf, r, j));
+            }
+        }
+        DBFClose(dbf);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fileSize()));
+}
+BENCHMARK(BM_ShapelibReadEveryField)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+BENCHMARK_MAIN();
