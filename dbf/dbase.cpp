@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 #include "dbf/table_format.h"
 #include "dbf/table_path.h"
@@ -73,7 +72,8 @@ int CDbase::load(Bytes bytes, std::size_t size) {
     // the product cannot overflow (at most 2^31 records of at most 65535 bytes).
     const std::uint64_t recordArea =
         std::uint64_t{static_cast<std::uint32_t>(header.recordCount)} * header.recordLength;
-    if (std::uint64_t{size} < header.headerLength + recordArea) return 0;
+    const std::uint64_t used = header.headerLength + recordArea;
+    if (std::uint64_t{size} < used) return 0;
     // From here on every count below is bounded by the file's size: the descriptor slots lie
     // within the header length, and the fields and records within the record area.
 
@@ -112,6 +112,14 @@ int CDbase::load(Bytes bytes, std::size_t size) {
         ++live;
     }
     if (mapped) liveRecords.shrink_to_fit();
+    // Bytes after the last record (the end-of-file marker, anything else) are never read.
+    if (used < size) {
+        if (auto* smaller = static_cast<unsigned char*>(
+                std::realloc(bytes.get(), static_cast<std::size_t>(used)))) {
+            static_cast<void>(bytes.release());
+            bytes.reset(smaller);
+        }
+    }
 
     fieldTable_ = std::move(fieldTable);
     table_ = std::move(bytes);
