@@ -33,7 +33,11 @@ int CDbase::Open(const char* path, int /*unused*/) {
 
         // The whole file in one read, then parsed in memory with the file already closed.
         std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path_, "rb"));
-        if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return 0;
+        // A byte must be readable before the size is believed: Linux opens a folder for
+        // reading and gives it an end position of 2^63 - 1.
+        if (!file || std::fgetc(file.get()) == EOF || std::fseek(file.get(), 0, SEEK_END) != 0) {
+            return 0;
+        }
         const long end = std::ftell(file.get());
         if (end < static_cast<long>(kHeaderSize) || std::fseek(file.get(), 0, SEEK_SET) != 0) {
             return 0;

@@ -69,6 +69,9 @@ TEST(DbaseFile, SuppliesTheExtensionOnlyWhenThereIsNone) {
     EXPECT_EQ(table.Open(txt.c_str()), 1);
     EXPECT_EQ(table.Open(withoutSuffix(txt, 4).c_str()), 0);
     EXPECT_EQ(table.Open(tempPath("missing").c_str()), 0);
+    const std::string folder = tempPath("folder.dbf");
+    fs::create_directory(folder);
+    EXPECT_EQ(table.Open(folder.c_str()), 0);
     EXPECT_EQ(table.Open(nullptr), 0);
 }
 
