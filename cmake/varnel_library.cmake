@@ -1,6 +1,6 @@
-# The library: the calculations as a static library of their own (tests and tools use it
-# directly), and the module that exports them: varnel.dll on 32-bit Windows, libvarnel.so on
-# Linux.
+# The library: the calculations, the table reader and the loaders as static libraries of their
+# own (tests and tools use them directly), and the module that exports them: varnel.dll on
+# 32-bit Windows, libvarnel.so on Linux.
 
 add_library(varnel_calc STATIC
   calc/coefficients.cpp
@@ -12,14 +12,31 @@ target_include_directories(varnel_calc PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(varnel_calc PRIVATE varnel_warnings)
 set_target_properties(varnel_calc PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
+# The DBF table reader: field names and field texts of dBASE tables. Depends on nothing else in
+# the project.
+add_library(varnel_dbf STATIC
+  dbf/table_path.cpp
+  dbf/table_format.cpp
+  dbf/dbase.cpp)
+target_include_directories(varnel_dbf PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(varnel_dbf PRIVATE varnel_warnings)
+set_target_properties(varnel_dbf PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
+# The design data libraries: loaders over a library passed in, reading tables through dbf/.
+add_library(varnel_libraries STATIC
+  libraries/field_text.cpp
+  libraries/weather/weather_area_loader.cpp
+  libraries/components/component_loaders.cpp)
+target_include_directories(varnel_libraries PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(varnel_libraries PUBLIC varnel_dbf PRIVATE varnel_warnings)
+set_target_properties(varnel_libraries PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
 add_library(varnel SHARED
-  exports/calc_exports.cpp)
-target_link_libraries(varnel PRIVATE varnel_calc varnel_warnings)
+  exports/calc_exports.cpp
+  exports/library_exports.cpp)
+target_link_libraries(varnel PRIVATE varnel_calc varnel_libraries varnel_warnings)
 target_include_directories(varnel PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>)
-set_target_properties(varnel PROPERTIES
-  CXX_VISIBILITY_PRESET hidden
-  VISIBILITY_INLINES_HIDDEN ON)
 
 if(WIN32)
   # Names come undecorated from the .def file; no dllexport attributes (they would bring the
@@ -30,13 +47,3 @@ if(WIN32)
 else()
   target_link_options(varnel PRIVATE -Wl,--no-undefined)
 endif()
-
-# The DBF table reader: field names and field texts of dBASE tables. Depends on nothing else in
-# the project.
-add_library(varnel_dbf STATIC
-  dbf/table_path.cpp
-  dbf/table_format.cpp
-  dbf/dbase.cpp)
-target_include_directories(varnel_dbf PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(varnel_dbf PRIVATE varnel_warnings)
-set_target_properties(varnel_dbf PROPERTIES POSITION_INDEPENDENT_CODE ON)

@@ -68,6 +68,104 @@ typedef struct WeatherConditionSeq {
     WeatherCondition* end;
 } WeatherConditionSeq;
 
+/* ---- Design data libraries ----
+ *
+ * Five module-wide libraries, each a sequence of records that the host reads in place. A library
+ * is empty when the module is loaded and released when it is unloaded; the address that its
+ * Get...Lib function returns never changes. A load appends the rows of one table (all of them or
+ * none: a load that fails leaves the library as it was) and may move the records, so a pointer
+ * into a library stays valid only until the next load or clear of that library. Paths are
+ * NUL-terminated byte strings; ".dbf" is supplied when the path has no extension. Tables are
+ * dBASE III (0x03) or Visual FoxPro (0x30) files; columns are taken by position. Texts are copied
+ * as GBK bytes, cut at a character boundary when longer than their field. Numbers are read as the
+ * longest decimal prefix of the cell, the same in every locale: 0 when there is none, infinity or
+ * 0 beyond the range of a double; whole-number fields take the integer prefix, clamped to the
+ * range of int.
+ */
+
+/* One weather area and its conditions. 40 bytes. The area owns its condition storage, sized to
+ * exactly its conditions (end == last). */
+typedef struct WeatherArea {
+    char name[24]; /* GBK, at most 23 bytes and a NUL */
+    WeatherConditionSeq conditions;
+} WeatherArea;
+
+typedef struct WeatherAreaSeq {
+    unsigned char allocatorTag;
+    WeatherArea* first;
+    WeatherArea* last;
+    WeatherArea* end;
+} WeatherAreaSeq;
+
+typedef struct LineAttribSeq {
+    unsigned char allocatorTag;
+    LineAttrib* first;
+    LineAttrib* last;
+    LineAttrib* end;
+} LineAttribSeq;
+
+/* One row of an HB line table (12 columns). 176 bytes. */
+typedef struct HBLineAttrib {
+    char name[32];       /* column 0, GBK, at most 31 bytes and a NUL */
+    int column9Number;   /* column 9 */
+                         /* 4 bytes of alignment, zero */
+    double column1Value;
+    double column3Value;
+    double column2Value;
+    double column5Value;
+    double column6Value; /* column 6 × 1e-6 */
+    double column8Value;
+    double column11Value;
+    double column4Value;
+    double column7Value;
+    char column10Text[64]; /* column 10, GBK, at most 63 bytes and a NUL */
+} HBLineAttrib;
+
+typedef struct HBLineAttribSeq {
+    unsigned char allocatorTag;
+    HBLineAttrib* first;
+    HBLineAttrib* last;
+    HBLineAttrib* end;
+} HBLineAttribSeq;
+
+/* One row of an insulator table (25 columns): columns 4 to 24, then 0 to 3. 288 bytes; the
+ * 4-byte gaps after column6Number, column9Number, column13Number and column16Number are zero.
+ * Texts are GBK with a NUL: at most 23 bytes (columns 5, 11, 18) or 51 bytes (column 24). */
+typedef struct InsulatorAttrib {
+    double column4Value;
+    char column5Text[24];
+    int column6Number;
+    double column7Value;
+    double column8Value;
+    int column9Number;
+    double column10Value;
+    char column11Text[24];
+    double column12Value;
+    int column13Number;
+    double column14Value;
+    double column15Value;
+    int column16Number;
+    double column17Value;
+    char column18Text[24];
+    double column19Value;
+    double column20Value;
+    double column21Value;
+    double column22Value;
+    int column23Number;
+    char column24Text[52];
+    double column0Value;
+    double column1Value;
+    double column2Value;
+    double column3Value;
+} InsulatorAttrib;
+
+typedef struct InsulatorAttribSeq {
+    unsigned char allocatorTag;
+    InsulatorAttrib* first;
+    InsulatorAttrib* last;
+    InsulatorAttrib* end;
+} InsulatorAttribSeq;
+
 /* ---- Wind coefficients (dimensionless) ---- */
 
 /* Wind pressure non-uniformity coefficient of a span: 1.0 below 20 m/s, 0.85 below 30, 0.75 below
@@ -142,6 +240,47 @@ double VARNEL_CALL CPLineWindHZ(const WeatherCondition* condition, const LineAtt
 /* Wind load (kN) on an insulator string at a height above ground (m) with a wind-exposed area
  * (m²). NaN for a null condition. */
 double VARNEL_CALL CPInsuWindHZ(const WeatherCondition* condition, double height, double area);
+
+/* ---- Weather areas: 15-column table, nine conditions per area ----
+ * Columns: 0 name; temperatures (°C) 1 high, 2 low, 3 ice, 4 high wind, 5 installation,
+ * 6 external overvoltage, 7 internal overvoltage; wind speeds (m/s) 8 high wind, 9 ice,
+ * 10 installation, 11 external, 12 internal overvoltage; 13 ice thickness (mm); 14 annual average
+ * temperature (°C). Conditions, in order: low temperature, high wind, annual average, ice, high
+ * temperature, check (15 °C, calm), installation, external and internal overvoltage; named in
+ * GBK Chinese (低温 大风 年平 覆冰 高温 校验 安装 外过 内过) or, when englishNames is non-zero, "Lowest
+ * Temp", "Max. wind vel", "Avg. ann", "Thickest ice", "Max. Temp", "Checkout", "Setting", "L.O",
+ * "S.O". Only 年平 is recognised as the annual average condition by StateEquationGetControl.
+ * Returns 1 when every row was appended (also for a table without rows), 0 otherwise. */
+int VARNEL_CALL LoadWeatherAreaFromDBF(const char* path, int englishNames);
+const WeatherAreaSeq* VARNEL_CALL GetWeatherAreaLib(void);
+void VARNEL_CALL ClearWeatherAreaLib(void); /* releases every area's conditions; keeps storage */
+
+/* ---- Load-case weather areas: 10-column table, six conditions per area ----
+ * Columns: 0 name; temperatures 1 low, 2 high wind, 3 annual average, 4 ice, 5 installation;
+ * wind speeds 6 high wind, 7 ice, 8 installation; 9 ice thickness. Conditions: low
+ * temperature, high wind, annual average, ice, check, installation. A library of its own,
+ * independent of the weather area library. */
+int VARNEL_CALL LoadHZWeatherAreaFromDBF(const char* path, int englishNames);
+const WeatherAreaSeq* VARNEL_CALL GetHZWeatherAreaLib(void);
+void VARNEL_CALL ClearHZWeatherAreaLib(void);
+
+/* ---- Conductors: 11-column table, one LineAttrib per row ----
+ * Columns: 0 name, 1 area, 2 diameter, 3 unit mass, 4 column4Value, 5 elastic modulus,
+ * 6 expansion coefficient in 1e-6/°C (stored × 1e-6), 7 column7Value, 8 rated strength,
+ * 9 column9Number (whole number), 10 column10Text. */
+int VARNEL_CALL LoadLineAttribFromDBF(const char* path);
+const LineAttribSeq* VARNEL_CALL GetLineAttribLib(void);
+void VARNEL_CALL ClearLineAttribLib(void);
+
+/* ---- HB lines: 12-column table, one HBLineAttrib per row ---- */
+int VARNEL_CALL LoadHBLineAttribFromDBF(const char* path);
+const HBLineAttribSeq* VARNEL_CALL GetHBLineAttribLib(void);
+void VARNEL_CALL ClearHBLineAttribLib(void);
+
+/* ---- Insulators: 25-column table, one InsulatorAttrib per row ---- */
+int VARNEL_CALL LoadInsulatorAttribFromDBF(const char* path);
+const InsulatorAttribSeq* VARNEL_CALL GetInsulatorAttribLib(void);
+void VARNEL_CALL ClearInsulatorAttribLib(void);
 
 #ifdef __cplusplus
 }

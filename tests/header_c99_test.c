@@ -38,13 +38,69 @@ int main(void) {
     LAYOUT(LineAttrib, column10Text, 100)
     if (sizeof(LineAttrib) != 168) failures++;
 
+    LAYOUT(HBLineAttrib, name, 0)
+    LAYOUT(HBLineAttrib, column9Number, 32)
+    LAYOUT(HBLineAttrib, column1Value, 40)
+    LAYOUT(HBLineAttrib, column3Value, 48)
+    LAYOUT(HBLineAttrib, column2Value, 56)
+    LAYOUT(HBLineAttrib, column5Value, 64)
+    LAYOUT(HBLineAttrib, column6Value, 72)
+    LAYOUT(HBLineAttrib, column8Value, 80)
+    LAYOUT(HBLineAttrib, column11Value, 88)
+    LAYOUT(HBLineAttrib, column4Value, 96)
+    LAYOUT(HBLineAttrib, column7Value, 104)
+    LAYOUT(HBLineAttrib, column10Text, 112)
+    if (sizeof(HBLineAttrib) != 176) failures++;
+
+    LAYOUT(InsulatorAttrib, column4Value, 0)
+    LAYOUT(InsulatorAttrib, column5Text, 8)
+    LAYOUT(InsulatorAttrib, column6Number, 32)
+    LAYOUT(InsulatorAttrib, column7Value, 40)
+    LAYOUT(InsulatorAttrib, column8Value, 48)
+    LAYOUT(InsulatorAttrib, column9Number, 56)
+    LAYOUT(InsulatorAttrib, column10Value, 64)
+    LAYOUT(InsulatorAttrib, column11Text, 72)
+    LAYOUT(InsulatorAttrib, column12Value, 96)
+    LAYOUT(InsulatorAttrib, column13Number, 104)
+    LAYOUT(InsulatorAttrib, column14Value, 112)
+    LAYOUT(InsulatorAttrib, column15Value, 120)
+    LAYOUT(InsulatorAttrib, column16Number, 128)
+    LAYOUT(InsulatorAttrib, column17Value, 136)
+    LAYOUT(InsulatorAttrib, column18Text, 144)
+    LAYOUT(InsulatorAttrib, column19Value, 168)
+    LAYOUT(InsulatorAttrib, column20Value, 176)
+    LAYOUT(InsulatorAttrib, column21Value, 184)
+    LAYOUT(InsulatorAttrib, column22Value, 192)
+    LAYOUT(InsulatorAttrib, column23Number, 200)
+    LAYOUT(InsulatorAttrib, column24Text, 204)
+    LAYOUT(InsulatorAttrib, column0Value, 256)
+    LAYOUT(InsulatorAttrib, column1Value, 264)
+    LAYOUT(InsulatorAttrib, column2Value, 272)
+    LAYOUT(InsulatorAttrib, column3Value, 280)
+    if (sizeof(InsulatorAttrib) != 288) failures++;
+
 #if defined(_WIN32) && !defined(_WIN64)
+    LAYOUT(WeatherArea, name, 0)
+    LAYOUT(WeatherArea, conditions.first, 28)
+    LAYOUT(WeatherArea, conditions.last, 32)
+    LAYOUT(WeatherArea, conditions.end, 36)
+    if (sizeof(WeatherArea) != 40) failures++;
+    if (sizeof(WeatherAreaSeq) != 16 || sizeof(LineAttribSeq) != 16 ||
+        sizeof(HBLineAttribSeq) != 16 || sizeof(InsulatorAttribSeq) != 16) {
+        failures++;
+    }
     LAYOUT(WeatherConditionSeq, allocatorTag, 0)
     LAYOUT(WeatherConditionSeq, first, 4)
     LAYOUT(WeatherConditionSeq, last, 8)
     LAYOUT(WeatherConditionSeq, end, 12)
     if (sizeof(WeatherConditionSeq) != 16) failures++;
 #endif
+
+    /* The libraries are empty and at fixed addresses when the module is loaded. */
+    if (GetWeatherAreaLib() == NULL || GetWeatherAreaLib()->first != NULL ||
+        GetWeatherAreaLib() == GetHZWeatherAreaLib() || GetLineAttribLib()->first != NULL) {
+        failures++;
+    }
 
     value = CalcBZ(&calm, &conductor);
     if (value - 0.0980665 > 1e-15 || 0.0980665 - value > 1e-15) {

@@ -3,11 +3,14 @@
 // it in place, so it is a plain aggregate: no constructor, no destructor, constant-initialisable,
 // and whoever owns one calls release() when done with it.
 //
-// Elements are copied with SequenceTraits<T>::copy and destroyed with SequenceTraits<T>::destroy;
-// the default copies bytes and destroys nothing, which is right for the pointer-free records.
+// Elements are copied in with SequenceTraits<T>::copy and destroyed with
+// SequenceTraits<T>::destroy; the default copies bytes and destroys nothing, which is right for the
+// pointer-free records. Every element type is trivially copyable, so when the storage grows the
+// elements are relocated bytewise: an element that owns storage takes it along.
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <new>
 #include <type_traits>
 
@@ -15,13 +18,14 @@ namespace varnel {
 
 template <class T>
 struct SequenceTraits {
-    static_assert(std::is_trivially_copyable_v<T>);
     static void copy(T* to, const T& from) { new (to) T(from); }
     static void destroy(T&) noexcept {}
 };
 
 template <class T>
 struct Sequence {
+    static_assert(std::is_trivially_copyable_v<T>, "elements are relocated bytewise");
+
     unsigned char allocatorTag;  // no content; keeps the three pointers where hosts expect them
     T* first;
     T* last;
@@ -38,11 +42,26 @@ struct Sequence {
     T& operator[](std::size_t i) const noexcept { return first[i]; }
 
     // Appends a copy of value. When full, the capacity doubles (from 1) and every element is
-    // copied into the new storage. Throws std::bad_alloc with the sequence unchanged.
+    // relocated into the new storage. Throws std::bad_alloc with the elements unchanged.
     void append(const T& value) {
         if (first == nullptr || last == endOfStorage) grow(capacity() == 0 ? 1 : 2 * capacity());
         Traits::copy(last, value);
         ++last;
+    }
+
+    // Appends n elements by relocating their bytes: the sequence takes over whatever they own, and
+    // the caller must neither use nor destroy the originals afterwards. The capacity grows as n
+    // single appends would grow it. Throws std::bad_alloc with the sequence unchanged.
+    void adopt(T* items, std::size_t n) {
+        if (n == 0) return;
+        std::size_t cap = capacity();
+        if (size() + n > cap) {
+            if (cap == 0) cap = 1;
+            while (cap < size() + n) cap *= 2;
+            grow(cap);
+        }
+        std::memcpy(static_cast<void*>(last), items, n * sizeof(T));
+        last += n;
     }
 
     // Reserves storage for exactly n elements when the sequence has never held storage.
@@ -73,16 +92,8 @@ struct Sequence {
 
     void grow(std::size_t newCapacity) {
         T* storage = static_cast<T*>(::operator new(newCapacity * sizeof(T)));
-        std::size_t copied = 0;
-        try {
-            for (; copied < size(); ++copied) Traits::copy(storage + copied, first[copied]);
-        } catch (...) {
-            for (std::size_t i = 0; i < copied; ++i) Traits::destroy(storage[i]);
-            ::operator delete(storage);
-            throw;
-        }
         const std::size_t n = size();
-        clear();
+        if (n > 0) std::memcpy(static_cast<void*>(storage), first, n * sizeof(T));
         ::operator delete(first);
         first = storage;
         last = storage + n;
