@@ -151,21 +151,34 @@ int CDbase::GetRecordCount() const noexcept {
     return recordCount_;
 }
 
-int CDbase::GetRecord(int index, TextList& values) const {
-    if (!open_) return 0;
-    if (values.size() != fieldCount_) values.resize(fieldCount_);
-    if (index < 0 || index >= recordCount_) return 0;
-
+template <class Put>
+bool CDbase::cutRecord(int index, Put put) const {
+    if (index < 0 || index >= recordCount_) return false;
     const auto live = static_cast<std::size_t>(index);
     const std::size_t r = liveRecords_.empty() ? live : liveRecords_[live];
     const unsigned char* field = table_.get() + headerLength_ + r * recordLength_ + 1;
     for (std::size_t j = 0; j < fieldCount_; ++j) {
         const std::size_t width = fieldWidth(fieldTable_.get() + j * kDescriptorSize);
         const TextSpan text = cutField(field, width);
-        values[j].assign(reinterpret_cast<const char*>(field) + text.offset, text.length);
+        put(j, std::string_view(reinterpret_cast<const char*>(field) + text.offset, text.length));
         field += width;
     }
-    return 1;
+    return true;
+}
+
+int CDbase::GetRecord(int index, TextList& values) const {
+    if (!open_) return 0;
+    if (values.size() != fieldCount_) values.resize(fieldCount_);
+    return cutRecord(index, [&](std::size_t j, std::string_view text) { values[j].assign(text); })
+               ? 1
+               : 0;
+}
+
+int CDbase::GetRecordViews(int index, std::vector<std::string_view>& values) const {
+    if (!open_) return 0;
+    if (values.size() != fieldCount_) values.resize(fieldCount_);
+    return cutRecord(index, [&](std::size_t j, std::string_view text) { values[j] = text; }) ? 1
+                                                                                             : 0;
 }
 
 int CDbase::Close() noexcept {

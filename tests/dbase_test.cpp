@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "support/dbf_fixtures.h"
 #include "support/dbf_writer.h"
@@ -60,6 +61,27 @@ TEST_P(Fixture, OpensAsExpectedWithinItsSize) {
     EXPECT_EQ(table.GetFieldNames(names), f.opens);
     EXPECT_EQ(names.size(), static_cast<std::size_t>(f.fields));
     EXPECT_EQ(table.GetRecordCount(), f.opens ? f.records : -1);
+}
+
+// The views a loader reads are the very texts GetRecord copies out, record by record, and both
+// keep to the same out-of-range rules.
+TEST_P(Fixture, RecordViewsAreTheRecordTexts) {
+    const DbfFixture& f = GetParam();
+    CDbase table;
+    std::vector<std::string_view> views{"stale"};
+    EXPECT_EQ(table.GetRecordViews(0, views), 0);
+    EXPECT_EQ(views.size(), 1u) << "untouched while no table is open";
+    if (table.OpenBytes(bytesOf(f.bytes), f.bytes.size()) != 1) return;
+    TextList texts;
+    for (int r = 0; r < table.GetRecordCount(); ++r) {
+        ASSERT_EQ(table.GetRecord(r, texts), 1);
+        ASSERT_EQ(table.GetRecordViews(r, views), 1);
+        ASSERT_EQ(views.size(), texts.size());
+        for (std::size_t j = 0; j < texts.size(); ++j)
+            EXPECT_EQ(views[j], texts[j]) << r << "," << j;
+    }
+    EXPECT_EQ(table.GetRecordViews(table.GetRecordCount(), views), 0);
+    EXPECT_EQ(views.size(), static_cast<std::size_t>(f.fields));
 }
 
 // The fuzz seeds are the fixtures as files (written by dbf_seed_writer).

@@ -38,7 +38,7 @@ TEST(TableLoader, StorageFailureMidwayLeavesTheLibraryAsItWas) {
     // that must be given back (the sanitizer build reports it otherwise), and nothing is added.
     int rows = 0;
     EXPECT_THROW(varnel::loadTable(library, path.c_str(), 15,
-                                   [&](const varnel::TextList& texts, varnel::WeatherArea& area) {
+                                   [&](const varnel::RowTexts& texts, varnel::WeatherArea& area) {
                                        if (++rows == 3) throw std::bad_alloc();
                                        area.conditions.reserveExact(9);
                                        varnel::WeatherCondition c{};

@@ -14,7 +14,7 @@ constexpr double kPerMillion = 1e-6;
 }  // namespace
 
 int loadLineAttribs(LineAttribLib& library, const char* path) {
-    return loadTable(library, path, 11, [](const TextList& t, LineAttrib& r) {
+    return loadTable(library, path, 11, [](const RowTexts& t, LineAttrib& r) {
         copyText(r.name, t[0]);
         r.area = parseReal(t[1]);
         r.diameter = parseReal(t[2]);
@@ -30,7 +30,7 @@ int loadLineAttribs(LineAttribLib& library, const char* path) {
 }
 
 int loadHBLineAttribs(HBLineAttribLib& library, const char* path) {
-    return loadTable(library, path, 12, [](const TextList& t, HBLineAttrib& r) {
+    return loadTable(library, path, 12, [](const RowTexts& t, HBLineAttrib& r) {
         copyText(r.name, t[0]);
         r.column9Number = parseWhole(t[9]);
         r.column1Value = parseReal(t[1]);
@@ -47,7 +47,7 @@ int loadHBLineAttribs(HBLineAttribLib& library, const char* path) {
 }
 
 int loadInsulatorAttribs(InsulatorAttribLib& library, const char* path) {
-    return loadTable(library, path, 25, [](const TextList& t, InsulatorAttrib& r) {
+    return loadTable(library, path, 25, [](const RowTexts& t, InsulatorAttrib& r) {
         r.column4Value = parseReal(t[4]);
         copyText(r.column5Text, t[5]);
         r.column6Number = parseWhole(t[6]);

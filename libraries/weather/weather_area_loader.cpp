@@ -51,7 +51,7 @@ constexpr ConditionSource kSixConditions[] = {
     {kCheck[0], kCheck[1], kNone, kNone, kCheckTemp}, {kSetting[0], kSetting[1], kNone, 8, 5},
 };
 
-double columnValue(const TextList& texts, int column) {
+double columnValue(const RowTexts& texts, int column) {
     if (column == kNone) return 0.0;
     if (column == kCheckTemp) return 15.0;
     return parseReal(texts[static_cast<std::size_t>(column)]);
@@ -74,7 +74,7 @@ template <std::size_t N>
 int loadAreas(WeatherAreaLib& library, const char* path, std::size_t fieldCount,
               const ConditionSource (&sources)[N], bool englishNames) {
     const ConditionTemplates<N> templates(sources, englishNames);
-    return loadTable(library, path, fieldCount, [&](const TextList& texts, WeatherArea& area) {
+    return loadTable(library, path, fieldCount, [&](const RowTexts& texts, WeatherArea& area) {
         copyText(area.name, texts[0]);
         area.conditions.reserveExact(N);
         for (std::size_t i = 0; i < N; ++i) {
