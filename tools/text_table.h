@@ -1,0 +1,28 @@
+// Tables for the terminal (aligned by display width) and as CSV.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace varnel::tool {
+
+class TextTable {
+  public:
+    explicit TextTable(std::vector<std::string> headers, std::vector<bool> rightAligned = {});
+    void addRow(std::vector<std::string> cells);
+    std::size_t rowCount() const { return rows_.size(); }
+
+    // Columns padded to their widest cell, two spaces apart; a rule under the headers.
+    std::string aligned() const;
+    // RFC 4180: fields with a comma, quote or line break quoted, quotes doubled; CRLF-free.
+    std::string csv() const;
+
+  private:
+    std::vector<std::string> headers_;
+    std::vector<bool> right_;
+    std::vector<std::vector<std::string>> rows_;
+};
+
+std::string csvField(const std::string& text);
+
+}  // namespace varnel::tool
