@@ -76,14 +76,16 @@ int loadAreas(WeatherAreaLib& library, const char* path, std::size_t fieldCount,
     const ConditionTemplates<N> templates(sources, englishNames);
     return loadTable(library, path, fieldCount, [&](const RowTexts& texts, WeatherArea& area) {
         copyText(area.name, texts[0]);
-        area.conditions.reserveExact(N);
+        WeatherCondition conditions[N];
+        std::memcpy(conditions, templates.conditions, sizeof conditions);
         for (std::size_t i = 0; i < N; ++i) {
-            WeatherCondition c = templates.conditions[i];
-            c.iceThickness = columnValue(texts, sources[i].iceColumn);
-            c.windSpeed = columnValue(texts, sources[i].windColumn);
-            c.temperature = columnValue(texts, sources[i].temperatureColumn);
-            area.conditions.append(c);
+            conditions[i].iceThickness = columnValue(texts, sources[i].iceColumn);
+            conditions[i].windSpeed = columnValue(texts, sources[i].windColumn);
+            conditions[i].temperature = columnValue(texts, sources[i].temperatureColumn);
         }
+        // Storage of exactly N conditions, filled in one copy (they hold no pointers).
+        area.conditions.reserveExact(N);
+        area.conditions.adopt(conditions, N);
     });
 }
 
