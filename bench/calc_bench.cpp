@@ -9,33 +9,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/fixtures.h"
 #include "varnel.h"
 
 namespace {
 
-WeatherCondition condition(const char* name, double ice, double wind, double temperature) {
-    WeatherCondition c{};
-    std::strncpy(c.name, name, sizeof c.name - 1);
-    c.iceThickness = ice;
-    c.windSpeed = wind;
-    c.temperature = temperature;
-    return c;
-}
+using varnel::test::makeCondition;
 
-LineAttrib conductor() {
-    LineAttrib a{};
-    a.area = 275.96;
-    a.diameter = 21.6;
-    a.unitMass = 922.2;
-    a.elasticModulus = 73000;
-    a.expansionCoeff = 19.6e-6;
-    a.ratedStrength = 75190;
-    return a;
-}
-
-const LineAttrib kConductor = conductor();
-const WeatherCondition kCold = condition("cold", 0, 0, -10);
-const WeatherCondition kIce = condition("ice", 10, 10, -5);
+const LineAttrib kConductor = varnel::test::jlg1a240();
+const WeatherCondition kCold = makeCondition("cold", 0, 0, -10);
+const WeatherCondition kIce = makeCondition("ice", 10, 10, -5);
 
 void BM_CalcBZ(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(CalcBZ(&kIce, &kConductor));
@@ -74,11 +57,11 @@ BENCHMARK(BM_StateEquationMathBaseline);
 
 void BM_StateEquationGetControl(benchmark::State& state) {
     WeatherCondition area[9] = {
-        condition("\xB5\xCD\xCE\xC2", 0, 0, -10), condition("\xB4\xF3\xB7\xE7", 0, 27, -5),
-        condition("\xC4\xEA\xC6\xBD", 0, 0, 15),  condition("\xB8\xB2\xB1\xF9", 10, 10, -5),
-        condition("\xB8\xDF\xCE\xC2", 0, 0, 40),  condition("\xD0\xA3\xD1\xE9", 0, 0, 15),
-        condition("\xB0\xB2\xD7\xB0", 0, 10, -5), condition("\xCD\xE2\xB9\xFD", 0, 10, 15),
-        condition("\xC4\xDA\xB9\xFD", 0, 15, 15)};
+        makeCondition("\xB5\xCD\xCE\xC2", 0, 0, -10), makeCondition("\xB4\xF3\xB7\xE7", 0, 27, -5),
+        makeCondition("\xC4\xEA\xC6\xBD", 0, 0, 15),  makeCondition("\xB8\xB2\xB1\xF9", 10, 10, -5),
+        makeCondition("\xB8\xDF\xCE\xC2", 0, 0, 40),  makeCondition("\xD0\xA3\xD1\xE9", 0, 0, 15),
+        makeCondition("\xB0\xB2\xD7\xB0", 0, 10, -5), makeCondition("\xCD\xE2\xB9\xFD", 0, 10, 15),
+        makeCondition("\xC4\xDA\xB9\xFD", 0, 15, 15)};
     WeatherConditionSeq seq{};
     seq.first = area;
     seq.last = seq.end = area + 9;
@@ -102,7 +85,7 @@ void BM_StateEquationGetControl(benchmark::State& state) {
 BENCHMARK(BM_StateEquationGetControl);
 
 void BM_CPBodyWindHZ(benchmark::State& state) {
-    const auto wind = condition("wind", 0, 25, 15);
+    const auto wind = makeCondition("wind", 0, 25, 15);
     double force = 0, moment = 0;
     for (auto _ : state) {
         CPBodyWindHZ(&wind, 190, 12, 0.075, 0, &force, &moment);

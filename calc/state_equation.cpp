@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "calc/specific_load.h"
+#include "calc/conductor_load.h"
 
 namespace varnel {
 

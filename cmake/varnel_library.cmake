@@ -4,7 +4,7 @@
 
 add_library(varnel_calc STATIC
   calc/coefficients.cpp
-  calc/specific_load.cpp
+  calc/conductor_load.cpp
   calc/state_equation.cpp
   calc/control_search.cpp
   calc/wind_loads.cpp)

@@ -5,7 +5,7 @@
 
 #include "calc/coefficients.h"
 #include "calc/control_search.h"
-#include "calc/specific_load.h"
+#include "calc/conductor_load.h"
 #include "calc/state_equation.h"
 #include "calc/wind_loads.h"
 #include "exports/export_macros.h"

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/dbf_writer.h"
+#include "support/fixtures.h"
 #include "varnel.h"
 
 extern "C" {
@@ -75,22 +76,11 @@ class DllHost : public testing::Test {
 };
 
 WeatherCondition condition(double ice, double wind, double temperature) {
-    WeatherCondition c{};
-    c.iceThickness = ice;
-    c.windSpeed = wind;
-    c.temperature = temperature;
-    return c;
+    return varnel::test::makeCondition("", ice, wind, temperature);
 }
 
 LineAttrib conductor() {
-    LineAttrib a{};
-    a.area = 275.96;
-    a.diameter = 21.6;
-    a.unitMass = 922.2;
-    a.elasticModulus = 73000;
-    a.expansionCoeff = 19.6e-6;
-    a.ratedStrength = 75190;
-    return a;
+    return varnel::test::jlg1a240();
 }
 
 TEST_F(DllHost, ProbeTellsCdeclFromStdcall) {

@@ -1,4 +1,4 @@
-#include "calc/specific_load.h"
+#include "calc/conductor_load.h"
 
 #include <cmath>
 
