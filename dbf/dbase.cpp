@@ -84,7 +84,11 @@ int CDbase::load(Bytes bytes, std::size_t size) {
     const std::size_t fields = fieldCountBefore(data + kHeaderSize, *slots);
     std::size_t widthSum = 0;
     for (std::size_t j = 0; j < fields; ++j) {
-        widthSum += fieldWidth(data + kHeaderSize + j * kDescriptorSize);
+        const std::size_t width = fieldWidth(data + kHeaderSize + j * kDescriptorSize);
+        // No writer makes a field 0 bytes wide, and such fields would let a record cost a single
+        // byte of file whatever the field count: a small file could then size a large library.
+        if (width == 0) return 0;
+        widthSum += width;
     }
     // A larger record length is slack at the end of each record, never read.
     if (header.recordLength < 1 + widthSum) return 0;

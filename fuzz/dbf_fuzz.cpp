@@ -1,7 +1,8 @@
 // Opens arbitrary bytes as a table and checks what the table object promises, whatever the
-// bytes: after a successful open, one name per field, one text per field in every record, no text
-// longer than its field, none with a space at either end or a zero byte inside, and out-of-range
-// records refused; after a failed open, nothing held.
+// bytes: after a successful open, one name per field, every field at least 1 byte wide, records
+// that fit in the file, one text per field in every record, no text longer than its field, none
+// with a space at either end or a zero byte inside, and out-of-range records refused; after a
+// failed open, nothing held.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -31,7 +32,10 @@ void checkOpen(varnel::CDbase& table, const std::uint8_t* data, std::size_t size
     check(table.GetFieldNames(names), "names refused while open");
     const std::size_t fields = names.size();
     check(size >= 32 + 32 * fields, "more names than descriptor slots in the file");
-    for (std::size_t j = 0; j < fields; ++j) check(data[32 + 32 * j] != 0x0D, "terminator named");
+    for (std::size_t j = 0; j < fields; ++j) {
+        check(data[32 + 32 * j] != 0x0D, "terminator named");
+        check(fieldWidth(data, j) >= 1, "a field 0 bytes wide");
+    }
     for (const std::string& name : names) check(name.size() <= 11, "name longer than 11 bytes");
 
     const int count = table.GetRecordCount();
@@ -40,6 +44,9 @@ void checkOpen(varnel::CDbase& table, const std::uint8_t* data, std::size_t size
         static_cast<std::int32_t>(std::uint32_t{data[4]} | std::uint32_t{data[5]} << 8 |
                                   std::uint32_t{data[6]} << 16 | std::uint32_t{data[7]} << 24);
     check(count <= stored, "more live records than the header's count");
+    // Each record holds its flag byte and at least one byte per field, all within the file: what
+    // a loader builds per row is bounded by the file's size.
+    check(static_cast<std::uint64_t>(count) * (1 + fields) <= size, "records beyond the file");
 
     // Every record when the table is small; otherwise a sample spread over it, so that a table
     // of thousands of records of thousands of empty fields stays quick.

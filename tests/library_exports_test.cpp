@@ -221,6 +221,17 @@ INSTANTIATE_TEST_SUITE_P(
                     ShapeCase{"hb lines", 13, 0}, ShapeCase{"insulators", 24, 0},
                     ShapeCase{"insulators", 25, 1}, ShapeCase{"insulators", 26, 0}));
 
+// Fields 0 bytes wide make every row one byte of file: 10,000 bytes would be 10,000 areas of
+// nine conditions each. Such a table is refused whole.
+TEST_F(Libraries, ZeroWidthFieldsAreRefused) {
+    DbfWriter w;
+    for (int i = 0; i < 15; ++i) w.field("C" + std::to_string(i), 0);
+    for (int r = 0; r < 10000; ++r) w.record({});
+    const std::string path = saved(w, "zero_width.dbf");
+    EXPECT_EQ(LoadWeatherAreaFromDBF(path.c_str(), 0), 0);
+    EXPECT_EQ(count(GetWeatherAreaLib()), 0u);
+}
+
 TEST_F(Libraries, FailedLoadLeavesTheLibraryAsItWas) {
     auto good = table(11);
     good.record(
