@@ -25,11 +25,12 @@ class CDbase {
     CDbase(const CDbase&) = delete;
     CDbase& operator=(const CDbase&) = delete;
 
-    // Reads the table at `path`, a GBK path in Windows form; "dbf" is supplied as its extension
-    // when it has none. An open table is closed first. Returns 1 when the table was read, 0 on any
-    // failure (no such file, a full path longer than 259 bytes, a table that is malformed or
-    // cannot be held in memory); after a failure the object holds nothing. Never throws. The
-    // second argument is not used.
+    // Reads the table at `path`, a path in Windows form in the platform's encoding (GBK on
+    // Windows, UTF-8 on Linux: table_path.h); "dbf" is supplied as its extension when it has none.
+    // An open table is closed first. Returns 1 when the table was read, 0 on any failure (no such
+    // file, a full path longer than 259 bytes, a table that is malformed or cannot be held in
+    // memory); after a failure the object holds nothing. Never throws. The second argument is not
+    // used.
     int Open(const char* path, int unused = 0);
 
     // As Open, from `size` bytes of a table already in memory; no path is kept.

@@ -232,6 +232,19 @@ TEST_F(Libraries, ZeroWidthFieldsAreRefused) {
     EXPECT_EQ(count(GetWeatherAreaLib()), 0u);
 }
 
+#ifndef _WIN32
+// A host on Linux names its tables in UTF-8, with or without the extension.
+TEST_F(Libraries, Utf8TableNames) {
+    auto w = table(11);
+    w.record(
+        {"JL/G1A-240/30", "275.96", "21.6", "922.2", "0", "73000", "19.6", "0", "75190", "0", ""});
+    const std::string path = saved(w, "\xE5\xAF\xBC\xE7\xBA\xBF\xE8\xA1\xA8.dbf");  // 导线表.dbf
+    EXPECT_EQ(LoadLineAttribFromDBF(path.c_str()), 1);
+    EXPECT_EQ(LoadLineAttribFromDBF(path.substr(0, path.size() - 4).c_str()), 1);
+    EXPECT_EQ(count(GetLineAttribLib()), 2u);
+}
+#endif
+
 TEST_F(Libraries, FailedLoadLeavesTheLibraryAsItWas) {
     auto good = table(11);
     good.record(
