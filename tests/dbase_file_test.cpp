@@ -4,12 +4,21 @@
 
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "dbf/dbase.h"
 #include "support/dbf_fixtures.h"
 #include "support/dbf_writer.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -106,6 +115,50 @@ TEST(DbaseFile, NativeNamesAreUtf8) {
     varnel::test::saveBytes(folder + "/w.dbf", kTable);
     CDbase table;
     EXPECT_EQ(table.Open((folder + "/w").c_str()), 1);
+}
+#endif
+
+#ifndef _WIN32
+// Opening a named pipe for reading waits for a writer, so the reader must refuse it before
+// opening it. Should Open wait all the same, a writer comes after ten seconds to free it, and the
+// test fails rather than hangs.
+TEST(DbaseFile, RefusesANamedPipeWithoutWaiting) {
+    const std::string fifo = tempPath("p.dbf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::mutex mutex;
+    std::condition_variable done;
+    bool returned = false;
+    bool rescued = false;
+    std::thread rescuer([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (done.wait_for(lock, std::chrono::seconds(10), [&] { return returned; })) return;
+        rescued = true;
+        // A writer can only open once the reader waits in its open; try until it has returned.
+        while (!done.wait_for(lock, std::chrono::milliseconds(100), [&] { return returned; })) {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) ::close(fd);
+        }
+    });
+    CDbase table;
+    const int opened = table.Open(withoutSuffix(fifo, 4).c_str());
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        returned = true;
+    }
+    done.notify_one();
+    rescuer.join();
+    EXPECT_EQ(opened, 0);
+    EXPECT_FALSE(rescued) << "Open waited for a writer on the pipe";
+}
+
+// Devices are no tables, whatever they would give to a read.
+TEST(DbaseFile, RefusesDevices) {
+    for (const char* device : {"/dev/null", "/dev/zero", "/dev/urandom"}) {
+        const std::string link = tempPath("device.dbf");
+        fs::create_symlink(device, link);
+        CDbase table;
+        EXPECT_EQ(table.Open(link.c_str()), 0) << device;
+    }
 }
 #endif
 

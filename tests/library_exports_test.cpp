@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf/table_check.h"
 #include "support/dbf_writer.h"
 #include "varnel.h"
 
@@ -181,6 +182,14 @@ int loadInto(const std::string& library, const char* path) {
     return LoadInsulatorAttribFromDBF(path);
 }
 
+int fieldsOf(const std::string& library) {
+    if (library == "areas") return 15;
+    if (library == "load cases") return 10;
+    if (library == "conductors") return 11;
+    if (library == "hb lines") return 12;
+    return 25;
+}
+
 std::size_t countOf(const std::string& library) {
     if (library == "areas") return count(GetWeatherAreaLib());
     if (library == "load cases") return count(GetHZWeatherAreaLib());
@@ -199,6 +208,15 @@ TEST_P(TableShapes, OnlyTheExactFieldCountLoads) {
     const std::string path = saved(w, std::string("shape") + std::to_string(p.fields) + ".dbf");
     EXPECT_EQ(loadInto(p.library, path.c_str()), p.expected);
     EXPECT_EQ(countOf(p.library), p.expected == 1 ? 2u : 0u);
+    // The account of a refusal says what the loader found.
+    const varnel::TableCheck check = varnel::checkTable(path.c_str(), fieldsOf(p.library));
+    if (p.expected == 1) {
+        EXPECT_EQ(check.refusal, varnel::TableRefusal::None) << check.reason;
+    } else {
+        EXPECT_EQ(check.refusal, varnel::TableRefusal::FieldCount);
+        EXPECT_EQ(check.value, p.fields);
+        EXPECT_EQ(check.limit, fieldsOf(p.library));
+    }
 
     // A table of the right shape without rows loads and adds nothing.
     if (p.expected == 1) {
@@ -230,6 +248,7 @@ TEST_F(Libraries, ZeroWidthFieldsAreRefused) {
     const std::string path = saved(w, "zero_width.dbf");
     EXPECT_EQ(LoadWeatherAreaFromDBF(path.c_str(), 0), 0);
     EXPECT_EQ(count(GetWeatherAreaLib()), 0u);
+    EXPECT_EQ(varnel::checkTable(path.c_str(), 15).refusal, varnel::TableRefusal::ZeroWidthField);
 }
 
 #ifndef _WIN32
