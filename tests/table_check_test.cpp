@@ -276,13 +276,16 @@ TEST(CheckedFile, PipeAndDevicesAreNoRegularFiles) {
     EXPECT_EQ(pipe.refusal, TableRefusal::NotRegularFile);
     EXPECT_EQ(pipe.reason, "the path names a named pipe, not a regular file");
 
-    for (const char* device : {"/dev/null", "/dev/zero"}) {
+    // Devices, whatever a read of them would give.
+    for (const char* device : {"/dev/null", "/dev/zero", "/dev/urandom"}) {
         const std::string link = tempPath("device.dbf");
         fs::create_symlink(device, link);
         const TableCheck check = varnel::checkTable(link.c_str());
         EXPECT_EQ(check.refusal, TableRefusal::NotRegularFile) << device;
         EXPECT_EQ(check.reason, "the path names a device, not a regular file");
         EXPECT_EQ(check.path, link);
+        CDbase table;
+        EXPECT_EQ(table.Open(link.c_str()), 0) << device;
     }
 }
 #endif
