@@ -17,7 +17,9 @@ set_target_properties(varnel_calc PROPERTIES POSITION_INDEPENDENT_CODE ON)
 add_library(varnel_dbf STATIC
   dbf/table_path.cpp
   dbf/table_format.cpp
-  dbf/dbase.cpp)
+  dbf/table_file.cpp
+  dbf/dbase.cpp
+  dbf/table_check.cpp)
 target_include_directories(varnel_dbf PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(varnel_dbf PRIVATE varnel_warnings)
 set_target_properties(varnel_dbf PROPERTIES POSITION_INDEPENDENT_CODE ON)

@@ -1,20 +1,15 @@
 #include "dbf/dbase.h"
 
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "dbf/table_format.h"
 #include "dbf/table_path.h"
+#include "dbf/table_refusal.h"
 
 namespace varnel {
-
-namespace {
-
-struct CloseFile {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-
-}  // namespace
 
 CDbase::CDbase() noexcept = default;
 
@@ -23,87 +18,88 @@ CDbase::~CDbase() {
 }
 
 int CDbase::Open(const char* path, int /*unused*/) {
-    Close();
-    path_[0] = '\0';
-    if (path == nullptr) return 0;
-    try {
-        const std::string full = tablePath(path);
-        if (full.size() > kMaxTablePath) return 0;
-        std::memcpy(path_, full.c_str(), full.size() + 1);
-
-        // The whole file in one read, then parsed in memory with the file already closed.
-        std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path_, "rb"));
-        // A byte must be readable before the size is believed: Linux opens a folder for
-        // reading and gives it an end position of 2^63 - 1.
-        if (!file || std::fgetc(file.get()) == EOF || std::fseek(file.get(), 0, SEEK_END) != 0) {
-            return 0;
-        }
-        const long end = std::ftell(file.get());
-        if (end < static_cast<long>(kHeaderSize) || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-            return 0;
-        }
-        const auto size = static_cast<std::size_t>(end);
-        Bytes bytes(static_cast<unsigned char*>(std::malloc(size)));
-        if (!bytes || std::fread(bytes.get(), 1, size, file.get()) != size) return 0;
-        file.reset();
-        return load(std::move(bytes), size);
-    } catch (...) {
-        return 0;
-    }
+    return openFile(path) ? 1 : 0;
 }
 
 int CDbase::OpenBytes(const unsigned char* data, std::size_t size) {
-    Close();
-    path_[0] = '\0';
-    if (data == nullptr || size < kHeaderSize) return 0;
-    try {
-        Bytes bytes(static_cast<unsigned char*>(std::malloc(size)));
-        if (!bytes) return 0;
-        std::memcpy(bytes.get(), data, size);
-        return load(std::move(bytes), size);
-    } catch (...) {
-        return 0;
-    }
+    return openMemory(data, size) ? 1 : 0;
 }
 
-int CDbase::load(Bytes bytes, std::size_t size) {
-    const unsigned char* data = bytes.get();
-    if (size < kHeaderSize) return 0;
-    const TableHeader header = readHeader(data);
-    const auto slots = descriptorSlotCount(header);
-    if (!slots || header.recordCount < 0) return 0;
-    // Every record must be in the file before anything is sized by the record count; in 64 bits
-    // the product cannot overflow (at most 2^31 records of at most 65535 bytes).
-    const std::uint64_t recordArea =
-        std::uint64_t{static_cast<std::uint32_t>(header.recordCount)} * header.recordLength;
-    const std::uint64_t used = header.headerLength + recordArea;
-    if (std::uint64_t{size} < used) return 0;
-    // From here on every count below is bounded by the file's size: the descriptor slots lie
-    // within the header length, and the fields and records within the record area.
+TableCheck CDbase::openFile(const char* path) noexcept {
+    Close();
+    path_[0] = '\0';
+    TableCheck check;
+    try {
+        if (path == nullptr) {
+            refuse(check, TableRefusal::NoFile, "no path was given");
+            return check;
+        }
+        check.path = tablePath(path);
+        if (check.path.size() > kMaxTablePath) {
+            refuse(check, TableRefusal::PathTooLong,
+                   "the full path is " + std::to_string(check.path.size()) +
+                       " bytes, longer than the 259 a table's path may have",
+                   static_cast<std::int64_t>(check.path.size()), kMaxTablePath);
+            return check;
+        }
+        std::memcpy(path_, check.path.c_str(), check.path.size() + 1);
 
-    const std::size_t fields = fieldCountBefore(data + kHeaderSize, *slots);
-    std::size_t widthSum = 0;
-    for (std::size_t j = 0; j < fields; ++j) {
-        widthSum += fieldWidth(data + kHeaderSize + j * kDescriptorSize);
+        // The whole file in one read, then checked in memory with the file already closed.
+        TableBytes bytes;
+        std::size_t size = 0;
+        if (readTableFile(path_, bytes, size, check)) load(std::move(bytes), size, check);
+    } catch (...) {  // std::bad_alloc: nothing was committed
+        refuseOutOfMemory(check);
     }
-    // A larger record length is slack at the end of each record, never read.
-    if (header.recordLength < 1 + widthSum) return 0;
+    return check;
+}
 
-    Bytes fieldTable;
+TableCheck CDbase::openMemory(const unsigned char* data, std::size_t size) noexcept {
+    Close();
+    path_[0] = '\0';
+    TableCheck check;
+    try {
+        if (data == nullptr) size = 0;
+        // Checked before the copy is taken: a refused table costs no copy.
+        if (!checkLayout(data, size, check)) return check;
+        TableBytes bytes(static_cast<unsigned char*>(std::malloc(size)));
+        if (!bytes) {
+            refuseOutOfMemory(check, static_cast<std::int64_t>(size));
+            return check;
+        }
+        std::memcpy(bytes.get(), data, size);
+        check = TableCheck{};
+        load(std::move(bytes), size, check);
+    } catch (...) {  // std::bad_alloc: nothing was committed
+        refuseOutOfMemory(check);
+    }
+    return check;
+}
+
+void CDbase::load(TableBytes bytes, std::size_t size, TableCheck& check) {
+    const unsigned char* data = bytes.get();
+    const std::optional<TableLayout> layout = checkLayout(data, size, check);
+    if (!layout) return;
+    const std::size_t fields = layout->fieldCount;
+
+    TableBytes fieldTable;
     if (fields > 0) {
         fieldTable.reset(static_cast<unsigned char*>(std::malloc(fields * kDescriptorSize)));
-        if (!fieldTable) return 0;
+        if (!fieldTable) {
+            refuseOutOfMemory(check, static_cast<std::int64_t>(fields * kDescriptorSize));
+            return;
+        }
         std::memcpy(fieldTable.get(), data + kHeaderSize, fields * kDescriptorSize);
     }
 
     // Live records are numbered past the deleted ones; once one is deleted, each live record's
     // position in the file is kept (a table without fields needs none: its records are empty).
-    const auto count = static_cast<std::size_t>(header.recordCount);
+    const std::size_t count = layout->recordCount;
     std::vector<std::uint32_t> liveRecords;
     bool mapped = false;
     std::size_t live = 0;
-    const unsigned char* flag = data + header.headerLength;
-    for (std::size_t r = 0; r < count; ++r, flag += header.recordLength) {
+    const unsigned char* flag = data + layout->headerLength;
+    for (std::size_t r = 0; r < count; ++r, flag += layout->recordLength) {
         if (*flag == kDeletedFlag) {
             if (!mapped && fields > 0) {
                 mapped = true;
@@ -117,9 +113,8 @@ int CDbase::load(Bytes bytes, std::size_t size) {
     }
     if (mapped) liveRecords.shrink_to_fit();
     // Bytes after the last record (the end-of-file marker, anything else) are never read.
-    if (used < size) {
-        if (auto* smaller = static_cast<unsigned char*>(
-                std::realloc(bytes.get(), static_cast<std::size_t>(used)))) {
+    if (layout->used < size) {
+        if (auto* smaller = static_cast<unsigned char*>(std::realloc(bytes.get(), layout->used))) {
             static_cast<void>(bytes.release());
             bytes.reset(smaller);
         }
@@ -127,13 +122,13 @@ int CDbase::load(Bytes bytes, std::size_t size) {
 
     fieldTable_ = std::move(fieldTable);
     table_ = std::move(bytes);
-    headerLength_ = header.headerLength;
-    recordLength_ = header.recordLength;
+    headerLength_ = layout->headerLength;
+    recordLength_ = layout->recordLength;
     liveRecords_ = std::move(liveRecords);
     fieldCount_ = static_cast<std::uint16_t>(fields);
     recordCount_ = static_cast<int>(live);
     open_ = 1;
-    return 1;
+    check.recordCount = recordCount_;
 }
 
 bool CDbase::GetFieldNames(TextList& names) const {

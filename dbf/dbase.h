@@ -7,11 +7,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "dbf/table_check.h"
+#include "dbf/table_file.h"
 
 namespace varnel {
 
@@ -25,11 +26,12 @@ class CDbase {
     CDbase(const CDbase&) = delete;
     CDbase& operator=(const CDbase&) = delete;
 
-    // Reads the table at `path`, a GBK path in Windows form; "dbf" is supplied as its extension
-    // when it has none. An open table is closed first. Returns 1 when the table was read, 0 on any
-    // failure (no such file, a full path longer than 259 bytes, a table that is malformed or
-    // cannot be held in memory); after a failure the object holds nothing. Never throws. The
-    // second argument is not used.
+    // Reads the table at `path`, a path in Windows form in the platform's encoding (GBK on
+    // Windows, UTF-8 on Linux: table_path.h); "dbf" is supplied as its extension when it has none.
+    // An open table is closed first. Returns 1 when the table was read, 0 on any failure (no such
+    // file, a full path longer than 259 bytes, not a regular file, a table that is malformed or
+    // cannot be held in memory: checkTable says which); after a failure the object holds nothing.
+    // Never throws. The second argument is not used.
     int Open(const char* path, int unused = 0);
 
     // As Open, from `size` bytes of a table already in memory; no path is kept.
@@ -58,27 +60,30 @@ class CDbase {
     int Close() noexcept;
 
   private:
-    struct FreeBytes {
-        void operator()(unsigned char* p) const noexcept { std::free(p); }
-    };
-    using Bytes = std::unique_ptr<unsigned char[], FreeBytes>;
+    // Open and OpenBytes, saying why a table is refused: checkTable is this account.
+    friend TableCheck checkTable(const char* path, int expectedFields) noexcept;
+    friend TableCheck checkTableBytes(const unsigned char* data, std::size_t size,
+                                      int expectedFields) noexcept;
+    TableCheck openFile(const char* path) noexcept;
+    TableCheck openMemory(const unsigned char* data, std::size_t size) noexcept;
 
-    // Checks the table in `bytes` (`size` of them) and keeps them; the texts are cut from its
-    // records when asked for. Commits only on success; may throw std::bad_alloc.
-    int load(Bytes bytes, std::size_t size);
+    // Checks the table in `bytes` (`size` of them) and keeps them when it is one; the texts are
+    // cut from its records when asked for. Commits only on success, and then sets the check's
+    // record count; may throw std::bad_alloc.
+    void load(TableBytes bytes, std::size_t size, TableCheck& check);
     void discard() noexcept;
     // The cut texts of live record `index` to `put(field, text)`; false when out of range.
     template <class Put>
     bool cutRecord(int index, Put put) const;
 
-    Bytes fieldTable_;  // the field descriptors as read, 32 bytes each
+    TableBytes fieldTable_;  // the field descriptors as read, 32 bytes each
     int open_ = 0;
     char path_[260] = {};
     int recordCount_ = -1;
     std::uint16_t fieldCount_ = 0;
     // The table's bytes, and the file position of each live record when some are deleted
     // (otherwise live record i is record i).
-    Bytes table_;
+    TableBytes table_;
     std::size_t headerLength_ = 0;
     std::size_t recordLength_ = 0;
     std::vector<std::uint32_t> liveRecords_;

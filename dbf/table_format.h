@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "dbf/table_check.h"
+
 namespace varnel {
 
 inline constexpr std::size_t kHeaderSize = 32;
@@ -33,9 +35,10 @@ struct TableHeader {
 // Reads the header from the first kHeaderSize bytes of a table.
 TableHeader readHeader(const unsigned char* bytes) noexcept;
 
-// The number of descriptor slots that the header length leaves room for, or nothing when the
-// version is not one this library reads or the header length is too short for it.
-std::optional<std::size_t> descriptorSlotCount(const TableHeader& header) noexcept;
+// The header bytes that are no descriptor slot, the least header length of a table of this
+// version: the 32-byte header and the terminator byte, and in 0x30 tables the 263-byte area after
+// the terminator. Nothing when the version is not one this library reads.
+std::optional<std::size_t> fixedHeaderBytes(std::uint8_t version) noexcept;
 
 // The number of fields among `slots` descriptors starting at `descriptors`: the slots before the
 // first one that starts with the header terminator.
@@ -48,6 +51,24 @@ std::size_t fieldNameLength(const unsigned char* descriptor) noexcept;
 inline std::uint8_t fieldWidth(const unsigned char* descriptor) noexcept {
     return descriptor[kFieldWidthOffset];
 }
+
+// A table's shape as its header and descriptors give it, checked against the file.
+struct TableLayout {
+    std::size_t headerLength;  // where the records start
+    std::size_t recordLength;  // bytes per record, flag byte included
+    std::size_t fieldCount;    // descriptors before the terminator; each field 1 to 255 bytes
+    std::size_t recordCount;   // records stored, deleted ones included
+    std::size_t used;          // header length + record count × record length: within the file
+};
+
+// Checks the `size` bytes of a table against every rule of the format that reading relies on:
+// a whole header, version 0x03 or 0x30, a header length with room for its fixed parts, a record
+// count of 0 or more, every record within the file, a record length that holds the flag byte and
+// the fields, and no field 0 bytes wide. Returns the layout, or nothing with `check` saying why
+// (check.fieldCount is filled in as soon as the descriptor slots are known to be in the file).
+// Reads nothing beyond `size` bytes. May throw std::bad_alloc (a reason's text).
+std::optional<TableLayout> checkLayout(const unsigned char* data, std::size_t size,
+                                       TableCheck& check);
 
 struct TextSpan {
     std::size_t offset;

@@ -10,7 +10,7 @@ bool isSeparator(char c) {
 }
 }  // namespace
 
-PathParts splitPath(std::string_view path) {
+PathParts splitPath(std::string_view path, PathEncoding encoding) {
     PathParts parts;
     std::size_t start = 0;
     if (path.size() >= 2 && path[1] == ':') {
@@ -23,7 +23,8 @@ PathParts splitPath(std::string_view path) {
     std::size_t point = std::string_view::npos;
     for (std::size_t i = start; i < path.size();) {
         const char c = path[i];
-        if (isGbkLeadByte(static_cast<unsigned char>(c)) && i + 1 < path.size()) {
+        if (encoding == PathEncoding::Gbk && isGbkLeadByte(static_cast<unsigned char>(c)) &&
+            i + 1 < path.size()) {
             i += 2;
             continue;
         }
@@ -52,8 +53,8 @@ std::string joinPath(const PathParts& parts) {
     return path;
 }
 
-std::string tablePath(std::string_view path) {
-    PathParts parts = splitPath(path);
+std::string tablePath(std::string_view path, PathEncoding encoding) {
+    PathParts parts = splitPath(path, encoding);
     if (parts.extension.empty()) parts.extension = "dbf";
     return joinPath(parts);
 }

@@ -1,7 +1,8 @@
 // Opens arbitrary bytes as a table and checks what the table object promises, whatever the
-// bytes: after a successful open, one name per field, one text per field in every record, no text
-// longer than its field, none with a space at either end or a zero byte inside, and out-of-range
-// records refused; after a failed open, nothing held.
+// bytes: after a successful open, one name per field, every field at least 1 byte wide, records
+// that fit in the file, one text per field in every record, no text longer than its field, none
+// with a space at either end or a zero byte inside, and out-of-range records refused; after a
+// failed open, nothing held; and checkTableBytes refusing exactly what OpenBytes refuses.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "dbf/dbase.h"
+#include "dbf/table_check.h"
 
 namespace {
 
@@ -31,7 +33,10 @@ void checkOpen(varnel::CDbase& table, const std::uint8_t* data, std::size_t size
     check(table.GetFieldNames(names), "names refused while open");
     const std::size_t fields = names.size();
     check(size >= 32 + 32 * fields, "more names than descriptor slots in the file");
-    for (std::size_t j = 0; j < fields; ++j) check(data[32 + 32 * j] != 0x0D, "terminator named");
+    for (std::size_t j = 0; j < fields; ++j) {
+        check(data[32 + 32 * j] != 0x0D, "terminator named");
+        check(fieldWidth(data, j) >= 1, "a field 0 bytes wide");
+    }
     for (const std::string& name : names) check(name.size() <= 11, "name longer than 11 bytes");
 
     const int count = table.GetRecordCount();
@@ -40,6 +45,9 @@ void checkOpen(varnel::CDbase& table, const std::uint8_t* data, std::size_t size
         static_cast<std::int32_t>(std::uint32_t{data[4]} | std::uint32_t{data[5]} << 8 |
                                   std::uint32_t{data[6]} << 16 | std::uint32_t{data[7]} << 24);
     check(count <= stored, "more live records than the header's count");
+    // Each record holds its flag byte and at least one byte per field, all within the file: what
+    // a loader builds per row is bounded by the file's size.
+    check(static_cast<std::uint64_t>(count) * (1 + fields) <= size, "records beyond the file");
 
     // Every record when the table is small; otherwise a sample spread over it, so that a table
     // of thousands of records of thousands of empty fields stays quick.
@@ -72,11 +80,42 @@ void checkNothingHeld(varnel::CDbase& table) {
     check(table.Close() == 0, "close after a failed open");
 }
 
+// The account of a refusal agrees with the table object: None exactly when it opens, with its
+// shape; otherwise one line of English saying why. A loader's field count refuses only a table
+// that opens, and only another count.
+void checkAccount(const varnel::CDbase& table, bool opened, const std::uint8_t* data,
+                  std::size_t size) {
+    const varnel::TableCheck account = varnel::checkTableBytes(data, size);
+    check((account.refusal == varnel::TableRefusal::None) == opened, "check and open disagree");
+    check(account.path.empty(), "a path for bytes in memory");
+    if (!opened) {
+        check(account.recordCount == -1, "a record count for a refused table");
+        check(!account.reason.empty() && account.reason.front() >= 'a' &&
+                  account.reason.front() <= 'z',
+              "a refusal without a reason in lower case");
+        for (const char c : account.reason) check(c >= 0x20 && c < 0x7F, "a reason not one line");
+        return;
+    }
+    varnel::TextList names;
+    table.GetFieldNames(names);
+    check(account.reason.empty(), "a reason for a table that opens");
+    check(account.fieldCount == names.size(), "check's field count is not the table's");
+    check(account.recordCount == table.GetRecordCount(), "check's record count is not the table's");
+    const int fields = static_cast<int>(names.size());
+    check(static_cast<bool>(varnel::checkTableBytes(data, size, fields)), "its own count refused");
+    const varnel::TableCheck other = varnel::checkTableBytes(data, size, fields + 1);
+    check(other.refusal == varnel::TableRefusal::FieldCount && other.value == fields &&
+              other.limit == fields + 1,
+          "another field count not refused as such");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     varnel::CDbase table;
-    if (table.OpenBytes(data, size) == 1) {
+    const bool opened = table.OpenBytes(data, size) == 1;
+    checkAccount(table, opened, data, size);
+    if (opened) {
         checkOpen(table, data, size);
         // Opening again drops the first table and must give the same.
         const int count = table.GetRecordCount();

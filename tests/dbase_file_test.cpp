@@ -4,12 +4,21 @@
 
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "dbf/dbase.h"
 #include "support/dbf_fixtures.h"
 #include "support/dbf_writer.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -76,17 +85,68 @@ TEST(DbaseFile, SuppliesTheExtensionOnlyWhenThereIsNone) {
 }
 
 #ifndef _WIN32
-// Windows drops a final point from file names, and wine's code page is not GBK.
-TEST(DbaseFile, NativeNamesKeepAFinalPointAndGbkBytes) {
+// Windows drops a final point from file names.
+TEST(DbaseFile, NativeNamesKeepAFinalPoint) {
     CDbase table;
     const std::string point = tempPath("weather.");
     varnel::test::saveBytes(point, kTable);
     EXPECT_EQ(table.Open(point.c_str()), 1);
+}
 
-    // 盶 (B1 5C) ends the name: its second byte is the backslash, no separator.
-    const std::string gbk = tempPath("\xB1\x5C.dbf");
-    varnel::test::saveBytes(gbk, kTable);
-    EXPECT_EQ(table.Open(withoutSuffix(gbk, 4).c_str()), 1);
+// Linux file names are UTF-8. Walked as GBK, the last byte of 表 (E8 A1 A8) or 区 (E5 8C BA)
+// would take the point after it, and "导线表.dbf" would be opened as "导线表.dbf.dbf".
+TEST(DbaseFile, NativeNamesAreUtf8) {
+    const char* names[] = {
+        "\xE5\xAF\xBC\xE7\xBA\xBF\xE8\xA1\xA8",  // 导线表
+        "\xE6\xB0\x94\xE8\xB1\xA1\xE5\x8C\xBA",  // 气象区
+        "\xE7\xBB\x9D\xE7\xBC\x98\xE5\xAD\x90",  // 绝缘子
+    };
+    for (const std::string name : names) {
+        const std::string dbf = tempPath(name + ".dbf");
+        varnel::test::saveBytes(dbf, kTable);
+        CDbase table;
+        EXPECT_EQ(table.Open(dbf.c_str()), 1) << dbf;
+        EXPECT_EQ(table.Open(withoutSuffix(dbf, 4).c_str()), 1) << dbf;
+    }
+    // A folder "a.表": walked as GBK, its separator would be lost and its point taken for the
+    // extension of "a.表/w".
+    const std::string folder = tempPath("a.\xE8\xA1\xA8");
+    fs::create_directory(folder);
+    varnel::test::saveBytes(folder + "/w.dbf", kTable);
+    CDbase table;
+    EXPECT_EQ(table.Open((folder + "/w").c_str()), 1);
+}
+
+// Opening a named pipe for reading waits for a writer, so the reader must refuse it before
+// opening it. Should Open wait all the same, a writer comes after ten seconds to free it, and the
+// test fails rather than hangs.
+TEST(DbaseFile, RefusesANamedPipeWithoutWaiting) {
+    const std::string fifo = tempPath("p.dbf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::mutex mutex;
+    std::condition_variable done;
+    bool returned = false;
+    bool rescued = false;
+    std::thread rescuer([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (done.wait_for(lock, std::chrono::seconds(10), [&] { return returned; })) return;
+        rescued = true;
+        // A writer can only open once the reader waits in its open; try until it has returned.
+        while (!done.wait_for(lock, std::chrono::milliseconds(100), [&] { return returned; })) {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) ::close(fd);
+        }
+    });
+    CDbase table;
+    const int opened = table.Open(withoutSuffix(fifo, 4).c_str());
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        returned = true;
+    }
+    done.notify_one();
+    rescuer.join();
+    EXPECT_EQ(opened, 0);
+    EXPECT_FALSE(rescued) << "Open waited for a writer on the pipe";
 }
 #endif
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf/table_check.h"
 #include "support/dbf_writer.h"
 #include "varnel.h"
 
@@ -181,6 +182,14 @@ int loadInto(const std::string& library, const char* path) {
     return LoadInsulatorAttribFromDBF(path);
 }
 
+int fieldsOf(const std::string& library) {
+    if (library == "areas") return 15;
+    if (library == "load cases") return 10;
+    if (library == "conductors") return 11;
+    if (library == "hb lines") return 12;
+    return 25;
+}
+
 std::size_t countOf(const std::string& library) {
     if (library == "areas") return count(GetWeatherAreaLib());
     if (library == "load cases") return count(GetHZWeatherAreaLib());
@@ -199,6 +208,15 @@ TEST_P(TableShapes, OnlyTheExactFieldCountLoads) {
     const std::string path = saved(w, std::string("shape") + std::to_string(p.fields) + ".dbf");
     EXPECT_EQ(loadInto(p.library, path.c_str()), p.expected);
     EXPECT_EQ(countOf(p.library), p.expected == 1 ? 2u : 0u);
+    // The account of a refusal says what the loader found.
+    const varnel::TableCheck check = varnel::checkTable(path.c_str(), fieldsOf(p.library));
+    if (p.expected == 1) {
+        EXPECT_EQ(check.refusal, varnel::TableRefusal::None) << check.reason;
+    } else {
+        EXPECT_EQ(check.refusal, varnel::TableRefusal::FieldCount);
+        EXPECT_EQ(check.value, p.fields);
+        EXPECT_EQ(check.limit, fieldsOf(p.library));
+    }
 
     // A table of the right shape without rows loads and adds nothing.
     if (p.expected == 1) {
@@ -220,6 +238,31 @@ INSTANTIATE_TEST_SUITE_P(
                     ShapeCase{"hb lines", 11, 0}, ShapeCase{"hb lines", 12, 1},
                     ShapeCase{"hb lines", 13, 0}, ShapeCase{"insulators", 24, 0},
                     ShapeCase{"insulators", 25, 1}, ShapeCase{"insulators", 26, 0}));
+
+// Fields 0 bytes wide make every row one byte of file: 10,000 bytes would be 10,000 areas of
+// nine conditions each. Such a table is refused whole.
+TEST_F(Libraries, ZeroWidthFieldsAreRefused) {
+    DbfWriter w;
+    for (int i = 0; i < 15; ++i) w.field("C" + std::to_string(i), 0);
+    for (int r = 0; r < 10000; ++r) w.record({});
+    const std::string path = saved(w, "zero_width.dbf");
+    EXPECT_EQ(LoadWeatherAreaFromDBF(path.c_str(), 0), 0);
+    EXPECT_EQ(count(GetWeatherAreaLib()), 0u);
+    EXPECT_EQ(varnel::checkTable(path.c_str(), 15).refusal, varnel::TableRefusal::ZeroWidthField);
+}
+
+#ifndef _WIN32
+// A host on Linux names its tables in UTF-8, with or without the extension.
+TEST_F(Libraries, Utf8TableNames) {
+    auto w = table(11);
+    w.record(
+        {"JL/G1A-240/30", "275.96", "21.6", "922.2", "0", "73000", "19.6", "0", "75190", "0", ""});
+    const std::string path = saved(w, "\xE5\xAF\xBC\xE7\xBA\xBF\xE8\xA1\xA8.dbf");  // 导线表.dbf
+    EXPECT_EQ(LoadLineAttribFromDBF(path.c_str()), 1);
+    EXPECT_EQ(LoadLineAttribFromDBF(path.substr(0, path.size() - 4).c_str()), 1);
+    EXPECT_EQ(count(GetLineAttribLib()), 2u);
+}
+#endif
 
 TEST_F(Libraries, FailedLoadLeavesTheLibraryAsItWas) {
     auto good = table(11);
