@@ -49,3 +49,8 @@ if(WIN32)
 else()
   target_link_options(varnel PRIVATE -Wl,--no-undefined)
 endif()
+
+# The version, from project() alone.
+configure_file(${PROJECT_SOURCE_DIR}/include/varnel_version.h.in
+               ${PROJECT_BINARY_DIR}/include/varnel_version.h @ONLY)
+target_include_directories(varnel PUBLIC $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>)

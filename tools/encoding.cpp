@@ -116,6 +116,14 @@ std::string nativePath(const std::string& utf8) {
 #endif
 }
 
+std::string displayPath(const std::string& native) {
+#ifdef _WIN32
+    return fromWide(toWide(native, CP_ACP, 0), CP_UTF8, nullptr);
+#else
+    return native;
+#endif
+}
+
 #ifdef _WIN32
 std::vector<std::string> utf8Arguments() {
     SetConsoleOutputCP(CP_UTF8);

@@ -18,6 +18,8 @@ std::string utf8ToGbk(std::string_view utf8, std::string_view what);
 // A path typed in UTF-8 as the bytes the library and the C library's file functions take: the
 // same bytes on Linux, the ANSI code page on Windows.
 std::string nativePath(const std::string& utf8);
+// The reverse: a path in the bytes the C library takes, as UTF-8 for a message.
+std::string displayPath(const std::string& native);
 
 #ifdef _WIN32
 // The command line as UTF-8 (Windows hands programs their arguments in the ANSI code page,

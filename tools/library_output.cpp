@@ -2,24 +2,8 @@
 
 #include <cstdio>
 
+#include "tools/descriptors.h"
 #include "tools/tool_error.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#define dup _dup
-#define dup2 _dup2
-#define fileno _fileno
-#define close _close
-#define open _open
-constexpr const char* kNullDevice = "NUL";
-constexpr int kWriteOnly = _O_WRONLY | _O_BINARY;
-#else
-#include <fcntl.h>
-#include <unistd.h>
-constexpr const char* kNullDevice = "/dev/null";
-constexpr int kWriteOnly = O_WRONLY;
-#endif
 
 namespace varnel::tool {
 

@@ -1,10 +1,8 @@
 #include "tools/library_tables.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
-#include "dbf/dbase.h"
+#include "dbf/table_check.h"
 #include "tools/encoding.h"
 #include "tools/tool_error.h"
 
@@ -29,42 +27,46 @@ KindInfo infoOf(TableKind kind) {
     return {"a conductor table", 11};
 }
 
-// The library supplies ".dbf" for a path without an extension; so does this check.
-bool hasExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    const std::size_t dot = path.find_last_of('.');
-    return dot != std::string::npos && (slash == std::string::npos || dot > slash);
-}
-
-template <class Seq>
-std::size_t countOf(const Seq* seq) {
-    return seq->first == nullptr ? 0 : static_cast<std::size_t>(seq->last - seq->first);
-}
-
 }  // namespace
 
 std::string fieldText(const char* field, std::size_t size) {
     return gbkToUtf8(std::string_view(field, strnlen(field, size)));
 }
 
-std::string tableProblem(const std::string& pathUtf8, std::size_t* fieldCount) {
-    const std::string path = nativePath(pathUtf8);
-    const std::string full = hasExtension(path) ? path : path + ".dbf";
-    if (std::FILE* f = std::fopen(full.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
-        return std::string("cannot open: ") + std::strerror(errno);
+namespace {
+
+// "PATH: reason", with the file that was looked for when the library supplied its extension.
+[[noreturn]] void refuse(const std::string& pathUtf8, const std::string& native,
+                         const TableCheck& check, const std::string& reason) {
+    std::string message = pathUtf8 + ": " + reason;
+    if (check.path != native) message += " (read as " + displayPath(check.path) + ")";
+    throw ToolError(message);
+}
+
+}  // namespace
+
+void explainRefusal(const std::string& pathUtf8) {
+    const std::string native = nativePath(pathUtf8);
+    const TableCheck check = checkTable(native.c_str());
+    if (check) throw ToolError(pathUtf8 + ": opens now; it may have changed while being read");
+    refuse(pathUtf8, native, check, check.reason);
+}
+
+void explainRefusal(TableKind kind, const std::string& pathUtf8) {
+    const KindInfo info = infoOf(kind);
+    const std::string native = nativePath(pathUtf8);
+    const TableCheck check = checkTable(native.c_str(), static_cast<int>(info.fields));
+    if (check.refusal == TableRefusal::FieldCount) {
+        refuse(pathUtf8, native, check,
+               std::to_string(check.fieldCount) +
+                   (check.fieldCount == 1 ? " field; " : " fields; ") + info.what + " has " +
+                   std::to_string(info.fields));
     }
-    CDbase table;
-    if (table.Open(path.c_str(), 0) != 1) return "not a dBASE table, or a damaged one";
-    TextList names;
-    table.GetFieldNames(names);
-    *fieldCount = names.size();
-    return {};
+    if (!check) refuse(pathUtf8, native, check, check.reason);
+    throw ToolError(pathUtf8 + ": could not be loaded as " + std::string(info.what));
 }
 
 void loadLibrary(TableKind kind, const std::string& pathUtf8, bool englishNames) {
-    const KindInfo info = infoOf(kind);
     const std::string native = nativePath(pathUtf8);
     const char* path = native.c_str();
     int loaded = 0;
@@ -82,16 +84,7 @@ void loadLibrary(TableKind kind, const std::string& pathUtf8, bool englishNames)
             loaded = LoadLineAttribFromDBF(path);
             break;
     }
-    if (loaded == 1) return;
-    std::size_t fields = 0;
-    const std::string problem = tableProblem(pathUtf8, &fields);
-    if (!problem.empty()) throw ToolError(pathUtf8 + ": " + problem);
-    if (fields != info.fields) {
-        throw ToolError(pathUtf8 + ": " + std::to_string(fields) +
-                        (fields == 1 ? " field; " : " fields; ") + info.what + " has " +
-                        std::to_string(info.fields));
-    }
-    throw ToolError(pathUtf8 + ": could not be loaded as " + std::string(info.what));
+    if (loaded != 1) explainRefusal(kind, pathUtf8);
 }
 
 namespace {
@@ -102,7 +95,7 @@ const auto& findByName(const Seq* library, const std::string& nameUtf8, const ch
                        const char* what, const std::string& path) {
     const std::string wanted = utf8ToGbk(nameUtf8, option);
     std::string known;
-    for (std::size_t i = 0; i < countOf(library); ++i) {
+    for (std::size_t i = 0; i < countOf(*library); ++i) {
         const auto& record = library->first[i];
         if (wanted.size() < sizeof record.name &&
             std::strncmp(record.name, wanted.c_str(), sizeof record.name) == 0) {

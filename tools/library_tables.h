@@ -18,13 +18,21 @@ void loadLibrary(TableKind kind, const std::string& path, bool englishNames = fa
 const WeatherArea& findArea(TableKind kind, const std::string& nameUtf8, const std::string& path);
 const LineAttrib& findConductor(const std::string& nameUtf8, const std::string& path);
 
-// Why a table cannot be read at all ("cannot open: ...", "not a dBASE table"), or an empty
-// string when it opens. Fills the field count when it opens.
-std::string tableProblem(const std::string& path, std::size_t* fieldCount);
+// Throws ToolError "PATH: reason" saying why the table at `path` (UTF-8, as typed) is refused,
+// with the reason's figures; `kind` adds the field count its library needs. Called once a load
+// or an open has failed.
+[[noreturn]] void explainRefusal(const std::string& path);
+[[noreturn]] void explainRefusal(TableKind kind, const std::string& path);
 
 // The NUL-terminated GBK name of a record field, as UTF-8.
 template <std::size_t N>
 std::string nameOf(const char (&field)[N]);
+
+// The number of records in a sequence the library hands out.
+template <class Seq>
+std::size_t countOf(const Seq& seq) {
+    return seq.first == nullptr ? 0 : static_cast<std::size_t>(seq.last - seq.first);
+}
 
 std::string fieldText(const char* field, std::size_t size);
 

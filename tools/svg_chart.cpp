@@ -49,6 +49,23 @@ double tickStep(double lo, double hi) {
     return 10 * magnitude;
 }
 
+// The tick values over [lo, hi]: multiples of a round step, a bounded number of them; where the
+// doubles cannot tell the ticks apart (a range far narrower than its magnitude), the two ends.
+std::vector<double> ticks(double lo, double hi) {
+    const double step = tickStep(lo, hi);
+    const double first = std::ceil(lo / step);
+    const double last = std::floor(hi / step + 1e-6);
+    std::vector<double> values;
+    if (std::isfinite(first) && std::isfinite(last) && last >= first && last - first <= 50) {
+        for (double k = first; k <= last; k += 1) {
+            const double v = k * step;
+            if (values.empty() || v > values.back()) values.push_back(v);
+        }
+    }
+    if (values.size() < 2) values = {lo, hi};
+    return values;
+}
+
 struct Panel {
     const char* title;
     const char* axisLabel;
@@ -57,8 +74,27 @@ struct Panel {
 
 }  // namespace
 
+ChartSampler::ChartSampler(std::size_t spanCount)
+    : count_(spanCount),
+      stride_(spanCount <= kMaxPoints ? 1 : (spanCount + kMaxPoints - 2) / (kMaxPoints - 1)) {}
+
+void ChartSampler::add(std::size_t index, const SpanState& state) {
+    if (index % stride_ == 0 || index + 1 == count_) samples_.push_back(state);
+    if (havePrevious_ && state.control != previousControl_) {
+        if (changes_.size() < kMaxChanges) {
+            changes_.push_back({previousSpan_, state.span, state.control});
+        } else {
+            ++changesLeftOut_;
+        }
+    }
+    havePrevious_ = true;
+    previousSpan_ = state.span;
+    previousControl_ = state.control;
+}
+
 std::string sagTableSvg(const std::string& title, const std::vector<std::string>& names,
-                        const std::vector<SpanState>& spans) {
+                        const ChartSampler& chart) {
+    const std::vector<SpanState>& spans = chart.samples();
     const Panel panels[] = {
         {"Stress", "stress (N/mm\u00B2)", [](const ConditionState& s) { return s.stress; }},
         {"Sag", "sag (m)", [](const ConditionState& s) { return s.sag; }},
@@ -74,7 +110,8 @@ std::string sagTableSvg(const std::string& title, const std::vector<std::string>
 
     double spanLo = spans.empty() ? 0 : spans.front().span;
     double spanHi = spans.empty() ? 1 : spans.back().span;
-    if (spanHi <= spanLo) spanHi = spanLo + 1;
+    if (!(spanHi > spanLo)) spanHi = spanLo + 1;
+    if (!(spanHi > spanLo)) spanLo = spanHi - 1;  // spans too large for a unit to tell apart
     const double plotWidth = kWidth - kLeft - kRight;
 
     for (int p = 0; p < 2; ++p) {
@@ -104,14 +141,13 @@ std::string sagTableSvg(const std::string& title, const std::vector<std::string>
             "<line x1=\"{0}\" y1=\"{1}\" x2=\"{0}\" y2=\"{2}\" stroke=\"black\"/>\n"
             "<line x1=\"{0}\" y1=\"{2}\" x2=\"{3}\" y2=\"{2}\" stroke=\"black\"/>\n",
             kLeft, top, top + plotHeight, kLeft + plotWidth);
-        for (double v = lo; v <= hi + yStep / 2; v += yStep) {
+        for (const double v : ticks(lo, hi)) {
             svg += fmt::format(
                 "<line x1=\"{0}\" y1=\"{1:.2f}\" x2=\"{2}\" y2=\"{1:.2f}\" stroke=\"#ddd\"/>"
                 "<text x=\"{3}\" y=\"{4:.2f}\" text-anchor=\"end\">{5:g}</text>\n",
                 kLeft, y(v), kLeft + plotWidth, kLeft - 6, y(v) + 4, v);
         }
-        const double xStep = tickStep(spanLo, spanHi);
-        for (double s = std::ceil(spanLo / xStep) * xStep; s <= spanHi + xStep / 1e6; s += xStep) {
+        for (const double s : ticks(spanLo, spanHi)) {
             svg += fmt::format(
                 "<line x1=\"{0:.2f}\" y1=\"{1}\" x2=\"{0:.2f}\" y2=\"{2}\" stroke=\"black\"/>"
                 "<text x=\"{0:.2f}\" y=\"{3}\" text-anchor=\"middle\">{4:g}</text>\n",
@@ -144,19 +180,23 @@ std::string sagTableSvg(const std::string& title, const std::vector<std::string>
                 escape(names[c]), path, kColours[c % std::size(kColours)]);
         }
 
-        // Where the controlling condition changes.
-        for (std::size_t i = 1; i < spans.size(); ++i) {
-            if (spans[i].control == spans[i - 1].control) continue;
-            const double at = (spans[i].span + spans[i - 1].span) / 2;
+        // Where the controlling condition changes. A label too close to the one before it goes a
+        // line lower, so that neighbouring changes stay readable.
+        double lastLabel = -1e9;
+        int labelLine = 0;
+        for (const ControlChange& change : chart.changes()) {
+            const double at = (change.before + change.after) / 2;
             const std::string label =
-                spans[i].control >= 0 && static_cast<std::size_t>(spans[i].control) < names.size()
-                    ? names[static_cast<std::size_t>(spans[i].control)]
+                change.control >= 0 && static_cast<std::size_t>(change.control) < names.size()
+                    ? names[static_cast<std::size_t>(change.control)]
                     : std::string("none");
+            labelLine = x(at) - lastLabel < 40 ? (labelLine + 1) % 8 : 0;
+            lastLabel = x(at);
             svg += fmt::format(
                 "<line class=\"control-change\" x1=\"{0:.2f}\" y1=\"{1}\" x2=\"{0:.2f}\" "
                 "y2=\"{2}\" stroke=\"black\" stroke-dasharray=\"4 3\"/>"
                 "<text x=\"{3:.2f}\" y=\"{4}\" font-size=\"10\">{5}</text>\n",
-                x(at), top, top + plotHeight, x(at) + 3, top + 10, escape(label));
+                x(at), top, top + plotHeight, x(at) + 3, top + 10 + 12 * labelLine, escape(label));
         }
 
         // Legend.
@@ -170,6 +210,12 @@ std::string sagTableSvg(const std::string& title, const std::vector<std::string>
                 escape(names[c]));
         }
         svg += "</g>\n";
+    }
+    if (chart.changesLeftOut() > 0) {
+        svg += fmt::format(
+            "<text x=\"{}\" y=\"{}\" font-size=\"11\">{} more changes of the "
+            "controlling condition are not marked</text>\n",
+            kLeft, height - 8, chart.changesLeftOut());
     }
     svg += "</svg>\n";
     return svg;

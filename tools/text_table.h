@@ -25,4 +25,7 @@ class TextTable {
 
 std::string csvField(const std::string& text);
 
+// Starts a CSV file that spreadsheet programs should read as UTF-8 whatever their locale.
+inline const std::string kUtf8Bom = "\xEF\xBB\xBF";
+
 }  // namespace varnel::tool

@@ -1,0 +1,379 @@
+"""End-to-end tests of the varnel command on the shipped samples.
+
+Run by ctest with VARNEL (the program) and VARNEL_ROOT (the source tree) in the environment.
+Outputs are compared with files in tests/cli_expected, written once with
+VARNEL_UPDATE_EXPECTED=1 and reviewed by hand; JSON and CSV are parsed and held against each
+other and against the text; every failure must be one line on standard error naming the file or
+option, with status 1 (the work failed) or 2 (the command line), and nothing on standard output.
+"""
+import csv
+import io
+import json
+import os
+import re
+import resource
+import struct
+import subprocess
+import xml.etree.ElementTree as ET
+
+import pytest
+
+VARNEL = os.path.abspath(os.environ["VARNEL"])
+ROOT = os.environ["VARNEL_ROOT"]
+UPDATE = os.environ.get("VARNEL_UPDATE_EXPECTED") == "1"
+SAMPLES = os.path.join(ROOT, "samples")
+EXPECTED = os.path.join(ROOT, "tests", "cli_expected")
+AREAS = os.path.join(SAMPLES, "weather_areas.dbf")
+CASES_TABLE = os.path.join(SAMPLES, "load_case_areas.dbf")
+CONDUCTORS = os.path.join(SAMPLES, "conductors.dbf")
+AREA3, AREA6 = "典型气象区Ⅲ", "典型气象区Ⅵ"
+DESIGN = ["--areas", AREAS, "--area", AREA3, "--conductors", CONDUCTORS,
+          "--conductor", "JL/G1A-240/30"]
+DESIGN6 = ["--areas", AREAS, "--area", AREA6] + DESIGN[4:]
+NINE = ["低温", "大风", "年平", "覆冰", "高温", "校验", "安装", "外过", "内过"]
+
+
+def run(args, cwd=None, timeout=60):
+    p = subprocess.run([VARNEL] + args, capture_output=True, cwd=cwd, timeout=timeout)
+    # Paths of this checkout are not part of the expected output.
+    out = p.stdout.replace(SAMPLES.encode() + b"/", b"samples/")
+    return p.returncode, out, p.stderr.decode("utf-8", "replace")
+
+
+def succeed(args, cwd=None):
+    status, out, err = run(args, cwd)
+    assert status == 0, err
+    assert err == ""
+    return out
+
+
+def fail(args, status, *needles, cwd=None):
+    """The command fails with `status`, one line on stderr holding every needle, no stdout."""
+    got, out, err = run(args, cwd, timeout=20)
+    assert got == status, f"status {got}, stderr {err!r}"
+    assert out == b""
+    lines = err.splitlines()
+    assert len(lines) == 1, err
+    assert lines[0].startswith("varnel: "), lines[0]
+    for needle in needles:
+        assert needle in lines[0]
+    return lines[0]
+
+
+# ---- outputs held against reviewed files ----
+
+GOLDEN = {
+    "table_conductors": ["table", CONDUCTORS],
+    "table_conductors_csv": ["table", "--csv", CONDUCTORS],
+    "areas": ["areas", AREAS],
+    "areas_load_case_english": ["areas", CASES_TABLE, "--load-case", "--english"],
+    "conductors": ["conductors", CONDUCTORS],
+    "control_300": ["control"] + DESIGN + ["--span", "300"],
+    "control_inclined": ["control"] + DESIGN + [
+        "--span", "450", "--cos", "0.9", "--avg-ratio", "0.22", "--strength-factor", "0.9",
+        "--safety", "2.25"],
+    "wind_pole": ["wind", "pole", "--wind", "25", "--top-diameter", "190", "--top-height", "12",
+                  "--taper", "75", "--bottom-height", "2"],
+    "wind_conductor": ["wind", "conductor", "--wind", "25", "--ice", "10", "--diameter", "21.6",
+                       "--length", "300", "--height", "20"],
+    "wind_insulator": ["wind", "insulator", "--wind", "20", "--height", "15", "--area", "2"],
+    "sag_table": ["sag-table"] + DESIGN6 + ["--spans", "50:800:50"],
+}
+
+
+@pytest.mark.parametrize("name", sorted(GOLDEN))
+def test_output_matches_the_reviewed_file(name):
+    out = succeed(GOLDEN[name])
+    path = os.path.join(EXPECTED, name + ".txt")
+    if UPDATE:
+        with open(path, "wb") as f:
+            f.write(out)
+    with open(path, "rb") as f:
+        assert out.decode() == f.read().decode()
+
+
+def test_raw_passes_gbk_through():
+    assert "钢芯铝绞线".encode("gbk") in succeed(["table", "--raw", "--csv", CONDUCTORS])
+    assert "是控制工况".encode("gbk") in succeed(["control"] + DESIGN + ["--span", "300", "--raw"])
+
+
+def test_taper_written_either_way_gives_the_same_pole():
+    plain = GOLDEN["wind_pole"]
+    ratio = [a if a != "75" else "1:75" for a in plain]
+    assert succeed(plain) == succeed(ratio)
+    # The library's worked case: 25 m/s, 190 mm, 12 m down to 2 m, 1:75.
+    doc = json.loads(succeed(plain + ["--json"]))
+    assert doc["force_kN"] == pytest.approx(0.739664, abs=5e-7)
+    assert doc["moment_kN_m"] == pytest.approx(4.872663, abs=5e-7)
+
+
+# ---- JSON ----
+
+def test_control_json_agrees_with_the_text():
+    doc = json.loads(succeed(["control"] + DESIGN + ["--span", "300", "--json"]))
+    assert doc["area"] == AREA3 and doc["conductor"]["name"] == "JL/G1A-240/30"
+    assert doc["controlling"]["name"] == "年平" and doc["controlling"]["index"] == 2
+    assert [c["name"] for c in doc["conditions"]] == NINE
+    text = succeed(["control"] + DESIGN + ["--span", "300"]).decode()
+    for c in doc["conditions"]:
+        row = re.search(r"^" + c["name"] + r"( \*)?\s+(\S+)\s+(\S+)\s+(\S+)\s+(\S+)\s+(yes|NO)$",
+                        text, re.M)
+        assert row, c["name"]
+        assert float(row.group(2)) == pytest.approx(c["specific_load_N_per_m_mm2"], rel=1e-6)
+        assert f"{c['stress_N_per_mm2']:.3f}" == row.group(3)
+        assert f"{c['sag_m']:.3f}" == row.group(4)
+        assert f"{c['limit_N_per_mm2']:.3f}" == row.group(5)
+        assert c["holds"] == (row.group(6) == "yes")
+        # The sag is the parabola's, γ·l²/(8σ) on a level span.
+        assert c["sag_m"] == pytest.approx(
+            c["specific_load_N_per_m_mm2"] * 300 ** 2 / (8 * c["stress_N_per_mm2"]), rel=1e-12)
+
+
+def test_control_json_without_a_controlling_condition():
+    # A safety factor so high that no condition can hold every other one.
+    doc = json.loads(succeed(["control"] + DESIGN + ["--span", "300", "--safety", "1e6",
+                                                     "--avg-ratio", "1", "--json"]))
+    if doc["controlling"] is None:
+        assert [c["name"] for c in doc["conditions"]] == NINE
+        assert all(c["stress_N_per_mm2"] is None for c in doc["conditions"])
+
+
+def test_areas_and_conductors_json():
+    areas = json.loads(succeed(["areas", AREAS, "--json"]))["areas"]
+    assert len(areas) == 7 and all(len(a["conditions"]) == 9 for a in areas)
+    assert [c["name"] for c in areas[2]["conditions"]] == NINE
+    cases = json.loads(succeed(["areas", CASES_TABLE, "--load-case", "--json"]))["areas"]
+    assert all(len(a["conditions"]) == 6 for a in cases)
+    conductors = json.loads(succeed(["conductors", CONDUCTORS, "--json"]))["conductors"]
+    first = conductors[0]
+    assert first["name"] == "JL/G1A-240/30" and first["area_mm2"] == 275.96
+    assert first["expansion_per_degC"] == pytest.approx(19.6e-6, rel=1e-15)
+
+
+def test_sag_table_json_csv_and_text_agree():
+    spans = ["--spans", "50:800:50"]
+    doc = json.loads(succeed(["sag-table"] + DESIGN6 + spans + ["--json"]))
+    assert doc["conditions"] == NINE and len(doc["spans"]) == 16
+    rows = list(csv.reader(io.StringIO(succeed(["sag-table"] + DESIGN6 + spans
+                                               + ["--csv", "-"]).decode())))
+    assert rows[0][:2] == ["span_m", "controlling"] and len(rows) == 17
+    for row, span in zip(rows[1:], doc["spans"]):
+        assert float(row[0]) == span["span_m"]
+        assert row[1] == span["controlling"]
+        assert row[2:11] == [f"{s:.4f}" for s in span["stress_N_per_mm2"]]
+        assert row[11:20] == [f"{s:.4f}" for s in span["sag_m"]]
+    # Area VI: 低温 controls the shortest spans, then 年平, then 覆冰.
+    assert [s["controlling"] for s in doc["spans"][:4]] == ["低温", "年平", "年平", "覆冰"]
+
+
+def test_csv_to_stdout_with_a_byte_order_mark():
+    out = succeed(["sag-table"] + DESIGN6 + ["--spans", "100:300:100", "--csv", "-", "--bom"])
+    assert out.startswith(b"\xef\xbb\xbfspan_m,controlling,stress_")
+    assert out.count(b"\n") == 4 and b"Stress" not in out
+    table = succeed(["table", CONDUCTORS, "--csv", "--bom"])
+    assert table.startswith(b"\xef\xbb\xbf") and "钢芯铝绞线".encode() in table
+
+
+# ---- files the command writes ----
+
+def check_svg(path, changes):
+    root = ET.parse(path).getroot()
+    ns = "{http://www.w3.org/2000/svg}"
+    panels = [g for g in root.iter(ns + "g") if g.get("class") == "panel"]
+    assert [g.get("id") for g in panels] == ["stress", "sag"]
+    points = []
+    for g in panels:
+        curves = [p for p in g.iter(ns + "path") if p.get("class") == "curve"]
+        assert [p.get("data-condition") for p in curves] == NINE
+        points += [p.get("d").count(",") for p in curves]
+        marks = [m for m in g.iter(ns + "line") if m.get("class") == "control-change"]
+        assert len(marks) == changes
+        texts = "".join(t.text or "" for t in g.iter(ns + "text"))
+        for label in ["span (m)"] + NINE:
+            assert label in texts
+    return max(points)
+
+
+def test_sag_table_writes_csv_and_svg(tmp_path):
+    out = succeed(["sag-table"] + DESIGN6 + ["--spans", "50:800:50", "--svg", "sag.svg",
+                                             "--csv", "sag.csv"], cwd=tmp_path).decode()
+    assert "CSV written to sag.csv" in out and "SVG written to sag.svg" in out
+    assert check_svg(tmp_path / "sag.svg", 2) == 16
+    assert len((tmp_path / "sag.csv").read_text(encoding="utf-8").splitlines()) == 17
+
+
+def test_a_long_table_draws_a_bounded_chart_with_every_change(tmp_path):
+    svg = tmp_path / "long.svg"
+    succeed(["sag-table"] + DESIGN6 + ["--spans", "1:1500:0.05", "--svg", str(svg),
+                                       "--csv", str(tmp_path / "long.csv")])
+    assert check_svg(svg, 2) <= 2000
+    assert len((tmp_path / "long.csv").read_text().splitlines()) == 1 + 29981
+
+
+def test_demo_finds_the_samples_from_any_folder(tmp_path):
+    out = succeed(["demo", "--out", "out"], cwd=tmp_path).decode()
+    for needle in ["是控制工况。", "Stress, N/mm²", "Sag, m", "SVG written to", "taper 1:75"]:
+        assert needle in out
+    check_svg(tmp_path / "out" / "sag_table.svg", 2)
+
+
+def test_a_failed_run_leaves_no_output_file(tmp_path):
+    fail(["sag-table"] + DESIGN6 + ["--spans", "50:800:50", "--csv", str(tmp_path / "t.csv"),
+                                    "--svg", str(tmp_path / "no" / "t.svg")],
+         1, "t.svg: cannot write")
+    assert list(tmp_path.iterdir()) == []
+
+
+# ---- conventions ----
+
+def test_version_comes_from_the_project():
+    with open(os.path.join(ROOT, "CMakeLists.txt")) as f:
+        version = re.search(r"project\(varnel VERSION (\S+)", f.read()).group(1)
+    assert succeed(["--version"]).decode().strip() == "varnel " + version
+
+
+@pytest.mark.parametrize("command", [["table"], ["areas"], ["conductors"], ["control"],
+                                     ["sag-table"], ["wind", "pole"], ["wind", "conductor"],
+                                     ["wind", "insulator"], ["demo"]])
+def test_help_has_an_example_and_plain_hints(command):
+    text = succeed(command + ["--help"]).decode()
+    assert "Example" in text and "varnel " + command[0] in text.split("Example")[1]
+    assert not re.search(r"FLOAT|NUMBER [<>]=|TEXT:", text), text
+
+
+# ---- refusals: status 2 for the command line, nothing on stdout ----
+
+POLE = ["wind", "pole", "--wind", "25", "--top-diameter", "190", "--top-height", "12",
+        "--taper", "75"]
+USAGE = [
+    (["contrl"], 'unknown command "contrl"; did you mean "control"?'),
+    (["wind", "insulatr"], 'unknown wind command "insulatr"; did you mean "insulator"?'),
+    (["frobnicate"], 'unknown command "frobnicate"; the commands are: table, areas'),
+    ([], "command"),
+    (["control"] + DESIGN + ["--span", "300", "--cos", "abc"], '--cos: "abc" is not a number'),
+    (["control"] + DESIGN + ["--span", "300", "--cos", "1e999"], '--cos: "1e999"'),
+    (["control"] + DESIGN + ["--span", "300", "--cos", "nan"], '--cos: "nan" is not a finite'),
+    (["control"] + DESIGN + ["--span", "3x"], '--span: "3x" is not a number'),
+    (["control"] + DESIGN + ["--span", "-1"], '--span: "-1" must be at least 0'),
+    (["control"] + DESIGN + ["--span", "300", "--cos", "1.2"], '--cos: "1.2" must be at most 1'),
+    (["control"] + DESIGN + ["--span", "300", "--safety", "0"], '--safety: "0" must be above 0'),
+    (["control"] + DESIGN + ["--span", "300", "--raw", "--json"], "--raw excludes --json"),
+    (["sag-table"] + DESIGN + ["--spans", "1e999:2:1"],
+     '--spans 1e999:2:1: "1e999" is not a finite number'),
+    (["sag-table"] + DESIGN + ["--spans", "100:50:10"], "--spans 100:50:10: TO is below FROM"),
+    (["sag-table"] + DESIGN + ["--spans", "a:b"], "--spans a:b: expected FROM:TO:STEP"),
+    (["sag-table"] + DESIGN + ["--spans", "0:10:0"], "STEP must be above 0"),
+    (["sag-table"] + DESIGN + ["--spans", "-5:10:1"], "spans cannot be negative"),
+    (["sag-table"] + DESIGN + ["--spans", "0:1e9:1"], "more than 10000000 spans"),
+    (["sag-table"] + DESIGN + ["--spans", "1e16:1e16:1", "--svg", "o.svg"],
+     "a step of 1 does not change a span of 1e+16"),
+    (["sag-table"] + DESIGN + ["--spans", "0:10:1", "--json", "--csv", "-"], "--csv -"),
+    (["sag-table"] + DESIGN + ["--spans", "0:10:1", "--bom"], "--bom requires --csv"),
+    (POLE[:-2] + ["--taper", "0.075"], '--taper: "0.075" is steeper than 1:10'),
+    (POLE[:-2] + ["--taper", "1:x"], '--taper: "x" is not a number'),
+    (POLE + ["--bottom-height", "20"], "--bottom-height: 20 m is not below --top-height 12 m"),
+    (POLE + ["--bottom-height", "12"], "--bottom-height: 12 m is not below --top-height 12 m"),
+    (POLE[:2] + ["--wind", "-3"] + POLE[4:], '--wind: "-3" must be at least 0'),
+    (["wind", "conductor", "--wind", "25", "--diameter", "21.6", "--length", "300",
+      "--height", "20", "--angle", "400"], '--angle: "400" must be at most 180'),
+    (["wind", "conductor", "--wind", "25", "--diameter", "0", "--length", "300",
+      "--height", "20"], '--diameter: "0" must be above 0'),
+]
+
+
+@pytest.mark.parametrize("args,message", USAGE, ids=[" ".join(a[:1] + a[-2:]) for a, _ in USAGE])
+def test_usage_errors(args, message, tmp_path):
+    fail(args, 2, message, cwd=tmp_path)
+    assert not (tmp_path / "o.svg").exists()
+
+
+# ---- refusals: status 1 for the work, with the reason and its figures ----
+
+def dbf(fields, rows=(), version=0x03, header_length=None, record_count=None, cut=0):
+    """A dBASE III table: fields as (name, width), rows as lists of byte strings."""
+    header_length = header_length or 32 + 32 * len(fields) + 1
+    record_length = 1 + sum(w for _, w in fields)
+    head = struct.pack("<B3BiHH20x", version, 126, 12, 7,
+                       len(rows) if record_count is None else record_count,
+                       header_length, record_length)
+    descriptors = b"".join(struct.pack("<11sc4xBB14x", n.encode(), b"C", w, 0) for n, w in fields)
+    body = b"".join(b" " + b"".join(v.ljust(w)[:w] for v, (_, w) in zip(r, fields)) for r in rows)
+    data = head + descriptors + b"\r" + body + b"\x1a"
+    return data[:len(data) - cut] if cut else data
+
+
+FIVE = [("NAME", 10), ("A", 4), ("B", 4), ("C", 4), ("D", 4)]
+
+
+@pytest.fixture
+def tables(tmp_path):
+    def write(name, data):
+        path = tmp_path / name
+        path.write_bytes(data)
+        return str(path)
+    return write
+
+
+def test_a_table_that_is_fine_opens(tables):
+    path = tables("fine.dbf", dbf(FIVE, [[b"x", b"1", b"2", b"3", b"4"]]))
+    assert b"1 records" in succeed(["table", path])
+
+
+def test_refusals_name_the_file_and_the_reason(tables, tmp_path):
+    cases = [
+        (tables("zero.dbf", dbf(FIVE[:1] + [("W", 0)], [[b"x", b""]] * 3)),
+         ["zero.dbf", "width 0"]),
+        (tables("v83.dbf", dbf(FIVE, version=0x83)), ["v83.dbf", "0x83"]),
+        (tables("cut.dbf", dbf(FIVE, [[b"x"] * 5] * 4, cut=30)), ["cut.dbf", "short"]),
+        (tables("tiny.dbf", b"\x03abc"), ["tiny.dbf", "32"]),
+    ]
+    os.mkdir(tmp_path / "d.dbf")
+    cases.append((str(tmp_path / "d.dbf"), ["d.dbf", "not a regular file"]))
+    os.mkfifo(tmp_path / "p.dbf")
+    cases.append((str(tmp_path / "p.dbf"), ["p.dbf", "not a regular file"]))
+    long = str(tmp_path / ("x" * (260 - len(str(tmp_path)))) ) + ".dbf"
+    cases.append((long, ["259"]))
+    cases.append((str(tmp_path / "adir"), ["adir", "adir.dbf"]))
+    reasons = set()
+    for path, needles in cases:
+        line = fail(["table", path], 1, *needles)
+        reasons.add(line.split(": ", 2)[-1])
+        # The loaders refuse the same files for the same reasons.
+        fail(["conductors", path], 1, *needles)
+    assert len(reasons) == len(cases), reasons
+
+
+def test_field_count_and_names(tables):
+    twelve = os.path.join(SAMPLES, "hb_lines.dbf")
+    fail(["conductors", twelve], 1, "hb_lines.dbf: 12 fields; a conductor table has 11")
+    fail(["control", "--areas", CONDUCTORS, "--area", AREA3, "--conductors", CONDUCTORS,
+          "--conductor", "x", "--span", "300"], 1,
+         "conductors.dbf: 11 fields; a weather area table has 15")
+    fail(["control", "--areas", AREAS, "--area", "Ⅷ"] + DESIGN[4:] + ["--span", "300"], 1,
+         'no weather area "Ⅷ"; there are: 典型气象区Ⅰ, 典型气象区Ⅱ')
+    fail(["control"] + DESIGN[:6] + ["--conductor", "ACSR", "--span", "300"], 1,
+         'no conductor "ACSR"; there are: JL/G1A-240/30, JL/G1A-300/40')
+
+
+def test_chinese_file_names(tmp_path):
+    path = tmp_path / "导线表.dbf"
+    path.write_bytes(open(CONDUCTORS, "rb").read())
+    assert b"4 conductors" in succeed(["conductors", str(path)])
+    assert b"4 conductors" in succeed(["conductors", str(tmp_path / "导线表")])
+
+
+# ---- a million spans in flat memory ----
+
+@pytest.mark.skipif(os.environ.get("VARNEL_MILLION_SPANS") != "1",
+                    reason="the optimised build runs it")
+def test_a_million_spans_in_flat_memory(tmp_path):
+    # ru_maxrss of the children is the largest of any child so far: this one is the largest.
+    with open(tmp_path / "million.csv", "wb") as out:
+        p = subprocess.run([VARNEL, "sag-table"] + DESIGN6 + ["--spans", "0:999999:1",
+                                                              "--csv", "-"],
+                           stdout=out, stderr=subprocess.PIPE, timeout=600)
+    assert p.returncode == 0, p.stderr
+    with open(tmp_path / "million.csv", "rb") as f:
+        assert sum(1 for _ in f) == 1 + 1000000
+    peak_kb = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    assert peak_kb < 50 * 1024, f"{peak_kb} KB"
