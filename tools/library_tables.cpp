@@ -35,11 +35,20 @@ std::string fieldText(const char* field, std::size_t size) {
 
 namespace {
 
-// "PATH: reason", with the file that was looked for when the library supplied its extension.
+// "PATH: reason", with the file that was looked for when the library supplied its extension
+// (a path too long is not repeated).
 [[noreturn]] void refuse(const std::string& pathUtf8, const std::string& native,
-                         const TableCheck& check, const std::string& reason) {
+                         const TableCheck& check, std::string reason) {
+    // The reader leaves a name out of its reason unless it is plain ASCII; here it can be shown.
+    if (check.refusal == TableRefusal::ZeroWidthField && !check.fieldName.empty()) {
+        reason = "field " + std::to_string(check.value) + " of " + std::to_string(check.limit) +
+                 " (\"" + gbkToUtf8(check.fieldName) +
+                 "\") is 0 bytes wide; every field is 1 to 255 bytes";
+    }
     std::string message = pathUtf8 + ": " + reason;
-    if (check.path != native) message += " (read as " + displayPath(check.path) + ")";
+    if (check.path != native && check.refusal != TableRefusal::PathTooLong) {
+        message += " (read as " + displayPath(check.path) + ")";
+    }
     throw ToolError(message);
 }
 

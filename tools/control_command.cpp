@@ -1,0 +1,86 @@
+// varnel control: the controlling condition of one span, with the library's account of its
+// search, then every condition strung from the controlling one.
+#include <fmt/format.h>
+
+#include "tools/command.h"
+#include "tools/design_inputs.h"
+#include "tools/encoding.h"
+#include "tools/library_output.h"
+#include "tools/library_tables.h"
+
+namespace varnel::tool {
+
+namespace {
+
+struct ControlOptions {
+    DesignOptions design;
+    double span = 0;
+    bool raw = false;
+    bool json = false;
+};
+
+struct ControlResult {
+    Design design;
+    SpanState state;
+    std::string account;  // GBK, as the library wrote it
+};
+
+ControlResult runControl(const DesignOptions& options, double span) {
+    ControlResult r{loadDesign(options), {}, {}};
+    r.account = captureStandardOutput([&] {
+        r.state =
+            analyseSpan(span, *r.design.conductor, r.design.area->conditions, options.factors);
+    });
+    return r;
+}
+
+std::string controlText(const ControlResult& r, const DesignFactors& factors, bool raw) {
+    const WeatherArea& area = *r.design.area;
+    std::string out = describeDesign(r.design, factors);
+    out += fmt::format("span {} m\n", r.state.span);
+    out += raw ? r.account : gbkToUtf8(r.account);
+    if (r.state.control < 0) return out + "\nNo condition qualifies as controlling.\n";
+    out += fmt::format("\nControlling condition: {}, strung to {} N/mm\u00B2\n\n",
+                       nameOf(area.conditions.first[r.state.control].name),
+                       number(r.state.controlStress, 3));
+    return out + spanTable(area, r.state);
+}
+
+std::string controlJson(const ControlResult& r, const DesignFactors& factors) {
+    Json doc;
+    describeDesign(r.design, factors, doc);
+    const Json span = spanJson(*r.design.area, *r.design.conductor, r.state);
+    for (const auto& [key, value] : span.items()) doc[key] = value;
+    return jsonDocument(doc);
+}
+
+}  // namespace
+
+std::string controlReport(const DesignOptions& options, double span) {
+    return controlText(runControl(options, span), options.factors, false);
+}
+
+void addControlCommand(CLI::App& app, CommandSet& set) {
+    auto o = std::make_shared<ControlOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "control", "Controlling condition of a span, with the library's account of its search");
+    addDesignOptions(cmd, set.numbers, o->design);
+    set.numbers.add(cmd, "--span", o->span, "Span length, m, at least 0", "METRES", kNonNegative,
+                    true);
+    CLI::Option* raw =
+        cmd->add_flag("--raw", o->raw, "The account as the library writes it (GBK bytes)");
+    cmd->add_flag("--json", o->json,
+                  "One JSON document: the controlling condition and, for every condition, its "
+                  "specific load, stress, sag, limit and whether it holds")
+        ->excludes(raw);
+    cmd->footer(examples(
+        {"varnel control --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
+         "\u533A\u2162 --conductors samples/conductors.dbf --conductor JL/G1A-240/30 --span 300"}));
+    set.commands.push_back({cmd, [o](ResultStream& out) {
+                                const ControlResult r = runControl(o->design, o->span);
+                                out.write(o->json ? controlJson(r, o->design.factors)
+                                                  : controlText(r, o->design.factors, o->raw));
+                            }});
+}
+
+}  // namespace varnel::tool

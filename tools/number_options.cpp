@@ -1,0 +1,58 @@
+#include "tools/number_options.h"
+
+#include <fmt/format.h>
+
+#include <charconv>
+#include <cmath>
+
+#include "tools/tool_error.h"
+
+namespace varnel::tool {
+
+std::string shortNumber(double value) {
+    return fmt::format("{}", value);
+}
+
+double parseNumber(const std::string& option, const std::string& text, const Bounds& bounds) {
+    const auto fail = [&](const std::string& why) {
+        return UsageError(option + ": \"" + text + "\" " + why);
+    };
+    // from_chars takes no leading '+', which people do type.
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') ++first;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec == std::errc::result_out_of_range) throw fail("is out of the range of numbers");
+    if (ec != std::errc() || end != last || first == last) throw fail("is not a number");
+    if (!std::isfinite(value)) throw fail("is not a finite number");
+    if (bounds.minOpen ? !(value > bounds.min) : !(value >= bounds.min)) {
+        throw fail((bounds.minOpen ? "must be above " : "must be at least ") +
+                   shortNumber(bounds.min));
+    }
+    if (bounds.maxOpen ? !(value < bounds.max) : !(value <= bounds.max)) {
+        throw fail((bounds.maxOpen ? "must be below " : "must be at most ") +
+                   shortNumber(bounds.max));
+    }
+    return value;
+}
+
+CLI::Option* NumberOptions::add(CLI::App* command, const std::string& name, double& target,
+                                const std::string& description, const std::string& unit,
+                                Bounds bounds, bool required) {
+    Entry& entry = entries_.emplace_back(Entry{command, nullptr, name, {}, &target, bounds});
+    std::string text = description;
+    if (!required) text += " (default " + shortNumber(target) + ")";
+    entry.option = command->add_option(name, entry.text, text)->type_name(unit);
+    if (required) entry.option->required();
+    return entry.option;
+}
+
+void NumberOptions::parse(const CLI::App* command) const {
+    for (const Entry& entry : entries_) {
+        if (entry.command != command || entry.option->count() == 0) continue;
+        *entry.target = parseNumber(entry.name, entry.text, entry.bounds);
+    }
+}
+
+}  // namespace varnel::tool

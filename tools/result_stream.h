@@ -1,0 +1,72 @@
+// Where a command's result goes: the process's standard output as it was when the command began.
+// The library writes its account of the controlling-condition search to standard output too, so
+// while a ResultStream lives, descriptor 1 points at the null device; a capture
+// (library_output.h) takes the account from there when it is wanted. Rows can then be written as
+// they are computed, each straight after the library's calls that made it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace varnel::tool {
+
+class ResultStream {
+  public:
+    ResultStream();  // throws ToolError
+    ~ResultStream();
+    ResultStream(const ResultStream&) = delete;
+    ResultStream& operator=(const ResultStream&) = delete;
+
+    // Throws ToolError when standard output cannot be written (a full disk, a closed pipe).
+    void write(std::string_view text);
+    bool empty() const { return written_ == 0; }
+    bool isTerminal() const;
+
+  private:
+    std::FILE* out_ = nullptr;
+    int saved_ = -1;  // descriptor 1 as it was, put back at the end
+    unsigned long long written_ = 0;
+};
+
+// A file a command writes as it goes. Created when constructed (so a path that cannot be written
+// fails before anything is printed); removed again unless commit() finished it.
+class OutputFile {
+  public:
+    explicit OutputFile(const std::string& pathUtf8);  // throws ToolError "PATH: cannot write: ..."
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(std::string_view text);  // throws ToolError
+    void commit();                      // closes the file; throws ToolError
+
+  private:
+    std::string pathUtf8_;
+    std::string native_;
+    std::FILE* file_ = nullptr;
+};
+
+// A progress line on standard error for a long run, shown only when standard error is a
+// terminal and the results go elsewhere (rows on the terminal show their own progress), at most a
+// few times a second, and erased at the end.
+class Progress {
+  public:
+    Progress(const char* what, unsigned long long total, const ResultStream& results);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    void update(unsigned long long done);
+
+  private:
+    const char* what_;
+    unsigned long long total_;
+    bool enabled_;
+    bool shown_ = false;
+    std::size_t width_ = 0;  // of the longest line shown, to blank it out
+    long long started_;
+    long long last_ = 0;
+};
+
+}  // namespace varnel::tool

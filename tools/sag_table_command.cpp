@@ -1,0 +1,287 @@
+// varnel sag-table: the mechanical characteristic table of a conductor in a weather area, the
+// stress and the sag in every condition for a range of spans, each strung from its controlling
+// condition. Rows are written as they are computed, so a table of millions of spans takes no
+// more memory than one of ten; everything that can be refused is refused before the first row.
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "tools/command.h"
+#include "tools/design_inputs.h"
+#include "tools/encoding.h"
+#include "tools/json_output.h"
+#include "tools/library_tables.h"
+#include "tools/span_range.h"
+#include "tools/svg_chart.h"
+#include "tools/text_table.h"
+#include "tools/tool_error.h"
+
+namespace varnel::tool {
+
+namespace {
+
+constexpr const char* kStdout = "-";
+
+struct SagTableOptions {
+    DesignOptions design;
+    std::string spans;
+    std::string csvPath;
+    std::string svgPath;
+    bool bom = false;
+    bool json = false;
+};
+
+// Terminal columns of fixed width, known before the first row: each as wide as its header and
+// at least as wide as a figure of four digits before the point.
+class FixedColumns {
+  public:
+    FixedColumns(std::vector<std::string> headers, std::vector<std::size_t> minWidths)
+        : headers_(std::move(headers)) {
+        for (std::size_t c = 0; c < headers_.size(); ++c) {
+            widths_.push_back(std::max(displayWidth(headers_[c]), minWidths[c]));
+        }
+    }
+    std::string header() const {
+        std::vector<std::string> rule;
+        for (std::size_t w : widths_) rule.emplace_back(w, '-');
+        return row(headers_) + row(rule);
+    }
+    // The second column is the controlling condition's name, left-aligned; the others are
+    // figures, right-aligned.
+    std::string row(const std::vector<std::string>& cells) const {
+        std::string line;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            const std::size_t w = displayWidth(cells[c]);
+            const std::string pad(w < widths_[c] ? widths_[c] - w : 0, ' ');
+            if (c > 0) line += "  ";
+            line += c == 1 ? cells[c] + pad : pad + cells[c];
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        return line + "\n";
+    }
+
+  private:
+    std::vector<std::string> headers_;
+    std::vector<std::size_t> widths_;
+};
+
+// Where the terminal table's second part (the sags) waits while the first (the stresses) is
+// written: a temporary file, not memory.
+class SpoolFile {
+  public:
+    SpoolFile() : file_(std::tmpfile()) {
+        if (file_ == nullptr) throw ToolError("cannot create a temporary file");
+    }
+    ~SpoolFile() { std::fclose(file_); }
+    SpoolFile(const SpoolFile&) = delete;
+    SpoolFile& operator=(const SpoolFile&) = delete;
+
+    void write(const std::string& text) {
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+            throw ToolError("cannot write a temporary file");
+        }
+    }
+    void copyTo(ResultStream& out) {
+        std::rewind(file_);
+        char buffer[1 << 16];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) {
+            out.write(std::string_view(buffer, n));
+        }
+        if (std::ferror(file_)) throw ToolError("cannot read a temporary file");
+    }
+
+  private:
+    std::FILE* file_;
+};
+
+class SagTable {
+  public:
+    SagTable(const SagTableOptions& o, ResultStream& out) : o_(o), out_(out) {
+        if (o.json && o.csvPath == kStdout) {
+            throw UsageError("--csv -: standard output already takes the --json document");
+        }
+        range_ = parseSpanRange(o.spans);
+        design_ = loadDesign(o.design);
+        const WeatherArea& area = *design_.area;
+        for (std::size_t i = 0; i < conditionCount(area); ++i) {
+            names_.push_back(nameOf(area.conditions.first[i].name));
+        }
+        if (!o.csvPath.empty() && o.csvPath != kStdout) csvFile_.emplace(o.csvPath);
+        if (!o.svgPath.empty()) {
+            svgFile_.emplace(o.svgPath);
+            chart_.emplace(range_.count);
+        }
+        if (!o.json && o.csvPath != kStdout) spool_ = std::make_unique<SpoolFile>();
+    }
+
+    void run() {
+        begin();
+        Progress progress("spans", range_.count, out_);
+        for (std::size_t i = 0; i < range_.count; ++i) {
+            const SpanState state = analyseSpan(range_.at(i), *design_.conductor,
+                                                design_.area->conditions, o_.design.factors);
+            addRow(i, state);
+            progress.update(i + 1);
+        }
+        end();
+    }
+
+  private:
+    std::string controlName(const SpanState& s) const {
+        return s.control >= 0 ? names_[static_cast<std::size_t>(s.control)] : std::string("-");
+    }
+
+    std::string csvHeader() const {
+        std::string line = "span_m,controlling";
+        for (const auto& n : names_) line += "," + csvField("stress_" + n + "_N/mm2");
+        for (const auto& n : names_) line += "," + csvField("sag_" + n + "_m");
+        return (o_.bom ? kUtf8Bom : "") + line + "\n";
+    }
+    std::string csvRow(const SpanState& s) const {
+        std::string line = range_.format(s.span) + "," + csvField(controlName(s));
+        const std::size_t blanks = s.conditions.empty() ? names_.size() : 0;
+        for (const auto& c : s.conditions) line += "," + number(c.stress, 4);
+        line += std::string(blanks, ',');
+        for (const auto& c : s.conditions) line += "," + number(c.sag, 4);
+        line += std::string(blanks, ',');
+        return line + "\n";
+    }
+
+    FixedColumns columns() const {
+        std::vector<std::string> headers{"span m", "controlling"};
+        headers.insert(headers.end(), names_.begin(), names_.end());
+        std::vector<std::size_t> widths{range_.format(range_.at(range_.count - 1)).size(), 1};
+        for (const auto& n : names_) widths[1] = std::max(widths[1], displayWidth(n));
+        widths.resize(headers.size(), 7);  // 1234.56
+        return FixedColumns(std::move(headers), std::move(widths));
+    }
+    std::string textRow(const FixedColumns& table, const SpanState& s, bool sags) const {
+        std::vector<std::string> cells{range_.format(s.span), controlName(s)};
+        for (const auto& c : s.conditions) cells.push_back(number(sags ? c.sag : c.stress, 2));
+        cells.resize(2 + names_.size(), "-");
+        return table.row(cells);
+    }
+
+    void begin() {
+        if (o_.json) {
+            Json head;
+            describeDesign(design_, o_.design.factors, head);
+            head["conditions"] = names_;
+            // The document's last member, the rows, follows as they are computed.
+            std::string text = jsonDocument(head);
+            text.erase(text.rfind('}'));
+            while (!text.empty() && text.back() == '\n') text.pop_back();
+            out_.write(text + ",\n  \"spans\": [\n");
+        } else if (o_.csvPath == kStdout) {
+            out_.write(csvHeader());
+        } else {
+            table_.emplace(columns());
+            out_.write(describeDesign(design_, o_.design.factors) + "\nStress, N/mm\u00B2\n" +
+                       table_->header());
+            spool_->write("\nSag, m\n" + table_->header());
+        }
+        if (csvFile_) csvFile_->write(csvHeader());
+    }
+
+    void addRow(std::size_t i, const SpanState& s) {
+        if (o_.json) {
+            Json row{{"span_m", s.span}, {"controlling", nullptr}};
+            if (s.control >= 0) row["controlling"] = controlName(s);
+            Json stress = Json::array(), sag = Json::array();
+            for (const auto& c : s.conditions) {
+                stress.push_back(c.stress);
+                sag.push_back(c.sag);
+            }
+            row["stress_N_per_mm2"] = std::move(stress);
+            row["sag_m"] = std::move(sag);
+            out_.write((i == 0 ? "    " : ",\n    ") + jsonLine(row));
+        } else if (o_.csvPath == kStdout) {
+            out_.write(csvRow(s));
+        } else {
+            out_.write(textRow(*table_, s, false));
+            spool_->write(textRow(*table_, s, true));
+        }
+        if (csvFile_) csvFile_->write(csvRow(s));
+        if (chart_) chart_->add(i, s);
+    }
+
+    void end() {
+        std::string notes;
+        if (csvFile_) {
+            csvFile_->commit();
+            notes += "CSV written to " + o_.csvPath + "\n";
+        }
+        if (svgFile_) {
+            svgFile_->write(sagTableSvg(
+                fmt::format("{} in {}: stress and sag against span",
+                            nameOf(design_.conductor->name), nameOf(design_.area->name)),
+                names_, *chart_));
+            svgFile_->commit();
+            notes += "SVG written to " + o_.svgPath + "\n";
+        }
+        if (o_.json) {
+            out_.write("\n  ]\n}\n");
+        } else if (o_.csvPath != kStdout) {
+            spool_->copyTo(out_);
+            out_.write(notes);
+        }
+    }
+
+    const SagTableOptions& o_;
+    ResultStream& out_;
+    SpanRange range_;
+    Design design_{};
+    std::vector<std::string> names_;
+    std::optional<OutputFile> csvFile_;
+    std::optional<OutputFile> svgFile_;
+    std::optional<ChartSampler> chart_;
+    std::unique_ptr<SpoolFile> spool_;
+    std::optional<FixedColumns> table_;
+};
+
+}  // namespace
+
+void writeSagTable(const DesignOptions& design, const std::string& spans,
+                   const std::string& csvPath, const std::string& svgPath, ResultStream& out) {
+    SagTableOptions o;
+    o.design = design;
+    o.spans = spans;
+    o.csvPath = csvPath;
+    o.svgPath = svgPath;
+    SagTable(o, out).run();
+}
+
+void addSagTableCommand(CLI::App& app, CommandSet& set) {
+    auto o = std::make_shared<SagTableOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "sag-table",
+        "Mechanical characteristic table: stress and sag in every condition, span by span");
+    addDesignOptions(cmd, set.numbers, o->design);
+    cmd->add_option("--spans", o->spans,
+                    fmt::format("Spans from FROM to TO in steps of STEP, m; at most {} of them",
+                                SpanRange::kMaxRows))
+        ->required()
+        ->type_name("FROM:TO:STEP");
+    CLI::Option* csv = cmd->add_option(
+        "--csv", o->csvPath,
+        "Also write the table as CSV to FILE; - writes only the CSV, to standard output");
+    csv->type_name("FILE");
+    cmd->add_flag("--bom", o->bom,
+                  "Start the CSV with a UTF-8 byte order mark, so that spreadsheet programs "
+                  "show the names")
+        ->needs(csv);
+    cmd->add_option("--svg", o->svgPath, "Also draw the curves as SVG to FILE")->type_name("FILE");
+    cmd->add_flag("--json", o->json, "One JSON document instead of the tables");
+    cmd->footer(examples(
+        {"varnel sag-table --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
+         "\u533A\u2165 --conductors samples/conductors.dbf --conductor JL/G1A-240/30 \\\n"
+         "      --spans 50:800:50 --svg sag.svg",
+         "varnel sag-table ... --spans 100:1500:10 --csv - --bom > sag.csv"}));
+    set.commands.push_back({cmd, [o](ResultStream& out) { SagTable(*o, out).run(); }});
+}
+
+}  // namespace varnel::tool
