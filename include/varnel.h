@@ -75,8 +75,10 @@ typedef struct WeatherConditionSeq {
  * Get...Lib function returns never changes. A load appends the rows of one table (all of them or
  * none: a load that fails leaves the library as it was) and may move the records, so a pointer
  * into a library stays valid only until the next load or clear of that library. Paths are
- * NUL-terminated byte strings; ".dbf" is supplied when the path has no extension. Tables are
- * dBASE III (0x03) or Visual FoxPro (0x30) files; columns are taken by position. Texts are copied
+ * NUL-terminated byte strings in the platform's encoding (the ANSI code page, GBK, on Windows;
+ * UTF-8 on Linux); ".dbf" is supplied when the path has no extension, and only a regular file is
+ * read. Tables are dBASE III (0x03) or Visual FoxPro (0x30) files, every field 1 to 255 bytes
+ * wide; columns are taken by position. Texts are copied
  * as GBK bytes, cut at a character boundary when longer than their field. Numbers are read as the
  * longest decimal prefix of the cell, the same in every locale: 0 when there is none, infinity or
  * 0 beyond the range of a double; whole-number fields take the integer prefix, clamped to the
