@@ -255,6 +255,8 @@ void writeSagTable(const DesignOptions& design, const std::string& spans,
     SagTable(o, out).run();
 }
 
+static_assert(SpanRange::kMaxRows == 10'000'000, "the help names the limit in words");
+
 void addSagTableCommand(CLI::App& app, CommandSet& set) {
     auto o = std::make_shared<SagTableOptions>();
     CLI::App* cmd = app.add_subcommand(
@@ -262,8 +264,7 @@ void addSagTableCommand(CLI::App& app, CommandSet& set) {
         "Mechanical characteristic table: stress and sag in every condition, span by span");
     addDesignOptions(cmd, set.numbers, o->design);
     cmd->add_option("--spans", o->spans,
-                    fmt::format("Spans from FROM to TO in steps of STEP, m; at most {} of them",
-                                SpanRange::kMaxRows))
+                    "Spans from FROM to TO in steps of STEP, m; at most ten million of them")
         ->required()
         ->type_name("FROM:TO:STEP");
     CLI::Option* csv = cmd->add_option(

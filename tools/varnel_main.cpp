@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
     CLI::App app{
         "varnel: line design calculations on dBASE design tables (GBK), through the Varnel "
         "library"};
+    app.name("varnel");
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("varnel ") + VARNEL_VERSION_STRING,
                          "Show the version and exit");

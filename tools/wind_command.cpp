@@ -115,8 +115,8 @@ void addWindCommand(CLI::App& app, CommandSet& set) {
     addWind(pole);
     numbers.add(pole, "--top-diameter", w->topDiameter, "Diameter at the top, mm, above 0", "MM",
                 kPositive, true);
-    numbers.add(pole, "--top-height", w->topHeight, "Height of the top above ground, m", "METRES",
-                kPositive, true);
+    numbers.add(pole, "--top-height", w->topHeight, "Height of the top above ground, m, above 0",
+                "METRES", kPositive, true);
     pole->add_option("--taper", *taper,
                      "Taper 1:N, written N or 1:N: the diameter grows by 1 mm for every N mm "
                      "downwards (1:75 is usual for concrete poles); N at least 10")
