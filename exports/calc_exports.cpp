@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "calc/coefficients.h"
-#include "calc/control_search.h"
 #include "calc/conductor_load.h"
+#include "calc/control_search.h"
 #include "calc/state_equation.h"
 #include "calc/wind_loads.h"
 #include "exports/export_macros.h"
@@ -60,8 +60,8 @@ VARNEL_EXPORT int VARNEL_CALL StateEquationGetControl(
     double span, double cosAngle, double avgStressRatio, const LineAttrib* conductor,
     const WeatherConditionSeq* conditions, double strengthFactor, double safetyFactor) noexcept {
     if (conductor == nullptr || conditions == nullptr) return -1;
-    return varnel::controllingCondition(span, cosAngle, avgStressRatio, *conductor, *conditions,
-                                        strengthFactor, safetyFactor);
+    return varnel::controllingConditionWithAccount(span, cosAngle, avgStressRatio, *conductor,
+                                                   *conditions, strengthFactor, safetyFactor);
 }
 
 VARNEL_EXPORT void VARNEL_CALL CPBodyWindHZ(const WeatherCondition* condition, double topDiameter,

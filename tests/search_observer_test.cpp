@@ -1,0 +1,121 @@
+// The controlling-condition search's observer sees exactly the search that the account shows:
+// the account rendered here from the observer's events equals, byte for byte, what the search
+// with its account prints, over spans where the controlling condition changes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "calc/control_search.h"
+#include "support/capture_stdout.h"
+
+namespace {
+
+using varnel::LineAttrib;
+using varnel::WeatherCondition;
+using varnel::WeatherConditionSeq;
+
+WeatherCondition condition(const char* name, double ice, double wind, double temperature) {
+    WeatherCondition c{};
+    std::strncpy(c.name, name, sizeof c.name - 1);
+    c.iceThickness = ice;
+    c.windSpeed = wind;
+    c.temperature = temperature;
+    return c;
+}
+
+// The patterns are the account's own, written out at each use below.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+std::string format(const char* pattern, const char* name, double value) {
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, pattern, name, value);
+    return buffer;
+}
+#pragma GCC diagnostic pop
+
+// Renders the account from the events, with the texts the host application shows.
+class AccountFromEvents : public varnel::SearchObserver {
+  public:
+    explicit AccountFromEvents(const WeatherConditionSeq& c) : c_(c) {}
+    void trialStarted(std::size_t i, double stress) override {
+        text += format(
+            "\n\xBC\xD9\xC9\xE8[%s]\xCE\xAA\xBF\xD8\xD6\xC6\xB9\xA4\xBF\xF6\xA3\xAC"
+            "\xCB\xAE\xC6\xBD\xD3\xA6\xC1\xA6\xCE\xAA%lf\n",
+            c_[i].name, stress);
+        ++trials;
+        checksInTrial = 0;
+    }
+    void checked(std::size_t j, double stress, double limit, bool exceeded) override {
+        text += format(
+            "\xD1\xE9\xCB\xE3[%s]\xB9\xA4\xBF\xF6\xA3\xAC\xD3\xA6\xC1\xA6\xCE\xAA%lf"
+            "N/mm^2\xA1\xA3",
+            c_[j].name, stress);
+        text += exceeded ? "\xB3\xAC\xCF\xDE!" : "\xB2\xBB\xB3\xAC\xCF\xDE!\n";
+        // The decision is the comparison with the limit the observer is told.
+        EXPECT_EQ(exceeded, !(stress <= limit));
+        ++checksInTrial;
+    }
+    void trialEnded(std::size_t i, bool controlling) override {
+        text += controlling ? format("[%s]\xCA\xC7\xBF\xD8\xD6\xC6\xB9\xA4\xBF\xF6\xA1\xA3\n\n",
+                                     c_[i].name, 0)
+                            : "\n";
+        if (controlling) {
+            EXPECT_EQ(checksInTrial, c_.size() - 1);
+            winner = static_cast<int>(i);
+        }
+    }
+
+    std::string text;
+    int trials = 0;
+    std::size_t checksInTrial = 0;
+    int winner = -1;
+
+  private:
+    const WeatherConditionSeq& c_;
+};
+
+TEST(SearchObserver, SeesWhatTheAccountShows) {
+    LineAttrib conductor{};
+    conductor.area = 275.96;
+    conductor.diameter = 21.6;
+    conductor.unitMass = 922.2;
+    conductor.elasticModulus = 73000;
+    conductor.expansionCoeff = 19.6e-6;
+    conductor.ratedStrength = 75190;
+    std::vector<WeatherCondition> list{
+        condition("\xB5\xCD\xCE\xC2", 0, 0, -20),    // 低温
+        condition("\xB4\xF3\xB7\xE7", 0, 23.5, -5),  // 大风
+        condition("\xC4\xEA\xC6\xBD", 0, 0, 10),     // 年平
+        condition("\xB8\xB2\xB1\xF9", 10, 10, -5),   // 覆冰
+        condition("\xB8\xDF\xCE\xC2", 0, 0, 40),     // 高温
+    };
+    WeatherConditionSeq conditions{};
+    for (const WeatherCondition& c : list) conditions.append(c);
+
+    std::vector<int> seen;
+    for (double span = 20; span <= 1500; span += 20) {
+        AccountFromEvents events(conditions);
+        const int quiet = varnel::controllingCondition(span, 0.98, 0.25, conductor, conditions,
+                                                       0.95, 2.5, &events);
+        int printed = -2;
+        const std::string account = varnel::test::captureStdout([&] {
+            printed = varnel::controllingConditionWithAccount(span, 0.98, 0.25, conductor,
+                                                              conditions, 0.95, 2.5);
+        });
+        ASSERT_EQ(quiet, printed) << "span " << span;
+        ASSERT_EQ(events.winner, quiet) << "span " << span;
+        ASSERT_EQ(events.text, account) << "span " << span;
+        EXPECT_EQ(varnel::controllingCondition(span, 0.98, 0.25, conductor, conditions, 0.95, 2.5,
+                                               nullptr),
+                  quiet);
+        if (seen.empty() || seen.back() != quiet) seen.push_back(quiet);
+    }
+    conditions.release();
+    // The spans cover changes of the controlling condition, so more than one trial path is seen.
+    EXPECT_GE(seen.size(), 3u);
+}
+
+}  // namespace
