@@ -48,6 +48,11 @@ Wide twoSum(double a, double b) noexcept {
     return {s, (a - (s - bVirtual)) + (b - bVirtual)};
 }
 
+Wide fastTwoSum(double a, double b) noexcept {  // |a| ≥ |b|
+    const double s = a + b;
+    return {s, b - (s - a)};
+}
+
 // Veltkamp's split: hi holds the upper 26 bits of a, lo the rest, both exact.
 Wide split(double a) noexcept {
     const double t = 134217729.0 * a;  // 2^27 + 1
@@ -61,6 +66,22 @@ Wide twoProduct(double a, double b) noexcept {
     const Wide x = split(a);
     const Wide y = split(b);
     return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
+}
+
+Wide times(Wide a, double b) noexcept {
+    const Wide p = twoProduct(a.hi, b);
+    return fastTwoSum(p.hi, p.lo + a.lo * b);
+}
+
+Wide plus(Wide a, Wide b) noexcept {
+    const Wide s = twoSum(a.hi, b.hi);
+    return fastTwoSum(s.hi, s.lo + a.lo + b.lo);
+}
+
+Wide dividedBy(Wide a, Wide b) noexcept {
+    const double q = a.hi / b.hi;
+    const Wide qb = times(b, q);
+    return fastTwoSum(q, ((a.hi - qb.hi) - qb.lo + a.lo) / b.hi);
 }
 
 // f(σ) = σ²·(σ + A) − B with σ² and σ + A exact and their product kept to twice the precision of
@@ -112,6 +133,28 @@ double startingPoint(double a, double b) noexcept {
     return least + std::cbrt(b);
 }
 
+// The root again, from σ, with A = K/σm² − σm − α·E·c·(tm − t), K = E·c³·γm²·l²/24, formed in
+// twice double precision: for when A's terms cancel, so that the rounding of each term, relative
+// to the term, is a larger error relative to A and to the root. c³ is formed exactly here. Kept
+// out of line: it is rarely needed, and inlined it would make the usual path save and restore
+// its intermediate values around every call.
+[[gnu::noinline]] double rootWithWideA(double s, double b, double span, double cosAngle,
+                                       const LineAttrib& conductor, const WeatherCondition& known,
+                                       const WeatherCondition& sought,
+                                       double knownStress) noexcept {
+    const double gammaKnown = specificLoad(known, conductor);
+    const double e = conductor.elasticModulus;
+    const Wide k = times(times(twoProduct(cosAngle, cosAngle), cosAngle), e);
+    const Wide numerator = times(times(times(times(k, gammaKnown), gammaKnown), span), span);
+    const Wide denominator = times(twoProduct(knownStress, knownStress), 24);
+    const Wide sag = dividedBy(numerator, denominator);
+    const Wide thermal = times(
+        times(times(twoSum(known.temperature, -sought.temperature), conductor.expansionCoeff), e),
+        cosAngle);
+    const Wide sum = plus(sag, Wide{-knownStress, 0});
+    return newtonRoot(s, plus(sum, Wide{-thermal.hi, -thermal.lo}), b);
+}
+
 }  // namespace
 
 // The state equation
@@ -143,8 +186,14 @@ double stateEquationStress(double span, double cosAngle, const LineAttrib& condu
         // case may be, is passed on.
         return closedFormRoot(a, b);
     }
+    // An error δA in A moves the root by δA/(3σ + 2A) (from f′·δσ = −σ²·δA). The rounding of A's
+    // terms, a few ulps of the largest, thus costs more than a few ulps of σ when the terms
+    // exceed 3σ + 2A: short spans at low stress with a large change of temperature.
+    const double spread = std::fabs(sag) + std::fabs(sm) + std::fabs(thermal);
     const double s = newtonRoot(startingPoint(a, b), Wide{a, 0}, b);
-    return std::isfinite(s) ? s : closedFormRoot(a, b);  // f overflowed: beyond any real line
+    if (spread <= 2 * (3 * s + 2 * a)) return s;
+    if (!std::isfinite(s)) return closedFormRoot(a, b);  // f overflowed: beyond any real line
+    return rootWithWideA(s, b, span, cosAngle, conductor, known, sought, knownStress);
 }
 
 }  // namespace varnel
