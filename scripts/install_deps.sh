@@ -9,7 +9,7 @@ what=${1:-test}
 
 run_pkgs=(build-essential cmake ninja-build pkg-config libcli11-dev libfmt-dev)
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-  libshp-dev g++-mingw-w64-i686-posix wine wine32:i386 python3)
+  libshp-dev libboost-dev g++-mingw-w64-i686-posix wine wine32:i386 python3)
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;
