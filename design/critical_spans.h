@@ -1,0 +1,66 @@
+// Critical spans: which weather condition controls a span of which length.
+//
+// Strung to its allowable stress σk in its controlling condition k, a conductor keeps every
+// other condition j within its limit exactly when Hk(l) <= Hj(l), where
+//   Hk(l) = σk + α·E·c·tk − E·c³·γk²·l² / (24·σk²)
+// (the state equation with both conditions at their limits). Each Hk is a straight line in l²,
+// so the controlling condition is the lowest line: the one with the least σ + α·E·c·t for short
+// spans, and the one with the largest γ/σ for long ones. Two lines cross at the critical span
+//   l² = 24·(σi − σj + α·E·c·(ti − tj)) / (E·c³·(γi²/σi² − γj²/σj²)),
+// which has no real answer when the right side is negative or the lines are parallel.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "calc/records/records.h"
+
+namespace varnel::design {
+
+// The controlling-condition search's inputs besides the span.
+struct SearchFactors {
+    double cosAngle = 1.0;         // cosine of the span's height-difference angle
+    double avgStressRatio = 0.25;  // fraction of the strength allowed in the annual average
+    double strengthFactor = 0.95;  // applied to the rated strength
+    double safetyFactor = 2.5;     // divides the strength in the normal limit
+};
+
+// The critical span of two conditions (indices into the area's conditions), m; none when the
+// formula has no real answer.
+struct CriticalPair {
+    std::size_t a;
+    std::size_t b;
+    std::optional<double> span;
+};
+
+// A range of spans in which one condition controls: [from, to), to unbounded for the last.
+// `condition` is -1 where no condition qualifies (inputs that are not finite).
+struct ControlRange {
+    int condition;
+    double from;
+    std::optional<double> to;
+};
+
+struct CriticalSpans {
+    // The conditions the design manuals compare, in the area's order: the annual average, the
+    // coldest, the iciest and the windiest condition, and any other that controls some span.
+    std::vector<std::size_t> candidates;
+    // Every pair of candidates, in the area's order.
+    std::vector<CriticalPair> pairs;
+    // From span 0 on, each range where the search picks the same condition (at span 0 itself,
+    // where every condition's load vanishes, ties go to the earlier condition; the first range
+    // names the one that controls just above 0). The boundaries are
+    // where the controlling-condition search changes its answer: the closed-form critical span
+    // where the search agrees with it, else found by bisection on the search to 1e-7 m.
+    std::vector<ControlRange> ranges;
+};
+
+CriticalSpans criticalSpans(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
+                            const SearchFactors& factors);
+
+// The condition the search picks for one span, without its account.
+int controllingAt(double span, const LineAttrib& conductor, const WeatherConditionSeq& conditions,
+                  const SearchFactors& factors);
+
+}  // namespace varnel::design
