@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "support/dbf_writer.h"
 #include "support/fixtures.h"
@@ -278,6 +280,57 @@ TEST(DllLifetime, LoadFillFreeHundredTimes) {
     // leak of the libraries, or of the runtime's own start-up storage, would grow the process
     // by megabytes over a hundred cycles.
     EXPECT_LT(growth, 256 * 1024);
+}
+
+}  // namespace
+
+namespace {
+
+// The module's export table, read from its PE image in memory: the host's contract is these 25
+// names and no others (the design layer and every helper stay inside).
+TEST_F(DllHost, ExportsExactlyTheTwentyFiveNames) {
+    const auto* base = reinterpret_cast<const unsigned char*>(module_);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& entry =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    ASSERT_NE(entry.VirtualAddress, 0u);
+    const auto* exports =
+        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
+    const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+    std::vector<std::string> found;
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+        found.emplace_back(reinterpret_cast<const char*>(base + names[i]));
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> expected{"CPBodyWindHZ",
+                                      "CPInsuWindHZ",
+                                      "CPLineWindHZ",
+                                      "CalcBZ",
+                                      "CalcLineShapeCoff",
+                                      "CalcRingStickShapeCoff",
+                                      "CalcWindAsymmetryCoff",
+                                      "CalcWindHeightChangeCoff",
+                                      "ClearHBLineAttribLib",
+                                      "ClearHZWeatherAreaLib",
+                                      "ClearInsulatorAttribLib",
+                                      "ClearLineAttribLib",
+                                      "ClearWeatherAreaLib",
+                                      "GetHBLineAttribLib",
+                                      "GetHZWeatherAreaLib",
+                                      "GetInsulatorAttribLib",
+                                      "GetLineAttribLib",
+                                      "GetWeatherAreaLib",
+                                      "LoadHBLineAttribFromDBF",
+                                      "LoadHZWeatherAreaFromDBF",
+                                      "LoadInsulatorAttribFromDBF",
+                                      "LoadLineAttribFromDBF",
+                                      "LoadWeatherAreaFromDBF",
+                                      "StateEquationGetControl",
+                                      "StateEquationGetForce"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(exports->NumberOfFunctions, 25u);
 }
 
 }  // namespace
