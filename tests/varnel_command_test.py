@@ -233,7 +233,7 @@ def test_version_comes_from_the_project():
 
 
 @pytest.mark.parametrize("command", [["table"], ["areas"], ["conductors"], ["control"],
-                                     ["sag-table"], ["wind", "pole"], ["wind", "conductor"],
+                                     ["sag-table"], ["critical"], ["wind", "pole"], ["wind", "conductor"],
                                      ["wind", "insulator"], ["demo"]])
 def test_help_has_an_example_and_plain_hints(command):
     text = succeed(command + ["--help"]).decode()
@@ -389,3 +389,31 @@ def test_a_million_spans_in_flat_memory(tmp_path):
     with open(tmp_path / "million.csv", "rb") as f:
         assert sum(1 for _ in f) == 1 + 1000000
     assert 0 < peak_kb < 50 * 1024, f"{peak_kb} KB"
+
+
+# ---- critical spans ----
+
+def test_critical_ranges_are_where_the_search_changes():
+    doc = json.loads(succeed(["critical"] + DESIGN6 + ["--json"]))
+    ranges = doc["ranges"]
+    assert [r["condition"] for r in ranges] == ["低温", "年平", "覆冰"]
+    assert ranges[0]["from_m"] == 0 and ranges[-1]["to_m"] is None
+
+    def controlling(span):
+        return json.loads(succeed(["control"] + DESIGN6 + ["--span", repr(span), "--json"])
+                          )["controlling"]["name"]
+
+    # Bisection on the library's own search, through the command's control.
+    for left, right in zip(ranges, ranges[1:]):
+        lo, hi = left["from_m"] + 1e-3, right["to_m"] or right["from_m"] + 100
+        assert controlling(lo) == left["condition"] and controlling(hi) == right["condition"]
+        while hi - lo > 1e-3:
+            mid = (lo + hi) / 2
+            if controlling(mid) == left["condition"]:
+                lo = mid
+            else:
+                hi = mid
+        assert left["to_m"] == pytest.approx(hi, abs=2e-3)
+    pairs = {(p["a"], p["b"]): p["span_m"] for p in doc["pairs"]}
+    assert pairs[("大风", "年平")] is None  # the annual average dominates the wind
+    assert pairs[("低温", "年平")] == pytest.approx(ranges[0]["to_m"], abs=1e-9)

@@ -31,6 +31,7 @@ void addAreasCommand(CLI::App& app, CommandSet& set);
 void addConductorsCommand(CLI::App& app, CommandSet& set);
 void addControlCommand(CLI::App& app, CommandSet& set);
 void addSagTableCommand(CLI::App& app, CommandSet& set);
+void addCriticalCommand(CLI::App& app, CommandSet& set);
 void addWindCommand(CLI::App& app, CommandSet& set);
 void addDemoCommand(CLI::App& app, CommandSet& set);
 
@@ -38,6 +39,7 @@ void addDemoCommand(CLI::App& app, CommandSet& set);
 std::string areasReport(const std::string& path);
 std::string conductorsReport(const std::string& path);
 std::string controlReport(const DesignOptions& design, double span);
+std::string criticalReport(const DesignOptions& design);
 void writeSagTable(const DesignOptions& design, const std::string& spans,
                    const std::string& csvPath, const std::string& svgPath, ResultStream& out);
 

@@ -24,26 +24,26 @@ struct DesignOptions {
 void addDesignOptions(CLI::App* command, NumberOptions& numbers, DesignOptions& options);
 
 struct Design {
-    const WeatherArea* area;
-    const LineAttrib* conductor;
+    const ::WeatherArea* area;
+    const ::LineAttrib* conductor;
 };
 
 // Loads both tables into the library and finds the area and the conductor. Throws ToolError.
 Design loadDesign(const DesignOptions& options);
 
-std::size_t conditionCount(const WeatherArea& area);
+std::size_t conditionCount(const ::WeatherArea& area);
 
 // Two lines: the area, the conductor's figures and the factors.
 std::string describeDesign(const Design& design, const DesignFactors& factors);
 // The same as JSON members: "area", "conductor" and "factors".
 void describeDesign(const Design& design, const DesignFactors& factors, Json& into);
-Json conductorJson(const LineAttrib& conductor);
+Json conductorJson(const ::LineAttrib& conductor);
 
 // The rows of one span: specific load, stress, sag, limit and whether it holds.
-std::string spanTable(const WeatherArea& area, const SpanState& state);
+std::string spanTable(const ::WeatherArea& area, const SpanState& state);
 // As JSON members: "span_m", "controlling" (null when no condition qualifies) and "conditions";
 // without a controlling condition only each condition's name and specific load are known.
-Json spanJson(const WeatherArea& area, const LineAttrib& conductor, const SpanState& state);
+Json spanJson(const ::WeatherArea& area, const ::LineAttrib& conductor, const SpanState& state);
 
 // A figure for the terminal: fixed decimals, or nan, inf and -inf.
 std::string number(double value, int decimals);

@@ -15,8 +15,8 @@ void loadLibrary(TableKind kind, const std::string& path, bool englishNames = fa
 
 // The area or conductor whose name, typed in UTF-8, matches a GBK name in the loaded library.
 // Throws ToolError listing the names there are.
-const WeatherArea& findArea(TableKind kind, const std::string& nameUtf8, const std::string& path);
-const LineAttrib& findConductor(const std::string& nameUtf8, const std::string& path);
+const ::WeatherArea& findArea(TableKind kind, const std::string& nameUtf8, const std::string& path);
+const ::LineAttrib& findConductor(const std::string& nameUtf8, const std::string& path);
 
 // Throws ToolError "PATH: reason" saying why the table at `path` (UTF-8, as typed) is refused,
 // with the reason's figures; `kind` adds the field count its library needs. Called once a load

@@ -30,11 +30,11 @@ struct SpanState {
     std::vector<ConditionState> conditions;  // empty when control is -1
 };
 
-bool isAnnualAverage(const WeatherCondition& condition);
+bool isAnnualAverage(const ::WeatherCondition& condition);
 
 // Runs the library's search (which writes its account to standard output) and, when a
 // condition controls, the state equation for every condition.
-SpanState analyseSpan(double span, const LineAttrib& conductor, const WeatherConditionSeq& area,
+SpanState analyseSpan(double span, const ::LineAttrib& conductor, const ::WeatherConditionSeq& area,
                       const DesignFactors& factors);
 
 }  // namespace varnel::tool

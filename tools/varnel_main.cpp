@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
     addConductorsCommand(app, set);
     addControlCommand(app, set);
     addSagTableCommand(app, set);
+    addCriticalCommand(app, set);
     addWindCommand(app, set);
     addDemoCommand(app, set);
 
