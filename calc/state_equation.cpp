@@ -138,19 +138,16 @@ double startingPoint(double a, double b) noexcept {
 // to the term, is a larger error relative to A and to the root. c³ is formed exactly here. Kept
 // out of line: it is rarely needed, and inlined it would make the usual path save and restore
 // its intermediate values around every call.
-[[gnu::noinline]] double rootWithWideA(double s, double b, double span, double cosAngle,
-                                       const LineAttrib& conductor, const WeatherCondition& known,
-                                       const WeatherCondition& sought,
-                                       double knownStress) noexcept {
-    const double gammaKnown = specificLoad(known, conductor);
-    const double e = conductor.elasticModulus;
+[[gnu::noinline]] double rootWithWideA(double s, double b, double span, double cosAngle, double e,
+                                       double expansionCoeff, const LoadState& known,
+                                       double temperature, double knownStress) noexcept {
+    const double gammaKnown = known.load;
     const Wide k = times(times(twoProduct(cosAngle, cosAngle), cosAngle), e);
     const Wide numerator = times(times(times(times(k, gammaKnown), gammaKnown), span), span);
     const Wide denominator = times(twoProduct(knownStress, knownStress), 24);
     const Wide sag = dividedBy(numerator, denominator);
-    const Wide thermal = times(
-        times(times(twoSum(known.temperature, -sought.temperature), conductor.expansionCoeff), e),
-        cosAngle);
+    const Wide thermal =
+        times(times(times(twoSum(known.temperature, -temperature), expansionCoeff), e), cosAngle);
     const Wide sum = plus(sag, Wide{-knownStress, 0});
     return newtonRoot(s, plus(sum, Wide{-thermal.hi, -thermal.lo}), b);
 }
@@ -163,18 +160,17 @@ double startingPoint(double a, double b) noexcept {
 // B = E·c³·γ²·l²/24. Its largest real root is the stress sought; for B > 0 it is the only root
 // above zero, and it lies in [max(0, −A), max(0, −A) + ∛B]. The closed form gives a start that
 // Newton's iteration polishes to the last bit of the cubic's root.
-double stateEquationStress(double span, double cosAngle, const LineAttrib& conductor,
-                           const WeatherCondition& known, const WeatherCondition& sought,
-                           double knownStress) noexcept {
-    const double gammaKnown = specificLoad(known, conductor);
-    const double gamma = specificLoad(sought, conductor);
-    const double e = conductor.elasticModulus;
+double stateEquationStress(double span, double cosAngle, double elasticModulus,
+                           double expansionCoeff, const LoadState& known, double knownStress,
+                           const LoadState& sought) noexcept {
+    const double gammaKnown = known.load;
+    const double gamma = sought.load;
+    const double e = elasticModulus;
     const double l = span;
     const double sm = knownStress;
     const double k = std::pow(cosAngle, 3) * e;
     const double sag = (k * gammaKnown * gammaKnown * l * l) / (sm * sm * 24);
-    const double thermal =
-        (known.temperature - sought.temperature) * conductor.expansionCoeff * e * cosAngle;
+    const double thermal = (known.temperature - sought.temperature) * expansionCoeff * e * cosAngle;
     const double a = sag - (sm + thermal);
     const double b = k * gamma * gamma * l * l * kOneTwentyFourth;
 
@@ -193,7 +189,16 @@ double stateEquationStress(double span, double cosAngle, const LineAttrib& condu
     const double s = newtonRoot(startingPoint(a, b), Wide{a, 0}, b);
     if (spread <= 2 * (3 * s + 2 * a)) return s;
     if (!std::isfinite(s)) return closedFormRoot(a, b);  // f overflowed: beyond any real line
-    return rootWithWideA(s, b, span, cosAngle, conductor, known, sought, knownStress);
+    return rootWithWideA(s, b, span, cosAngle, e, expansionCoeff, known, sought.temperature,
+                         knownStress);
+}
+
+double stateEquationStress(double span, double cosAngle, const LineAttrib& conductor,
+                           const WeatherCondition& known, const WeatherCondition& sought,
+                           double knownStress) noexcept {
+    return stateEquationStress(span, cosAngle, conductor.elasticModulus, conductor.expansionCoeff,
+                               {specificLoad(known, conductor), known.temperature}, knownStress,
+                               {specificLoad(sought, conductor), sought.temperature});
 }
 
 }  // namespace varnel

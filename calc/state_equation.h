@@ -11,4 +11,17 @@ double stateEquationStress(double span, double cosAngle, const LineAttrib& condu
                            const WeatherCondition& known, const WeatherCondition& sought,
                            double knownStress) noexcept;
 
+// A condition as the state equation sees it: the specific load, N/(m·mm²), and the temperature,
+// °C.
+struct LoadState {
+    double load;
+    double temperature;
+};
+
+// The same from the specific loads themselves, for a conductor of modulus `elasticModulus`
+// (N/mm²) and expansion coefficient `expansionCoeff` (1/°C).
+double stateEquationStress(double span, double cosAngle, double elasticModulus,
+                           double expansionCoeff, const LoadState& known, double knownStress,
+                           const LoadState& sought) noexcept;
+
 }  // namespace varnel

@@ -16,20 +16,16 @@ struct Line {
     double b;
 };
 
-std::vector<Line> linesOf(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
-                          const SearchFactors& f) {
-    const StressLimits limits =
-        stressLimits(f.avgStressRatio, conductor, f.strengthFactor, f.safetyFactor);
-    const double e = conductor.elasticModulus;
-    const double c = f.cosAngle;
+Line lineOf(const LimitState& k, double e, double alpha, double c) {
+    const double sigma = k.allowableStress;
+    return {sigma + alpha * e * c * k.temperature,
+            e * c * c * c * k.load * k.load / (24 * sigma * sigma)};
+}
+
+std::vector<Line> linesOf(const std::vector<LimitState>& states, double e, double alpha, double c) {
     std::vector<Line> lines;
-    lines.reserve(conditions.size());
-    for (const WeatherCondition& k : conditions) {
-        const double sigma = isAnnualAverage(k) ? limits.average : limits.normal;
-        const double gamma = specificLoad(k, conductor);
-        lines.push_back({sigma + conductor.expansionCoeff * e * c * k.temperature,
-                         e * c * c * c * gamma * gamma / (24 * sigma * sigma)});
-    }
+    lines.reserve(states.size());
+    for (const LimitState& k : states) lines.push_back(lineOf(k, e, alpha, c));
     return lines;
 }
 
@@ -170,6 +166,33 @@ std::vector<ControlRange> rangesBySearch(const Search& search,
 
 }  // namespace
 
+std::vector<LimitState> limitStates(const LineAttrib& conductor,
+                                    const WeatherConditionSeq& conditions, const SearchFactors& f) {
+    const StressLimits limits =
+        stressLimits(f.avgStressRatio, conductor, f.strengthFactor, f.safetyFactor);
+    std::vector<LimitState> states;
+    states.reserve(conditions.size());
+    for (const WeatherCondition& k : conditions) {
+        states.push_back({specificLoad(k, conductor),
+                          isAnnualAverage(k) ? limits.average : limits.normal, k.temperature});
+    }
+    return states;
+}
+
+std::optional<double> criticalSpan(const LimitState& a, const LimitState& b, double elasticModulus,
+                                   double expansionCoeff, double cosAngle) {
+    return crossing(lineOf(a, elasticModulus, expansionCoeff, cosAngle),
+                    lineOf(b, elasticModulus, expansionCoeff, cosAngle));
+}
+
+std::vector<ControlRange> lowestLimitRanges(const std::vector<LimitState>& states,
+                                            double elasticModulus, double expansionCoeff,
+                                            double cosAngle) {
+    auto ranges = lowestLines(linesOf(states, elasticModulus, expansionCoeff, cosAngle));
+    if (!ranges) return {{-1, 0.0, std::nullopt}};
+    return *ranges;
+}
+
 int controllingAt(double span, const LineAttrib& conductor, const WeatherConditionSeq& conditions,
                   const SearchFactors& f) {
     return controllingCondition(span, f.cosAngle, f.avgStressRatio, conductor, conditions,
@@ -179,7 +202,9 @@ int controllingAt(double span, const LineAttrib& conductor, const WeatherConditi
 CriticalSpans criticalSpans(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
                             const SearchFactors& factors) {
     CriticalSpans result;
-    const std::vector<Line> lines = linesOf(conductor, conditions, factors);
+    const std::vector<Line> lines =
+        linesOf(limitStates(conductor, conditions, factors), conductor.elasticModulus,
+                conductor.expansionCoeff, factors.cosAngle);
     const std::size_t n = lines.size();
 
     const Search search(conductor, conditions, factors);

@@ -56,6 +56,31 @@ struct CriticalSpans {
     std::vector<ControlRange> ranges;
 };
 
+// A condition at its limit: its specific load γ, N/(m·mm²), its allowable stress σ, N/mm², and
+// its temperature t, °C.
+struct LimitState {
+    double load;
+    double allowableStress;
+    double temperature;
+};
+
+// Each condition of an area at the limit the search holds it to (σA for the annual average, σN
+// for the others).
+std::vector<LimitState> limitStates(const LineAttrib& conductor,
+                                    const WeatherConditionSeq& conditions,
+                                    const SearchFactors& factors);
+
+// The critical span of two conditions at their limits, m, by the closed form above; none when
+// it has no real answer.
+std::optional<double> criticalSpan(const LimitState& a, const LimitState& b, double elasticModulus,
+                                   double expansionCoeff, double cosAngle);
+
+// The ranges of the lowest lines alone, from span 0 on, by the closed form (ties go to the
+// earlier state); a single range of no condition (-1) when a state is not finite.
+std::vector<ControlRange> lowestLimitRanges(const std::vector<LimitState>& states,
+                                            double elasticModulus, double expansionCoeff,
+                                            double cosAngle);
+
 CriticalSpans criticalSpans(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
                             const SearchFactors& factors);
 

@@ -1,0 +1,106 @@
+#include "design/strain_section.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "calc/conductor_load.h"
+#include "calc/control_search.h"
+#include "calc/state_equation.h"
+
+namespace varnel::design {
+
+double cosineOf(const SpanGeometry& span) {
+    return span.length / std::hypot(span.length, span.heightDifference);
+}
+
+RulingSpan rulingSpan(const std::vector<SpanGeometry>& spans) {
+    if (spans.empty()) throw std::invalid_argument("a section has at least one span");
+    // Σ lᵢ³·cᵢ, Σ lᵢ/cᵢ and Σ lᵢ/cᵢ²
+    double cubes = 0, chords = 0, weighted = 0;
+    for (const SpanGeometry& s : spans) {
+        if (!(s.length > 0) || !std::isfinite(s.length) || !std::isfinite(s.heightDifference)) {
+            throw std::invalid_argument(
+                "a span needs a positive length and a finite height "
+                "difference");
+        }
+        const double c = cosineOf(s);
+        cubes += s.length * s.length * s.length * c;
+        chords += s.length / c;
+        weighted += s.length / (c * c);
+    }
+    const double k = chords / weighted;
+    return {std::sqrt(cubes / weighted / (k * k * k)), k};
+}
+
+SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
+                            const SearchFactors& factors, const std::vector<SpanGeometry>& spans) {
+    SectionDesign d;
+    d.ruling = rulingSpan(spans);
+    const std::size_t n = conditions.size();
+    for (const WeatherCondition& c : conditions) d.load.push_back(specificLoad(c, conductor));
+
+    SearchFactors atRuling = factors;
+    atRuling.cosAngle = d.ruling.cosAngle;
+    d.controlling = controllingAt(d.ruling.span, conductor, conditions, atRuling);
+    if (d.controlling < 0) return d;
+    const auto control = static_cast<std::size_t>(d.controlling);
+    const StressLimits limits = stressLimits(factors.avgStressRatio, conductor,
+                                             factors.strengthFactor, factors.safetyFactor);
+    d.controlStress = isAnnualAverage(conditions[control]) ? limits.average : limits.normal;
+    for (std::size_t k = 0; k < n; ++k) {
+        d.stress.push_back(k == control ? d.controlStress
+                                        : stateEquationStress(d.ruling.span, d.ruling.cosAngle,
+                                                              conductor, conditions[control],
+                                                              conditions[k], d.controlStress));
+    }
+    for (const SpanGeometry& s : spans) {
+        const double c = cosineOf(s);
+        const double l = s.length;
+        SpanSags sags;
+        for (std::size_t k = 0; k < n; ++k) {
+            const double sigma = d.stress[k];
+            const double gamma = d.load[k];
+            sags.sag.push_back(gamma * l * l / (8 * sigma * c));
+            const double vertical = sigma * std::fabs(s.heightDifference) / l + gamma * l / (2 * c);
+            sags.higherSupportStress.push_back(std::hypot(sigma, vertical));
+            if (sags.sag[k] > sags.sag[sags.largest]) sags.largest = k;
+        }
+        d.spans.push_back(std::move(sags));
+    }
+    return d;
+}
+
+std::vector<StringingRow> stringingTable(const LineAttrib& conductor,
+                                         const WeatherConditionSeq& conditions,
+                                         const SectionDesign& design,
+                                         const std::vector<SpanGeometry>& spans,
+                                         const TemperatureRange& t, double compensation) {
+    if (design.controlling < 0) {
+        throw std::invalid_argument("no condition controls the ruling span");
+    }
+    if (!std::isfinite(t.from) || !std::isfinite(t.to) || !std::isfinite(t.step) ||
+        !std::isfinite(compensation) || !(t.step > 0) || t.to < t.from) {
+        throw std::invalid_argument("temperatures run FROM:TO:STEP, rising, with finite numbers");
+    }
+    const double count = std::floor((t.to - t.from) / t.step + 1e-9) + 1;
+    if (count > 1000) throw std::invalid_argument("more than 1,000 temperatures");
+    const WeatherCondition& control = conditions[static_cast<std::size_t>(design.controlling)];
+
+    std::vector<StringingRow> rows;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+        StringingRow row;
+        row.temperature = t.from + t.step * static_cast<double>(i);
+        WeatherCondition still{};  // no ice, no wind
+        still.temperature = row.temperature - compensation;
+        const double gamma = specificLoad(still, conductor);
+        row.stress = stateEquationStress(design.ruling.span, design.ruling.cosAngle, conductor,
+                                         control, still, design.controlStress);
+        for (const SpanGeometry& s : spans) {
+            row.sag.push_back(gamma * s.length * s.length / (8 * row.stress * cosineOf(s)));
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace varnel::design

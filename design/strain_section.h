@@ -1,0 +1,88 @@
+// A strain section: the spans between two tension towers, strung to one horizontal tension.
+//
+// The section behaves as one span of its ruling (representative) length: the controlling
+// condition and the stress in every condition are those of the ruling span, and every span of
+// the section takes that horizontal stress. Each span's sag follows from it.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "calc/records/records.h"
+#include "design/critical_spans.h"
+
+namespace varnel::design {
+
+// One span of a section: its horizontal length and the height of its far support above its
+// near one (negative when lower), both in m.
+struct SpanGeometry {
+    double length;
+    double heightDifference;
+};
+
+// The cosine of a span's height-difference angle β: l / √(l² + h²).
+double cosineOf(const SpanGeometry& span);
+
+// The ruling span of a section and the cosine its state equation takes. The spans share one
+// horizontal stress (the conductor runs through suspension clamps), so the section keeps its
+// conductor's unstressed length as a whole. With each span's length l/c + γ²·l³·c/(24σ²) and
+// mean stress σ/c, summing over the section gives the single span's state equation with
+//   cos βr = K = Σ (lᵢ/cᵢ) / Σ (lᵢ/cᵢ²),   lr² = Σ lᵢ³·cᵢ / Σ (lᵢ/cᵢ²) / K³.
+// For level spans these are 1 and √(Σ lᵢ³ / Σ lᵢ); for one span, its own length and cosine.
+struct RulingSpan {
+    double span;      // m
+    double cosAngle;  // of the ruling span
+};
+
+// Throws std::invalid_argument for a section without spans or with a span that is not a
+// positive finite length or a finite height difference.
+RulingSpan rulingSpan(const std::vector<SpanGeometry>& spans);
+
+// The sags of one span of the section.
+struct SpanSags {
+    std::vector<double> sag;                  // m, at mid-span, per condition
+    std::vector<double> higherSupportStress;  // N/mm², along the conductor, per condition
+    std::size_t largest = 0;                  // the condition of the largest sag
+};
+
+struct SectionDesign {
+    RulingSpan ruling{};
+    int controlling = -1;         // at the ruling span; -1 when no condition qualifies
+    double controlStress = 0;     // N/mm², its allowable stress
+    std::vector<double> load;     // specific load per condition, N/(m·mm²)
+    std::vector<double> stress;   // horizontal stress per condition, N/mm² (empty without control)
+    std::vector<SpanSags> spans;  // per span of the section (empty without control)
+};
+
+// `factors.cosAngle` is not used: each span has its own, and the ruling span takes cos βr.
+//   sag f = γ·l² / (8·σ·cos β), in the plane of the condition's resultant load;
+//   stress at the higher support √(σ² + (σ·|h|/l + γ·l / (2·cos β))²), from the slope of that
+//   parabola there.
+SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
+                            const SearchFactors& factors, const std::vector<SpanGeometry>& spans);
+
+// The stringing table: the horizontal stress at the ruling span, and each span's sag, at each
+// installation temperature without wind or ice, strung from the controlling condition. A
+// compensation Δt (°C) for the conductor's initial elongation strings it as at t − Δt.
+struct StringingRow {
+    double temperature;       // °C, as set on the day
+    double stress;            // N/mm²
+    std::vector<double> sag;  // m, per span
+};
+
+struct TemperatureRange {
+    double from;
+    double to;
+    double step;
+};
+
+// Throws std::invalid_argument for a range that is not finite, not rising or of more than 1,000
+// temperatures, and for a design without a controlling condition.
+std::vector<StringingRow> stringingTable(const LineAttrib& conductor,
+                                         const WeatherConditionSeq& conditions,
+                                         const SectionDesign& design,
+                                         const std::vector<SpanGeometry>& spans,
+                                         const TemperatureRange& temperatures, double compensation);
+
+}  // namespace varnel::design
