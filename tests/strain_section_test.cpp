@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <stdexcept>
 #include <string>
@@ -70,6 +71,104 @@ TEST(RulingSpan, InclinedSectionAgreesWithItsLengthBalance) {
     // The balance drops the same second-order terms as the state equation.
     EXPECT_NEAR(viaRuling, direct, 1e-3 * direct);
     EXPECT_NEAR(viaRuling, 31.6556, 5e-4);
+}
+
+}  // namespace
+
+namespace {
+
+using varnel::design::designSection;
+using varnel::design::SearchFactors;
+using varnel::design::stringingTable;
+using varnel::design::TemperatureRange;
+
+struct Area {
+    std::vector<varnel::WeatherCondition> list;
+    varnel::WeatherConditionSeq seq{};
+    Area() {
+        auto add = [&](const char* name, double ice, double wind, double t) {
+            varnel::WeatherCondition c{};
+            std::strncpy(c.name, name, sizeof c.name - 1);
+            c.iceThickness = ice;
+            c.windSpeed = wind;
+            c.temperature = t;
+            list.push_back(c);
+        };
+        add("\xB5\xCD\xCE\xC2", 0, 0, -20);    // 低温
+        add("\xB4\xF3\xB7\xE7", 0, 23.5, -5);  // 大风
+        add("\xC4\xEA\xC6\xBD", 0, 0, 10);     // 年平
+        add("\xB8\xB2\xB1\xF9", 10, 10, -5);   // 覆冰
+        add("\xB8\xDF\xCE\xC2", 0, 0, 40);     // 高温
+        seq.first = list.data();
+        seq.last = seq.endOfStorage = list.data() + list.size();
+    }
+};
+
+varnel::LineAttrib jlg1a240() {
+    varnel::LineAttrib a{};
+    a.area = 275.96;
+    a.diameter = 21.6;
+    a.unitMass = 922.2;
+    a.elasticModulus = 73000;
+    a.expansionCoeff = 19.6e-6;
+    a.ratedStrength = 75190;
+    return a;
+}
+
+// The catenary of an inclined span, solved exactly: the stress along the conductor at the higher
+// support is σ + γ·y there, y its height above the lowest point.
+double catenaryHigherSupport(double sigma, double gamma, double l, double h) {
+    const double a = sigma / gamma;
+    const double x0 = l / 2 - a * std::asinh(std::fabs(h) / (2 * a * std::sinh(l / (2 * a))));
+    return sigma * std::cosh((l - x0) / a);
+}
+
+TEST(Section, SagsAndTheStressAtTheHigherSupport) {
+    const Area area;
+    const std::vector<SpanGeometry> spans{{320, 0}, {385, 12.5}, {452, -31.5}};
+    const auto d = designSection(jlg1a240(), area.seq, SearchFactors{}, spans);
+    ASSERT_GE(d.controlling, 0);
+    ASSERT_EQ(d.spans.size(), 3u);
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        const double l = spans[i].length, h = spans[i].heightDifference;
+        const double c = l / std::hypot(l, h);
+        for (std::size_t k = 0; k < area.list.size(); ++k) {
+            // f = γ·l²/(8·σ·cos β), worked from the section's stress and load.
+            EXPECT_DOUBLE_EQ(d.spans[i].sag[k], d.load[k] * l * l / (8 * d.stress[k] * c));
+            // The parabola's support stress is within 0.3 % of the catenary's.
+            const double exact = catenaryHigherSupport(d.stress[k], d.load[k], l, h);
+            EXPECT_NEAR(d.spans[i].higherSupportStress[k], exact, 3e-3 * exact)
+                << "span " << i << ", condition " << k;
+        }
+        // The largest sag is the largest.
+        for (double f : d.spans[i].sag) EXPECT_LE(f, d.spans[i].sag[d.spans[i].largest]);
+    }
+}
+
+TEST(Section, CompensationIsAShiftOfTemperature) {
+    const Area area;
+    const std::vector<SpanGeometry> spans{{300, 0}, {410, -8}, {367, 6}};
+    const auto conductor = jlg1a240();
+    const auto d = designSection(conductor, area.seq, SearchFactors{}, spans);
+    const auto plain = stringingTable(conductor, area.seq, d, spans, {-40, 40, 5}, 0);
+    const auto lowered = stringingTable(conductor, area.seq, d, spans, {-20, 40, 5}, 20);
+    ASSERT_EQ(plain.size(), 17u);
+    ASSERT_EQ(lowered.size(), 13u);
+    for (std::size_t i = 0; i < lowered.size(); ++i) {
+        EXPECT_EQ(lowered[i].temperature, -20 + 5.0 * static_cast<double>(i));
+        EXPECT_EQ(lowered[i].stress, plain[i].stress);  // 20 °C lower
+        EXPECT_EQ(lowered[i].sag, plain[i].sag);
+    }
+    // Warmer means slacker.
+    for (std::size_t i = 1; i < plain.size(); ++i) {
+        EXPECT_LT(plain[i].stress, plain[i - 1].stress);
+    }
+    EXPECT_THROW(stringingTable(conductor, area.seq, d, spans, {40, -20, 5}, 0),
+                 std::invalid_argument);
+    EXPECT_THROW(stringingTable(conductor, area.seq, d, spans, {-20, 40, 0}, 0),
+                 std::invalid_argument);
+    EXPECT_THROW(stringingTable(conductor, area.seq, d, spans, {0, 1e6, 0.5}, 0),
+                 std::invalid_argument);
 }
 
 }  // namespace
