@@ -166,6 +166,10 @@ std::vector<ControlRange> rangesBySearch(const Search& search,
 
 }  // namespace
 
+StressLimits allowableStresses(const LineAttrib& conductor, const SearchFactors& f) {
+    return stressLimits(f.avgStressRatio, conductor, f.strengthFactor, f.safetyFactor);
+}
+
 std::vector<LimitState> limitStates(const LineAttrib& conductor,
                                     const WeatherConditionSeq& conditions, const SearchFactors& f) {
     const StressLimits limits =

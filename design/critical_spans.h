@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "calc/control_search.h"
 #include "calc/records/records.h"
 
 namespace varnel::design {
@@ -25,6 +26,9 @@ struct SearchFactors {
     double strengthFactor = 0.95;  // applied to the rated strength
     double safetyFactor = 2.5;     // divides the strength in the normal limit
 };
+
+// The allowable stresses of the search, N/mm²: σN for every condition, σA for the annual average.
+StressLimits allowableStresses(const LineAttrib& conductor, const SearchFactors& factors);
 
 // The critical span of two conditions (indices into the area's conditions), m; none when the
 // formula has no real answer.

@@ -8,7 +8,9 @@ option, with status 1 (the work failed) or 2 (the command line), and nothing on 
 """
 import csv
 import io
+import ctypes
 import json
+import math
 import os
 import re
 import struct
@@ -212,9 +214,11 @@ def test_a_long_table_draws_a_bounded_chart_with_every_change(tmp_path):
 
 def test_demo_finds_the_samples_from_any_folder(tmp_path):
     out = succeed(["demo", "--out", "out"], cwd=tmp_path).decode()
-    for needle in ["是控制工况。", "Stress, N/mm²", "Sag, m", "SVG written to", "taper 1:75"]:
+    for needle in ["是控制工况。", "Stress, N/mm²", "Sag, m", "SVG written to", "taper 1:75",
+                   "Controlling condition by span", "Stringing table"]:
         assert needle in out
     check_svg(tmp_path / "out" / "sag_table.svg", 2)
+    assert (tmp_path / "out" / "stringing.svg").stat().st_size > 1000
 
 
 def test_a_failed_run_leaves_no_output_file(tmp_path):
@@ -233,7 +237,7 @@ def test_version_comes_from_the_project():
 
 
 @pytest.mark.parametrize("command", [["table"], ["areas"], ["conductors"], ["control"],
-                                     ["sag-table"], ["critical"], ["wind", "pole"], ["wind", "conductor"],
+                                     ["sag-table"], ["critical"], ["section"], ["wind", "pole"], ["wind", "conductor"],
                                      ["wind", "insulator"], ["demo"]])
 def test_help_has_an_example_and_plain_hints(command):
     text = succeed(command + ["--help"]).decode()
@@ -417,3 +421,133 @@ def test_critical_ranges_are_where_the_search_changes():
     pairs = {(p["a"], p["b"]): p["span_m"] for p in doc["pairs"]}
     assert pairs[("大风", "年平")] is None  # the annual average dominates the wind
     assert pairs[("低温", "年平")] == pytest.approx(ranges[0]["to_m"], abs=1e-9)
+
+
+# ---- strain sections ----
+
+SECTION = os.path.join(SAMPLES, "section.csv")
+
+
+class _Condition(ctypes.Structure):
+    _fields_ = [("name", ctypes.c_char * 24), ("ice", ctypes.c_double),
+                ("wind", ctypes.c_double), ("temperature", ctypes.c_double)]
+
+
+class _Conductor(ctypes.Structure):
+    _fields_ = [("name", ctypes.c_char * 32), ("area", ctypes.c_double),
+                ("diameter", ctypes.c_double), ("unit_mass", ctypes.c_double),
+                ("column4", ctypes.c_double), ("elastic_modulus", ctypes.c_double),
+                ("expansion", ctypes.c_double), ("column7", ctypes.c_double),
+                ("rated_strength", ctypes.c_double), ("column9", ctypes.c_int),
+                ("column10", ctypes.c_char * 68)]
+
+
+def library_force():
+    """StateEquationGetForce of the library beside the command, through its C interface."""
+    lib = ctypes.CDLL(os.path.join(os.path.dirname(VARNEL), "libvarnel.so"))
+    f = lib.StateEquationGetForce
+    f.restype = ctypes.c_bool
+    f.argtypes = [ctypes.c_double, ctypes.c_double, ctypes.POINTER(_Conductor),
+                  ctypes.POINTER(_Condition), ctypes.POINTER(_Condition), ctypes.c_double,
+                  ctypes.POINTER(ctypes.c_double)]
+    return f
+
+
+def test_level_section_ruling_span_and_stringing_against_the_library(tmp_path):
+    lengths = [250, 310, 365, 420, 280]
+    path = tmp_path / "level.csv"
+    path.write_text("span_m,height_difference_m\n" + "".join(f"{l},0\n" for l in lengths))
+    doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", str(path), "--json"]))
+    ruling = math.sqrt(sum(l ** 3 for l in lengths) / sum(lengths))
+    assert doc["ruling_span_m"] == pytest.approx(ruling, rel=1e-14)
+    assert [t["temperature_c"] for t in doc["stringing"]] == list(range(-20, 41, 5))
+
+    area = next(a for a in json.loads(succeed(["areas", AREAS, "--json"]))["areas"]
+                if a["name"] == AREA6)
+    known = next(c for c in area["conditions"] if c["name"] == doc["controlling"])
+    c = doc["conductor"]
+    conductor = _Conductor(area=c["area_mm2"], diameter=c["diameter_mm"],
+                           unit_mass=c["unit_mass_kg_per_km"],
+                           elastic_modulus=c["elastic_modulus_N_per_mm2"],
+                           expansion=c["expansion_per_degC"],
+                           rated_strength=c["rated_strength_N"])
+    known_c = _Condition(b"", known["ice_mm"], known["wind_m_per_s"], known["temperature_degC"])
+    force = library_force()
+    for row in doc["stringing"]:
+        still = _Condition(b"", 0, 0, row["temperature_c"])
+        out = ctypes.c_double()
+        assert force(doc["ruling_span_m"], 1.0, conductor, known_c, still,
+                     doc["control_stress_N_per_mm2"], ctypes.byref(out))
+        assert row["stress"] == pytest.approx(out.value, rel=1e-9)
+        # Each span's sag at that stress: γ·l²/(8σ), γ the bare conductor's.
+        gamma = c["unit_mass_kg_per_km"] * 9.80665e-3 / c["area_mm2"]
+        for l, sag in zip(lengths, row["sag_m"]):
+            assert sag == pytest.approx(gamma * l * l / (8 * row["stress"]), rel=1e-12)
+    # Every span's largest sag is one of its sags, and the controlling stress is the allowable.
+    for span in doc["spans"]:
+        assert span["max_sag_m"] == max(span["sag_m"].values())
+        assert span["sag_m"][span["max_sag_condition"]] == span["max_sag_m"]
+    assert doc["stress"][doc["controlling"]] == doc["control_stress_N_per_mm2"]
+
+
+def test_sample_section_text_csv_and_chart(tmp_path):
+    out = succeed(["section"] + DESIGN6 + ["--section", SECTION, "--compensate", "20",
+                                           "--svg", "s.svg", "--csv", "s.csv"],
+                  cwd=tmp_path).decode()
+    for needle in ["Section of 8 spans", "ruling span", "Controlling condition at the ruling span",
+                   "Stringing table", "compensated by 20 °C lower", "SVG written to s.svg"]:
+        assert needle in out
+    rows = list(csv.reader(open(tmp_path / "s.csv", encoding="utf-8")))
+    assert rows[0][:3] == ["temperature_c", "stress_N/mm2", "sag_span1_m"] and len(rows) == 14
+    root = ET.parse(tmp_path / "s.svg").getroot()
+    ns = "{http://www.w3.org/2000/svg}"
+    curves = [p for p in root.iter(ns + "path") if p.get("class") == "curve"]
+    assert len(curves) == 8
+    caption = [t.text for t in root.iter(ns + "text") if t.get("class") == "caption"][0]
+    assert "20 °C lower" in caption
+    # Compensation is the same as stringing 20 °C colder.
+    a = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION, "--compensate", "20",
+                                                    "--json"]))
+    b = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION,
+                                                    "--stringing", "-40:20:5", "--json"]))
+    assert [r["stress"] for r in a["stringing"]] == [r["stress"] for r in b["stringing"]]
+
+
+@pytest.mark.parametrize("text,message", [
+    ("", "empty; the first line must be span_m,height_difference_m"),
+    ("span,h\n300,0\n", "line 1: the first line must be span_m,height_difference_m"),
+    ("span_m,height_difference_m\n", "no spans after the header"),
+    ("span_m,height_difference_m\n300,0\n0,5\n", "line 3: a span must be longer than 0 m"),
+    ("span_m,height_difference_m\n300,x\n", 'line 2: "x" is not a number'),
+    ("span_m,height_difference_m\n300\n", "line 2: expected two numbers"),
+])
+def test_section_file_refusals(tmp_path, text, message):
+    path = tmp_path / "bad.csv"
+    path.write_text(text)
+    fail(["section"] + DESIGN6 + ["--section", str(path)], 1, "bad.csv: " + message)
+
+
+def test_section_usage_errors():
+    fail(["section"] + DESIGN6 + ["--section", SECTION, "--stringing", "40:-20:5"], 2,
+         "--stringing 40:-20:5: TO is below FROM")
+    fail(["section"] + DESIGN6 + ["--section", SECTION, "--compensate", "-5"], 2,
+         '--compensate: "-5" must be at least 0')
+    fail(["section"] + DESIGN6 + ["--section", SECTION, "--cos", "0.9"], 2, "--cos")
+
+
+def test_sag_table_chart_marks_the_exact_critical_spans(tmp_path):
+    svg = tmp_path / "sag.svg"
+    succeed(["sag-table"] + DESIGN6 + ["--spans", "50:800:50", "--svg", str(svg)])
+    critical = json.loads(succeed(["critical"] + DESIGN6 + ["--json"]))["ranges"]
+    root = ET.parse(svg).getroot()
+    ns = "{http://www.w3.org/2000/svg}"
+    texts = [t.text or "" for t in root.iter(ns + "text")]
+    for r in critical[1:]:
+        assert f"{r['from_m']:.2f} m: {r['condition']}" in texts
+    classes = [e.get("class") for e in root.iter()]
+    assert "limit-normal" in classes and "limit-average" in classes
+    assert classes.count("end-label") == 2 * len(NINE)
+    caption = [t.text for t in root.iter(ns + "text") if t.get("class") == "caption"][0]
+    assert "safety factor 2.5" in caption
+    # The span axis starts at the first span.
+    assert "50" in texts

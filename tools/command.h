@@ -32,6 +32,7 @@ void addConductorsCommand(CLI::App& app, CommandSet& set);
 void addControlCommand(CLI::App& app, CommandSet& set);
 void addSagTableCommand(CLI::App& app, CommandSet& set);
 void addCriticalCommand(CLI::App& app, CommandSet& set);
+void addSectionCommand(CLI::App& app, CommandSet& set);
 void addWindCommand(CLI::App& app, CommandSet& set);
 void addDemoCommand(CLI::App& app, CommandSet& set);
 
@@ -40,6 +41,8 @@ std::string areasReport(const std::string& path);
 std::string conductorsReport(const std::string& path);
 std::string controlReport(const DesignOptions& design, double span);
 std::string criticalReport(const DesignOptions& design);
+void writeSection(const DesignOptions& design, const std::string& sectionPath,
+                  const std::string& svgPath, ResultStream& out);
 void writeSagTable(const DesignOptions& design, const std::string& spans,
                    const std::string& csvPath, const std::string& svgPath, ResultStream& out);
 

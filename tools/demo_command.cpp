@@ -88,6 +88,7 @@ void runDemo(const DemoOptions& o, ResultStream& out) {
     const std::string areas = areasReport(d.areasPath);
     const std::string conductors = conductorsReport(d.conductorsPath);
     const std::string control = controlReport(d, 300.0);
+    const std::string critical = criticalReport(d);
     const Design design = loadDesign(d);
     const WeatherCondition& highWind = design.area->conditions.first[1];
     WindInputs w;
@@ -115,6 +116,10 @@ void runDemo(const DemoOptions& o, ResultStream& out) {
     out.write("\n5. Mechanical characteristic table, spans 50 to 800 m\n");
     writeSagTable(d, "50:800:50", joined(o.outDir, "sag_table.csv"),
                   joined(o.outDir, "sag_table.svg"), out);
+    out.write("\n6. Critical spans: which condition controls which spans\n" + critical);
+    const std::string section = joined(samples, "section.csv");
+    out.write("\n7. The strain section of " + section + ", strung to one tension\n");
+    writeSection(d, section, joined(o.outDir, "stringing.svg"), out);
 }
 
 }  // namespace
@@ -127,7 +132,8 @@ void addDemoCommand(CLI::App& app, CommandSet& set) {
                     "Folder of the sample tables (default: those installed beside varnel, "
                     "else those of the source tree it was built from)")
         ->type_name("DIR");
-    cmd->add_option("--out", o->outDir, "Folder for sag_table.csv and sag_table.svg (default .)")
+    cmd->add_option("--out", o->outDir,
+                    "Folder for sag_table.csv, sag_table.svg and stringing.svg (default .)")
         ->type_name("DIR");
     cmd->footer(examples({"varnel demo --out /tmp/varnel-demo"}));
     set.commands.push_back({cmd, [o](ResultStream& out) { runDemo(*o, out); }});

@@ -15,7 +15,7 @@ std::string number(double value, int decimals) {
     return fmt::format("{:.{}f}", value, decimals);
 }
 
-void addDesignOptions(CLI::App* command, NumberOptions& numbers, DesignOptions& o) {
+void addDesignOptions(CLI::App* command, NumberOptions& numbers, DesignOptions& o, bool withCos) {
     command->add_option("--areas", o.areasPath, "Weather area table (DBF)")
         ->required()
         ->type_name("FILE");
@@ -30,10 +30,12 @@ void addDesignOptions(CLI::App* command, NumberOptions& numbers, DesignOptions& 
         ->type_name("NAME");
     command->add_flag("--load-case", o.loadCase,
                       "The areas table is a load-case table (10 fields, six conditions)");
-    numbers.add(command, "--cos", o.factors.cosAngle,
-                "Cosine of the span's height-difference angle, above 0 and at most 1 (1 for a "
-                "level span)",
-                "COS", Bounds{0, 1, true, false}, false);
+    if (withCos) {
+        numbers.add(command, "--cos", o.factors.cosAngle,
+                    "Cosine of the span's height-difference angle, above 0 and at most 1 (1 for a "
+                    "level span)",
+                    "COS", Bounds{0, 1, true, false}, false);
+    }
     numbers.add(command, "--avg-ratio", o.factors.avgRatio,
                 "Fraction of the rated strength allowed in the annual average condition, above 0 "
                 "and at most 1",
@@ -59,14 +61,15 @@ std::size_t conditionCount(const WeatherArea& area) {
     return countOf(area.conditions);
 }
 
-std::string describeDesign(const Design& d, const DesignFactors& f) {
-    const LineAttrib& c = *d.conductor;
+std::string describeDesign(const Design& d, const DesignFactors& f, bool withCos) {
+    const ::LineAttrib& c = *d.conductor;
     return fmt::format(
         "Weather area {}; conductor {}: {} mm\u00B2, {} mm, {} kg/km, E {} N/mm\u00B2, "
         "\u03B1 {}e-6/\u00B0C, rated strength {} N\n"
-        "cos {}, annual average ratio {}, strength factor {}, safety factor {}\n",
+        "{}annual average ratio {}, strength factor {}, safety factor {}\n",
         nameOf(d.area->name), nameOf(c.name), c.area, c.diameter, c.unitMass, c.elasticModulus,
-        c.expansionCoeff * 1e6, c.ratedStrength, f.cosAngle, f.avgRatio, f.strengthFactor,
+        c.expansionCoeff * 1e6, c.ratedStrength,
+        withCos ? fmt::format("cos {}, ", f.cosAngle) : std::string(), f.avgRatio, f.strengthFactor,
         f.safety);
 }
 

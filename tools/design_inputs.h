@@ -21,7 +21,9 @@ struct DesignOptions {
     DesignFactors factors;
 };
 
-void addDesignOptions(CLI::App* command, NumberOptions& numbers, DesignOptions& options);
+// `withCos`: the span's cosine is an option (a section takes its spans' own).
+void addDesignOptions(CLI::App* command, NumberOptions& numbers, DesignOptions& options,
+                      bool withCos = true);
 
 struct Design {
     const ::WeatherArea* area;
@@ -33,8 +35,8 @@ Design loadDesign(const DesignOptions& options);
 
 std::size_t conditionCount(const ::WeatherArea& area);
 
-// Two lines: the area, the conductor's figures and the factors.
-std::string describeDesign(const Design& design, const DesignFactors& factors);
+// Two lines: the area, the conductor's figures and the factors (the cosine only `withCos`).
+std::string describeDesign(const Design& design, const DesignFactors& factors, bool withCos = true);
 // The same as JSON members: "area", "conductor" and "factors".
 void describeDesign(const Design& design, const DesignFactors& factors, Json& into);
 Json conductorJson(const ::LineAttrib& conductor);

@@ -9,8 +9,10 @@
 #include <memory>
 #include <optional>
 
+#include "design/critical_spans.h"
 #include "tools/command.h"
 #include "tools/design_inputs.h"
+#include "tools/design_records.h"
 #include "tools/encoding.h"
 #include "tools/json_output.h"
 #include "tools/library_tables.h"
@@ -209,6 +211,40 @@ class SagTable {
         if (chart_) chart_->add(i, s);
     }
 
+    // The chart's words and lines: the design factors, the allowable stresses and the exact
+    // critical spans inside the table's range.
+    SagChart chartOf() const {
+        const DesignFactors& f = o_.design.factors;
+        const DesignRecords records(design_);
+        const design::SearchFactors factors{f.cosAngle, f.avgRatio, f.strengthFactor, f.safety};
+        const StressLimits limits = design::allowableStresses(records.conductor(), factors);
+        SagChart chart{
+            fmt::format("{} in {}: stress and sag against span", nameOf(design_.conductor->name),
+                        nameOf(design_.area->name)),
+            fmt::format("cos {}, annual average ratio {}, strength factor {}, safety factor {}; "
+                        "every condition strung from the controlling one; sag "
+                        "\u03B3\u00B7l\u00B2/(8\u03C3\u00B7cos \u03B2)",
+                        shortNumber(f.cosAngle), shortNumber(f.avgRatio),
+                        shortNumber(f.strengthFactor), shortNumber(f.safety)),
+            names_,
+            limits.normal,
+            limits.average,
+            {}};
+        const double first = range_.at(0), last = range_.at(range_.count - 1);
+        const auto ranges =
+            design::criticalSpans(records.conductor(), records.conditions(), factors).ranges;
+        for (std::size_t i = 1; i < ranges.size(); ++i) {
+            const double at = ranges[i].from;
+            if (at > first && at < last) {
+                chart.critical.push_back(
+                    {at, ranges[i].condition >= 0
+                             ? names_[static_cast<std::size_t>(ranges[i].condition)]
+                             : std::string("none")});
+            }
+        }
+        return chart;
+    }
+
     void end() {
         std::string notes;
         if (csvFile_) {
@@ -216,10 +252,7 @@ class SagTable {
             notes += "CSV written to " + o_.csvPath + "\n";
         }
         if (svgFile_) {
-            svgFile_->write(sagTableSvg(
-                fmt::format("{} in {}: stress and sag against span",
-                            nameOf(design_.conductor->name), nameOf(design_.area->name)),
-                names_, *chart_));
+            svgFile_->write(sagTableSvg(chartOf(), *chart_));
             svgFile_->commit();
             notes += "SVG written to " + o_.svgPath + "\n";
         }

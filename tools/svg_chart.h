@@ -1,6 +1,6 @@
 // The mechanical characteristic curves of a conductor as SVG: stress against span and sag
-// against span, one line per condition, with the spans where the controlling condition changes
-// marked.
+// against span, one line per condition, with the allowable stresses and the critical spans where
+// the controlling condition changes.
 #pragma once
 
 #include <cstddef>
@@ -11,41 +11,38 @@
 
 namespace varnel::tool {
 
-// A change of the controlling condition between two neighbouring spans of the table.
-struct ControlChange {
-    double before;  // the last span with the old controlling condition, m
-    double after;   // the first span with the new one, m
-    int control;    // the new controlling condition, -1 when none qualifies
-};
-
 // What the chart draws of a table of any length: at most kMaxPoints spans per curve, evenly
-// taken with the first and the last, and every change of the controlling condition (up to
-// kMaxChanges of them), however few spans are drawn.
+// taken with the first and the last.
 class ChartSampler {
   public:
     static constexpr std::size_t kMaxPoints = 2000;
-    static constexpr std::size_t kMaxChanges = 200;
 
     explicit ChartSampler(std::size_t spanCount);
     // Offers span `index` of the table (in order, each once).
     void add(std::size_t index, const SpanState& state);
-
     const std::vector<SpanState>& samples() const { return samples_; }
-    const std::vector<ControlChange>& changes() const { return changes_; }
-    std::size_t changesLeftOut() const { return changesLeftOut_; }
 
   private:
     std::size_t count_;
     std::size_t stride_;
     std::vector<SpanState> samples_;
-    std::vector<ControlChange> changes_;
-    std::size_t changesLeftOut_ = 0;
-    bool havePrevious_ = false;
-    double previousSpan_ = 0;
-    int previousControl_ = -1;
 };
 
-std::string sagTableSvg(const std::string& title, const std::vector<std::string>& conditionNames,
-                        const ChartSampler& chart);
+// A critical span inside the table's range: from it on, `condition` controls.
+struct CriticalMark {
+    double span;  // m
+    std::string condition;
+};
+
+struct SagChart {
+    std::string title;
+    std::string caption;  // the design factors
+    std::vector<std::string> conditionNames;
+    double normalLimit;   // N/mm², drawn across the stress panel
+    double averageLimit;  // N/mm²
+    std::vector<CriticalMark> critical;
+};
+
+std::string sagTableSvg(const SagChart& chart, const ChartSampler& samples);
 
 }  // namespace varnel::tool

@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
     addControlCommand(app, set);
     addSagTableCommand(app, set);
     addCriticalCommand(app, set);
+    addSectionCommand(app, set);
     addWindCommand(app, set);
     addDemoCommand(app, set);
 

@@ -1,0 +1,16 @@
+// The stringing chart as SVG: the sag to set each span to, against the temperature of the day.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "design/strain_section.h"
+
+namespace varnel::tool {
+
+std::string stringingSvg(const std::string& conductorName,
+                         const std::vector<design::StringingRow>& rows,
+                         const std::vector<design::SpanGeometry>& spans, double compensation,
+                         double rulingSpan);
+
+}  // namespace varnel::tool

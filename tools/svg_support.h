@@ -1,0 +1,39 @@
+// What the command's charts share: text escaping, round tick values, the colours and dash
+// patterns that tell curves apart, and labels at the ends of curves kept clear of each other.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace varnel::tool::svg {
+
+std::string escape(const std::string& text);
+
+// A step of 1, 2 or 5 × 10^k giving about five ticks over [lo, hi].
+double tickStep(double lo, double hi);
+
+// Tick values over [lo, hi]: `lo` itself, then the round multiples of the step above it that
+// stand clear of it, a bounded number of them; where the doubles cannot tell ticks apart (a range
+// far narrower than its magnitude), the two ends.
+std::vector<double> ticksFrom(double lo, double hi);
+
+// The round multiples of the step over [lo, hi], for an axis that starts at a round value.
+std::vector<double> roundTicks(double lo, double hi);
+
+const char* colour(std::size_t i);
+// A stroke-dasharray value ("" for a solid line): with the colours, ten curves are told apart
+// in print too.
+const char* dashes(std::size_t i);
+
+struct EndLabel {
+    double y;  // where the curve ends
+    std::string text;
+    const char* colour;
+};
+// The labels' heights: each as near its curve's end as it can be with `gap` between
+// neighbours, within [top, bottom].
+std::vector<double> spreadLabels(const std::vector<EndLabel>& labels, double gap, double top,
+                                 double bottom);
+
+}  // namespace varnel::tool::svg
