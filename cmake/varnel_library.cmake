@@ -49,6 +49,11 @@ target_link_libraries(varnel PRIVATE varnel_calc varnel_libraries varnel_warning
 target_include_directories(varnel PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>)
 
+if(NOT WIN32)
+  # The native library carries the design layer's C++ entry points too (design/design_api.h).
+  target_link_libraries(varnel PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,varnel_design>")
+endif()
+
 if(WIN32)
   # Names come undecorated from the .def file; no dllexport attributes (they would bring the
   # decorated names back) and no --kill-at (it breaks the import library for C++ callers).

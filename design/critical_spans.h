@@ -16,6 +16,7 @@
 
 #include "calc/control_search.h"
 #include "calc/records/records.h"
+#include "design/design_api.h"
 
 namespace varnel::design {
 
@@ -28,7 +29,8 @@ struct SearchFactors {
 };
 
 // The allowable stresses of the search, N/mm²: σN for every condition, σA for the annual average.
-StressLimits allowableStresses(const LineAttrib& conductor, const SearchFactors& factors);
+VARNEL_DESIGN_API StressLimits allowableStresses(const LineAttrib& conductor,
+                                                 const SearchFactors& factors);
 
 // The critical span of two conditions (indices into the area's conditions), m; none when the
 // formula has no real answer.
@@ -70,26 +72,30 @@ struct LimitState {
 
 // Each condition of an area at the limit the search holds it to (σA for the annual average, σN
 // for the others).
-std::vector<LimitState> limitStates(const LineAttrib& conductor,
-                                    const WeatherConditionSeq& conditions,
-                                    const SearchFactors& factors);
+VARNEL_DESIGN_API std::vector<LimitState> limitStates(const LineAttrib& conductor,
+                                                      const WeatherConditionSeq& conditions,
+                                                      const SearchFactors& factors);
 
 // The critical span of two conditions at their limits, m, by the closed form above; none when
 // it has no real answer.
-std::optional<double> criticalSpan(const LimitState& a, const LimitState& b, double elasticModulus,
-                                   double expansionCoeff, double cosAngle);
+VARNEL_DESIGN_API std::optional<double> criticalSpan(const LimitState& a, const LimitState& b,
+                                                     double elasticModulus, double expansionCoeff,
+                                                     double cosAngle);
 
 // The ranges of the lowest lines alone, from span 0 on, by the closed form (ties go to the
 // earlier state); a single range of no condition (-1) when a state is not finite.
-std::vector<ControlRange> lowestLimitRanges(const std::vector<LimitState>& states,
-                                            double elasticModulus, double expansionCoeff,
-                                            double cosAngle);
+VARNEL_DESIGN_API std::vector<ControlRange> lowestLimitRanges(const std::vector<LimitState>& states,
+                                                              double elasticModulus,
+                                                              double expansionCoeff,
+                                                              double cosAngle);
 
-CriticalSpans criticalSpans(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
-                            const SearchFactors& factors);
+VARNEL_DESIGN_API CriticalSpans criticalSpans(const LineAttrib& conductor,
+                                              const WeatherConditionSeq& conditions,
+                                              const SearchFactors& factors);
 
 // The condition the search picks for one span, without its account.
-int controllingAt(double span, const LineAttrib& conductor, const WeatherConditionSeq& conditions,
-                  const SearchFactors& factors);
+VARNEL_DESIGN_API int controllingAt(double span, const LineAttrib& conductor,
+                                    const WeatherConditionSeq& conditions,
+                                    const SearchFactors& factors);
 
 }  // namespace varnel::design

@@ -11,6 +11,7 @@
 
 #include "calc/records/records.h"
 #include "design/critical_spans.h"
+#include "design/design_api.h"
 
 namespace varnel::design {
 
@@ -22,7 +23,7 @@ struct SpanGeometry {
 };
 
 // The cosine of a span's height-difference angle β: l / √(l² + h²).
-double cosineOf(const SpanGeometry& span);
+VARNEL_DESIGN_API double cosineOf(const SpanGeometry& span);
 
 // The ruling span of a section and the cosine its state equation takes. The spans share one
 // horizontal stress (the conductor runs through suspension clamps), so the section keeps its
@@ -37,7 +38,7 @@ struct RulingSpan {
 
 // Throws std::invalid_argument for a section without spans or with a span that is not a
 // positive finite length or a finite height difference.
-RulingSpan rulingSpan(const std::vector<SpanGeometry>& spans);
+VARNEL_DESIGN_API RulingSpan rulingSpan(const std::vector<SpanGeometry>& spans);
 
 // The sags of one span of the section.
 struct SpanSags {
@@ -59,8 +60,10 @@ struct SectionDesign {
 //   sag f = γ·l² / (8·σ·cos β), in the plane of the condition's resultant load;
 //   stress at the higher support √(σ² + (σ·|h|/l + γ·l / (2·cos β))²), from the slope of that
 //   parabola there.
-SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
-                            const SearchFactors& factors, const std::vector<SpanGeometry>& spans);
+VARNEL_DESIGN_API SectionDesign designSection(const LineAttrib& conductor,
+                                              const WeatherConditionSeq& conditions,
+                                              const SearchFactors& factors,
+                                              const std::vector<SpanGeometry>& spans);
 
 // The stringing table: the horizontal stress at the ruling span, and each span's sag, at each
 // installation temperature without wind or ice, strung from the controlling condition. A
@@ -79,10 +82,11 @@ struct TemperatureRange {
 
 // Throws std::invalid_argument for a range that is not finite, not rising or of more than 1,000
 // temperatures, and for a design without a controlling condition.
-std::vector<StringingRow> stringingTable(const LineAttrib& conductor,
-                                         const WeatherConditionSeq& conditions,
-                                         const SectionDesign& design,
-                                         const std::vector<SpanGeometry>& spans,
-                                         const TemperatureRange& temperatures, double compensation);
+VARNEL_DESIGN_API std::vector<StringingRow> stringingTable(const LineAttrib& conductor,
+                                                           const WeatherConditionSeq& conditions,
+                                                           const SectionDesign& design,
+                                                           const std::vector<SpanGeometry>& spans,
+                                                           const TemperatureRange& temperatures,
+                                                           double compensation);
 
 }  // namespace varnel::design

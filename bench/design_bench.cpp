@@ -1,0 +1,93 @@
+// The strain-section design layer.
+// - Critical spans of a nine-condition area (typical area VI, JL/G1A-240/30), against the least
+//   a sag table does to find the same boundaries: the quiet controlling-condition search at every
+//   metre of the span range the table covers (0 to 1500 m), no account printed.
+// - A 100-span section (spans of 250 to 500 m, some inclined) with its 13-temperature stringing
+//   table.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "design/critical_spans.h"
+#include "design/strain_section.h"
+
+namespace {
+
+struct AreaSix {
+    std::vector<varnel::WeatherCondition> list;
+    varnel::WeatherConditionSeq seq{};
+    varnel::LineAttrib conductor{};
+    AreaSix() {
+        const struct {
+            const char* name;
+            double ice, wind, t;
+        } rows[] = {{"\xB5\xCD\xCE\xC2", 0, 0, -20},  {"\xB4\xF3\xB7\xE7", 0, 23.5, -5},
+                    {"\xC4\xEA\xC6\xBD", 0, 0, 10},   {"\xB8\xB2\xB1\xF9", 10, 10, -5},
+                    {"\xB8\xDF\xCE\xC2", 0, 0, 40},   {"\xD0\xA3\xD1\xE9", 0, 0, 15},
+                    {"\xB0\xB2\xD7\xB0", 0, 10, -10}, {"\xCD\xE2\xB9\xFD", 0, 10, 15},
+                    {"\xC4\xDA\xB9\xFD", 0, 15, 10}};
+        for (const auto& r : rows) {
+            varnel::WeatherCondition c{};
+            std::strncpy(c.name, r.name, sizeof c.name - 1);
+            c.iceThickness = r.ice;
+            c.windSpeed = r.wind;
+            c.temperature = r.t;
+            list.push_back(c);
+        }
+        seq.first = list.data();
+        seq.last = seq.endOfStorage = list.data() + list.size();
+        conductor.area = 275.96;
+        conductor.diameter = 21.6;
+        conductor.unitMass = 922.2;
+        conductor.elasticModulus = 73000;
+        conductor.expansionCoeff = 19.6e-6;
+        conductor.ratedStrength = 75190;
+    }
+};
+
+const AreaSix kArea;
+
+void BM_CriticalSpans(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            varnel::design::criticalSpans(kArea.conductor, kArea.seq, {}).ranges.size());
+    }
+}
+BENCHMARK(BM_CriticalSpans);
+
+void BM_SearchEveryMetreTo1500(benchmark::State& state) {
+    for (auto _ : state) {
+        int changes = 0, previous = -2;
+        for (int l = 0; l <= 1500; ++l) {
+            const int now = varnel::design::controllingAt(l, kArea.conductor, kArea.seq, {});
+            changes += now != previous;
+            previous = now;
+        }
+        benchmark::DoNotOptimize(changes);
+    }
+}
+BENCHMARK(BM_SearchEveryMetreTo1500);
+
+std::vector<varnel::design::SpanGeometry> hundredSpans() {
+    std::vector<varnel::design::SpanGeometry> spans;
+    for (int i = 0; i < 100; ++i) {
+        spans.push_back({250.0 + (i * 37) % 251, (i % 3 == 0) ? 0.0 : ((i * 13) % 61) - 30.0});
+    }
+    return spans;
+}
+
+void BM_SectionOfHundredSpansWithStringing(benchmark::State& state) {
+    const auto spans = hundredSpans();
+    for (auto _ : state) {
+        const auto d = varnel::design::designSection(kArea.conductor, kArea.seq, {}, spans);
+        const auto rows =
+            varnel::design::stringingTable(kArea.conductor, kArea.seq, d, spans, {-20, 40, 5}, 20);
+        benchmark::DoNotOptimize(rows.back().sag.back());
+    }
+}
+BENCHMARK(BM_SectionOfHundredSpansWithStringing);
+
+}  // namespace
+
+BENCHMARK_MAIN();
