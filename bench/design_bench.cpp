@@ -6,44 +6,18 @@
 //   table.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <vector>
 
 #include "design/critical_spans.h"
 #include "design/strain_section.h"
+#include "support/core_fixtures.h"
 
 namespace {
 
 struct AreaSix {
-    std::vector<varnel::WeatherCondition> list;
-    varnel::WeatherConditionSeq seq{};
-    varnel::LineAttrib conductor{};
-    AreaSix() {
-        const struct {
-            const char* name;
-            double ice, wind, t;
-        } rows[] = {{"\xB5\xCD\xCE\xC2", 0, 0, -20},  {"\xB4\xF3\xB7\xE7", 0, 23.5, -5},
-                    {"\xC4\xEA\xC6\xBD", 0, 0, 10},   {"\xB8\xB2\xB1\xF9", 10, 10, -5},
-                    {"\xB8\xDF\xCE\xC2", 0, 0, 40},   {"\xD0\xA3\xD1\xE9", 0, 0, 15},
-                    {"\xB0\xB2\xD7\xB0", 0, 10, -10}, {"\xCD\xE2\xB9\xFD", 0, 10, 15},
-                    {"\xC4\xDA\xB9\xFD", 0, 15, 10}};
-        for (const auto& r : rows) {
-            varnel::WeatherCondition c{};
-            std::strncpy(c.name, r.name, sizeof c.name - 1);
-            c.iceThickness = r.ice;
-            c.windSpeed = r.wind;
-            c.temperature = r.t;
-            list.push_back(c);
-        }
-        seq.first = list.data();
-        seq.last = seq.endOfStorage = list.data() + list.size();
-        conductor.area = 275.96;
-        conductor.diameter = 21.6;
-        conductor.unitMass = 922.2;
-        conductor.elasticModulus = 73000;
-        conductor.expansionCoeff = 19.6e-6;
-        conductor.ratedStrength = 75190;
-    }
+    varnel::test::ConditionList conditions{varnel::test::areaSixConditions()};
+    const varnel::WeatherConditionSeq& seq = conditions.seq;
+    varnel::LineAttrib conductor = varnel::test::coreJlg1a240();
 };
 
 const AreaSix kArea;

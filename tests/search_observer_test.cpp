@@ -10,6 +10,7 @@
 
 #include "calc/control_search.h"
 #include "support/capture_stdout.h"
+#include "support/core_fixtures.h"
 
 namespace {
 
@@ -17,14 +18,7 @@ using varnel::LineAttrib;
 using varnel::WeatherCondition;
 using varnel::WeatherConditionSeq;
 
-WeatherCondition condition(const char* name, double ice, double wind, double temperature) {
-    WeatherCondition c{};
-    std::strncpy(c.name, name, sizeof c.name - 1);
-    c.iceThickness = ice;
-    c.windSpeed = wind;
-    c.temperature = temperature;
-    return c;
-}
+using varnel::test::coreCondition;
 
 // The patterns are the account's own, written out at each use below.
 #pragma GCC diagnostic push
@@ -78,19 +72,13 @@ class AccountFromEvents : public varnel::SearchObserver {
 };
 
 TEST(SearchObserver, SeesWhatTheAccountShows) {
-    LineAttrib conductor{};
-    conductor.area = 275.96;
-    conductor.diameter = 21.6;
-    conductor.unitMass = 922.2;
-    conductor.elasticModulus = 73000;
-    conductor.expansionCoeff = 19.6e-6;
-    conductor.ratedStrength = 75190;
+    const LineAttrib conductor = varnel::test::coreJlg1a240();
     std::vector<WeatherCondition> list{
-        condition("\xB5\xCD\xCE\xC2", 0, 0, -20),    // 低温
-        condition("\xB4\xF3\xB7\xE7", 0, 23.5, -5),  // 大风
-        condition("\xC4\xEA\xC6\xBD", 0, 0, 10),     // 年平
-        condition("\xB8\xB2\xB1\xF9", 10, 10, -5),   // 覆冰
-        condition("\xB8\xDF\xCE\xC2", 0, 0, 40),     // 高温
+        coreCondition("\xB5\xCD\xCE\xC2", 0, 0, -20),    // 低温
+        coreCondition("\xB4\xF3\xB7\xE7", 0, 23.5, -5),  // 大风
+        coreCondition("\xC4\xEA\xC6\xBD", 0, 0, 10),     // 年平
+        coreCondition("\xB8\xB2\xB1\xF9", 10, 10, -5),   // 覆冰
+        coreCondition("\xB8\xDF\xCE\xC2", 0, 0, 40),     // 高温
     };
     WeatherConditionSeq conditions{};
     for (const WeatherCondition& c : list) conditions.append(c);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "calc/state_equation.h"
+#include "support/core_fixtures.h"
 
 namespace {
 
@@ -83,37 +84,16 @@ using varnel::design::stringingTable;
 using varnel::design::TemperatureRange;
 
 struct Area {
-    std::vector<varnel::WeatherCondition> list;
-    varnel::WeatherConditionSeq seq{};
-    Area() {
-        auto add = [&](const char* name, double ice, double wind, double t) {
-            varnel::WeatherCondition c{};
-            std::strncpy(c.name, name, sizeof c.name - 1);
-            c.iceThickness = ice;
-            c.windSpeed = wind;
-            c.temperature = t;
-            list.push_back(c);
-        };
-        add("\xB5\xCD\xCE\xC2", 0, 0, -20);    // 低温
-        add("\xB4\xF3\xB7\xE7", 0, 23.5, -5);  // 大风
-        add("\xC4\xEA\xC6\xBD", 0, 0, 10);     // 年平
-        add("\xB8\xB2\xB1\xF9", 10, 10, -5);   // 覆冰
-        add("\xB8\xDF\xCE\xC2", 0, 0, 40);     // 高温
-        seq.first = list.data();
-        seq.last = seq.endOfStorage = list.data() + list.size();
-    }
+    varnel::test::ConditionList conditions{[] {
+        auto nine = varnel::test::areaSixConditions();
+        nine.resize(5);  // 低温, 大风, 年平, 覆冰, 高温
+        return nine;
+    }()};
+    const std::vector<varnel::WeatherCondition>& list = conditions.list;
+    const varnel::WeatherConditionSeq& seq = conditions.seq;
 };
 
-varnel::LineAttrib jlg1a240() {
-    varnel::LineAttrib a{};
-    a.area = 275.96;
-    a.diameter = 21.6;
-    a.unitMass = 922.2;
-    a.elasticModulus = 73000;
-    a.expansionCoeff = 19.6e-6;
-    a.ratedStrength = 75190;
-    return a;
-}
+using varnel::test::coreJlg1a240;
 
 // The catenary of an inclined span, solved exactly: the stress along the conductor at the higher
 // support is σ + γ·y there, y its height above the lowest point.
@@ -126,7 +106,7 @@ double catenaryHigherSupport(double sigma, double gamma, double l, double h) {
 TEST(Section, SagsAndTheStressAtTheHigherSupport) {
     const Area area;
     const std::vector<SpanGeometry> spans{{320, 0}, {385, 12.5}, {452, -31.5}};
-    const auto d = designSection(jlg1a240(), area.seq, SearchFactors{}, spans);
+    const auto d = designSection(coreJlg1a240(), area.seq, SearchFactors{}, spans);
     ASSERT_GE(d.controlling, 0);
     ASSERT_EQ(d.spans.size(), 3u);
     for (std::size_t i = 0; i < spans.size(); ++i) {
@@ -148,7 +128,7 @@ TEST(Section, SagsAndTheStressAtTheHigherSupport) {
 TEST(Section, CompensationIsAShiftOfTemperature) {
     const Area area;
     const std::vector<SpanGeometry> spans{{300, 0}, {410, -8}, {367, 6}};
-    const auto conductor = jlg1a240();
+    const auto conductor = coreJlg1a240();
     const auto d = designSection(conductor, area.seq, SearchFactors{}, spans);
     const auto plain = stringingTable(conductor, area.seq, d, spans, {-40, 40, 5}, 0);
     const auto lowered = stringingTable(conductor, area.seq, d, spans, {-20, 40, 5}, 20);
