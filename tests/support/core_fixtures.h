@@ -2,34 +2,20 @@
 // or the design layer directly; support/fixtures.h has the public header's.
 #pragma once
 
-#include <cstring>
 #include <vector>
 
 #include "calc/records/records.h"
+#include "support/record_values.h"
 
 namespace varnel::test {
 
 inline WeatherCondition coreCondition(const char* name, double ice, double wind,
                                       double temperature) {
-    WeatherCondition c{};
-    std::strncpy(c.name, name, sizeof c.name - 1);
-    c.iceThickness = ice;
-    c.windSpeed = wind;
-    c.temperature = temperature;
-    return c;
+    return conditionOf<WeatherCondition>(name, ice, wind, temperature);
 }
 
-// JL/G1A-240/30 steel-cored aluminium conductor.
 inline LineAttrib coreJlg1a240() {
-    LineAttrib a{};
-    std::strcpy(a.name, "JL/G1A-240/30");
-    a.area = 275.96;
-    a.diameter = 21.6;
-    a.unitMass = 922.2;
-    a.elasticModulus = 73000;
-    a.expansionCoeff = 19.6e-6;
-    a.ratedStrength = 75190;
-    return a;
+    return jlg1a240Of<LineAttrib>();
 }
 
 // Conditions held in a vector, with a sequence that views them (and owns nothing).

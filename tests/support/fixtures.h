@@ -3,31 +3,18 @@
 
 #include <cstring>
 
+#include "support/record_values.h"
 #include "varnel.h"
 
 namespace varnel::test {
 
-inline WeatherCondition makeCondition(const char* name, double ice, double wind,
-                                      double temperature) {
-    WeatherCondition c{};
-    std::strncpy(c.name, name, sizeof c.name - 1);
-    c.iceThickness = ice;
-    c.windSpeed = wind;
-    c.temperature = temperature;
-    return c;
+inline ::WeatherCondition makeCondition(const char* name, double ice, double wind,
+                                        double temperature) {
+    return conditionOf<::WeatherCondition>(name, ice, wind, temperature);
 }
 
-// JL/G1A-240/30 steel-cored aluminium conductor.
-inline LineAttrib jlg1a240() {
-    LineAttrib a{};
-    std::strcpy(a.name, "JL/G1A-240/30");
-    a.area = 275.96;
-    a.diameter = 21.6;
-    a.unitMass = 922.2;
-    a.elasticModulus = 73000;
-    a.expansionCoeff = 19.6e-6;
-    a.ratedStrength = 75190;
-    return a;
+inline ::LineAttrib jlg1a240() {
+    return jlg1a240Of<::LineAttrib>();
 }
 
 inline WeatherConditionSeq sequenceOf(WeatherCondition* first, std::size_t n) {
