@@ -8,6 +8,7 @@
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "calc/state_equation.h"
@@ -149,6 +150,36 @@ TEST(Section, CompensationIsAShiftOfTemperature) {
                  std::invalid_argument);
     EXPECT_THROW(stringingTable(conductor, area.seq, d, spans, {0, 1e6, 0.5}, 0),
                  std::invalid_argument);
+}
+
+}  // namespace
+
+namespace {
+
+// The layer holds no state: the same work on several threads at once gives what it gives alone.
+TEST(Section, ManyThreadsAtOnce) {
+    const Area area;
+    const auto conductor = coreJlg1a240();
+    const std::vector<SpanGeometry> spans{{320, 0}, {385, 12.5}, {410, -8}, {298, 25}};
+    const auto alone = designSection(conductor, area.seq, SearchFactors{}, spans);
+    const auto criticalAlone = varnel::design::criticalSpans(conductor, area.seq, {});
+    std::vector<int> same(8, 0);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < same.size(); ++t) {
+        threads.emplace_back([&, t] {
+            bool ok = true;
+            for (int i = 0; i < 50; ++i) {
+                const auto d = designSection(conductor, area.seq, SearchFactors{}, spans);
+                const auto c = varnel::design::criticalSpans(conductor, area.seq, {});
+                ok = ok && d.stress == alone.stress && d.spans[3].sag == alone.spans[3].sag &&
+                     c.ranges.size() == criticalAlone.ranges.size() &&
+                     c.ranges.back().from == criticalAlone.ranges.back().from;
+            }
+            same[t] = ok ? 1 : 0;
+        });
+    }
+    for (auto& t : threads) t.join();
+    for (int s : same) EXPECT_EQ(s, 1);
 }
 
 }  // namespace
