@@ -48,6 +48,12 @@ add_library(varnel SHARED
 target_link_libraries(varnel PRIVATE varnel_calc varnel_libraries varnel_warnings)
 target_include_directories(varnel PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>)
+# libvarnel.so.MAJOR is the SONAME, with the usual links to it. (varnel.dll keeps its name: the
+# host loads it by that name; its version is in its version resource.)
+if(NOT WIN32)
+  set_target_properties(varnel PROPERTIES VERSION ${PROJECT_VERSION}
+                                          SOVERSION ${PROJECT_VERSION_MAJOR})
+endif()
 
 if(NOT WIN32)
   # The native library carries the design layer's C++ entry points too (design/design_api.h).
@@ -57,7 +63,8 @@ endif()
 if(WIN32)
   # Names come undecorated from the .def file; no dllexport attributes (they would bring the
   # decorated names back) and no --kill-at (it breaks the import library for C++ callers).
-  target_sources(varnel PRIVATE exports/varnel.def)
+  target_sources(varnel PRIVATE exports/varnel.def ${PROJECT_BINARY_DIR}/varnel.rc)
+  configure_file(exports/varnel.rc.in ${PROJECT_BINARY_DIR}/varnel.rc @ONLY)
   set_target_properties(varnel PROPERTIES PREFIX "")
   target_link_options(varnel PRIVATE -Wl,--disable-stdcall-fixup)
 else()

@@ -1,0 +1,34 @@
+# Install rules: the C header, the library (with its import libraries on Windows), the varnel
+# command, the samples and the docs; a CMake package (find_package(Varnel CONFIG) gives
+# Varnel::varnel) and a pkg-config file. `cmake --install BUILD --strip` strips what it installs.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(VARNEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Varnel)
+
+set_target_properties(varnel PROPERTIES EXPORT_NAME varnel)
+install(TARGETS varnel EXPORT VarnelTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES include/varnel.h ${PROJECT_BINARY_DIR}/include/varnel_version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+install(EXPORT VarnelTargets NAMESPACE Varnel:: DESTINATION ${VARNEL_CMAKE_DIR})
+configure_package_config_file(cmake/VarnelConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/VarnelConfig.cmake INSTALL_DESTINATION ${VARNEL_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/VarnelConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/VarnelConfig.cmake
+  ${PROJECT_BINARY_DIR}/VarnelConfigVersion.cmake DESTINATION ${VARNEL_CMAKE_DIR})
+
+# From lib/pkgconfig (or lib/<triplet>/pkgconfig) back up to the prefix.
+string(REGEX REPLACE "[^/]+" ".." VARNEL_PC_TO_PREFIX "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+configure_file(cmake/varnel.pc.in ${PROJECT_BINARY_DIR}/varnel.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/varnel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+install(DIRECTORY samples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel/samples
+  FILES_MATCHING PATTERN "*.dbf" PATTERN "*.csv" PATTERN "README.md")
+install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
