@@ -8,9 +8,11 @@ set -euo pipefail
 what=${1:-test}
 
 run_pkgs=(build-essential cmake ninja-build pkg-config libcli11-dev libfmt-dev nlohmann-json3-dev)
+# mono-mcs, libmono-i18n-cjk4.0-cil: the C# kit's test (mcs, the runtime, code page 936).
 # locales: the zh_CN sources from which the win32 tests compile a locale for wine (code page 936).
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-  libshp-dev libboost-dev g++-mingw-w64-i686-posix wine wine32:i386 python3 python3-pytest locales)
+  libshp-dev libboost-dev g++-mingw-w64-i686-posix wine wine32:i386 python3 python3-pytest locales
+  mono-mcs libmono-i18n-cjk4.0-cil)
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;
