@@ -106,6 +106,15 @@ if(WIN32)
     COMMENT "MSVC import library varnel.lib (${dlltool_machine})"
     VERBATIM)
   add_custom_target(varnel_msvc_import_lib ALL DEPENDS ${VARNEL_MSVC_IMPORT_LIB})
+
+  # mingw's libvarnel.dll.a is made the same way, replacing the one GNU ld writes: ld leaves the
+  # SAFESEH mark (@feat.00) off the two members that hold the import directory and the DLL's
+  # name, so a 32-bit lld-link or link.exe refuses the library unless given /safeseh:no. The
+  # short import members llvm-dlltool writes hold no code, and GNU ld reads them as well.
+  add_custom_command(TARGET varnel POST_BUILD
+    COMMAND ${VARNEL_DLLTOOL} -m ${dlltool_machine} ${dlltool_kill_at} -d ${msvc_def}
+            -l $<TARGET_LINKER_FILE:varnel>
+    VERBATIM)
 else()
   target_link_options(varnel PRIVATE -Wl,--no-undefined)
 endif()

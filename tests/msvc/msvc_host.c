@@ -16,8 +16,8 @@ static int near(double value, double expected, double tolerance) {
 }
 
 /* JL/G1A-240/30: 275.96 mm², 21.6 mm, 922.2 kg/km, 73000 N/mm², 19.6e-6 /°C, 75190 N. */
-static const LineAttrib conductor = {"JL/G1A-240/30", 275.96, 21.6, 922.2, 0.0, 73000.0,
-                                     19.6e-6,         0.0,    75190.0, 0, ""};
+static const LineAttrib conductor = {"JL/G1A-240/30", 275.96, 21.6,    922.2, 0.0, 73000.0,
+                                     19.6e-6,         0.0,    75190.0, 0,     ""};
 static const WeatherCondition cold = {"cold", 0.0, 0.0, -10.0};
 static const WeatherCondition hot = {"hot", 0.0, 0.0, 40.0};
 
@@ -42,7 +42,7 @@ static unsigned run(void) {
     }
     /* The library is empty when the module is loaded, at an address that never changes. */
     if (GetLineAttribLib() == 0 || GetLineAttribLib()->first != 0) return 6;
-    if (GetWeatherAreaLib() == 0 || GetWeatherAreaLib() != GetWeatherAreaLib()) return 7;
+    if (GetWeatherAreaLib() == 0 || GetWeatherAreaLib()->last != 0) return 7;
     if ((const void*)GetWeatherAreaLib() == (const void*)GetHZWeatherAreaLib()) return 8;
     return 0;
 }
