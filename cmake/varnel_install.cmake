@@ -12,6 +12,10 @@ install(TARGETS varnel EXPORT VarnelTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(WIN32)
+  # The MSVC import library beside the mingw one (both made by llvm-dlltool from the .def).
+  install(FILES ${VARNEL_MSVC_IMPORT_LIB} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 install(FILES include/varnel.h ${PROJECT_BINARY_DIR}/include/varnel_version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 

@@ -1,6 +1,6 @@
 # The library: the calculations, the table reader and the loaders as static libraries of their
 # own (tests and tools use them directly), and the module that exports them: varnel.dll on
-# 32-bit Windows, libvarnel.so on Linux.
+# Windows (32- or 64-bit), libvarnel.so on Linux.
 
 add_library(varnel_calc STATIC
   calc/coefficients.cpp
@@ -61,12 +61,70 @@ if(NOT WIN32)
 endif()
 
 if(WIN32)
-  # Names come undecorated from the .def file; no dllexport attributes (they would bring the
-  # decorated names back) and no --kill-at (it breaks the import library for C++ callers).
-  target_sources(varnel PRIVATE exports/varnel.def ${PROJECT_BINARY_DIR}/varnel.rc)
+  # exports/varnel.def is the one list of exports, in GNU ld's form for the 32-bit DLL: each
+  # stdcall symbol Name@N exported as the plain Name. The 64-bit DLL and the MSVC import
+  # libraries need the names in other forms, derived from it here so the lists cannot drift.
+  set(varnel_def ${PROJECT_SOURCE_DIR}/exports/varnel.def)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${varnel_def})
+  file(STRINGS ${varnel_def} def_lines REGEX "==")
+  set(plain_names "")
+  set(stdcall_names "")
+  foreach(line IN LISTS def_lines)
+    if(NOT line MATCHES "^[ \t]*([A-Za-z_][A-Za-z0-9_]*)@([0-9]+)[ \t]*==[ \t]*([A-Za-z_][A-Za-z0-9_]*)[ \t]*$")
+      message(FATAL_ERROR "varnel.def: not a \"Name@N == Name\" line: ${line}")
+    endif()
+    if(NOT CMAKE_MATCH_1 STREQUAL CMAKE_MATCH_3)
+      message(FATAL_ERROR "varnel.def: ${CMAKE_MATCH_1} exported as ${CMAKE_MATCH_3}")
+    endif()
+    string(APPEND plain_names "    ${CMAKE_MATCH_1}\n")
+    string(APPEND stdcall_names "    ${CMAKE_MATCH_1}@${CMAKE_MATCH_2}\n")
+  endforeach()
+
+  # The version resource, in both DLLs.
   configure_file(exports/varnel.rc.in ${PROJECT_BINARY_DIR}/varnel.rc @ONLY)
+  target_sources(varnel PRIVATE ${PROJECT_BINARY_DIR}/varnel.rc)
+
+  if(VARNEL_WIN32)
+    # No dllexport attributes (they would bring the decorated names back) and no --kill-at (it
+    # breaks the import library for C++ callers).
+    target_sources(varnel PRIVATE ${varnel_def})
+    target_link_options(varnel PRIVATE -Wl,--disable-stdcall-fixup)
+    # llvm-dlltool wants the decorated names alone: -k then imports each by its plain name.
+    set(msvc_def_names "${stdcall_names}")
+    set(dlltool_machine i386)
+    set(dlltool_kill_at -k)
+  else()
+    # x64 has one calling convention and decorates nothing: the plain names serve both.
+    file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/exports/varnel_x64.def
+         CONTENT "LIBRARY varnel.dll\nEXPORTS\n${plain_names}")
+    target_sources(varnel PRIVATE ${PROJECT_BINARY_DIR}/exports/varnel_x64.def)
+    set(msvc_def_names "${plain_names}")
+    set(dlltool_machine i386:x86-64)
+    set(dlltool_kill_at "")
+  endif()
   set_target_properties(varnel PROPERTIES PREFIX "")
-  target_link_options(varnel PRIVATE -Wl,--disable-stdcall-fixup)
+
+  # varnel.lib for MSVC-style linkers (link.exe, lld-link), beside mingw's libvarnel.dll.a.
+  find_program(VARNEL_DLLTOOL NAMES llvm-dlltool-14 llvm-dlltool REQUIRED)
+  set(msvc_def ${PROJECT_BINARY_DIR}/exports/varnel_msvc.def)
+  file(CONFIGURE OUTPUT ${msvc_def} CONTENT "LIBRARY varnel.dll\nEXPORTS\n${msvc_def_names}")
+  set(VARNEL_MSVC_IMPORT_LIB ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/varnel.lib)
+  add_custom_command(OUTPUT ${VARNEL_MSVC_IMPORT_LIB}
+    COMMAND ${VARNEL_DLLTOOL} -m ${dlltool_machine} ${dlltool_kill_at} -d ${msvc_def}
+            -l ${VARNEL_MSVC_IMPORT_LIB}
+    DEPENDS ${msvc_def}
+    COMMENT "MSVC import library varnel.lib (${dlltool_machine})"
+    VERBATIM)
+  add_custom_target(varnel_msvc_import_lib ALL DEPENDS ${VARNEL_MSVC_IMPORT_LIB})
+
+  # mingw's libvarnel.dll.a is made the same way, replacing the one GNU ld writes: ld leaves the
+  # SAFESEH mark (@feat.00) off the two members that hold the import directory and the DLL's
+  # name, so a 32-bit lld-link or link.exe refuses the library unless given /safeseh:no. The
+  # short import members llvm-dlltool writes hold no code, and GNU ld reads them as well.
+  add_custom_command(TARGET varnel POST_BUILD
+    COMMAND ${VARNEL_DLLTOOL} -m ${dlltool_machine} ${dlltool_kill_at} -d ${msvc_def}
+            -l $<TARGET_LINKER_FILE:varnel>
+    VERBATIM)
 else()
   target_link_options(varnel PRIVATE -Wl,--no-undefined)
 endif()

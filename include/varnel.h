@@ -6,9 +6,11 @@
  * weather condition of a span, and wind loads on a pole body, a conductor and an insulator string.
  *
  * Plain C99; usable from C++. On 32-bit Windows the library is varnel.dll and every function uses
- * the standard calling convention (__stdcall) with an undecorated name. The records below are
- * read and written in place by host and library: their layouts (32-bit pointers and ints,
- * doubles on 8-byte boundaries) are part of the interface and must not be changed.
+ * the standard calling convention (__stdcall) with an undecorated name; the 64-bit varnel.dll
+ * exports the same undecorated names in the one x64 calling convention. The records below are
+ * read and written in place by host and library: their layouts (32-bit ints, doubles on 8-byte
+ * boundaries, pointers of 4 bytes on 32-bit Windows and 8 bytes on 64-bit systems) are part of
+ * the interface and must not be changed.
  *
  * Units: diameters and ice thickness in mm, areas in mm², unit mass in kg/km, modulus and stresses
  * in N/mm², strength in N, specific loads in N/(m·mm²), lengths and heights in m, wind speed in
@@ -57,9 +59,10 @@ typedef struct LineAttrib {
 } LineAttrib;
 
 /*
- * A sequence of weather conditions, 16 bytes: a tag byte with no content, then pointers to the
- * first element, one past the last and the end of the reserved storage. The count is
- * (last - first), and 0 whenever first is null. The library only reads sequences a host passes in.
+ * A sequence of weather conditions, 16 bytes (32 with 8-byte pointers): a tag byte with no
+ * content, then pointers to the first element, one past the last and the end of the reserved
+ * storage. The count is (last - first), and 0 whenever first is null. The library only reads
+ * sequences a host passes in.
  */
 typedef struct WeatherConditionSeq {
     unsigned char allocatorTag;
@@ -85,8 +88,8 @@ typedef struct WeatherConditionSeq {
  * range of int.
  */
 
-/* One weather area and its conditions. 40 bytes. The area owns its condition storage, sized to
- * exactly its conditions (end == last). */
+/* One weather area and its conditions. 40 bytes (56 with 8-byte pointers). The area owns its
+ * condition storage, sized to exactly its conditions (end == last). */
 typedef struct WeatherArea {
     char name[24]; /* GBK, at most 23 bytes and a NUL */
     WeatherConditionSeq conditions;
@@ -108,9 +111,9 @@ typedef struct LineAttribSeq {
 
 /* One row of an HB line table (12 columns). 176 bytes. */
 typedef struct HBLineAttrib {
-    char name[32];       /* column 0, GBK, at most 31 bytes and a NUL */
-    int column9Number;   /* column 9 */
-                         /* 4 bytes of alignment, zero */
+    char name[32];     /* column 0, GBK, at most 31 bytes and a NUL */
+    int column9Number; /* column 9 */
+                       /* 4 bytes of alignment, zero */
     double column1Value;
     double column3Value;
     double column2Value;
@@ -249,9 +252,9 @@ double VARNEL_CALL CPInsuWindHZ(const WeatherCondition* condition, double height
  * 10 installation, 11 external, 12 internal overvoltage; 13 ice thickness (mm); 14 annual average
  * temperature (°C). Conditions, in order: low temperature, high wind, annual average, ice, high
  * temperature, check (15 °C, calm), installation, external and internal overvoltage; named in
- * GBK Chinese (低温 大风 年平 覆冰 高温 校验 安装 外过 内过) or, when englishNames is non-zero, "Lowest
- * Temp", "Max. wind vel", "Avg. ann", "Thickest ice", "Max. Temp", "Checkout", "Setting", "L.O",
- * "S.O". Only 年平 is recognised as the annual average condition by StateEquationGetControl.
+ * GBK Chinese (低温 大风 年平 覆冰 高温 校验 安装 外过 内过) or, when englishNames is non-zero,
+ * "Lowest Temp", "Max. wind vel", "Avg. ann", "Thickest ice", "Max. Temp", "Checkout", "Setting",
+ * "L.O", "S.O". Only 年平 is recognised as the annual average condition by StateEquationGetControl.
  * Returns 1 when every row was appended (also for a table without rows), 0 otherwise. */
 int VARNEL_CALL LoadWeatherAreaFromDBF(const char* path, int englishNames);
 const WeatherAreaSeq* VARNEL_CALL GetWeatherAreaLib(void);

@@ -10,9 +10,12 @@ what=${1:-test}
 run_pkgs=(build-essential cmake ninja-build pkg-config libcli11-dev libfmt-dev nlohmann-json3-dev)
 # mono-mcs, libmono-i18n-cjk4.0-cil: the C# kit's test (mcs, the runtime, code page 936).
 # locales: the zh_CN sources from which the win32 tests compile a locale for wine (code page 936).
+# clang-tools-14 (clang-cl-14), lld-14 (lld-link-14) and llvm-14 (llvm-dlltool-14): the MSVC
+# import libraries and the MSVC-style host that tests them.
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   libshp-dev libboost-dev g++-mingw-w64-i686-posix wine wine32:i386 python3 python3-pytest locales
-  mono-mcs libmono-i18n-cjk4.0-cil)
+  mono-mcs libmono-i18n-cjk4.0-cil g++-mingw-w64-x86-64-posix wine64 clang-tools-14 lld-14
+  llvm-14)
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;

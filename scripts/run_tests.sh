@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The whole test suite: the native build with sanitizers, the 32-bit Windows DLL under wine, the
-# optimised build that carries the benchmarks (built, not timed), and a short run of the fuzz
-# targets.
+# The whole test suite: the native build with sanitizers, the 32- and 64-bit Windows DLLs under
+# wine, the optimised build that carries the benchmarks (built, not timed), and a short run of the
+# fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +16,7 @@ fi
 
 cmake --workflow --preset native
 cmake --workflow --preset win32
+cmake --workflow --preset win64
 cmake --workflow --preset release
 
 # About a minute of fuzzing from the committed seeds. New inputs go to a folder in the build tree;

@@ -94,6 +94,21 @@ int main(void) {
     LAYOUT(WeatherConditionSeq, last, 8)
     LAYOUT(WeatherConditionSeq, end, 12)
     if (sizeof(WeatherConditionSeq) != 16) failures++;
+#elif defined(_WIN64) || defined(__LP64__)
+    LAYOUT(WeatherArea, name, 0)
+    LAYOUT(WeatherArea, conditions.first, 32)
+    LAYOUT(WeatherArea, conditions.last, 40)
+    LAYOUT(WeatherArea, conditions.end, 48)
+    if (sizeof(WeatherArea) != 56) failures++;
+    if (sizeof(WeatherAreaSeq) != 32 || sizeof(LineAttribSeq) != 32 ||
+        sizeof(HBLineAttribSeq) != 32 || sizeof(InsulatorAttribSeq) != 32) {
+        failures++;
+    }
+    LAYOUT(WeatherConditionSeq, allocatorTag, 0)
+    LAYOUT(WeatherConditionSeq, first, 8)
+    LAYOUT(WeatherConditionSeq, last, 16)
+    LAYOUT(WeatherConditionSeq, end, 24)
+    if (sizeof(WeatherConditionSeq) != 32) failures++;
 #endif
 
     /* The libraries are empty and at fixed addresses when the module is loaded. */

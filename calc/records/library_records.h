@@ -137,6 +137,19 @@ static_assert(sizeof(WeatherAreaLib) == 16);
 static_assert(sizeof(LineAttribLib) == 16);
 static_assert(sizeof(HBLineAttribLib) == 16);
 static_assert(sizeof(InsulatorAttribLib) == 16);
+#elif defined(_WIN64) || defined(__LP64__)
+// 64-bit Windows (LLP64) and 64-bit Linux (LP64) lay these out alike: only pointers are wider.
+static_assert(offsetof(WeatherArea, name) == 0);
+static_assert(offsetof(WeatherArea, conditions) == 24);
+static_assert(offsetof(WeatherArea, conditions) + offsetof(WeatherConditionSeq, first) == 32);
+static_assert(offsetof(WeatherArea, conditions) + offsetof(WeatherConditionSeq, last) == 40);
+static_assert(offsetof(WeatherArea, conditions) + offsetof(WeatherConditionSeq, endOfStorage) ==
+              48);
+static_assert(sizeof(WeatherArea) == 56);
+static_assert(sizeof(WeatherAreaLib) == 32);
+static_assert(sizeof(LineAttribLib) == 32);
+static_assert(sizeof(HBLineAttribLib) == 32);
+static_assert(sizeof(InsulatorAttribLib) == 32);
 #endif
 
 }  // namespace varnel

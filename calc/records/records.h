@@ -1,6 +1,7 @@
 // Design records shared by the calculations and the libraries, in the byte layout the host reads
 // in place. Pointer-free records keep their layout on every platform; the layouts that hold
-// pointers are binding only in the 32-bit Windows build.
+// pointers are binding in the Windows builds, with 4-byte pointers on 32 bits and 8-byte ones on
+// 64 bits (where they are the same as in the 64-bit Linux build).
 #pragma once
 
 #include <cstddef>
@@ -57,6 +58,13 @@ static_assert(offsetof(WeatherConditionSeq, first) == 4);
 static_assert(offsetof(WeatherConditionSeq, last) == 8);
 static_assert(offsetof(WeatherConditionSeq, endOfStorage) == 12);
 static_assert(sizeof(WeatherConditionSeq) == 16);
+#elif defined(_WIN64) || defined(__LP64__)
+// The tag byte is followed by 7 bytes of padding so that the 8-byte pointers are aligned.
+static_assert(offsetof(WeatherConditionSeq, allocatorTag) == 0);
+static_assert(offsetof(WeatherConditionSeq, first) == 8);
+static_assert(offsetof(WeatherConditionSeq, last) == 16);
+static_assert(offsetof(WeatherConditionSeq, endOfStorage) == 24);
+static_assert(sizeof(WeatherConditionSeq) == 32);
 #endif
 
 }  // namespace varnel

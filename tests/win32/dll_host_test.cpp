@@ -1,6 +1,7 @@
 // A host as the design application is one: it loads varnel.dll by name, finds each export by its
-// undecorated name and calls it through a pointer. A plain call cannot tell whether the callee
-// removed its arguments, so each call goes through a probe that measures the stack.
+// undecorated name and calls it through a pointer of the type the public header declares. On 32
+// bits a plain call cannot tell whether the callee removed its arguments, so there each call goes
+// through a probe that measures the stack; x64 has one calling convention and calls directly.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,12 +10,18 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "support/dbf_writer.h"
 #include "support/fixtures.h"
 #include "varnel.h"
 
+#if defined(_WIN32) && !defined(_WIN64)
+#define VARNEL_STACK_PROBE 1
+#endif
+
+#ifdef VARNEL_STACK_PROBE
 extern "C" {
 struct ProbeResult {
     std::uint32_t eax;
@@ -24,17 +31,29 @@ struct ProbeResult {
 unsigned varnelProbeCall(const void* fn, const void* args, unsigned argBytes, ProbeResult* out,
                          int returnsDouble);
 }
+#endif
 
 namespace {
 
+// The parameter and result types of an export's pointer type.
+template <class F>
+struct Signature;
+template <class R, class... P>
+struct Signature<R(VARNEL_CALL*)(P...)> {
+    using Result = R;
+    template <class... A>
+    static constexpr bool takes = sizeof...(A) == sizeof...(P);
+};
+
+#ifdef VARNEL_STACK_PROBE
 // Arguments laid out as a 32-bit caller pushes them: doubles in 8 bytes, everything else
 // (pointers, ints, a char) in a 4-byte slot.
 class Args {
   public:
-    Args& d(double v) { return put(&v, 8); }
-    Args& p(const void* v) { return put(&v, 4); }
-    Args& i(std::int32_t v) { return put(&v, 4); }
-    Args& c(char v) { return i(static_cast<unsigned char>(v)); }
+    Args& put(double v) { return put(&v, 8); }
+    Args& put(const void* v) { return put(&v, 4); }
+    Args& put(std::int32_t v) { return put(&v, 4); }
+    Args& put(char v) { return put(static_cast<std::int32_t>(static_cast<unsigned char>(v))); }
     const void* data() const { return bytes_; }
     unsigned size() const { return size_; }
 
@@ -49,6 +68,46 @@ class Args {
     unsigned size_ = 0;
 };
 
+// Calls fn with args pushed as typed by P; checks that it removed exactly its own arguments.
+template <class R, class... P>
+R probedCall(const char* name, const void* fn, P... args) {
+    Args bytes;
+    (bytes.put(args), ...);
+    ProbeResult r{};
+    const unsigned left =
+        varnelProbeCall(fn, bytes.data(), bytes.size(), &r, std::is_floating_point_v<R> ? 1 : 0);
+    EXPECT_EQ(left, 0u) << name << " left " << left << " of its " << bytes.size()
+                        << " argument bytes on the stack: not stdcall";
+    const std::string decorated = std::string(name) + "@" + std::to_string(bytes.size());
+    EXPECT_EQ(GetProcAddress(GetModuleHandleA("varnel.dll"), decorated.c_str()), nullptr)
+        << decorated << " must not be exported";
+    if constexpr (std::is_void_v<R>) {
+        return;
+    } else if constexpr (std::is_floating_point_v<R>) {
+        return r.st0;
+    } else if constexpr (std::is_same_v<R, bool>) {
+        EXPECT_LE(r.eax & 0xFF, 1u) << name << " returned a bool that is neither 0 nor 1";
+        return (r.eax & 0xFF) != 0;  // a bool comes back in AL; the rest of EAX is undefined
+    } else if constexpr (std::is_pointer_v<R>) {
+        return reinterpret_cast<R>(static_cast<std::uintptr_t>(r.eax));
+    } else {
+        return static_cast<R>(r.eax);
+    }
+}
+
+template <class R, class... P>
+R typedCall(R(VARNEL_CALL*)(P...), const char* name, const void* fn,
+            std::type_identity_t<P>... args) {
+    return probedCall<R, P...>(name, fn, args...);
+}
+#else
+template <class R, class... P>
+R typedCall(R (*)(P...), const char*, const void* fn, std::type_identity_t<P>... args) {
+    return reinterpret_cast<R (*)(P...)>(reinterpret_cast<void (*)()>(const_cast<void*>(fn)))(
+        args...);
+}
+#endif
+
 class DllHost : public testing::Test {
   protected:
     void SetUp() override {
@@ -59,23 +118,21 @@ class DllHost : public testing::Test {
         if (module_ != nullptr) FreeLibrary(module_);
     }
 
-    // Calls the export `name` with `args` and checks that it removed exactly its own arguments.
-    ProbeResult call(const char* name, const Args& args, bool returnsDouble) {
-        ProbeResult r{};
+    // Calls the export `name` as a function of type F, converting args to F's parameter types.
+    template <class F, class... A>
+    typename Signature<F>::Result callAs(const char* name, A... args) {
+        static_assert(Signature<F>::template takes<A...>, "wrong number of arguments");
         const void* fn = reinterpret_cast<const void*>(GetProcAddress(module_, name));
         EXPECT_NE(fn, nullptr) << name << " is not exported under its plain name";
-        if (fn == nullptr) return r;
-        const std::string decorated = std::string(name) + "@" + std::to_string(args.size());
-        EXPECT_EQ(GetProcAddress(module_, decorated.c_str()), nullptr)
-            << decorated << " must not be exported";
-        const unsigned left = varnelProbeCall(fn, args.data(), args.size(), &r, returnsDouble);
-        EXPECT_EQ(left, 0u) << name << " left " << left << " of its " << args.size()
-                            << " argument bytes on the stack: not stdcall";
-        return r;
+        if (fn == nullptr) return typename Signature<F>::Result();
+        return typedCall(static_cast<F>(nullptr), name, fn, args...);
     }
 
     HMODULE module_ = nullptr;
 };
+
+// Calls an export by name through a pointer of the type the public header gives it.
+#define CALL(fn, ...) callAs<decltype(&::fn)>(#fn __VA_OPT__(, ) __VA_ARGS__)
 
 WeatherCondition condition(double ice, double wind, double temperature) {
     return varnel::test::makeCondition("", ice, wind, temperature);
@@ -85,6 +142,7 @@ LineAttrib conductor() {
     return varnel::test::jlg1a240();
 }
 
+#ifdef VARNEL_STACK_PROBE
 TEST_F(DllHost, ProbeTellsCdeclFromStdcall) {
     // The probe itself must be able to fail: a cdecl function leaves its arguments behind.
     struct Local {
@@ -93,7 +151,7 @@ TEST_F(DllHost, ProbeTellsCdeclFromStdcall) {
     };
     ProbeResult r{};
     Args args;
-    args.i(2).i(3);
+    args.put(2).put(3);
     EXPECT_EQ(varnelProbeCall(reinterpret_cast<const void*>(&Local::add), args.data(), 8, &r, 0),
               8u);
     EXPECT_EQ(r.eax, 5u);
@@ -101,29 +159,26 @@ TEST_F(DllHost, ProbeTellsCdeclFromStdcall) {
               0u);
     EXPECT_EQ(r.eax, 5u);
 }
+#endif
 
 TEST_F(DllHost, Coefficients) {
-    EXPECT_EQ(call("CalcWindAsymmetryCoff", Args().d(25).d(20), true).st0, 1.275);
-    EXPECT_EQ(call("CalcLineShapeCoff", Args().d(17).d(0), true).st0, 1.1);
-    EXPECT_EQ(call("CalcRingStickShapeCoff", Args().d(0.015), true).st0, 0.7);
-    EXPECT_NEAR(call("CalcWindHeightChangeCoff", Args().d(12.5).c('b').i(0), true).st0, 1.07,
-                1e-12);
-    // Only the low byte of the letter's slot is read.
-    EXPECT_NEAR(call("CalcWindHeightChangeCoff", Args().d(10).i(0x7F43).i(0), true).st0, 0.74,
-                1e-12);
+    EXPECT_EQ(CALL(CalcWindAsymmetryCoff, 25.0, 20.0), 1.275);
+    EXPECT_EQ(CALL(CalcLineShapeCoff, 17.0, 0.0), 1.1);
+    EXPECT_EQ(CALL(CalcRingStickShapeCoff, 0.015), 0.7);
+    EXPECT_NEAR(CALL(CalcWindHeightChangeCoff, 12.5, 'b', 0), 1.07, 1e-12);
+    // Only the low byte of the letter's slot (or register) is read.
+    using WideLetter = double(VARNEL_CALL*)(double, std::int32_t, int);
+    EXPECT_NEAR(callAs<WideLetter>("CalcWindHeightChangeCoff", 10.0, 0x7F43, 0), 0.74, 1e-12);
 }
 
 TEST_F(DllHost, SpecificLoadAndStateEquation) {
     const auto a = conductor();
     const auto cold = condition(0, 0, -10);
     const auto hot = condition(0, 0, 40);
-    EXPECT_NEAR(call("CalcBZ", Args().p(&cold).p(&a), true).st0, 922.2 * 0.00980665 / 275.96,
-                1e-15);
+    EXPECT_NEAR(CALL(CalcBZ, &cold, &a), 922.2 * 0.00980665 / 275.96, 1e-15);
 
     double stress = 0;
-    const auto r = call("StateEquationGetForce",
-                        Args().d(300).d(1).p(&a).p(&cold).p(&hot).d(100).p(&stress), false);
-    EXPECT_EQ(r.eax & 0xFF, 1u);
+    EXPECT_TRUE(CALL(StateEquationGetForce, 300.0, 1.0, &a, &cold, &hot, 100.0, &stress));
     EXPECT_NEAR(stress, 66.1823, 5e-5);
 }
 
@@ -133,9 +188,7 @@ TEST_F(DllHost, ControlSearch) {
     WeatherConditionSeq seq{};
     seq.first = &single;
     seq.last = seq.end = &single + 1;
-    const auto r = call("StateEquationGetControl",
-                        Args().d(300).d(1).d(0.25).p(&a).p(&seq).d(0.95).d(2.5), false);
-    EXPECT_EQ(static_cast<std::int32_t>(r.eax), 0);
+    EXPECT_EQ(CALL(StateEquationGetControl, 300.0, 1.0, 0.25, &a, &seq, 0.95, 2.5), 0);
     std::fflush(stdout);
 }
 
@@ -143,13 +196,12 @@ TEST_F(DllHost, WindLoads) {
     const auto a = conductor();
     const auto wind = condition(0, 25, 15);
     double force = 0, moment = 0;
-    call("CPBodyWindHZ", Args().p(&wind).d(190).d(12).d(0.075).d(0).p(&force).p(&moment), false);
+    CALL(CPBodyWindHZ, &wind, 190.0, 12.0, 0.075, 0.0, &force, &moment);
     EXPECT_NEAR(force, 0.932866, 5e-7);
     EXPECT_NEAR(moment, 5.063325, 5e-7);
-    EXPECT_NEAR(call("CPLineWindHZ", Args().p(&wind).p(&a).d(300).d(15).d(90), true).st0,
-                2.36671875, 1e-12);
+    EXPECT_NEAR(CALL(CPLineWindHZ, &wind, &a, 300.0, 15.0, 90.0), 2.36671875, 1e-12);
     const auto gust = condition(0, 20, 15);
-    EXPECT_NEAR(call("CPInsuWindHZ", Args().p(&gust).d(15).d(2), true).st0, 0.5, 1e-15);
+    EXPECT_NEAR(CALL(CPInsuWindHZ, &gust, 15.0, 2.0), 0.5, 1e-15);
 }
 
 // A 15-field weather area table and an 11-field conductor table of a few rows each.
@@ -207,20 +259,22 @@ TEST_F(DllHost, LibraryExports) {
         {"LoadInsulatorAttribFromDBF", "GetInsulatorAttribLib", "ClearInsulatorAttribLib",
          t.insulators, false, 5},
     };
+    // The five sequence types share one layout; only the pointers are read here.
+    using LoadFlag = int(VARNEL_CALL*)(const char*, int);
+    using Load = int(VARNEL_CALL*)(const char*);
+    using Get = const LineAttribSeq*(VARNEL_CALL*)(void);
+    using Clear = void(VARNEL_CALL*)(void);
     for (const Library& lib : libraries) {
         SCOPED_TRACE(lib.load);
-        Args load;
-        load.p(lib.path.c_str());
-        if (lib.takesNameFlag) load.i(0);
-        EXPECT_EQ(call(lib.load, load, false).eax, 1u);
-        const auto address = call(lib.get, Args(), false).eax;
-        ASSERT_NE(address, 0u);
-        const auto* seq =
-            reinterpret_cast<const LineAttribSeq*>(static_cast<std::uintptr_t>(address));
+        const int loaded = lib.takesNameFlag ? callAs<LoadFlag>(lib.load, lib.path.c_str(), 0)
+                                             : callAs<Load>(lib.load, lib.path.c_str());
+        EXPECT_EQ(loaded, 1);
+        const LineAttribSeq* seq = callAs<Get>(lib.get);
+        ASSERT_NE(seq, nullptr);
         EXPECT_NE(seq->first, nullptr);
-        call(lib.clear, Args(), false);
+        callAs<Clear>(lib.clear);
         EXPECT_EQ(seq->first, seq->last) << "cleared";
-        EXPECT_EQ(call(lib.get, Args(), false).eax, address) << "the library never moves";
+        EXPECT_EQ(callAs<Get>(lib.get), seq) << "the library never moves";
     }
 }
 
@@ -253,8 +307,8 @@ TEST(DllLifetime, LoadFillFreeHundredTimes) {
     auto cycle = [&] {
         HMODULE module = LoadLibraryA("varnel.dll");
         ASSERT_NE(module, nullptr);
-        using LoadFlag = int(__stdcall*)(const char*, int);
-        using Load = int(__stdcall*)(const char*);
+        using LoadFlag = int(VARNEL_CALL*)(const char*, int);
+        using Load = int(VARNEL_CALL*)(const char*);
         auto loadAreas = exportOf<LoadFlag>(module, "LoadWeatherAreaFromDBF");
         auto loadCases = exportOf<LoadFlag>(module, "LoadHZWeatherAreaFromDBF");
         auto loadLines = exportOf<Load>(module, "LoadLineAttribFromDBF");
