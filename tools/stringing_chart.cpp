@@ -50,30 +50,10 @@ std::string stringingSvg(const std::string& conductorName,
     hi = std::ceil(hi * 1.04 / step) * step;
     const double plotWidth = kWidth - kLeft - kRight;
     const double plotHeight = kHeight - kTop - kBottom;
-    auto x = [&](double t) { return kLeft + (t - tLo) / (tHi - tLo) * plotWidth; };
-    auto y = [&](double f) { return kTop + plotHeight - f / hi * plotHeight; };
-
-    out += fmt::format(
-        "<line x1=\"{0}\" y1=\"{1}\" x2=\"{0}\" y2=\"{2}\" stroke=\"black\"/>\n"
-        "<line x1=\"{0}\" y1=\"{2}\" x2=\"{3}\" y2=\"{2}\" stroke=\"black\"/>\n",
-        kLeft, kTop, kTop + plotHeight, kLeft + plotWidth);
-    for (const double v : svg::roundTicks(0, hi)) {
-        out += fmt::format(
-            "<line x1=\"{0}\" y1=\"{1:.2f}\" x2=\"{2}\" y2=\"{1:.2f}\" stroke=\"#ddd\"/>"
-            "<text x=\"{3}\" y=\"{4:.2f}\" text-anchor=\"end\">{5:g}</text>\n",
-            kLeft, y(v), kLeft + plotWidth, kLeft - 6, y(v) + 4, v);
-    }
-    for (const double t : svg::ticksFrom(tLo, tHi)) {
-        out += fmt::format(
-            "<line x1=\"{0:.2f}\" y1=\"{1}\" x2=\"{0:.2f}\" y2=\"{2}\" stroke=\"#ddd\"/>"
-            "<text x=\"{0:.2f}\" y=\"{3}\" text-anchor=\"middle\">{4:g}</text>\n",
-            x(t), kTop, kTop + plotHeight, kTop + plotHeight + 18, t);
-    }
-    out += fmt::format(
-        "<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">temperature of the day (\u00B0C)</text>\n"
-        "<text transform=\"translate({} {}) rotate(-90)\" text-anchor=\"middle\">sag at "
-        "mid-span (m)</text>\n",
-        kLeft + plotWidth / 2, kTop + plotHeight + 40, kLeft - 50, kTop + plotHeight / 2);
+    const svg::Plot plot{kLeft, kTop, plotWidth, plotHeight, tLo, tHi, 0, hi};
+    auto x = [&](double t) { return plot.x(t); };
+    auto y = [&](double f) { return plot.y(f); };
+    out += svg::axes(plot, "temperature of the day (\u00B0C)", "sag at mid-span (m)");
 
     std::vector<svg::EndLabel> ends;
     for (std::size_t i = 0; i < spans.size(); ++i) {
@@ -99,16 +79,7 @@ std::string stringingSvg(const std::string& conductorName,
                              : ""),
              svg::colour(i)});
     }
-    const std::vector<double> at = svg::spreadLabels(ends, 13, kTop + 6, kTop + plotHeight);
-    for (std::size_t i = 0; i < ends.size(); ++i) {
-        if (!std::isfinite(ends[i].y)) continue;
-        out += fmt::format(
-            "<line x1=\"{0}\" y1=\"{1:.2f}\" x2=\"{2}\" y2=\"{3:.2f}\" stroke=\"{4}\" "
-            "stroke-width=\"0.6\"/><text class=\"end-label\" x=\"{5}\" y=\"{6:.2f}\" "
-            "fill=\"{4}\">{7}</text>\n",
-            kLeft + plotWidth + 2, ends[i].y, kLeft + plotWidth + 14, at[i], ends[i].colour,
-            kLeft + plotWidth + 17, at[i] + 4, escape(ends[i].text));
-    }
+    out += svg::endLabels(ends, plot, 13);
     out += "</svg>\n";
     return out;
 }

@@ -77,36 +77,15 @@ std::string sagTableSvg(const SagChart& chart, const ChartSampler& sampler) {
         if (hi <= lo) hi = lo + 1;
         const double yStep = svg::tickStep(lo, hi);
         hi = std::ceil(hi * 1.04 / yStep) * yStep;
-        auto x = [&](double span) {
-            return kLeft + (span - spanLo) / (spanHi - spanLo) * plotWidth;
-        };
-        auto y = [&](double v) { return top + plotHeight - (v - lo) / (hi - lo) * plotHeight; };
+        const svg::Plot plot{kLeft, top, plotWidth, plotHeight, spanLo, spanHi, lo, hi};
+        auto x = [&](double span) { return plot.x(span); };
+        auto y = [&](double v) { return plot.y(v); };
 
         out += fmt::format("<g class=\"panel\" id=\"{}\">\n", panel.id);
         out += fmt::format("<text x=\"{}\" y=\"{}\" font-size=\"14\">{}</text>\n", kLeft, top - 8,
                            panel.title);
-        out += fmt::format(
-            "<line x1=\"{0}\" y1=\"{1}\" x2=\"{0}\" y2=\"{2}\" stroke=\"black\"/>\n"
-            "<line x1=\"{0}\" y1=\"{2}\" x2=\"{3}\" y2=\"{2}\" stroke=\"black\"/>\n",
-            kLeft, top, top + plotHeight, kLeft + plotWidth);
-        for (const double v : svg::roundTicks(lo, hi)) {
-            out += fmt::format(
-                "<line x1=\"{0}\" y1=\"{1:.2f}\" x2=\"{2}\" y2=\"{1:.2f}\" stroke=\"#ddd\"/>"
-                "<text x=\"{3}\" y=\"{4:.2f}\" text-anchor=\"end\">{5:g}</text>\n",
-                kLeft, y(v), kLeft + plotWidth, kLeft - 6, y(v) + 4, v);
-        }
         // The span axis starts at the first span of the table.
-        for (const double s : svg::ticksFrom(spanLo, spanHi)) {
-            out += fmt::format(
-                "<line x1=\"{0:.2f}\" y1=\"{1}\" x2=\"{0:.2f}\" y2=\"{2}\" stroke=\"black\"/>"
-                "<text x=\"{0:.2f}\" y=\"{3}\" text-anchor=\"middle\">{4:g}</text>\n",
-                x(s), top + plotHeight, top + plotHeight + 5, top + plotHeight + 18, s);
-        }
-        out += fmt::format(
-            "<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">span (m)</text>\n"
-            "<text transform=\"translate({} {}) rotate(-90)\" text-anchor=\"middle\">{}</text>\n",
-            kLeft + plotWidth / 2, top + plotHeight + 36, kLeft - 55, top + plotHeight / 2,
-            panel.axisLabel);
+        out += svg::axes(plot, "span (m)", panel.axisLabel);
 
         // The allowable stresses, across the stress panel.
         if (p == 0) {
@@ -154,17 +133,7 @@ std::string sagTableSvg(const SagChart& chart, const ChartSampler& sampler) {
                 *dash ? fmt::format(" stroke-dasharray=\"{}\"", dash) : "");
             ends.push_back({lastY, names[c], svg::colour(c)});
         }
-        const std::vector<double> at =
-            svg::spreadLabels(ends, kLabelGap, top + 6, top + plotHeight);
-        for (std::size_t c = 0; c < ends.size(); ++c) {
-            if (!std::isfinite(ends[c].y)) continue;
-            out += fmt::format(
-                "<line x1=\"{0}\" y1=\"{1:.2f}\" x2=\"{2}\" y2=\"{3:.2f}\" stroke=\"{4}\" "
-                "stroke-width=\"0.6\"/><text class=\"end-label\" x=\"{5}\" y=\"{6:.2f}\" "
-                "fill=\"{4}\">{7}</text>\n",
-                kLeft + plotWidth + 2, ends[c].y, kLeft + plotWidth + 14, at[c], ends[c].colour,
-                kLeft + plotWidth + 17, at[c] + 4, escape(ends[c].text));
-        }
+        out += svg::endLabels(ends, plot, kLabelGap);
 
         // The critical spans, each with its value and the condition that controls from it on;
         // labels too close to the one before go a line lower.

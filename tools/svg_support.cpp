@@ -1,5 +1,7 @@
 #include "tools/svg_support.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -100,6 +102,50 @@ std::vector<double> spreadLabels(const std::vector<EndLabel>& labels, double gap
         limit = at[*it] - gap;
     }
     return at;
+}
+
+std::string axes(const Plot& p, const std::string& xLabel, const std::string& yLabel) {
+    const double bottom = p.top + p.height;
+    const double right = p.left + p.width;
+    std::string out = fmt::format(
+        "<line x1=\"{0}\" y1=\"{1}\" x2=\"{0}\" y2=\"{2}\" stroke=\"black\"/>\n"
+        "<line x1=\"{0}\" y1=\"{2}\" x2=\"{3}\" y2=\"{2}\" stroke=\"black\"/>\n",
+        p.left, p.top, bottom, right);
+    for (const double v : roundTicks(p.yLo, p.yHi)) {
+        out += fmt::format(
+            "<line x1=\"{0}\" y1=\"{1:.2f}\" x2=\"{2}\" y2=\"{1:.2f}\" stroke=\"#ddd\"/>"
+            "<text x=\"{3}\" y=\"{4:.2f}\" text-anchor=\"end\">{5:g}</text>\n",
+            p.left, p.y(v), right, p.left - 6, p.y(v) + 4, v);
+    }
+    for (const double v : ticksFrom(p.xLo, p.xHi)) {
+        out += fmt::format(
+            "<line x1=\"{0:.2f}\" y1=\"{1}\" x2=\"{0:.2f}\" y2=\"{2}\" stroke=\"#ddd\"/>"
+            "<line x1=\"{0:.2f}\" y1=\"{2}\" x2=\"{0:.2f}\" y2=\"{3}\" stroke=\"black\"/>"
+            "<text x=\"{0:.2f}\" y=\"{4}\" text-anchor=\"middle\">{5:g}</text>\n",
+            p.x(v), p.top, bottom, bottom + 5, bottom + 18, v);
+    }
+    out += fmt::format(
+        "<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">{}</text>\n"
+        "<text transform=\"translate({} {}) rotate(-90)\" text-anchor=\"middle\">{}</text>\n",
+        p.left + p.width / 2, bottom + 36, escape(xLabel), p.left - 55, p.top + p.height / 2,
+        escape(yLabel));
+    return out;
+}
+
+std::string endLabels(const std::vector<EndLabel>& labels, const Plot& p, double gap) {
+    const std::vector<double> at = spreadLabels(labels, gap, p.top + 6, p.top + p.height);
+    const double right = p.left + p.width;
+    std::string out;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        if (!std::isfinite(labels[i].y)) continue;
+        out += fmt::format(
+            "<line x1=\"{0}\" y1=\"{1:.2f}\" x2=\"{2}\" y2=\"{3:.2f}\" stroke=\"{4}\" "
+            "stroke-width=\"0.6\"/><text class=\"end-label\" x=\"{5}\" y=\"{6:.2f}\" "
+            "fill=\"{4}\">{7}</text>\n",
+            right + 2, labels[i].y, right + 14, at[i], labels[i].colour, right + 17, at[i] + 4,
+            escape(labels[i].text));
+    }
+    return out;
 }
 
 }  // namespace varnel::tool::svg

@@ -2,6 +2,7 @@
 // patterns that tell curves apart, and labels at the ends of curves kept clear of each other.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -35,5 +36,21 @@ struct EndLabel {
 // neighbours, within [top, bottom].
 std::vector<double> spreadLabels(const std::vector<EndLabel>& labels, double gap, double top,
                                  double bottom);
+
+// A plotting area and the values its edges stand for.
+struct Plot {
+    double left, top, width, height;  // px
+    double xLo, xHi, yLo, yHi;
+    double x(double v) const { return left + (v - xLo) / (xHi - xLo) * width; }
+    double y(double v) const { return top + height - (v - yLo) / (yHi - yLo) * height; }
+};
+
+// The two axes, a light grid at round values up the side and from the first value along the
+// bottom, the values, and the axes' labels.
+std::string axes(const Plot& plot, const std::string& xLabel, const std::string& yLabel);
+
+// The labels at the ends of the curves, spread clear of each other and each joined to its
+// curve's end at x = plot.left + plot.width.
+std::string endLabels(const std::vector<EndLabel>& labels, const Plot& plot, double gap);
 
 }  // namespace varnel::tool::svg

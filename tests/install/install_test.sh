@@ -4,14 +4,7 @@
 # program built with pkg-config; then the SONAME, the command's version, and its demo run from /
 # with the installed samples.
 #   install_test.sh BUILD_DIR SOURCE_DIR
-set -euo pipefail
-build=$(cd "$1" && pwd)
-source=$(cd "$2" && pwd)
-doc=$source/docs/linking.md
-snippet() { bash "$source/tests/install/doc_snippet.sh" "$doc" "$1"; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export VARNEL=$work/prefix
+source "$(dirname "$0")/install_setup.sh" "$@"
 
 # The install snippet names build/release, as run from a source tree.
 mkdir -p "$work/tree/build"

@@ -3,14 +3,7 @@
 # own snippets, the program run under wine; and the docs' run-time loading example is the one the
 # build compiles.
 #   win32_install_test.sh BUILD_DIR SOURCE_DIR
-set -euo pipefail
-build=$(cd "$1" && pwd)
-source=$(cd "$2" && pwd)
-doc=$source/docs/linking.md
-snippet() { bash "$source/tests/install/doc_snippet.sh" "$doc" "$1"; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export VARNEL=$work/prefix
+source "$(dirname "$0")/install_setup.sh" "$@"
 
 cmake --install "$build" --prefix "$VARNEL" --strip >/dev/null
 cp "$source/tests/install/downstream/main.c" "$work/"
