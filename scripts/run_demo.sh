@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds the library and the varnel command, and walks the typical road through
 # the library on the sample tables that ship with the project: weather areas, conductors, the
-# controlling-condition search of a span, the wind loads on a support, and the sag table with
-# its curves (build/demo/sag_table.csv and sag_table.svg).
+# controlling-condition search of a span, the wind loads on a support, the sag table with its
+# curves (build/demo/sag_table.csv and sag_table.svg), the critical spans, and a strain section
+# with its stringing table and chart (build/demo/stringing.svg).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
