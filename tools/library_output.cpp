@@ -53,17 +53,4 @@ std::string captureStandardOutput(const std::function<void()>& body) {
     return bytes;
 }
 
-void discardStandardOutput(const std::function<void()>& body) {
-    const int sink = open(kNullDevice, kWriteOnly);
-    if (sink < 0) throw ToolError("cannot open the null device");
-    try {
-        Redirect redirect(sink);
-        body();
-    } catch (...) {
-        close(sink);
-        throw;
-    }
-    close(sink);
-}
-
 }  // namespace varnel::tool

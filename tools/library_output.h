@@ -1,6 +1,6 @@
 // The library writes its account of the controlling-condition search to the process's standard
-// output, in GBK. The command takes it from there: captured to convert or to pass on, or sent
-// nowhere while it sweeps many spans.
+// output, in GBK. The command captures it to convert or to pass on; otherwise it goes to the null
+// device (result_stream.h).
 #pragma once
 
 #include <functional>
@@ -10,8 +10,5 @@ namespace varnel::tool {
 
 // Runs `body` with standard output going to a temporary file and returns what was written.
 std::string captureStandardOutput(const std::function<void()>& body);
-
-// Runs `body` with standard output going to the null device.
-void discardStandardOutput(const std::function<void()>& body);
 
 }  // namespace varnel::tool

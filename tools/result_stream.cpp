@@ -54,7 +54,6 @@ void ResultStream::write(std::string_view text) {
     if (std::fwrite(text.data(), 1, text.size(), out_) != text.size() || std::fflush(out_) != 0) {
         throw ToolError(std::string("standard output: cannot write: ") + std::strerror(errno));
     }
-    written_ += text.size();
 }
 
 OutputFile::OutputFile(const std::string& pathUtf8)

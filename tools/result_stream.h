@@ -20,13 +20,11 @@ class ResultStream {
 
     // Throws ToolError when standard output cannot be written (a full disk, a closed pipe).
     void write(std::string_view text);
-    bool empty() const { return written_ == 0; }
     bool isTerminal() const;
 
   private:
     std::FILE* out_ = nullptr;
     int saved_ = -1;  // descriptor 1 as it was, put back at the end
-    unsigned long long written_ = 0;
 };
 
 // A file a command writes as it goes. Created when constructed (so a path that cannot be written
