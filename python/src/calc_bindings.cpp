@@ -110,8 +110,8 @@ void sagRow(double span, const LineAttrib& conductor, WeatherConditionSeq& seq,
     for (std::size_t j = 0; j < m; ++j) {
         const double s = static_cast<int>(j) == c
                              ? controlStress
-                             : stateEquationStress(span, f.cosAngle, conductor, controlling,
-                                                   seq[j], controlStress);
+                             : stateEquationStress(span, f.cosAngle, conductor, controlling, seq[j],
+                                                   controlStress);
         stress[j * stride] = s;
         sag[j * stride] = loads[j] * span * span / (8 * s) / f.cosAngle;
     }
@@ -182,8 +182,10 @@ void bindCalculations(py::module_& m) {
                     if (!(l[i] >= 0 && l[i] < HUGE_VAL)) {
                         bad = {"span", "a span is a finite length of at least 0 m", i, l[i]};
                     } else if (!(c[i] > 0 && c[i] <= 1)) {
-                        bad = {"cos", "a cosine of a height-difference angle is above 0 and at "
-                                      "most 1", i, c[i]};
+                        bad = {"cos",
+                               "a cosine of a height-difference angle is above 0 and at "
+                               "most 1",
+                               i, c[i]};
                     } else if (!(k[i] > 0 && k[i] < HUGE_VAL)) {
                         bad = {"known_stress", "a stress is a finite number above 0 N/mm²", i,
                                k[i]};
@@ -266,8 +268,8 @@ void bindCalculations(py::module_& m) {
             const BodyWind w = poleBodyWind(c, topDiameter, topHeight, taper, bottomHeight);
             return py::make_tuple(w.force, w.moment);
         },
-        py::arg("condition"), py::arg("top_diameter_mm"), py::arg("top_height_m"),
-        py::arg("taper"), py::arg("bottom_height_m"));
+        py::arg("condition"), py::arg("top_diameter_mm"), py::arg("top_height_m"), py::arg("taper"),
+        py::arg("bottom_height_m"));
     m.def("conductor_wind", &conductorWind, py::arg("condition"), py::arg("conductor"),
           py::arg("span_m"), py::arg("height_m"), py::arg("wind_angle_deg"));
     m.def("insulator_wind", &insulatorWind, py::arg("condition"), py::arg("height_m"),
@@ -326,9 +328,8 @@ void bindDesign(py::module_& m) {
                     stringing.append(py::make_tuple(r.temperature, r.stress, r.sag));
                 }
             }
-            return py::make_tuple(py::make_tuple(d.ruling.span, d.ruling.cosAngle),
-                                  d.controlling, d.controlStress, d.load, d.stress, spanSags,
-                                  stringing);
+            return py::make_tuple(py::make_tuple(d.ruling.span, d.ruling.cosAngle), d.controlling,
+                                  d.controlStress, d.load, d.stress, spanSags, stringing);
         },
         py::arg("conductor"), py::arg("conditions"), py::arg("spans"), py::arg("avg_ratio"),
         py::arg("strength_factor"), py::arg("safety"), py::arg("temperatures"),

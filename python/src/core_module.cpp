@@ -101,7 +101,7 @@ py::object loadRecords(const std::string& path, Load load, py::object (*convert)
     if (ok != 1) return py::none();
     py::list out;
     for (const Record& r : lib.seq) out.append(convert(r));
-    return std::move(out);
+    return out;
 }
 
 py::object areaTuple(const WeatherArea& area) {
@@ -110,7 +110,9 @@ py::object areaTuple(const WeatherArea& area) {
     return py::make_tuple(decodeField(area.name), conditions);
 }
 
-py::object conductorObject(const LineAttrib& a) { return py::cast(a); }
+py::object conductorObject(const LineAttrib& a) {
+    return py::cast(a);
+}
 
 #define VARNEL_FIELD(record, name, key) d[key] = record.name
 #define VARNEL_TEXT(record, name, key) d[key] = decodeField(record.name)
@@ -129,7 +131,7 @@ py::object hbLineDict(const HBLineAttrib& r) {
     VARNEL_FIELD(r, column9Number, "column9_number");
     VARNEL_TEXT(r, column10Text, "column10_text");
     VARNEL_FIELD(r, column11Value, "column11_value");
-    return std::move(d);
+    return d;
 }
 
 py::object insulatorDict(const InsulatorAttrib& r) {
@@ -159,7 +161,7 @@ py::object insulatorDict(const InsulatorAttrib& r) {
     VARNEL_FIELD(r, column22Value, "column22_value");
     VARNEL_FIELD(r, column23Number, "column23_number");
     VARNEL_TEXT(r, column24Text, "column24_text");
-    return std::move(d);
+    return d;
 }
 
 #undef VARNEL_FIELD
@@ -177,33 +179,29 @@ void bindRecords(py::module_& m) {
              "condition, the only name the search treats apart.")
         .def_property_readonly("name",
                                [](const WeatherCondition& c) { return decodeField(c.name); })
-        .def_property_readonly("name_gbk",
-                               [](const WeatherCondition& c) {
-                                   return fieldBytes(c.name, sizeof c.name);
-                               })
+        .def_property_readonly(
+            "name_gbk", [](const WeatherCondition& c) { return fieldBytes(c.name, sizeof c.name); })
         .def_readonly("ice_mm", &WeatherCondition::iceThickness)
         .def_readonly("wind_ms", &WeatherCondition::windSpeed)
         .def_readonly("temperature_c", &WeatherCondition::temperature)
-        .def("__eq__",
-             [](const WeatherCondition& a, const WeatherCondition& b) {
-                 return std::memcmp(&a, &b, sizeof a) == 0;
-             })
+        .def("__eq__", [](const WeatherCondition& a,
+                          const WeatherCondition& b) { return std::memcmp(&a, &b, sizeof a) == 0; })
         .def("__repr__", [](const WeatherCondition& c) {
             return py::str("Condition({!r}, ice_mm={!r}, wind_ms={!r}, temperature_c={!r})")
                 .format(decodeField(c.name), c.iceThickness, c.windSpeed, c.temperature);
         });
 
     py::class_<LineAttrib>(m, "Conductor", "A conductor type as the calculations see it.")
-        .def(py::init(&makeConductor), py::arg("name"), py::arg("area_mm2"),
-             py::arg("diameter_mm"), py::arg("unit_mass_kg_per_km"), py::arg("elastic_modulus"),
-             py::arg("expansion_coeff"), py::arg("rated_strength_n"), py::kw_only(),
-             py::arg("column4_value") = 0.0, py::arg("column7_value") = 0.0,
-             py::arg("column9_number") = 0, py::arg("column10_text") = py::str(""),
+        .def(py::init(&makeConductor), py::arg("name"), py::arg("area_mm2"), py::arg("diameter_mm"),
+             py::arg("unit_mass_kg_per_km"), py::arg("elastic_modulus"), py::arg("expansion_coeff"),
+             py::arg("rated_strength_n"), py::kw_only(), py::arg("column4_value") = 0.0,
+             py::arg("column7_value") = 0.0, py::arg("column9_number") = 0,
+             py::arg("column10_text") = py::str(""),
              "elastic_modulus in N/mm²; expansion_coeff in 1/°C (the table's 19.6 is 19.6e-6); "
              "the column values are carried for the host and not used.")
         .def_property_readonly("name", [](const LineAttrib& a) { return decodeField(a.name); })
-        .def_property_readonly("name_gbk",
-                               [](const LineAttrib& a) { return fieldBytes(a.name, sizeof a.name); })
+        .def_property_readonly(
+            "name_gbk", [](const LineAttrib& a) { return fieldBytes(a.name, sizeof a.name); })
         .def_readonly("area_mm2", &LineAttrib::area)
         .def_readonly("diameter_mm", &LineAttrib::diameter)
         .def_readonly("unit_mass_kg_per_km", &LineAttrib::unitMass)
@@ -215,14 +213,13 @@ void bindRecords(py::module_& m) {
         .def_readonly("column9_number", &LineAttrib::column9Number)
         .def_property_readonly("column10_text",
                                [](const LineAttrib& a) { return decodeField(a.column10Text); })
-        .def("__eq__",
-             [](const LineAttrib& a, const LineAttrib& b) {
-                 return std::memcmp(&a, &b, sizeof a) == 0;
-             })
+        .def("__eq__", [](const LineAttrib& a,
+                          const LineAttrib& b) { return std::memcmp(&a, &b, sizeof a) == 0; })
         .def("__repr__", [](const LineAttrib& a) {
-            return py::str("Conductor({!r}, area_mm2={!r}, diameter_mm={!r}, "
-                           "unit_mass_kg_per_km={!r}, elastic_modulus={!r}, "
-                           "expansion_coeff={!r}, rated_strength_n={!r})")
+            return py::str(
+                       "Conductor({!r}, area_mm2={!r}, diameter_mm={!r}, "
+                       "unit_mass_kg_per_km={!r}, elastic_modulus={!r}, "
+                       "expansion_coeff={!r}, rated_strength_n={!r})")
                 .format(decodeField(a.name), a.area, a.diameter, a.unitMass, a.elasticModulus,
                         a.expansionCoeff, a.ratedStrength);
         });
