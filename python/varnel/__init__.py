@@ -85,3 +85,13 @@ __all__ = [
     "state_stress",
     "stringing_table",
 ]
+
+# Shown as varnel.X in reprs and tracebacks, where the user meets them.
+for _name in __all__:
+    _obj = globals()[_name]
+    if isinstance(_obj, type) and _obj.__module__.startswith("varnel._"):
+        try:
+            _obj.__module__ = "varnel"
+        except (AttributeError, TypeError):
+            pass
+del _name, _obj
