@@ -22,13 +22,16 @@ from varnel import _core
 SAMPLES = pathlib.Path(__file__).resolve().parents[2] / "samples"
 
 
-def median_time(call, repeat):
-    times = []
+def median_times(calls, repeat):
+    """The median time of each call; the calls take turns, so that a shared machine's load
+    falls on all of them alike."""
+    times = [[] for _ in calls]
     for _ in range(repeat):
-        start = time.perf_counter()
-        call()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+        for call, spent in zip(calls, times):
+            start = time.perf_counter()
+            call()
+            spent.append(time.perf_counter() - start)
+    return [statistics.median(t) for t in times]
 
 
 def report(what, ours, floor, goal):
@@ -54,10 +57,9 @@ def main():
     cos = rng.uniform(0.82, 1.0, n)
     stress = rng.uniform(40, 110, n)
     known, sought = area["覆冰"], area["高温"]
-    ours = median_time(lambda: varnel.state_stress(span, line, known, sought, stress, cos=cos),
-                       repeat)
-    floor = median_time(lambda: _core._state_stress_loop(span, cos, stress, line, known, sought),
-                        repeat)
+    ours, floor = median_times(
+        [lambda: varnel.state_stress(span, line, known, sought, stress, cos=cos),
+         lambda: _core._state_stress_loop(span, cos, stress, line, known, sought)], repeat)
     assert np.array_equal(varnel.state_stress(span, line, known, sought, stress, cos=cos),
                           _core._state_stress_loop(span, cos, stress, line, known, sought))
     report(f"state_stress, {n:,} spans", ours, floor, 1.5)
@@ -65,16 +67,17 @@ def main():
     n = 100_000
     spans = rng.uniform(50, 1000, n)
     conditions = list(area)
-    floor = median_time(lambda: _core.sag_table(spans, line, conditions, 1.0, 0.25, 0.95, 2.5),
-                        repeat)
-    arrays = median_time(lambda: varnel.sag_table(line, area, spans, frame=False), repeat)
-    report(f"sag_table, {n:,} spans, dict of arrays", arrays, floor, 2)
+    calls = [lambda: _core.sag_table(spans, line, conditions, 1.0, 0.25, 0.95, 2.5),
+             lambda: varnel.sag_table(line, area, spans, frame=False)]
     try:
         import pandas  # noqa: F401
+
+        calls.append(lambda: varnel.sag_table(line, area, spans, frame=True))
     except ImportError:
-        return
-    frame = median_time(lambda: varnel.sag_table(line, area, spans, frame=True), repeat)
-    report(f"sag_table, {n:,} spans, DataFrame", frame, floor, 2)
+        pass
+    floor, *ours = median_times(calls, repeat)
+    for what, t in zip(("dict of arrays", "DataFrame"), ours):
+        report(f"sag_table, {n:,} spans, {what}", t, floor, 2)
 
 
 if __name__ == "__main__":
