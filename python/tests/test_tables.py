@@ -1,7 +1,7 @@
 """Tables and libraries: the sample tables against an independent DBF reader (pyshp), tables
 written by it, and tables the reader must refuse, with the check's reason."""
 
-import pathlib
+import importlib.util
 
 import pytest
 
@@ -18,14 +18,6 @@ def pyshp_table(path):
         return fields, [list(r) for r in reader.records()]
 
 
-def _has_pandas():
-    try:
-        import pandas  # noqa: F401
-    except ImportError:
-        return False
-    return True
-
-
 @pytest.mark.parametrize("name", ["weather_areas", "load_case_areas", "conductors", "hb_lines",
                                   "insulators"])
 def test_read_table_agrees_with_pyshp(name):
@@ -39,7 +31,7 @@ def test_read_table_agrees_with_pyshp(name):
                 assert text.strip() == value
             else:
                 assert float(text) == value
-    frame = table.to_pandas() if _has_pandas() else None
+    frame = table.to_pandas() if importlib.util.find_spec("pandas") else None
     if frame is not None:
         assert list(frame.columns) == list(table.fields) and frame.shape == (len(rows),
                                                                             len(fields))

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import dataclasses
+import importlib.util
 import math
 from typing import Any, Iterable, NamedTuple, Optional, Sequence, Union
 
@@ -154,11 +155,7 @@ def control(span: float, conductor: Conductor, conditions: Conditions, *, cos: f
 
 
 def _pandas_present() -> bool:
-    try:
-        import pandas  # noqa: F401
-    except ImportError:
-        return False
-    return True
+    return importlib.util.find_spec("pandas") is not None
 
 
 def sag_table(conductor: Conductor, conditions: Conditions, spans: ArrayLike, *, cos: float = 1.0,

@@ -9,7 +9,7 @@ import numpy as np
 
 from . import _core
 from ._calc import Conditions, _conditions, _factors, _pandas_present
-from ._core import Condition, Conductor
+from ._core import Conductor
 
 SpanList = Iterable[Union[float, Sequence[float]]]
 

@@ -5,7 +5,7 @@ from __future__ import annotations
 import dataclasses
 import errno
 import os
-from typing import Any, Iterator, NoReturn, Sequence, TypeVar, Union
+from typing import Any, Iterator, NoReturn, Sequence, Union
 
 from . import _core
 from ._core import Condition, Conductor
@@ -103,8 +103,6 @@ def read_table(path: PathLike) -> Table:
         [tuple(_decode(t) for t in row) for row in rows],
     )
 
-
-T = TypeVar("T")
 
 
 class Records(list):
