@@ -39,7 +39,8 @@ def _finite(value: float, what: str, low: float, high: float = math.inf, *, low_
     return v
 
 
-def _factors(cos: float, avg_ratio: float, strength_factor: float, safety: float) -> tuple:
+def _factors(cos: float, avg_ratio: float, strength_factor: float,
+             safety: float) -> tuple[float, float, float, float]:
     return (
         _finite(cos, "cos", 0, 1, low_open=True),
         _finite(avg_ratio, "avg_ratio", 0, 1, low_open=True),

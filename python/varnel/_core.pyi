@@ -1,7 +1,7 @@
 """Type stubs of the compiled module varnel._core. Use the package's own functions: these take
 checked arguments from it."""
 
-from typing import Optional
+from typing import Any, Optional
 
 import numpy as np
 import numpy.typing as npt
@@ -71,7 +71,7 @@ class Conductor:
 
 _Doubles = npt.NDArray[np.float64]
 
-def check_table(path: bytes, expected_fields: int = -1) -> dict[str, object]: ...
+def check_table(path: bytes, expected_fields: int = -1) -> dict[str, Any]: ...
 def read_table(path: bytes) -> Optional[tuple[list[bytes], list[list[bytes]]]]: ...
 def load_weather_areas(
     path: bytes, load_case: bool, english: bool

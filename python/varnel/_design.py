@@ -63,7 +63,7 @@ def critical_spans(conductor: Conductor, conditions: Conditions, *, cos: float =
 def _geometry(spans: SpanList) -> list[tuple[float, float]]:
     out = []
     for s in spans:
-        if np.ndim(s) == 0:
+        if isinstance(s, (int, float, np.number)):
             out.append((float(s), 0.0))
         else:
             length, height = s
