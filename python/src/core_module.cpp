@@ -68,6 +68,12 @@ LineAttrib makeConductor(const py::str& name, double area, double diameter, doub
     requirePositive(unitMass, "unit_mass_kg_per_km");
     requirePositive(modulus, "elastic_modulus");
     requirePositive(expansion, "expansion_coeff");
+    // Metals expand by some 1e-5 per °C; a figure this large is the table's unit, 1e-6/°C.
+    if (expansion >= 1e-3) {
+        throw py::value_error(
+            "expansion_coeff = " + py::repr(py::float_(expansion)).cast<std::string>() +
+            " is in 1/°C: a table's 19.6 (1e-6/°C) is 19.6e-6");
+    }
     requirePositive(strength, "rated_strength_n");
     requireFinite(column4, "column4_value");
     requireFinite(column7, "column7_value");
@@ -84,6 +90,21 @@ LineAttrib makeConductor(const py::str& name, double area, double diameter, doub
     a.column9Number = column9;
     encodeField(a.column10Text, column10, "column10_text");
     return a;
+}
+
+// Records pickle and hash as their bytes, which hold everything they are.
+template <class Record>
+py::bytes recordBytes(const Record& r) {
+    return py::bytes(reinterpret_cast<const char*>(&r), sizeof r);
+}
+
+template <class Record>
+Record recordFromBytes(const py::bytes& state) {
+    const std::string bytes = state;
+    if (bytes.size() != sizeof(Record)) throw py::value_error("not the state of this record");
+    Record r;
+    std::memcpy(static_cast<void*>(&r), bytes.data(), sizeof r);
+    return r;
 }
 
 py::bytes fieldBytes(const char* field, std::size_t size) {
@@ -186,6 +207,8 @@ void bindRecords(py::module_& m) {
         .def_readonly("temperature_c", &WeatherCondition::temperature)
         .def("__eq__", [](const WeatherCondition& a,
                           const WeatherCondition& b) { return std::memcmp(&a, &b, sizeof a) == 0; })
+        .def("__hash__", [](const WeatherCondition& r) { return py::hash(recordBytes(r)); })
+        .def(py::pickle(&recordBytes<WeatherCondition>, &recordFromBytes<WeatherCondition>))
         .def("__repr__", [](const WeatherCondition& c) {
             return py::str("Condition({!r}, ice_mm={!r}, wind_ms={!r}, temperature_c={!r})")
                 .format(decodeField(c.name), c.iceThickness, c.windSpeed, c.temperature);
@@ -215,6 +238,8 @@ void bindRecords(py::module_& m) {
                                [](const LineAttrib& a) { return decodeField(a.column10Text); })
         .def("__eq__", [](const LineAttrib& a,
                           const LineAttrib& b) { return std::memcmp(&a, &b, sizeof a) == 0; })
+        .def("__hash__", [](const LineAttrib& r) { return py::hash(recordBytes(r)); })
+        .def(py::pickle(&recordBytes<LineAttrib>, &recordFromBytes<LineAttrib>))
         .def("__repr__", [](const LineAttrib& a) {
             return py::str(
                        "Conductor({!r}, area_mm2={!r}, diameter_mm={!r}, "

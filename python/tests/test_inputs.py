@@ -2,6 +2,7 @@
 design functions against the scalar search and state equation."""
 
 import math
+import pickle
 
 import numpy as np
 import pytest
@@ -37,6 +38,7 @@ IMPOSSIBLE = [
     ("at most 23", lambda a, c: varnel.Condition("很长的名字超过二十三个字节了吧", 0, 0, 0)),
     ("GBK", lambda a, c: varnel.Condition("\U0001F600", 0, 0, 0)),
     ("area_mm2", lambda a, c: varnel.Conductor("x", 0, 21.6, 922, 73000, 19.6e-6, 75190)),
+    ("1/°C", lambda a, c: varnel.Conductor("x", 275.96, 21.6, 922, 73000, 19.6, 75190)),
     ("span", lambda a, c: varnel.ruling_span([300, -1])),
     ("span", lambda a, c: varnel.ruling_span([])),
     ("bottom_height_m", lambda a, c: varnel.pole_wind(a[1], 190, 12, 75, 12)),
@@ -130,3 +132,14 @@ def test_section_design_and_stringing(area, line):
     # Colder means tighter, and a longer span sags more.
     assert np.all(np.diff(table["stress"]) < 0)
     assert np.all(table["sag_3"] > table["sag_1"]) and np.all(table["sag_1"] > table["sag_2"])
+
+
+def test_records_pickle_and_hash_as_their_bytes(areas, conductors):
+    for record in list(conductors) + [c for a in areas for c in a]:
+        copy = pickle.loads(pickle.dumps(record))
+        assert copy == record and hash(copy) == hash(record)
+        assert copy.name == record.name and copy.name_gbk == record.name_gbk
+    # Two areas share condition names but not figures: equal names are not equal records.
+    assert len({c for a in areas for c in a}) > len({c.name for a in areas for c in a})
+    area = areas[0]
+    assert pickle.loads(pickle.dumps(area)) == area
