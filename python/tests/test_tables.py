@@ -2,6 +2,8 @@
 written by it, and tables the reader must refuse, with the check's reason."""
 
 import importlib.util
+import os
+import pathlib
 
 import pytest
 
@@ -133,3 +135,38 @@ def test_a_missing_file_is_file_not_found_naming_it(tmp_path, load):
         load(missing)
     assert caught.value.filename == str(missing) + ".dbf"
     assert str(missing) in str(caught.value)
+
+
+CORPUS = os.environ.get("VARNEL_DBF_CORPUS")
+needs_corpus = pytest.mark.skipif(not CORPUS, reason="VARNEL_DBF_CORPUS names no DBF corpus")
+
+
+@needs_corpus
+@pytest.mark.parametrize("name", ["tmontaigu__cp936.dbf", "OSGeo__mpatch3.dbf",
+                                  "yellowfeather__dbase_03.dbf"])
+def test_real_world_tables_read_as_pyshp_reads_them(name):
+    path = pathlib.Path(CORPUS) / name
+    with open(path, "rb") as f:
+        reader = shapefile.Reader(dbf=f, encoding="gbk", encodingErrors="replace")
+        kinds = [k for _, k, _, _ in reader.fields[1:]]
+        rows = [list(r) for r in reader.iterRecords()]
+    table = varnel.read_table(path)
+    assert len(table) == len(rows) > 0
+    for ours, theirs in zip(table, rows):
+        assert [t.strip() for t, k in zip(ours, kinds) if k == "C"] == [
+            v for v, k in zip(theirs, kinds) if k == "C"]
+    if name == "tmontaigu__cp936.dbf":
+        assert table.rows == [("测试中文",)]
+
+
+@needs_corpus
+@pytest.mark.parametrize("name, refusal, words", [
+    ("infused__dbase_02.dbf", "UnsupportedVersion", "0x02"),
+    ("infused__dbase_8b.dbf", "UnsupportedVersion", "0x8B"),
+    ("infused__dbase_31.dbf", "UnsupportedVersion", "0x31"),
+    ("tmontaigu__stations_with_deleted.dbf", "RecordLength", "record length 1016"),
+])
+def test_real_world_tables_the_reader_refuses(name, refusal, words):
+    with pytest.raises(varnel.TableError, match=words) as caught:
+        varnel.read_table(pathlib.Path(CORPUS) / name)
+    assert caught.value.refusal == refusal
