@@ -44,6 +44,12 @@ LIBRARY_SOURCES = [
 ]
 BINDING_SOURCES = ["python/src/core_module.cpp", "python/src/calc_bindings.cpp"]
 
+missing = [s for s in LIBRARY_SOURCES + BINDING_SOURCES if not os.path.isfile(os.path.join(ROOT, s))]
+if missing:
+    raise RuntimeError(
+        "varnel builds from its source tree: python/ with calc/, dbf/, libraries/ and design/ "
+        "beside it; missing: " + ", ".join(missing))
+
 VERSION = project_version()
 
 ParallelCompile("VARNEL_BUILD_JOBS", default=2).install()
