@@ -44,7 +44,8 @@ LIBRARY_SOURCES = [
 ]
 BINDING_SOURCES = ["python/src/core_module.cpp", "python/src/calc_bindings.cpp"]
 
-missing = [s for s in LIBRARY_SOURCES + BINDING_SOURCES if not os.path.isfile(os.path.join(ROOT, s))]
+sources = LIBRARY_SOURCES + BINDING_SOURCES
+missing = [s for s in sources if not os.path.isfile(os.path.join(ROOT, s))]
 if missing:
     raise RuntimeError(
         "varnel builds from its source tree: python/ with calc/, dbf/, libraries/ and design/ "
@@ -56,7 +57,7 @@ ParallelCompile("VARNEL_BUILD_JOBS", default=2).install()
 
 core = Pybind11Extension(
     "varnel._core",
-    [os.path.join(ROOT, s) for s in LIBRARY_SOURCES + BINDING_SOURCES],
+    [os.path.join(ROOT, s) for s in sources],
     include_dirs=[ROOT],
     cxx_std=20,
     define_macros=[("VARNEL_VERSION", '"%s"' % VERSION), ("NDEBUG", None)],
