@@ -2,12 +2,20 @@
 # Installs what Varnel needs on Debian 12. Idempotent: returns at once when
 # every package is already there.
 #   scripts/install_deps.sh run    native build of the library, the tool and the example
-#   scripts/install_deps.sh test   everything the test suite needs (native, win32 under wine, fuzzing)
+#   scripts/install_deps.sh python the Python package: its build, its tests and its example
+#   scripts/install_deps.sh test   everything the test suite needs (native, win32 under wine, fuzzing,
+#                                  the Python package)
 set -euo pipefail
 
 what=${1:-test}
 
 run_pkgs=(build-essential cmake ninja-build pkg-config libcli11-dev libfmt-dev nlohmann-json3-dev)
+# The Python package builds offline against Debian's pybind11 and numpy in a venv (python3-venv)
+# that sees the system's packages; pandas, matplotlib and the CJK font serve its tests and example,
+# pyshp (an independent DBF reader and writer) its tests.
+python_pkgs=(build-essential python3 python3-dev python3-venv python3-pip python3-setuptools
+  pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-matplotlib python3-pytest
+  python3-pyshp fonts-noto-cjk)
 # mono-mcs, libmono-i18n-cjk4.0-cil: the C# kit's test (mcs, the runtime, code page 936).
 # locales: the zh_CN sources from which the win32 tests compile a locale for wine (code page 936).
 # clang-tools-14 (clang-cl-14), lld-14 (lld-link-14) and llvm-14 (llvm-dlltool-14): the MSVC
@@ -15,12 +23,13 @@ run_pkgs=(build-essential cmake ninja-build pkg-config libcli11-dev libfmt-dev n
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   libshp-dev libboost-dev g++-mingw-w64-i686-posix wine wine32:i386 python3 python3-pytest locales
   mono-mcs libmono-i18n-cjk4.0-cil g++-mingw-w64-x86-64-posix wine64 clang-tools-14 lld-14
-  llvm-14)
+  llvm-14 "${python_pkgs[@]}")
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;
+  python) pkgs=("${python_pkgs[@]}") ;;
   test) pkgs=("${test_pkgs[@]}") ;;
-  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+  *) echo "usage: $0 [run|python|test]" >&2; exit 2 ;;
 esac
 
 need_i386=0

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: the native build with sanitizers, the 32- and 64-bit Windows DLLs under
-# wine, the optimised build that carries the benchmarks (built, not timed), and a short run of the
-# fuzz targets.
+# wine, the optimised build that carries the benchmarks (built, not timed), the Python package
+# against that build's libvarnel.so, and a short run of the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +18,12 @@ cmake --workflow --preset native
 cmake --workflow --preset win32
 cmake --workflow --preset win64
 cmake --workflow --preset release
+
+# The Python package, built into a venv from this tree, and its tests; those that compare it with
+# the exports load the release build's libvarnel.so.
+bash scripts/install_python.sh build/python-venv
+VARNEL_LIBRARY="$PWD/build/release/bin/libvarnel.so" VARNEL_REQUIRE_LIBRARY=1 \
+  build/python-venv/bin/python -m pytest -q -p no:cacheprovider python/tests
 
 # About a minute of fuzzing from the committed seeds. New inputs go to a folder in the build tree;
 # a crash or a broken invariant stops the fuzzer with a failure, and the script with it.

@@ -1,0 +1,339 @@
+// varnel._core: the calculations and the strain-section design. Array work runs without the GIL;
+// arguments are checked by the pure-Python layer except where a check has to look at every
+// element, which is done here in the same pass that would otherwise read them.
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "calc/conductor_load.h"
+#include "calc/control_search.h"
+#include "calc/state_equation.h"
+#include "calc/wind_loads.h"
+#include "design/critical_spans.h"
+#include "design/strain_section.h"
+#include "python/src/core_bindings.h"
+
+namespace varnel::python {
+
+namespace {
+
+using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// An input of the element-wise calculations: n values, or one value for all.
+struct Column {
+    const double* data;
+    bool scalar;
+    double operator[](std::size_t i) const noexcept { return data[scalar ? 0 : i]; }
+};
+
+Column column(const Doubles& a, std::size_t n, const char* what) {
+    const auto size = static_cast<std::size_t>(a.size());
+    if (size != n && size != 1) {
+        throw py::value_error(std::string(what) + " has " + std::to_string(size) +
+                              " values where 1 or " + std::to_string(n) + " are needed");
+    }
+    return {a.data(), size == 1};
+}
+
+// The first element outside its range, as "what[i] = value ...".
+struct BadInput {
+    const char* what = nullptr;
+    const char* rule = nullptr;
+    std::size_t index = 0;
+    double value = 0;
+};
+
+[[noreturn]] void raise(const BadInput& bad, bool scalar) {
+    std::string at = scalar ? "" : "[" + std::to_string(bad.index) + "]";
+    throw py::value_error(std::string(bad.what) + at + " = " +
+                          py::repr(py::float_(bad.value)).cast<std::string>() + ": " + bad.rule);
+}
+
+class TrialRecorder final : public SearchObserver {
+  public:
+    struct Check {
+        std::size_t index;
+        double stress;
+        double limit;
+        bool exceeded;
+    };
+    struct Trial {
+        std::size_t assumed;
+        double stress;
+        std::vector<Check> checks;
+        bool controlling = false;
+    };
+    std::vector<Trial> trials;
+
+    void trialStarted(std::size_t assumed, double stress) override {
+        trials.push_back({assumed, stress, {}, false});
+    }
+    void checked(std::size_t index, double stress, double limit, bool exceeded) override {
+        trials.back().checks.push_back({index, stress, limit, exceeded});
+    }
+    void trialEnded(std::size_t, bool controlling) override {
+        trials.back().controlling = controlling;
+    }
+};
+
+struct Factors {
+    double cosAngle;
+    double avgRatio;
+    double strengthFactor;
+    double safety;
+};
+
+// One span as the varnel command's sag table works it: the search, then every condition strung
+// from the controlling one. Rows where nothing controls are NaN.
+void sagRow(double span, const LineAttrib& conductor, WeatherConditionSeq& seq,
+            const std::vector<double>& loads, const Factors& f, std::int32_t& control,
+            double* stress, double* sag, std::size_t stride) {
+    const std::size_t m = seq.size();
+    const int c = controllingCondition(span, f.cosAngle, f.avgRatio, conductor, seq,
+                                       f.strengthFactor, f.safety, nullptr);
+    control = c;
+    if (c < 0) {
+        for (std::size_t j = 0; j < m; ++j) stress[j * stride] = sag[j * stride] = kNaN;
+        return;
+    }
+    const StressLimits limits = stressLimits(f.avgRatio, conductor, f.strengthFactor, f.safety);
+    const WeatherCondition& controlling = seq[static_cast<std::size_t>(c)];
+    const double controlStress = isAnnualAverage(controlling) ? limits.average : limits.normal;
+    for (std::size_t j = 0; j < m; ++j) {
+        const double s = static_cast<int>(j) == c
+                             ? controlStress
+                             : stateEquationStress(span, f.cosAngle, conductor, controlling, seq[j],
+                                                   controlStress);
+        stress[j * stride] = s;
+        sag[j * stride] = loads[j] * span * span / (8 * s) / f.cosAngle;
+    }
+}
+
+py::tuple sagTable(const Doubles& spans, const LineAttrib& conductor,
+                   const std::vector<WeatherCondition>& conditions, const Factors& f) {
+    ConditionList list{conditions};
+    WeatherConditionSeq seq = list.seq();
+    const auto n = static_cast<std::size_t>(spans.size());
+    const std::size_t m = conditions.size();
+    py::array_t<std::int32_t> control(static_cast<py::ssize_t>(n));
+    // One row per condition, so each condition's column is contiguous.
+    Doubles stress({static_cast<py::ssize_t>(m), static_cast<py::ssize_t>(n)});
+    Doubles sag({static_cast<py::ssize_t>(m), static_cast<py::ssize_t>(n)});
+    std::vector<double> loads(m);
+    for (std::size_t j = 0; j < m; ++j) loads[j] = specificLoad(seq[j], conductor);
+    {
+        py::gil_scoped_release release;
+        const double* s = spans.data();
+        std::int32_t* c = control.mutable_data();
+        double* st = stress.mutable_data();
+        double* sg = sag.mutable_data();
+        for (std::size_t i = 0; i < n; ++i) {
+            sagRow(s[i], conductor, seq, loads, f, c[i], st + i, sg + i, n);
+        }
+    }
+    return py::make_tuple(control, stress, sag, loads);
+}
+
+design::SearchFactors searchFactors(double cosAngle, double avgRatio, double strengthFactor,
+                                    double safety) {
+    return {cosAngle, avgRatio, strengthFactor, safety};
+}
+
+std::vector<design::SpanGeometry> geometry(const std::vector<std::pair<double, double>>& spans) {
+    std::vector<design::SpanGeometry> out;
+    out.reserve(spans.size());
+    for (const auto& [l, h] : spans) out.push_back({l, h});
+    return out;
+}
+
+py::object optional(const std::optional<double>& v) {
+    return v ? py::object(py::float_(*v)) : py::object(py::none());
+}
+
+}  // namespace
+
+void bindCalculations(py::module_& m) {
+    m.def("specific_load", &specificLoad, py::arg("condition"), py::arg("conductor"));
+
+    m.def(
+        "state_stress",
+        [](const Doubles& span, const Doubles& cosAngle, const Doubles& knownStress,
+           const LineAttrib& conductor, const WeatherCondition& known,
+           const WeatherCondition& sought) {
+            const auto n = static_cast<std::size_t>(
+                std::max({span.size(), cosAngle.size(), knownStress.size()}));
+            const Column l = column(span, n, "span");
+            const Column c = column(cosAngle, n, "cos");
+            const Column k = column(knownStress, n, "known_stress");
+            Doubles out(static_cast<py::ssize_t>(n));
+            double* o = out.mutable_data();
+            BadInput bad;
+            {
+                py::gil_scoped_release release;
+                for (std::size_t i = 0; i < n && bad.what == nullptr; ++i) {
+                    if (!(l[i] >= 0 && l[i] < HUGE_VAL)) {
+                        bad = {"span", "a span is a finite length of at least 0 m", i, l[i]};
+                    } else if (!(c[i] > 0 && c[i] <= 1)) {
+                        bad = {"cos",
+                               "a cosine of a height-difference angle is above 0 and at "
+                               "most 1",
+                               i, c[i]};
+                    } else if (!(k[i] > 0 && k[i] < HUGE_VAL)) {
+                        bad = {"known_stress", "a stress is a finite number above 0 N/mm²", i,
+                               k[i]};
+                    }
+                }
+                if (bad.what == nullptr) {
+                    for (std::size_t i = 0; i < n; ++i) {
+                        o[i] = stateEquationStress(l[i], c[i], conductor, known, sought, k[i]);
+                    }
+                }
+            }
+            if (bad.what != nullptr) raise(bad, n == 1);
+            return out;
+        },
+        py::arg("span"), py::arg("cos"), py::arg("known_stress"), py::arg("conductor"),
+        py::arg("known"), py::arg("sought"));
+
+    m.def(
+        "_state_stress_loop",
+        [](const Doubles& span, const Doubles& cosAngle, const Doubles& knownStress,
+           const LineAttrib& conductor, const WeatherCondition& known,
+           const WeatherCondition& sought) {
+            const auto n = static_cast<std::size_t>(span.size());
+            if (cosAngle.size() != span.size() || knownStress.size() != span.size()) {
+                throw py::value_error("the three arrays must have one length");
+            }
+            Doubles out(static_cast<py::ssize_t>(n));
+            const double* l = span.data();
+            const double* c = cosAngle.data();
+            const double* k = knownStress.data();
+            double* o = out.mutable_data();
+            py::gil_scoped_release release;
+            for (std::size_t i = 0; i < n; ++i) {
+                o[i] = stateEquationStress(l[i], c[i], conductor, known, sought, k[i]);
+            }
+            return out;
+        },
+        "The benchmark floor of state_stress: the plain C++ loop over three float64 arrays of one "
+        "length, without broadcasting or checks.");
+
+    m.def(
+        "control",
+        [](double span, double cosAngle, double avgRatio, double strengthFactor, double safety,
+           const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions) {
+            ConditionList list{conditions};
+            const WeatherConditionSeq seq = list.seq();
+            TrialRecorder recorder;
+            const int index = controllingCondition(span, cosAngle, avgRatio, conductor, seq,
+                                                   strengthFactor, safety, &recorder);
+            py::list trials;
+            for (const auto& t : recorder.trials) {
+                py::list checks;
+                for (const auto& c : t.checks) {
+                    checks.append(py::make_tuple(c.index, c.stress, c.limit, c.exceeded));
+                }
+                trials.append(py::make_tuple(t.assumed, t.stress, checks, t.controlling));
+            }
+            return py::make_tuple(index, trials);
+        },
+        py::arg("span"), py::arg("cos"), py::arg("avg_ratio"), py::arg("strength_factor"),
+        py::arg("safety"), py::arg("conductor"), py::arg("conditions"));
+
+    m.def(
+        "sag_table",
+        [](const Doubles& spans, const LineAttrib& conductor,
+           const std::vector<WeatherCondition>& conditions, double cosAngle, double avgRatio,
+           double strengthFactor, double safety) {
+            return sagTable(spans, conductor, conditions,
+                            Factors{cosAngle, avgRatio, strengthFactor, safety});
+        },
+        py::arg("spans"), py::arg("conductor"), py::arg("conditions"), py::arg("cos"),
+        py::arg("avg_ratio"), py::arg("strength_factor"), py::arg("safety"),
+        "(control, stress, sag, loads): the controlling index per span (int32, -1 for none), "
+        "stress and sag as (conditions, spans) arrays, NaN where nothing controls.");
+
+    m.def(
+        "pole_wind",
+        [](const WeatherCondition& c, double topDiameter, double topHeight, double taper,
+           double bottomHeight) {
+            const BodyWind w = poleBodyWind(c, topDiameter, topHeight, taper, bottomHeight);
+            return py::make_tuple(w.force, w.moment);
+        },
+        py::arg("condition"), py::arg("top_diameter_mm"), py::arg("top_height_m"), py::arg("taper"),
+        py::arg("bottom_height_m"));
+    m.def("conductor_wind", &conductorWind, py::arg("condition"), py::arg("conductor"),
+          py::arg("span_m"), py::arg("height_m"), py::arg("wind_angle_deg"));
+    m.def("insulator_wind", &insulatorWind, py::arg("condition"), py::arg("height_m"),
+          py::arg("area_m2"));
+}
+
+void bindDesign(py::module_& m) {
+    m.def(
+        "critical_spans",
+        [](const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions,
+           double cosAngle, double avgRatio, double strengthFactor, double safety) {
+            ConditionList list{conditions};
+            const design::CriticalSpans cs = design::criticalSpans(
+                conductor, list.seq(), searchFactors(cosAngle, avgRatio, strengthFactor, safety));
+            py::list pairs;
+            for (const auto& p : cs.pairs) pairs.append(py::make_tuple(p.a, p.b, optional(p.span)));
+            py::list ranges;
+            for (const auto& r : cs.ranges) {
+                ranges.append(py::make_tuple(r.condition, r.from, optional(r.to)));
+            }
+            return py::make_tuple(cs.candidates, pairs, ranges);
+        },
+        py::arg("conductor"), py::arg("conditions"), py::arg("cos"), py::arg("avg_ratio"),
+        py::arg("strength_factor"), py::arg("safety"));
+
+    m.def(
+        "ruling_span",
+        [](const std::vector<std::pair<double, double>>& spans) {
+            const design::RulingSpan r = design::rulingSpan(geometry(spans));
+            return py::make_tuple(r.span, r.cosAngle);
+        },
+        py::arg("spans"));
+
+    m.def(
+        "design_section",
+        [](const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions,
+           const std::vector<std::pair<double, double>>& spans, double avgRatio,
+           double strengthFactor, double safety, py::object temperatures, double compensation) {
+            ConditionList list{conditions};
+            const WeatherConditionSeq seq = list.seq();
+            const auto g = geometry(spans);
+            const design::SectionDesign d = design::designSection(
+                conductor, seq, searchFactors(1.0, avgRatio, strengthFactor, safety), g);
+            py::list spanSags;
+            for (const auto& s : d.spans) {
+                spanSags.append(py::make_tuple(s.sag, s.higherSupportStress, s.largest));
+            }
+            py::list stringing;
+            if (!temperatures.is_none()) {
+                const auto t = temperatures.cast<std::tuple<double, double, double>>();
+                const auto rows = design::stringingTable(
+                    conductor, seq, d, g,
+                    design::TemperatureRange{std::get<0>(t), std::get<1>(t), std::get<2>(t)},
+                    compensation);
+                for (const auto& r : rows) {
+                    stringing.append(py::make_tuple(r.temperature, r.stress, r.sag));
+                }
+            }
+            return py::make_tuple(py::make_tuple(d.ruling.span, d.ruling.cosAngle), d.controlling,
+                                  d.controlStress, d.load, d.stress, spanSags, stringing);
+        },
+        py::arg("conductor"), py::arg("conditions"), py::arg("spans"), py::arg("avg_ratio"),
+        py::arg("strength_factor"), py::arg("safety"), py::arg("temperatures"),
+        py::arg("compensation"));
+}
+
+}  // namespace varnel::python

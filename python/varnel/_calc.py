@@ -1,0 +1,243 @@
+"""The calculations: specific load, state equation, controlling condition, sag tables, wind."""
+
+from __future__ import annotations
+
+import dataclasses
+import importlib.util
+import math
+from typing import Any, Iterable, NamedTuple, Optional, Sequence, Union
+
+import numpy as np
+
+from . import _core
+from ._core import Condition, Conductor
+from ._tables import WeatherArea
+
+Conditions = Union[WeatherArea, Iterable[Condition]]
+ArrayLike = Union[float, Sequence[float], np.ndarray]
+
+
+def _conditions(conditions: Conditions) -> list[Condition]:
+    found = list(conditions)
+    if not found:
+        raise ValueError("conditions: at least one condition is needed")
+    for c in found:
+        if not isinstance(c, Condition):
+            raise TypeError(f"conditions: {c!r} is not a varnel.Condition")
+    return found
+
+
+def _finite(value: float, what: str, low: float, high: float = math.inf, *, low_open=False,
+            high_open=False) -> float:
+    v = float(value)
+    ok = math.isfinite(v) and (v > low if low_open else v >= low)
+    ok = ok and (v < high if high_open else v <= high)
+    if not ok:
+        lo = "above" if low_open else "at least"
+        hi = "" if high == math.inf else f" and {'below' if high_open else 'at most'} {high:g}"
+        raise ValueError(f"{what} = {v!r}: must be a finite number {lo} {low:g}{hi}")
+    return v
+
+
+def _factors(cos: float, avg_ratio: float, strength_factor: float,
+             safety: float) -> tuple[float, float, float, float]:
+    return (
+        _finite(cos, "cos", 0, 1, low_open=True),
+        _finite(avg_ratio, "avg_ratio", 0, 1, low_open=True),
+        _finite(strength_factor, "strength_factor", 0, 1, low_open=True),
+        _finite(safety, "safety", 0, low_open=True),
+    )
+
+
+def specific_load(condition: Condition, conductor: Conductor) -> float:
+    """Resultant specific load of a conductor in a condition, N/(m·mm²): own weight and ice
+    combined with the wind on the iced conductor, over the area."""
+    return _core.specific_load(condition, conductor)
+
+
+def state_stress(span: ArrayLike, conductor: Conductor, known: Condition, sought: Condition,
+                 known_stress: ArrayLike, cos: ArrayLike = 1.0) -> Union[float, np.ndarray]:
+    """Horizontal stress (N/mm²) in ``sought`` of a conductor at ``known_stress`` (N/mm²) in
+    ``known``, for a span (m) with the cosine of its height-difference angle.
+
+    ``span``, ``known_stress`` and ``cos`` broadcast against each other as numpy arrays do; the
+    result has their shape, or is a float when all three are scalars. NaN or infinity where the
+    state equation has no finite answer (as StateEquationGetForce returns false). Raises
+    ValueError for a negative or non-finite span, a cosine outside (0, 1] or a stress that is
+    not a finite number above 0, naming the first such element.
+    """
+    arrays = [np.asarray(x, dtype=np.float64) for x in (span, cos, known_stress)]
+    shape = np.broadcast_shapes(*(a.shape for a in arrays))
+    if math.prod(shape) == 0:
+        return np.empty(shape)
+    # Inputs of the full shape go through as they are; a single value stays one value.
+    flat = [a.reshape(-1) if a.size == 1 or a.shape == shape else
+            np.broadcast_to(a, shape).reshape(-1) for a in arrays]
+    out = _core.state_stress(flat[0], flat[1], flat[2], conductor, known, sought)
+    if shape == ():
+        return float(out[0])
+    return out.reshape(shape)
+
+
+def _lf(x: float) -> str:
+    """C's %lf: six decimals, and glibc's words for infinity and NaN."""
+    if math.isnan(x):
+        return "-nan" if math.copysign(1.0, x) < 0 else "nan"
+    return "%f" % x
+
+
+@dataclasses.dataclass(frozen=True)
+class Check:
+    """One condition checked in a trial: its stress from the state equation, its limit (both
+    N/mm²) and whether it exceeded it (a NaN stress or limit counts as exceeding)."""
+
+    index: int
+    condition: Condition
+    stress: float
+    limit: float
+    exceeded: bool
+
+    def __str__(self) -> str:
+        line = f"验算[{self.condition.name}]工况，应力为{_lf(self.stress)}N/mm^2。"
+        return line + ("超限!" if self.exceeded else "不超限!\n")
+
+
+@dataclasses.dataclass(frozen=True)
+class Trial:
+    """A condition tried as the controlling one, strung to ``stress`` (N/mm²); the checks stop
+    at the first exceedance. ``controlling`` when every other condition held."""
+
+    assumed: int
+    condition: Condition
+    stress: float
+    checks: tuple[Check, ...]
+    controlling: bool
+
+    def __str__(self) -> str:
+        text = f"\n假设[{self.condition.name}]为控制工况，水平应力为{_lf(self.stress)}\n"
+        text += "".join(str(c) for c in self.checks)
+        return text + (f"[{self.condition.name}]是控制工况。\n\n" if self.controlling else "\n")
+
+
+@dataclasses.dataclass(frozen=True)
+class ControlResult:
+    """The controlling-condition search of a span: ``index`` into the conditions (-1 when none
+    qualifies), that ``condition`` (None then) and every ``trial`` in order. ``str()`` gives the
+    search's account as the host application shows it, as text."""
+
+    index: int
+    condition: Optional[Condition]
+    trials: tuple[Trial, ...]
+
+    def __str__(self) -> str:
+        return "".join(str(t) for t in self.trials)
+
+
+def control(span: float, conductor: Conductor, conditions: Conditions, *, cos: float = 1.0,
+            avg_ratio: float = 0.25, strength_factor: float = 0.95,
+            safety: float = 2.5) -> ControlResult:
+    """The controlling condition of a span (m): the first condition which, strung to its
+    allowable stress, keeps every other within its limit. Normal allowable stress
+    strength_factor × rated strength / safety / area; annual average (年平)
+    avg_ratio × rated strength × strength_factor / area. The same search as
+    StateEquationGetControl, which prints this account instead of returning it."""
+    found = _conditions(conditions)
+    span = _finite(span, "span", 0)
+    factors = _factors(cos, avg_ratio, strength_factor, safety)
+    index, trials = _core.control(span, *factors, conductor, found)
+    return ControlResult(
+        index,
+        found[index] if index >= 0 else None,
+        tuple(
+            Trial(a, found[a], s,
+                  tuple(Check(j, found[j], cs, lim, ex) for j, cs, lim, ex in checks), ok)
+            for a, s, checks, ok in trials),
+    )
+
+
+def _pandas_present() -> bool:
+    return importlib.util.find_spec("pandas") is not None
+
+
+def sag_table(conductor: Conductor, conditions: Conditions, spans: ArrayLike, *, cos: float = 1.0,
+              avg_ratio: float = 0.25, strength_factor: float = 0.95, safety: float = 2.5,
+              frame: Optional[bool] = None) -> Any:
+    """The stress (N/mm²) and sag (m, at mid-span) in every condition for each span (m), each
+    span strung from its own controlling condition, as the varnel command's sag table.
+
+    Columns: ``span``, ``control`` (index, -1 when none qualifies), ``controlling`` (its name,
+    None then), then ``stress_<name>`` and ``sag_<name>`` per condition (NaN where none
+    qualifies). A pandas DataFrame when ``frame`` is true, or when it is None and pandas is
+    installed; otherwise a dict of numpy arrays.
+    """
+    found = _conditions(conditions)
+    names = [c.name for c in found]
+    if len(set(names)) != len(names):
+        raise ValueError(f"conditions: names must differ to name the columns: {names}")
+    factors = _factors(cos, avg_ratio, strength_factor, safety)
+    s = np.ascontiguousarray(np.asarray(spans, dtype=np.float64).reshape(-1))
+    bad = ~(np.isfinite(s) & (s >= 0))
+    if bad.any():
+        i = int(np.argmax(bad))
+        raise ValueError(f"spans[{i}] = {s[i]!r}: a span is a finite length of at least 0 m")
+    index, stress, sag, _ = _core.sag_table(s, conductor, found, *factors)
+    labels = np.array(names + [None], dtype=object)
+    table: dict[str, np.ndarray] = {"span": s, "control": index, "controlling": labels[index]}
+    for j, n in enumerate(names):
+        table[f"stress_{n}"] = stress[j]
+    for j, n in enumerate(names):
+        table[f"sag_{n}"] = sag[j]
+    if frame is None:
+        frame = _pandas_present()
+    if frame:
+        import pandas as pd
+
+        return pd.DataFrame(table)
+    return table
+
+
+class PoleWind(NamedTuple):
+    force_kn: float
+    moment_knm: float  # about the ground
+
+
+def pole_wind(condition: Condition, top_diameter_mm: float, top_height_m: float, taper: float,
+              bottom_height_m: float = 0.0) -> PoleWind:
+    """Wind force (kN) on a tapered ring-section pole body from ``top_height_m`` down to
+    ``bottom_height_m`` and its moment about the ground (kN·m). ``taper`` is N of 1:N: the
+    diameter grows by 1 mm for every N mm downwards (75 is usual for concrete poles)."""
+    d = _finite(top_diameter_mm, "top_diameter_mm", 0, low_open=True)
+    top = _finite(top_height_m, "top_height_m", 0, low_open=True)
+    n = _finite(taper, "taper", 10)
+    bottom = _finite(bottom_height_m, "bottom_height_m", 0, top, high_open=True)
+    return PoleWind(*_core.pole_wind(condition, d, top, n, bottom))
+
+
+def conductor_wind(condition: Condition, conductor: Conductor, span_m: float, height_m: float,
+                   wind_angle_deg: float = 90.0) -> float:
+    """Wind load (kN) on ``span_m`` of conductor at ``height_m`` above ground, the wind at
+    ``wind_angle_deg`` to the conductor."""
+    return _core.conductor_wind(condition, conductor, _finite(span_m, "span_m", 0),
+                                _finite(height_m, "height_m", 0),
+                                _finite(wind_angle_deg, "wind_angle_deg", 0, 180))
+
+
+def insulator_wind(condition: Condition, height_m: float, area_m2: float) -> float:
+    """Wind load (kN) on an insulator string at ``height_m`` with ``area_m2`` exposed."""
+    return _core.insulator_wind(condition, _finite(height_m, "height_m", 0),
+                                _finite(area_m2, "area_m2", 0))
+
+
+__all__ = [
+    "Check",
+    "ControlResult",
+    "PoleWind",
+    "Trial",
+    "conductor_wind",
+    "control",
+    "insulator_wind",
+    "pole_wind",
+    "sag_table",
+    "specific_load",
+    "state_stress",
+]
