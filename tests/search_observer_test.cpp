@@ -106,4 +106,34 @@ TEST(SearchObserver, SeesWhatTheAccountShows) {
     EXPECT_GE(seen.size(), 3u);
 }
 
+TEST(SearchObserver, LongAccountIsWholeAndInOrder) {
+    // An area of hundreds of conditions: an account of several times the printer's buffer is
+    // written in pieces as it grows, and none is lost, doubled or reordered.
+    const LineAttrib conductor = varnel::test::coreJlg1a240();
+    const double weathers[][3] = {{0, 0, -20}, {0, 23.5, -5}, {10, 10, -5}, {0, 0, 40},
+                                  {0, 10, 15}, {5, 15, 0},    {0, 0, -5}};
+    std::vector<WeatherCondition> list;
+    for (int i = 0; i < 420; ++i) {
+        const auto& w = weathers[i % 7];
+        const std::string name = "c" + std::to_string(i);
+        list.push_back(coreCondition(name.c_str(), w[0], w[1], w[2] + 0.01 * i));
+    }
+    WeatherConditionSeq conditions{};
+    for (const WeatherCondition& c : list) conditions.append(c);
+    for (double span : {60.0, 400.0, 1200.0}) {
+        AccountFromEvents events(conditions);
+        const int quiet =
+            varnel::controllingCondition(span, 1, 0.25, conductor, conditions, 0.95, 2.5, &events);
+        int printed = -2;
+        const std::string account = varnel::test::captureStdout([&] {
+            printed = varnel::controllingConditionWithAccount(span, 1, 0.25, conductor, conditions,
+                                                              0.95, 2.5);
+        });
+        EXPECT_EQ(quiet, printed) << "span " << span;
+        EXPECT_GT(account.size(), 16384u) << "span " << span;
+        EXPECT_EQ(events.text, account) << "span " << span;
+    }
+    conditions.release();
+}
+
 }  // namespace
