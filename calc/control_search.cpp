@@ -1,11 +1,10 @@
 #include "calc/control_search.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
+#include "calc/decimal_text.h"
 #include "calc/state_equation.h"
 
 namespace varnel {
@@ -36,15 +35,13 @@ constexpr std::string_view kControllingAfterName =
     "]\xCA\xC7\xBF\xD8\xD6\xC6\xB9\xA4\xBF\xF6\xA1\xA3\n\n";
 constexpr std::string_view kFailedTrialEnd = "\n";
 
-// "%lf" of the largest double: 309 digits, a sign, the point and six decimals.
-constexpr std::size_t kNumberBound = 320;
 // The most one event adds to the account.
-constexpr std::size_t kEventBound = 128 + kNameBound + kNumberBound;
+constexpr std::size_t kEventBound = 128 + kNameBound + kSixDecimalsBound;
 
 // The account as the host application shows it, on standard output: gathered on the stack and
 // written with one fwrite when the search ends, whichever way it ends (or in pieces, when a large
-// area fills the buffer). Formatting line by line with printf cost several times the search
-// itself.
+// area fills the buffer). Formatted line by line with printf, the account cost several times
+// the search itself.
 class AccountPrinter final : public SearchObserver {
   public:
     explicit AccountPrinter(const WeatherConditionSeq& conditions) : conditions_(conditions) {}
@@ -99,19 +96,8 @@ class AccountPrinter final : public SearchObserver {
                           ? kNameBound
                           : static_cast<std::size_t>(static_cast<const char*>(nul) - name)});
     }
-    // Six decimals, the same text as "%lf": std::to_chars rounds the exact binary value to
-    // nearest, ties to even, as the C libraries' printf does. Infinities and NaNs are left to
-    // printf, whose spelling of them differs between C libraries.
     void appendNumber(double value) noexcept {
-        char* const out = buffer_ + used_;
-        if (std::isfinite(value)) {
-            used_ = static_cast<std::size_t>(
-                std::to_chars(out, out + kNumberBound, value, std::chars_format::fixed, 6).ptr -
-                buffer_);
-        } else {
-            const int n = std::snprintf(out, kNumberBound, "%lf", value);
-            if (n > 0) used_ += static_cast<std::size_t>(n);
-        }
+        used_ = static_cast<std::size_t>(sixDecimals(value, buffer_ + used_) - buffer_);
     }
 
     const WeatherConditionSeq& conditions_;
