@@ -69,11 +69,17 @@ inline char* sixDecimals(double value, char* out) noexcept {
     if (bits >> 63) *p++ = '-';
     p = std::to_chars(p, p + 20, n).ptr;
     *p++ = '.';
-    for (int i = 5; i >= 0; --i) {
-        p[i] = static_cast<char>('0' + lo % 10);
-        lo /= 10;
+    // Two digits at a time.
+    constexpr char kPairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+        "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+        "888990919293949596979899";
+    const std::uint64_t pairs[3] = {lo / 10000, lo / 100 % 100, lo % 100};
+    for (std::uint64_t pair : pairs) {
+        std::memcpy(p, kPairs + 2 * pair, 2);
+        p += 2;
     }
-    return p + 6;
+    return p;
 }
 
 }  // namespace varnel
