@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "calc/conductor_load.h"
 #include "calc/decimal_text.h"
 #include "calc/state_equation.h"
 
@@ -125,6 +126,16 @@ int controllingCondition(double span, double cosAngle, double avgStressRatio,
     const StressLimits limits =
         stressLimits(avgStressRatio, conductor, strengthFactor, safetyFactor);
     const std::size_t n = conditions.size();
+    // Every solve of the search takes two specific loads, of the same n conditions: for the usual
+    // areas they are worked out once here (the same values, so the same stresses).
+    constexpr std::size_t kKeptLoads = 16;
+    LoadState loads[kKeptLoads];
+    const bool keepLoads = n <= kKeptLoads;
+    if (keepLoads) {
+        for (std::size_t k = 0; k < n; ++k) {
+            loads[k] = {specificLoad(conditions[k], conductor), conditions[k].temperature};
+        }
+    }
     for (std::size_t i = 0; i < n; ++i) {
         const WeatherCondition& assumed = conditions[i];
         const bool assumedIsAverage = isAnnualAverage(assumed);
@@ -136,7 +147,11 @@ int controllingCondition(double span, double cosAngle, double avgStressRatio,
             if (j == i) continue;
             const WeatherCondition& checked = conditions[j];
             const double stress =
-                stateEquationStress(span, cosAngle, conductor, assumed, checked, assumedStress);
+                keepLoads ? stateEquationStress(span, cosAngle, conductor.elasticModulus,
+                                                conductor.expansionCoeff, loads[i], assumedStress,
+                                                loads[j])
+                          : stateEquationStress(span, cosAngle, conductor, assumed, checked,
+                                                assumedStress);
             double limit = assumedStress;
             if (assumedIsAverage) {
                 limit = assumedStress / avgStressRatio / safetyFactor;
