@@ -44,24 +44,6 @@ int heightTableColumn(char terrainClass, int groupSelector) {
 
 }  // namespace
 
-// Each threshold test is written so that a NaN falls to the branch of the smaller values.
-double windAsymmetryCoff(double windSpeed, double iceThickness) noexcept {
-    double base = 0.7;
-    if (!(windSpeed >= 20)) {
-        base = 1.0;
-    } else if (!(windSpeed >= 30)) {
-        base = 0.85;
-    } else if (!(windSpeed >= 35)) {
-        base = 0.75;
-    }
-    return iceThickness >= 20 ? base * 1.5 : base;
-}
-
-double lineShapeCoff(double diameter, double iceThickness) noexcept {
-    if (std::fabs(iceThickness) >= 1e-6) return 1.2;
-    return diameter >= 17 ? 1.1 : 1.2;
-}
-
 double ringStickShapeCoff(double x) noexcept {
     if (!(x > 0.002)) return 1.2;
     if (x >= 0.015) return 0.7;

@@ -24,7 +24,10 @@ double specificLoad(const WeatherCondition& condition, const LineAttrib& conduct
     // The ice cross-section enters only the vertical load, the iced width d + 2b only the wind.
     const double vertical = (d + b) * b * kIceWeight + ownWeight;
     const double wind = (d + 2 * b) * v * v * mu * alpha * kWindPressure;
-    return std::hypot(vertical, wind) / conductor.area;
+    // Loads of real conductors are tens of N/m, so their squares are nowhere near overflow (or
+    // underflow, but for an exact zero): the plain root of the sum of squares is as accurate as
+    // hypot, and a third of its cost.
+    return std::sqrt(vertical * vertical + wind * wind) / conductor.area;
 }
 
 }  // namespace varnel

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
+#include "calc/conductor_load.h"
+#include "calc/decimal_text.h"
 #include "calc/state_equation.h"
 
 namespace varnel {
@@ -11,43 +14,96 @@ namespace {
 
 constexpr char kAnnualAverage[] = "\xC4\xEA\xC6\xBD";  // 年平
 
-// The account, GBK. Names are printed with a bound so that a name array without its NUL is
-// never read past its end.
-constexpr int kNameBound = static_cast<int>(sizeof(WeatherCondition{}.name));
+// The account, GBK, in pieces: each line is the text before a name, the name (at most the bytes
+// of its array, so that a name without its NUL is never read past its end), the text between the
+// name and a number, the number as "%lf" gives it, and the text after it.
+constexpr std::size_t kNameBound = sizeof(WeatherCondition{}.name);
 // "\n假设[%s]为控制工况，水平应力为%lf\n"
-constexpr char kTrialHeader[] =
-    "\n\xBC\xD9\xC9\xE8[%.*s]\xCE\xAA\xBF\xD8\xD6\xC6\xB9\xA4\xBF\xF6\xA3\xAC"
-    "\xCB\xAE\xC6\xBD\xD3\xA6\xC1\xA6\xCE\xAA%lf\n";
+constexpr std::string_view kTrialBeforeName = "\n\xBC\xD9\xC9\xE8[";
+constexpr std::string_view kTrialAfterName =
+    "]\xCE\xAA\xBF\xD8\xD6\xC6\xB9\xA4\xBF\xF6\xA3\xAC\xCB\xAE\xC6\xBD\xD3\xA6\xC1\xA6\xCE\xAA";
+constexpr std::string_view kTrialEnd = "\n";
 // "验算[%s]工况，应力为%lfN/mm^2。"
-constexpr char kCheckLine[] =
-    "\xD1\xE9\xCB\xE3[%.*s]\xB9\xA4\xBF\xF6\xA3\xAC\xD3\xA6\xC1\xA6\xCE\xAA%lfN/mm^2\xA1\xA3";
-constexpr char kExceeded[] = "\xB3\xAC\xCF\xDE!";          // 超限!
-constexpr char kWithin[] = "\xB2\xBB\xB3\xAC\xCF\xDE!\n";  // 不超限! and the line feed after it
+constexpr std::string_view kCheckBeforeName = "\xD1\xE9\xCB\xE3[";
+constexpr std::string_view kCheckAfterName = "]\xB9\xA4\xBF\xF6\xA3\xAC\xD3\xA6\xC1\xA6\xCE\xAA";
+constexpr std::string_view kCheckEnd = "N/mm^2\xA1\xA3";
+constexpr std::string_view kExceeded = "\xB3\xAC\xCF\xDE!";  // 超限!
+constexpr std::string_view kWithin =
+    "\xB2\xBB\xB3\xAC\xCF\xDE!\n";  // 不超限! and the line feed after it
 // "[%s]是控制工况。\n\n"
-constexpr char kControlling[] = "[%.*s]\xCA\xC7\xBF\xD8\xD6\xC6\xB9\xA4\xBF\xF6\xA1\xA3\n\n";
+constexpr std::string_view kControllingBeforeName = "[";
+constexpr std::string_view kControllingAfterName =
+    "]\xCA\xC7\xBF\xD8\xD6\xC6\xB9\xA4\xBF\xF6\xA1\xA3\n\n";
+constexpr std::string_view kFailedTrialEnd = "\n";
 
-// The account as the host application shows it, on standard output.
+// The most one event adds to the account.
+constexpr std::size_t kEventBound = 128 + kNameBound + kSixDecimalsBound;
+
+// The account as the host application shows it, on standard output: gathered on the stack and
+// written with one fwrite when the search ends, whichever way it ends (or in pieces, when a large
+// area fills the buffer). Formatted line by line with printf, the account cost several times
+// the search itself.
 class AccountPrinter final : public SearchObserver {
   public:
     explicit AccountPrinter(const WeatherConditionSeq& conditions) : conditions_(conditions) {}
+    ~AccountPrinter() override { flush(); }
+    AccountPrinter(const AccountPrinter&) = delete;
+    AccountPrinter& operator=(const AccountPrinter&) = delete;
 
     void trialStarted(std::size_t assumed, double stress) override {
-        std::printf(kTrialHeader, kNameBound, conditions_[assumed].name, stress);
+        makeRoom();
+        append(kTrialBeforeName);
+        appendName(assumed);
+        append(kTrialAfterName);
+        appendNumber(stress);
+        append(kTrialEnd);
     }
     void checked(std::size_t checked, double stress, double, bool exceeded) override {
-        std::printf(kCheckLine, kNameBound, conditions_[checked].name, stress);
-        std::fputs(exceeded ? kExceeded : kWithin, stdout);
+        makeRoom();
+        append(kCheckBeforeName);
+        appendName(checked);
+        append(kCheckAfterName);
+        appendNumber(stress);
+        append(kCheckEnd);
+        append(exceeded ? kExceeded : kWithin);
     }
     void trialEnded(std::size_t assumed, bool controlling) override {
+        makeRoom();
         if (controlling) {
-            std::printf(kControlling, kNameBound, conditions_[assumed].name);
+            append(kControllingBeforeName);
+            appendName(assumed);
+            append(kControllingAfterName);
         } else {
-            std::fputs("\n", stdout);
+            append(kFailedTrialEnd);
         }
     }
 
   private:
+    void flush() noexcept {
+        if (used_ > 0) std::fwrite(buffer_, 1, used_, stdout);
+        used_ = 0;
+    }
+    void makeRoom() noexcept {
+        if (used_ + kEventBound > sizeof buffer_) flush();
+    }
+    void append(std::string_view text) noexcept {
+        std::memcpy(buffer_ + used_, text.data(), text.size());
+        used_ += text.size();
+    }
+    void appendName(std::size_t i) noexcept {
+        const char* name = conditions_[i].name;
+        const void* nul = std::memchr(name, 0, kNameBound);
+        append({name, nul == nullptr
+                          ? kNameBound
+                          : static_cast<std::size_t>(static_cast<const char*>(nul) - name)});
+    }
+    void appendNumber(double value) noexcept {
+        used_ = static_cast<std::size_t>(sixDecimals(value, buffer_ + used_) - buffer_);
+    }
+
     const WeatherConditionSeq& conditions_;
+    char buffer_[8192];
+    std::size_t used_ = 0;
 };
 
 }  // namespace
@@ -70,6 +126,16 @@ int controllingCondition(double span, double cosAngle, double avgStressRatio,
     const StressLimits limits =
         stressLimits(avgStressRatio, conductor, strengthFactor, safetyFactor);
     const std::size_t n = conditions.size();
+    // Every solve of the search takes two specific loads, of the same n conditions: for the usual
+    // areas they are worked out once here (the same values, so the same stresses).
+    constexpr std::size_t kKeptLoads = 16;
+    LoadState loads[kKeptLoads];
+    const bool keepLoads = n <= kKeptLoads;
+    if (keepLoads) {
+        for (std::size_t k = 0; k < n; ++k) {
+            loads[k] = {specificLoad(conditions[k], conductor), conditions[k].temperature};
+        }
+    }
     for (std::size_t i = 0; i < n; ++i) {
         const WeatherCondition& assumed = conditions[i];
         const bool assumedIsAverage = isAnnualAverage(assumed);
@@ -81,7 +147,11 @@ int controllingCondition(double span, double cosAngle, double avgStressRatio,
             if (j == i) continue;
             const WeatherCondition& checked = conditions[j];
             const double stress =
-                stateEquationStress(span, cosAngle, conductor, assumed, checked, assumedStress);
+                keepLoads ? stateEquationStress(span, cosAngle, conductor.elasticModulus,
+                                                conductor.expansionCoeff, loads[i], assumedStress,
+                                                loads[j])
+                          : stateEquationStress(span, cosAngle, conductor, assumed, checked,
+                                                assumedStress);
             double limit = assumedStress;
             if (assumedIsAverage) {
                 limit = assumedStress / avgStressRatio / safetyFactor;

@@ -20,7 +20,7 @@ constexpr double kThird = 0.3333333333333333;
 double trigonometricRoot(double a, double b) noexcept {
     const double c = a < 0 ? -1.0 : 1.0;
     const double absA = std::fabs(a);
-    const double j = 13.5 * b / std::pow(absA, 3) - c;
+    const double j = 13.5 * b / (absA * absA * absA) - c;
     if (j >= 1) {
         const double acoshJ = std::log(j + std::sqrt(j * j - 1));
         return (2 * std::cosh(acoshJ * kThird) - c) * absA * kThird;
@@ -168,7 +168,7 @@ double stateEquationStress(double span, double cosAngle, double elasticModulus,
     const double e = elasticModulus;
     const double l = span;
     const double sm = knownStress;
-    const double k = std::pow(cosAngle, 3) * e;
+    const double k = cosAngle * cosAngle * cosAngle * e;
     const double sag = (k * gammaKnown * gammaKnown * l * l) / (sm * sm * 24);
     const double thermal = (known.temperature - sought.temperature) * expansionCoeff * e * cosAngle;
     const double a = sag - (sm + thermal);

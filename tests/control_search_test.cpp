@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ const char* const kAverage = "\xC4\xEA\xC6\xBD";  // 年平
 
 // "%lf" as the C library formats it, so that NaN reads as this platform writes it.
 std::string number(double value) {
-    char buffer[64];
+    char buffer[400];  // the largest double has 309 digits
     std::snprintf(buffer, sizeof buffer, "%lf", value);
     return buffer;
 }
@@ -229,5 +230,73 @@ TEST(ControlSearch, NameWithoutTerminatorIsPrintedWithinItsArray) {
     EXPECT_NE(account.find("[" + std::string(24, 'N') + "]"), std::string::npos);
     EXPECT_EQ(account.find(std::string(25, 'N')), std::string::npos);
 }
+
+// The account's numbers read as "%lf" writes them on this platform, whatever the value: halfway
+// cases of the sixth decimal (exact in binary, so printf rounds them to even), values that round
+// to a negative zero, the extremes of double, infinities and NaNs of either sign.
+struct AccountNumber {
+    const char* id;
+    double value;
+    bool alsoChecked;  // also as a checked condition's stress (positive and finite)
+};
+
+void PrintTo(const AccountNumber& n, std::ostream* out) {
+    *out << n.id;
+}
+
+class ControlSearchNumber : public testing::TestWithParam<AccountNumber> {};
+
+TEST_P(ControlSearchNumber, ReadsAsPrintfWritesIt) {
+    const AccountNumber& p = GetParam();
+    // σN = 1 · T / 1 / 1 is T itself, so the trial is strung to exactly the value.
+    Search s;
+    s.strengthFactor = 1;
+    s.safety = 1;
+    s.conductor.area = 1;
+    s.conductor.ratedStrength = p.value;
+    s.conditions = {makeCondition("a", 0, 0, 10)};
+    const double assumed = s.normalLimit();
+    ASSERT_EQ(std::memcmp(&assumed, &p.value, sizeof assumed), 0);
+    std::string account;
+    EXPECT_EQ(s.run(&account), 0);
+    EXPECT_EQ(account, trialHeader("a", p.value) + controllingLine("a"));
+    if (!p.alsoChecked) return;
+
+    // Span 0 at one temperature gives the checked condition the assumed stress back exactly.
+    s.span = 0;
+    s.conditions.push_back(makeCondition("b", 0, 0, 10));
+    ASSERT_EQ(s.stress(0, 1, p.value), p.value);
+    EXPECT_EQ(s.run(&account), 0);
+    EXPECT_EQ(account,
+              trialHeader("a", p.value) + checkLine("b", p.value, false) + controllingLine("a"));
+}
+
+const AccountNumber kAccountNumbers[] = {
+    {"Zero", 0.0, false},
+    {"NegativeZero", -0.0, false},
+    {"RoundsToNegativeZero", -1e-9, false},
+    {"HalfwayRoundsDownToEven", 0.0078125, true},  // 1/128: 0.007812|5
+    {"HalfwayRoundsUpToEven", 0.0234375, true},    // 3/128: 0.023437|5
+    {"HalfwayAfterAMillion", 1000000.0078125, true},
+    {"JustBelowHalfAMillionth", 4.9999999999999996e-07, true},
+    {"HalfAMillionth", 5e-7, true},
+    {"NinesCarryIntoTheUnits", 999999.9999995, true},
+    {"TypicalStress", 103.53715395, true},
+    {"TwoToThe53PlusOne", 9007199254740993.0, true},
+    {"TenToThe22", 1e22, true},
+    {"Largest", 1.7976931348623157e308, true},
+    {"MostNegative", -1.7976931348623157e308, false},
+    {"SmallestNormal", 2.2250738585072014e-308, false},
+    {"SmallestSubnormal", 4.9406564584124654e-324, false},
+    {"Infinity", std::numeric_limits<double>::infinity(), false},
+    {"NegativeInfinity", -std::numeric_limits<double>::infinity(), false},
+    {"NaN", std::numeric_limits<double>::quiet_NaN(), false},
+    {"NegativeNaN", -std::numeric_limits<double>::quiet_NaN(), false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Values, ControlSearchNumber, testing::ValuesIn(kAccountNumbers),
+                         [](const testing::TestParamInfo<AccountNumber>& param) {
+                             return std::string(param.param.id);
+                         });
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "calc/control_search.h"
+#include "calc/state_equation.h"
 #include "support/capture_stdout.h"
 #include "support/core_fixtures.h"
 
@@ -104,6 +105,87 @@ TEST(SearchObserver, SeesWhatTheAccountShows) {
     conditions.release();
     // The spans cover changes of the controlling condition, so more than one trial path is seen.
     EXPECT_GE(seen.size(), 3u);
+}
+
+TEST(SearchObserver, LongAccountIsWholeAndInOrder) {
+    // An area of hundreds of conditions: an account of several times the printer's buffer is
+    // written in pieces as it grows, and none is lost, doubled or reordered.
+    const LineAttrib conductor = varnel::test::coreJlg1a240();
+    const double weathers[][3] = {{0, 0, -20}, {0, 23.5, -5}, {10, 10, -5}, {0, 0, 40},
+                                  {0, 10, 15}, {5, 15, 0},    {0, 0, -5}};
+    std::vector<WeatherCondition> list;
+    for (int i = 0; i < 420; ++i) {
+        const auto& w = weathers[i % 7];
+        const std::string name = "c" + std::to_string(i);
+        list.push_back(coreCondition(name.c_str(), w[0], w[1], w[2] + 0.01 * i));
+    }
+    WeatherConditionSeq conditions{};
+    for (const WeatherCondition& c : list) conditions.append(c);
+    for (double span : {60.0, 400.0, 1200.0}) {
+        AccountFromEvents events(conditions);
+        const int quiet =
+            varnel::controllingCondition(span, 1, 0.25, conductor, conditions, 0.95, 2.5, &events);
+        int printed = -2;
+        const std::string account = varnel::test::captureStdout([&] {
+            printed = varnel::controllingConditionWithAccount(span, 1, 0.25, conductor, conditions,
+                                                              0.95, 2.5);
+        });
+        EXPECT_EQ(quiet, printed) << "span " << span;
+        EXPECT_GT(account.size(), 16384u) << "span " << span;
+        EXPECT_EQ(events.text, account) << "span " << span;
+    }
+    conditions.release();
+}
+
+// Every stress the search reports is the state equation's for its pair, to the bit, whether the
+// search keeps the area's specific loads (small areas) or works them out for each solve.
+class StressRecorder : public varnel::SearchObserver {
+  public:
+    struct Check {
+        std::size_t assumed, checked;
+        double knownStress, stress;
+    };
+    void trialStarted(std::size_t i, double stress) override {
+        assumed_ = i;
+        knownStress_ = stress;
+    }
+    void checked(std::size_t j, double stress, double, bool) override {
+        checks.push_back({assumed_, j, knownStress_, stress});
+    }
+    std::vector<Check> checks;
+
+  private:
+    std::size_t assumed_ = 0;
+    double knownStress_ = 0;
+};
+
+TEST(SearchObserver, StressesAreTheStateEquationsToTheBit) {
+    const LineAttrib conductor = varnel::test::coreJlg1a240();
+    for (std::size_t count : {9u, 16u, 17u, 40u}) {
+        std::vector<WeatherCondition> list;
+        for (std::size_t i = 0; i < count; ++i) {
+            // Heavy loads first, so that early trials fail and many pairs are solved.
+            list.push_back(coreCondition(
+                "w", static_cast<double>((count - i) % 4) * 5, static_cast<double>(i % 5) * 7,
+                -30 + 70.0 * static_cast<double>(i) / static_cast<double>(count)));
+        }
+        WeatherConditionSeq conditions{};
+        for (const WeatherCondition& c : list) conditions.append(c);
+        for (double span : {35.0, 320.0, 900.0}) {
+            StressRecorder recorder;
+            varnel::controllingCondition(span, 0.97, 0.25, conductor, conditions, 0.95, 2.5,
+                                         &recorder);
+            ASSERT_GE(recorder.checks.size(), count - 1);
+            for (const auto& c : recorder.checks) {
+                EXPECT_EQ(c.stress,
+                          varnel::stateEquationStress(span, 0.97, conductor, list[c.assumed],
+                                                      list[c.checked], c.knownStress))
+                    << count << " conditions, span " << span << ", " << c.assumed << " to "
+                    << c.checked;
+            }
+        }
+        conditions.release();
+    }
 }
 
 }  // namespace
