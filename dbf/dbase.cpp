@@ -62,7 +62,7 @@ TableCheck CDbase::openMemory(const unsigned char* data, std::size_t size) noexc
         if (data == nullptr) size = 0;
         // Checked before the copy is taken: a refused table costs no copy.
         if (!checkLayout(data, size, check)) return check;
-        TableBytes bytes(static_cast<unsigned char*>(std::malloc(size)));
+        TableBytes bytes = allocateTableBytes(size);
         if (!bytes) {
             refuseOutOfMemory(check, static_cast<std::int64_t>(size));
             return check;
@@ -112,8 +112,9 @@ void CDbase::load(TableBytes bytes, std::size_t size, TableCheck& check) {
         ++live;
     }
     if (mapped) liveRecords.shrink_to_fit();
-    // Bytes after the last record (the end-of-file marker, anything else) are never read.
-    if (layout->used < size) {
+    // Bytes after the last record (the end-of-file marker, anything else) are never read. Pages
+    // mapped for a large table are kept whole: at most one partly used page is at stake.
+    if (layout->used < size && onHeap(bytes)) {
         if (auto* smaller = static_cast<unsigned char*>(std::realloc(bytes.get(), layout->used))) {
             static_cast<void>(bytes.release());
             bytes.reset(smaller);
