@@ -147,12 +147,17 @@ int CDbase::GetRecordCount() const noexcept {
     return recordCount_;
 }
 
-template <class Put>
-bool CDbase::cutRecord(int index, Put put) const {
-    if (index < 0 || index >= recordCount_) return false;
+const unsigned char* CDbase::recordFields(int index) const noexcept {
+    if (index < 0 || index >= recordCount_) return nullptr;
     const auto live = static_cast<std::size_t>(index);
     const std::size_t r = liveRecords_.empty() ? live : liveRecords_[live];
-    const unsigned char* field = table_.get() + headerLength_ + r * recordLength_ + 1;
+    return table_.get() + headerLength_ + r * recordLength_ + 1;
+}
+
+template <class Put>
+bool CDbase::cutRecord(int index, Put put) const {
+    const unsigned char* field = recordFields(index);
+    if (field == nullptr) return false;
     for (std::size_t j = 0; j < fieldCount_; ++j) {
         const std::size_t width = fieldWidth(fieldTable_.get() + j * kDescriptorSize);
         const TextSpan text = cutField(field, width);
@@ -175,6 +180,25 @@ int CDbase::GetRecordViews(int index, std::vector<std::string_view>& values) con
     if (values.size() != fieldCount_) values.resize(fieldCount_);
     return cutRecord(index, [&](std::size_t j, std::string_view text) { values[j] = text; }) ? 1
                                                                                              : 0;
+}
+
+int CDbase::GetRecordFields(int index, std::vector<std::string_view>& fields) const {
+    if (!open_) return 0;
+    if (fields.size() != fieldCount_) fields.resize(fieldCount_);
+    const unsigned char* field = recordFields(index);
+    if (field == nullptr) return 0;
+    for (std::size_t j = 0; j < fieldCount_; ++j) {
+        const std::size_t width = fieldWidth(fieldTable_.get() + j * kDescriptorSize);
+        fields[j] = std::string_view(reinterpret_cast<const char*>(field), width);
+        field += width;
+    }
+    return 1;
+}
+
+std::string_view CDbase::cutText(std::string_view field) noexcept {
+    const TextSpan text =
+        cutField(reinterpret_cast<const unsigned char*>(field.data()), field.size());
+    return field.substr(text.offset, text.length);
 }
 
 int CDbase::Close() noexcept {

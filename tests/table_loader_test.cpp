@@ -38,11 +38,11 @@ TEST(TableLoader, StorageFailureMidwayLeavesTheLibraryAsItWas) {
     // that must be given back (the sanitizer build reports it otherwise), and nothing is added.
     int rows = 0;
     EXPECT_THROW(varnel::loadTable(library, path.c_str(), 15,
-                                   [&](const varnel::RowTexts& texts, varnel::WeatherArea& area) {
+                                   [&](const varnel::RowFields& fields, varnel::WeatherArea& area) {
                                        if (++rows == 3) throw std::bad_alloc();
                                        area.conditions.reserveExact(9);
                                        varnel::WeatherCondition c{};
-                                       c.temperature = static_cast<double>(texts[1].size());
+                                       c.temperature = static_cast<double>(fields[1].size());
                                        area.conditions.append(c);
                                    }),
                  std::bad_alloc);
