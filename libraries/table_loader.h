@@ -1,5 +1,5 @@
-// The common road of every library load: open the table, check its number of fields, turn each
-// live row into one record, and append the records to the library all together.
+// The common road of every library load: open the table, check its number of fields, build one
+// record per live row in the library's own storage, and count them all in together at the end.
 #pragma once
 
 #include <cstddef>
