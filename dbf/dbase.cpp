@@ -62,7 +62,7 @@ TableCheck CDbase::openMemory(const unsigned char* data, std::size_t size) noexc
         if (data == nullptr) size = 0;
         // Checked before the copy is taken: a refused table costs no copy.
         if (!checkLayout(data, size, check)) return check;
-        TableBytes bytes(static_cast<unsigned char*>(std::malloc(size)));
+        TableBytes bytes = allocateTableBytes(size);
         if (!bytes) {
             refuseOutOfMemory(check, static_cast<std::int64_t>(size));
             return check;
@@ -112,8 +112,9 @@ void CDbase::load(TableBytes bytes, std::size_t size, TableCheck& check) {
         ++live;
     }
     if (mapped) liveRecords.shrink_to_fit();
-    // Bytes after the last record (the end-of-file marker, anything else) are never read.
-    if (layout->used < size) {
+    // Bytes after the last record (the end-of-file marker, anything else) are never read. Pages
+    // mapped for a large table are kept whole: at most one partly used page is at stake.
+    if (layout->used < size && onHeap(bytes)) {
         if (auto* smaller = static_cast<unsigned char*>(std::realloc(bytes.get(), layout->used))) {
             static_cast<void>(bytes.release());
             bytes.reset(smaller);
@@ -146,12 +147,17 @@ int CDbase::GetRecordCount() const noexcept {
     return recordCount_;
 }
 
-template <class Put>
-bool CDbase::cutRecord(int index, Put put) const {
-    if (index < 0 || index >= recordCount_) return false;
+const unsigned char* CDbase::recordFields(int index) const noexcept {
+    if (index < 0 || index >= recordCount_) return nullptr;
     const auto live = static_cast<std::size_t>(index);
     const std::size_t r = liveRecords_.empty() ? live : liveRecords_[live];
-    const unsigned char* field = table_.get() + headerLength_ + r * recordLength_ + 1;
+    return table_.get() + headerLength_ + r * recordLength_ + 1;
+}
+
+template <class Put>
+bool CDbase::cutRecord(int index, Put put) const {
+    const unsigned char* field = recordFields(index);
+    if (field == nullptr) return false;
     for (std::size_t j = 0; j < fieldCount_; ++j) {
         const std::size_t width = fieldWidth(fieldTable_.get() + j * kDescriptorSize);
         const TextSpan text = cutField(field, width);
@@ -174,6 +180,25 @@ int CDbase::GetRecordViews(int index, std::vector<std::string_view>& values) con
     if (values.size() != fieldCount_) values.resize(fieldCount_);
     return cutRecord(index, [&](std::size_t j, std::string_view text) { values[j] = text; }) ? 1
                                                                                              : 0;
+}
+
+int CDbase::GetRecordFields(int index, std::vector<std::string_view>& fields) const {
+    if (!open_) return 0;
+    if (fields.size() != fieldCount_) fields.resize(fieldCount_);
+    const unsigned char* field = recordFields(index);
+    if (field == nullptr) return 0;
+    for (std::size_t j = 0; j < fieldCount_; ++j) {
+        const std::size_t width = fieldWidth(fieldTable_.get() + j * kDescriptorSize);
+        fields[j] = std::string_view(reinterpret_cast<const char*>(field), width);
+        field += width;
+    }
+    return 1;
+}
+
+std::string_view CDbase::cutText(std::string_view field) noexcept {
+    const TextSpan text =
+        cutField(reinterpret_cast<const unsigned char*>(field.data()), field.size());
+    return field.substr(text.offset, text.length);
 }
 
 int CDbase::Close() noexcept {

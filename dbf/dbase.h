@@ -56,6 +56,14 @@ class CDbase {
     // copies when the texts are only looked at once, as a loader does.
     int GetRecordViews(int index, std::vector<std::string_view>& values) const;
 
+    // As GetRecordViews, but each view is the whole field as stored (its width in bytes, nothing
+    // cut), for a reader that does its own cutting or none: a number's text is a prefix of its
+    // field after leading white space, which cutting never shortens. cutText gives the text.
+    int GetRecordFields(int index, std::vector<std::string_view>& fields) const;
+
+    // The text that GetRecord gives for a field whose stored bytes are `field`.
+    static std::string_view cutText(std::string_view field) noexcept;
+
     // Releases the table; returns 1 when one was open, 0 when none was. The file is not touched.
     int Close() noexcept;
 
@@ -75,6 +83,8 @@ class CDbase {
     // The cut texts of live record `index` to `put(field, text)`; false when out of range.
     template <class Put>
     bool cutRecord(int index, Put put) const;
+    // The first byte of live record `index`'s first field; null when out of range.
+    const unsigned char* recordFields(int index) const noexcept;
 
     TableBytes fieldTable_;  // the field descriptors as read, 32 bytes each
     int open_ = 0;

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -80,7 +81,48 @@ struct Descriptor {
     }
 };
 
+#ifdef __linux__
+// Transparent huge pages are 2 MiB on x86-64 and on the usual arm64 kernels.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// `size` bytes (rounded up to whole huge pages, so the last one can be huge too) at an address
+// that is a multiple of kHugePage: more than that is mapped, and what lies outside is unmapped.
+// The advice is only advice: where huge pages are off it changes nothing.
+TableBytes mapHugeTableBytes(std::size_t size) noexcept {
+    const std::size_t length = (size + kHugePage - 1) / kHugePage * kHugePage;
+    if (length < size || length + kHugePage < length) return TableBytes();
+    void* mapping = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED) return TableBytes();
+    const auto start = reinterpret_cast<std::uintptr_t>(mapping);
+    const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+    const std::size_t head = aligned - start;
+    if (head > 0) ::munmap(mapping, head);
+    ::munmap(reinterpret_cast<void*>(aligned + length), kHugePage - head);
+    auto* bytes = reinterpret_cast<unsigned char*>(aligned);
+    ::madvise(bytes, length, MADV_HUGEPAGE);
+    return TableBytes(bytes, FreeBytes{length});
+}
+#endif
+
 }  // namespace
+
+void FreeBytes::operator()(unsigned char* p) const noexcept {
+#ifdef __linux__
+    if (mapped != 0) {
+        ::munmap(p, mapped);
+        return;
+    }
+#endif
+    std::free(p);
+}
+
+TableBytes allocateTableBytes(std::size_t size) noexcept {
+#ifdef __linux__
+    if (size >= kHugeTableBytes) return mapHugeTableBytes(size);
+#endif
+    return TableBytes(static_cast<unsigned char*>(std::malloc(size > 0 ? size : 1)));
+}
 
 bool readTableFile(const char* path, TableBytes& bytes, std::size_t& size, TableCheck& check) {
     FileStatus status{};
@@ -115,7 +157,7 @@ bool readTableFile(const char* path, TableBytes& bytes, std::size_t& size, Table
         return false;
     }
     const auto wanted = static_cast<std::size_t>(fileSize);
-    bytes.reset(static_cast<unsigned char*>(std::malloc(wanted > 0 ? wanted : 1)));
+    bytes = allocateTableBytes(wanted);
     if (!bytes) {
         refuseOutOfMemory(check, fileSize);
         return false;

@@ -125,9 +125,14 @@ std::int32_t parseWhole(std::string_view text) noexcept {
 }
 
 void copyText(char* field, std::size_t size, std::string_view text) noexcept {
-    std::memset(field, 0, size);
     if (size == 0) return;
     const std::size_t room = size - 1;
+    if (text.size() <= room) {  // it all fits: no character needs to be told from the next
+        std::memcpy(field, text.data(), text.size());
+        std::memset(field + text.size(), 0, size - text.size());
+        return;
+    }
+    std::memset(field, 0, size);
     std::size_t n = 0;
     while (n < text.size()) {
         const std::size_t width = isLeadByte(text[n]) && n + 1 < text.size() ? 2 : 1;

@@ -112,6 +112,29 @@ TEST_P(Shapelib, ReadsWhatWeRead) {
 INSTANTIATE_TEST_SUITE_P(Tables, Shapelib, testing::ValuesIn(wellFormed()),
                          varnel::test::fixtureName<testing::TestParamInfo<DbfFixture>>);
 
+// A table large enough to be read into pages of its own (on Linux), ending part way into its last
+// 2 MiB, with deleted records among the live ones and GBK texts cut at the field's end.
+TEST(ShapelibLarge, ReadsWhatWeRead) {
+    varnel::test::DbfWriter w;
+    w.field("NAME", 21).field("VALUE", 12, 'N').field("NOTE", 200);
+    for (int r = 0; r < 30000; ++r) {
+        const std::vector<std::string> row{
+            "\xB5\xBC\xCF\xDF" + std::to_string(r) + "\xC6\xF8\xCF\xF3\xC7\xF8\xC7\xF8",
+            std::to_string(r * 0.25), std::string(static_cast<std::size_t>(r % 200), 'x')};
+        if (r % 97 == 5) {
+            w.deletedRecord(row);
+        } else {
+            w.record(row);
+        }
+    }
+    const std::string bytes = w.bytes();
+    ASSERT_GT(bytes.size(), std::size_t{6} << 20);
+    ASSERT_NE(bytes.size() % (std::size_t{2} << 20), 0u);
+    const std::string path = varnel::test::tempPath("large.dbf");
+    varnel::test::saveBytes(path, bytes);
+    expectShapelibAgrees(path);
+}
+
 // Every real-world table that we open, Chinese, Cyrillic and binary memo fields included.
 TEST(ShapelibCorpus, ReadsWhatWeRead) {
     const char* dir = std::getenv("VARNEL_DBF_CORPUS");

@@ -84,6 +84,37 @@ TEST_P(Fixture, RecordViewsAreTheRecordTexts) {
     EXPECT_EQ(views.size(), static_cast<std::size_t>(f.fields));
 }
 
+// The stored fields are each record's bytes after its flag, one field after the other at the
+// widths of the descriptors, and cutting them gives the record's texts.
+TEST_P(Fixture, StoredFieldsCutToTheRecordTexts) {
+    const DbfFixture& f = GetParam();
+    CDbase table;
+    std::vector<std::string_view> fields{"stale"};
+    EXPECT_EQ(table.GetRecordFields(0, fields), 0);
+    EXPECT_EQ(fields.size(), 1u) << "untouched while no table is open";
+    if (table.OpenBytes(bytesOf(f.bytes), f.bytes.size()) != 1) return;
+    TextList texts;
+    for (int r = 0; r < table.GetRecordCount(); ++r) {
+        ASSERT_EQ(table.GetRecord(r, texts), 1);
+        ASSERT_EQ(table.GetRecordFields(r, fields), 1);
+        ASSERT_EQ(fields.size(), texts.size());
+        for (std::size_t j = 0; j < texts.size(); ++j) {
+            const auto width = static_cast<unsigned char>(f.bytes[32 + 32 * j + 16]);
+            EXPECT_EQ(fields[j].size(), width) << r << "," << j;
+            if (j > 0) {
+                EXPECT_EQ(fields[j].data(), fields[j - 1].data() + fields[j - 1].size());
+            }
+            EXPECT_EQ(CDbase::cutText(fields[j]), texts[j]) << r << "," << j;
+        }
+        if (!fields.empty()) {
+            EXPECT_NE(fields[0].data()[-1], '*') << "a live record's flag";
+        }
+    }
+    EXPECT_EQ(table.GetRecordFields(-1, fields), 0);
+    EXPECT_EQ(table.GetRecordFields(table.GetRecordCount(), fields), 0);
+    EXPECT_EQ(fields.size(), static_cast<std::size_t>(f.fields));
+}
+
 // The fuzz seeds are the fixtures as files (written by dbf_seed_writer).
 TEST_P(Fixture, IsInTheSeedCorpus) {
     std::string folder = VARNEL_DBF_SEEDS;

@@ -114,6 +114,11 @@ TEST(CopyText, ZeroFillsAndCutsAtACharacterBoundary) {
     EXPECT_EQ(std::memcmp(field, "\xB4\xF3\xB7\xE7\xC4\xEA\0\0", 8), 0);
     copyText(field, "A\xB4\xF3\xB7\xE7\xC4\xEA\xC6\xBD");
     EXPECT_EQ(std::memcmp(field, "A\xB4\xF3\xB7\xE7\xC4\xEA\0", 8), 0);
+    // A text that fits is copied as it is, a lone lead byte at its end included.
+    copyText(field, "ABCDEF\xB4");
+    EXPECT_EQ(std::memcmp(field, "ABCDEF\xB4\0", 8), 0);
+    copyText(field, "");
+    EXPECT_EQ(std::memcmp(field, "\0\0\0\0\0\0\0\0", 8), 0);
 }
 
 }  // namespace

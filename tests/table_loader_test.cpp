@@ -38,11 +38,11 @@ TEST(TableLoader, StorageFailureMidwayLeavesTheLibraryAsItWas) {
     // that must be given back (the sanitizer build reports it otherwise), and nothing is added.
     int rows = 0;
     EXPECT_THROW(varnel::loadTable(library, path.c_str(), 15,
-                                   [&](const varnel::RowTexts& texts, varnel::WeatherArea& area) {
+                                   [&](const varnel::RowFields& fields, varnel::WeatherArea& area) {
                                        if (++rows == 3) throw std::bad_alloc();
                                        area.conditions.reserveExact(9);
                                        varnel::WeatherCondition c{};
-                                       c.temperature = static_cast<double>(texts[1].size());
+                                       c.temperature = static_cast<double>(fields[1].size());
                                        area.conditions.append(c);
                                    }),
                  std::bad_alloc);
@@ -50,6 +50,38 @@ TEST(TableLoader, StorageFailureMidwayLeavesTheLibraryAsItWas) {
     EXPECT_EQ(library.last, before.last);
     EXPECT_EQ(library.endOfStorage, before.endOfStorage);
     EXPECT_EQ(library.size(), 3u);
+    library.release();
+}
+
+// When the library has room, records are built in its storage behind its last one: a failure
+// destroys them there (the sanitizer build reports leaked conditions) and counts none in; a
+// success counts them in without moving the library.
+TEST(TableLoader, RecordsAreBuiltInPlaceWhenThereIsRoom) {
+    const std::string path = threeRowTable();
+    varnel::WeatherAreaLib library{};
+    ASSERT_EQ(varnel::loadWeatherAreas(library, path.c_str(), false), 1);
+    library.truncate(1);
+    const varnel::WeatherAreaLib before = library;
+    ASSERT_EQ(library.capacity(), 4u);
+
+    int rows = 0;
+    EXPECT_THROW(varnel::loadTable(library, path.c_str(), 15,
+                                   [&](const varnel::RowFields&, varnel::WeatherArea& area) {
+                                       if (++rows == 3) throw std::bad_alloc();
+                                       area.conditions.reserveExact(9);
+                                   }),
+                 std::bad_alloc);
+    EXPECT_EQ(library.first, before.first);
+    EXPECT_EQ(library.last, before.last);
+    EXPECT_EQ(library.endOfStorage, before.endOfStorage);
+
+    ASSERT_EQ(varnel::loadWeatherAreas(library, path.c_str(), false), 1);
+    EXPECT_EQ(library.first, before.first) << "three more fit in the four";
+    ASSERT_EQ(library.size(), 4u);
+    EXPECT_STREQ(library[0].name, "a");
+    EXPECT_STREQ(library[1].name, "a");
+    EXPECT_STREQ(library[3].name, "c");
+    EXPECT_EQ(library[3].conditions.size(), 9u);
     library.release();
 }
 

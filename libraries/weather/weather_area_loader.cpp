@@ -51,10 +51,10 @@ constexpr ConditionSource kSixConditions[] = {
     {kCheck[0], kCheck[1], kNone, kNone, kCheckTemp}, {kSetting[0], kSetting[1], kNone, 8, 5},
 };
 
-double columnValue(const RowTexts& texts, int column) {
+double columnValue(const RowFields& fields, int column) {
     if (column == kNone) return 0.0;
     if (column == kCheckTemp) return 15.0;
-    return parseReal(texts[static_cast<std::size_t>(column)]);
+    return parseReal(fields[static_cast<std::size_t>(column)]);
 }
 
 // The conditions of an area as they stand before the row's values are set: zero-filled, named.
@@ -74,18 +74,20 @@ template <std::size_t N>
 int loadAreas(WeatherAreaLib& library, const char* path, std::size_t fieldCount,
               const ConditionSource (&sources)[N], bool englishNames) {
     const ConditionTemplates<N> templates(sources, englishNames);
-    return loadTable(library, path, fieldCount, [&](const RowTexts& texts, WeatherArea& area) {
-        copyText(area.name, texts[0]);
-        WeatherCondition conditions[N];
-        std::memcpy(conditions, templates.conditions, sizeof conditions);
-        for (std::size_t i = 0; i < N; ++i) {
-            conditions[i].iceThickness = columnValue(texts, sources[i].iceColumn);
-            conditions[i].windSpeed = columnValue(texts, sources[i].windColumn);
-            conditions[i].temperature = columnValue(texts, sources[i].temperatureColumn);
-        }
-        // Storage of exactly N conditions, filled in one copy (they hold no pointers).
+    return loadTable(library, path, fieldCount, [&](const RowFields& fields, WeatherArea& area) {
+        copyText(area.name, fieldText(fields[0]));
+        // Storage of exactly N conditions, written in place: the named templates in one copy
+        // (they hold no pointers), then the row's values.
         area.conditions.reserveExact(N);
-        area.conditions.adopt(conditions, N);
+        WeatherCondition* conditions = area.conditions.first;
+        std::memcpy(static_cast<void*>(conditions), templates.conditions,
+                    sizeof templates.conditions);
+        for (std::size_t i = 0; i < N; ++i) {
+            conditions[i].iceThickness = columnValue(fields, sources[i].iceColumn);
+            conditions[i].windSpeed = columnValue(fields, sources[i].windColumn);
+            conditions[i].temperature = columnValue(fields, sources[i].temperatureColumn);
+        }
+        area.conditions.last = conditions + N;
     });
 }
 
