@@ -14,10 +14,16 @@
 
 namespace {
 
-std::string viaPrintf(double value) {
+std::string viaPrintf(double value, int decimals) {
     char text[400];
-    std::snprintf(text, sizeof text, "%lf", value);
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
+}
+
+std::string viaFixedDecimals(double value, int decimals) {
+    char text[varnel::kSixDecimalsBound + 1];
+    char* end = varnel::fixedDecimals(value, decimals, text);
+    return std::string(text, end);
 }
 
 std::string viaSixDecimals(double value) {
@@ -32,21 +38,27 @@ double fromBits(std::uint64_t bits) {
     return value;
 }
 
-// Counts the values that differ and shows the first few.
+// Counts the values that differ, at every number of decimals, and shows the first few.
 class Mismatches {
   public:
     void check(double value) {
-        const std::string expected = viaPrintf(value);
-        const std::string got = viaSixDecimals(value);
-        if (got == expected) return;
-        if (++count_ <= 5) {
-            ADD_FAILURE() << "bits " << std::hex << bits(value) << ": printf " << expected
-                          << ", sixDecimals " << got;
+        if (viaSixDecimals(value) != viaPrintf(value, 6)) report(value, 6);
+        for (int decimals = 0; decimals <= 6; ++decimals) {
+            if (viaFixedDecimals(value, decimals) != viaPrintf(value, decimals)) {
+                report(value, decimals);
+            }
         }
     }
     int count() const { return count_; }
 
   private:
+    void report(double value, int decimals) {
+        if (++count_ <= 5) {
+            ADD_FAILURE() << "bits " << std::hex << bits(value) << std::dec << ", " << decimals
+                          << " decimals: printf " << viaPrintf(value, decimals)
+                          << ", fixedDecimals " << viaFixedDecimals(value, decimals);
+        }
+    }
     static std::uint64_t bits(double value) {
         std::uint64_t b;
         std::memcpy(&b, &value, sizeof b);
@@ -85,10 +97,11 @@ TEST(SixDecimals, SpecialValues) {
 }
 
 // A halfway case of the sixth decimal, (2k + 1)/(2·10^6), is a binary fraction only when 5^6
-// divides 2k + 1: at the odd multiples of 2^-7. printf rounds them to even.
+// divides 2k + 1: at the odd multiples of 2^-7, and with d decimals at those of 2^-(d + 1), all
+// among the multiples of 2^-7. printf rounds them to even.
 TEST(SixDecimals, HalfwayCasesRoundToEven) {
     Mismatches m;
-    for (int k = 1; k < 20000; k += 2) {
+    for (int k = 1; k < 8192; ++k) {
         const double v = k / 128.0;
         m.check(v);
         m.check(-v);
@@ -99,6 +112,9 @@ TEST(SixDecimals, HalfwayCasesRoundToEven) {
     EXPECT_EQ(m.count(), 0);
     EXPECT_EQ(viaSixDecimals(0.0078125), "0.007812");
     EXPECT_EQ(viaSixDecimals(0.0234375), "0.023438");
+    EXPECT_EQ(viaFixedDecimals(0.125, 2), "0.12");
+    EXPECT_EQ(viaFixedDecimals(0.375, 2), "0.38");
+    EXPECT_EQ(viaFixedDecimals(2.5, 0), "2");
 }
 
 // Random bit patterns across every exponent, and random stresses and sags as the account shows.
