@@ -15,12 +15,15 @@ namespace varnel {
 constexpr std::size_t kSixDecimalsBound = 320;
 
 // Writes `value` at `out` (room for kSixDecimalsBound characters) as "%.*f" would with
-// `decimals` (0 to 6) decimals, and returns the end. The digits are those of the exact binary
+// `Decimals` (0 to 6) decimals, and returns the end. The digits are those of the exact binary
 // value rounded to the last decimal, halfway cases to even, as the C libraries' printf,
 // std::to_chars and fmt give them; a negative value that rounds to zero keeps its sign
 // ("-0.000000"). Infinities and NaNs are left to printf, whose spelling of them differs between
-// C libraries.
-inline char* fixedDecimals(double value, int decimals, char* out) noexcept {
+// C libraries. `Decimals` is a constant so that the divisions by 10^Decimals are multiplications.
+template <int Decimals>
+char* fixedDecimals(double value, char* out) noexcept {
+    static_assert(Decimals >= 0 && Decimals <= 6);
+    constexpr int decimals = Decimals;
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
@@ -40,7 +43,7 @@ inline char* fixedDecimals(double value, int decimals, char* out) noexcept {
     // the rounding.
     constexpr std::uint64_t kPowersOfFive[] = {1, 5, 25, 125, 625, 3125, 15625};
     constexpr std::uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-    const auto d = static_cast<std::size_t>(decimals);
+    constexpr auto d = static_cast<std::size_t>(decimals);
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
     const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
     const int s = 1075 - (biased == 0 ? 1 : biased) - decimals;
@@ -74,7 +77,7 @@ inline char* fixedDecimals(double value, int decimals, char* out) noexcept {
     char* p = out;
     if (bits >> 63) *p++ = '-';
     p = std::to_chars(p, p + 20, n).ptr;
-    if (d == 0) return p;
+    if constexpr (d == 0) return p;
     *p++ = '.';
     // The decimals from the last, two digits at a time.
     constexpr char kPairs[] =
@@ -89,12 +92,31 @@ inline char* fixedDecimals(double value, int decimals, char* out) noexcept {
     }
     if (digit != p) *p = static_cast<char>('0' + lo);
     return p + d;
-    return p;
 }
 
 // "%lf": the account's numbers.
 inline char* sixDecimals(double value, char* out) noexcept {
-    return fixedDecimals(value, 6, out);
+    return fixedDecimals<6>(value, out);
+}
+
+// The same for a count of decimals known only when running: 0 to 6.
+inline char* fixedDecimals(double value, int decimals, char* out) noexcept {
+    switch (decimals) {
+        case 0:
+            return fixedDecimals<0>(value, out);
+        case 1:
+            return fixedDecimals<1>(value, out);
+        case 2:
+            return fixedDecimals<2>(value, out);
+        case 3:
+            return fixedDecimals<3>(value, out);
+        case 4:
+            return fixedDecimals<4>(value, out);
+        case 5:
+            return fixedDecimals<5>(value, out);
+        default:
+            return fixedDecimals<6>(value, out);
+    }
 }
 
 }  // namespace varnel
