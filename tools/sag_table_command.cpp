@@ -55,11 +55,14 @@ class FixedColumns {
     // figures, right-aligned.
     std::string row(const std::vector<std::string>& cells) const {
         std::string line;
+        line.reserve(128);
         for (std::size_t c = 0; c < cells.size(); ++c) {
             const std::size_t w = displayWidth(cells[c]);
-            const std::string pad(w < widths_[c] ? widths_[c] - w : 0, ' ');
+            const std::size_t pad = w < widths_[c] ? widths_[c] - w : 0;
             if (c > 0) line += "  ";
-            line += c == 1 ? cells[c] + pad : pad + cells[c];
+            if (c != 1) line.append(pad, ' ');
+            line += cells[c];
+            if (c == 1) line.append(pad, ' ');
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
         return line + "\n";
@@ -108,6 +111,8 @@ class SagTable {
         }
         range_ = parseSpanRange(o.spans);
         design_ = loadDesign(o.design);
+        records_.emplace(design_);
+        analyser_.emplace(*records_, o.design.factors);
         const WeatherArea& area = *design_.area;
         for (std::size_t i = 0; i < conditionCount(area); ++i) {
             names_.push_back(nameOf(area.conditions.first[i].name));
@@ -124,8 +129,7 @@ class SagTable {
         begin();
         Progress progress("spans", range_.count, out_);
         for (std::size_t i = 0; i < range_.count; ++i) {
-            const SpanState state = analyseSpan(range_.at(i), *design_.conductor,
-                                                design_.area->conditions, o_.design.factors);
+            const SpanState state = (*analyser_)(range_.at(i));
             addRow(i, state);
             progress.update(i + 1);
         }
@@ -162,9 +166,19 @@ class SagTable {
         return FixedColumns(std::move(headers), std::move(widths));
     }
     std::string textRow(const FixedColumns& table, const SpanState& s, bool sags) const {
-        std::vector<std::string> cells{range_.format(s.span), controlName(s)};
-        for (const auto& c : s.conditions) cells.push_back(number(sags ? c.sag : c.stress, 2));
-        cells.resize(2 + names_.size(), "-");
+        // The cells' strings keep their storage from one row to the next.
+        std::vector<std::string>& cells = cells_;
+        cells.resize(2 + names_.size());
+        cells[0] = range_.format(s.span);
+        cells[1] = controlName(s);
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            if (i < s.conditions.size()) {
+                const ConditionState& c = s.conditions[i];
+                cells[2 + i] = number(sags ? c.sag : c.stress, 2);
+            } else {
+                cells[2 + i] = "-";
+            }
+        }
         return table.row(cells);
     }
 
@@ -215,7 +229,7 @@ class SagTable {
     // critical spans inside the table's range.
     SagChart chartOf() const {
         const DesignFactors& f = o_.design.factors;
-        const DesignRecords records(design_);
+        const DesignRecords& records = *records_;
         const design::SearchFactors factors{f.cosAngle, f.avgRatio, f.strengthFactor, f.safety};
         const StressLimits limits = design::allowableStresses(records.conductor(), factors);
         SagChart chart{
@@ -268,6 +282,9 @@ class SagTable {
     ResultStream& out_;
     SpanRange range_;
     Design design_{};
+    std::optional<DesignRecords> records_;
+    mutable std::vector<std::string> cells_;
+    std::optional<SpanAnalyser> analyser_;
     std::vector<std::string> names_;
     std::optional<OutputFile> csvFile_;
     std::optional<OutputFile> svgFile_;

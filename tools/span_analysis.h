@@ -37,4 +37,21 @@ bool isAnnualAverage(const ::WeatherCondition& condition);
 SpanState analyseSpan(double span, const ::LineAttrib& conductor, const ::WeatherConditionSeq& area,
                       const DesignFactors& factors);
 
+class DesignRecords;
+
+// The same figures, span after span, without the account: the search's own trial gives the
+// stresses (the very state-equation calls analyseSpan makes again), and the specific loads are
+// worked out once. For tables of many spans, whose account nobody reads.
+class SpanAnalyser {
+  public:
+    SpanAnalyser(const DesignRecords& records, const DesignFactors& factors);
+    SpanState operator()(double span);
+
+  private:
+    const DesignRecords& records_;
+    DesignFactors factors_;
+    std::vector<double> loads_;
+    std::vector<double> stresses_;
+};
+
 }  // namespace varnel::tool

@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "tools/design_inputs.h"
 #include "tools/number_options.h"
 #include "tools/tool_error.h"
 
@@ -25,7 +26,7 @@ int decimalsOf(const std::string& text) {
 }  // namespace
 
 std::string SpanRange::format(double span) const {
-    return fmt::format("{:.{}f}", span, decimals);
+    return number(span, decimals);
 }
 
 SpanRange parseSpanRange(const std::string& text) {
