@@ -168,6 +168,32 @@ def test_sag_table_json_csv_and_text_agree():
     assert [s["controlling"] for s in doc["spans"][:4]] == ["低温", "年平", "年平", "覆冰"]
 
 
+@pytest.mark.parametrize("design", [DESIGN, DESIGN6], ids=["III", "VI"])
+def test_sag_table_gives_the_figures_of_control(design):
+    # The table takes its stresses from the search's own trial; control asks the state equation
+    # export again for each condition. Both must give the same doubles.
+    spans = [35, 120, 260, 480, 750]
+    table = json.loads(succeed(["sag-table"] + design + ["--cos", "0.93", "--spans",
+                                                          "35:750:5", "--json"]))
+    rows = {row["span_m"]: row for row in table["spans"]}
+    for span in spans:
+        doc = json.loads(succeed(["control"] + design + ["--cos", "0.93", "--span", str(span),
+                                                         "--json"]))
+        row = rows[span]
+        assert row["controlling"] == doc["controlling"]["name"]
+        assert row["stress_N_per_mm2"] == [c["stress_N_per_mm2"] for c in doc["conditions"]]
+        assert row["sag_m"] == [c["sag_m"] for c in doc["conditions"]]
+
+
+def test_a_full_disk_is_a_failure():
+    with open("/dev/full", "wb") as full:
+        p = subprocess.run([VARNEL, "sag-table"] + DESIGN6 + ["--spans", "100:110:1"],
+                           stdout=full, capture_output=False, stderr=subprocess.PIPE, timeout=20)
+    assert p.returncode == 1
+    assert p.stderr.decode().splitlines() == [
+        "varnel: standard output: cannot write: No space left on device"]
+
+
 def test_csv_to_stdout_with_a_byte_order_mark():
     out = succeed(["sag-table"] + DESIGN6 + ["--spans", "100:300:100", "--csv", "-", "--bom"])
     assert out.startswith(b"\xef\xbb\xbfspan_m,controlling,stress_")

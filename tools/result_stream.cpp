@@ -51,7 +51,14 @@ ResultStream::~ResultStream() {
 
 void ResultStream::write(std::string_view text) {
     if (text.empty()) return;
-    if (std::fwrite(text.data(), 1, text.size(), out_) != text.size() || std::fflush(out_) != 0) {
+    // Buffered: a sag table writes a row a span, and a flush each would be a system call each.
+    if (std::fwrite(text.data(), 1, text.size(), out_) != text.size()) {
+        throw ToolError(std::string("standard output: cannot write: ") + std::strerror(errno));
+    }
+}
+
+void ResultStream::finish() {
+    if (std::fflush(out_) != 0 || std::ferror(out_) != 0) {
         throw ToolError(std::string("standard output: cannot write: ") + std::strerror(errno));
     }
 }

@@ -20,6 +20,9 @@ class ResultStream {
 
     // Throws ToolError when standard output cannot be written (a full disk, a closed pipe).
     void write(std::string_view text);
+    // Writes out what is still buffered; throws as write() does. A command's output is complete
+    // only once this has returned.
+    void finish();
     bool isTerminal() const;
 
   private:

@@ -143,6 +143,7 @@ int main(int argc, char** argv) {
             set.numbers.parse(command.app);
             ResultStream out;
             command.run(out);
+            out.finish();
             return 0;
         } catch (const UsageError& e) {
             return fail(kStatusUsage, e.what());
