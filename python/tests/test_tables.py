@@ -4,6 +4,7 @@ written by it, and tables the reader must refuse, with the check's reason."""
 import importlib.util
 import os
 import pathlib
+import pickle
 
 import pytest
 
@@ -116,6 +117,10 @@ def test_a_table_of_another_library_is_refused_by_its_field_count():
     with pytest.raises(varnel.TableError, match="15 fields, not the 11") as caught:
         varnel.load_conductors(SAMPLES / "weather_areas.dbf")
     assert caught.value.refusal == "FieldCount"
+    # It crosses process boundaries (multiprocessing pickles a worker's exception) whole.
+    again = pickle.loads(pickle.dumps(caught.value))
+    assert type(again) is varnel.TableError and str(again) == str(caught.value)
+    assert vars(again) == vars(caught.value)
     with pytest.raises(varnel.TableError, match="11 fields, not the 10"):
         varnel.load_weather_areas(SAMPLES / "conductors.dbf", load_case=True)
 

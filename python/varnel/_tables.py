@@ -33,6 +33,10 @@ class TableError(ValueError):
         self.value = value
         self.limit = limit
 
+    def __reduce__(self):
+        # Rebuilt from its own fields: the default would call __init__ with the message alone.
+        return (type(self), (self.path, self.refusal, self.reason, self.value, self.limit))
+
 
 def _native(path: PathLike) -> bytes:
     return os.fsencode(os.fspath(path))
