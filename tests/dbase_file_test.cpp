@@ -189,20 +189,7 @@ struct CorpusCase {
 
 class Corpus : public testing::TestWithParam<CorpusCase> {
   protected:
-    static std::string folder() {
-        const char* env = std::getenv("VARNEL_DBF_CORPUS");
-        if (env == nullptr || *env == '\0') return {};
-        std::string path = env;
-#ifdef _WIN32
-        // Under wine a Unix path is given: wine shows the Unix root as drive Z:.
-        if (path.front() == '/') {
-            for (char& c : path) c = c == '/' ? '\\' : c;
-            path = "Z:" + path;
-        }
-#endif
-        std::error_code error;
-        return fs::is_directory(path, error) ? path : std::string();
-    }
+    static std::string folder() { return varnel::test::corpusFolder(); }
 };
 
 TEST_P(Corpus, OpensAsTheManifestSays) {

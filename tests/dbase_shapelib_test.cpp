@@ -137,11 +137,8 @@ TEST(ShapelibLarge, ReadsWhatWeRead) {
 
 // Every real-world table that we open, Chinese, Cyrillic and binary memo fields included.
 TEST(ShapelibCorpus, ReadsWhatWeRead) {
-    const char* dir = std::getenv("VARNEL_DBF_CORPUS");
-    std::error_code error;
-    if (dir == nullptr || !std::filesystem::is_directory(dir, error)) {
-        GTEST_SKIP() << "VARNEL_DBF_CORPUS names no corpus folder";
-    }
+    const std::string dir = varnel::test::corpusFolder();
+    if (dir.empty()) GTEST_SKIP() << "VARNEL_DBF_CORPUS names no corpus folder";
     int compared = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         std::string ext = entry.path().extension().string();

@@ -20,6 +20,7 @@
 #include "libraries/components/component_loaders.h"
 #include "libraries/field_text.h"
 #include "libraries/weather/weather_area_loader.h"
+#include "support/dbf_fixtures.h"
 #include "support/dbf_writer.h"
 
 namespace {
@@ -271,22 +272,8 @@ TEST(LoaderNumbers, StoredBytesGiveWhatTheTextGives) {
 // The shared corpus of real-world tables, when VARNEL_DBF_CORPUS names it: every table as it is
 // (most are refused for their field count, one loads as load-case areas), and the texts of all of
 // them spread over tables of each loader's field count.
-std::string corpusDir() {
-    const char* env = std::getenv("VARNEL_DBF_CORPUS");
-    if (env == nullptr || *env == '\0') return {};
-    std::string path = env;
-#ifdef _WIN32
-    if (path.front() == '/') {
-        for (char& c : path) c = c == '/' ? '\\' : c;
-        path = "Z:" + path;
-    }
-#endif
-    std::error_code error;
-    return fs::is_directory(path, error) ? path : std::string();
-}
-
 TEST(LoaderDigest, CorpusTexts) {
-    const std::string dir = corpusDir();
+    const std::string dir = varnel::test::corpusFolder();
     if (dir.empty()) GTEST_SKIP() << "VARNEL_DBF_CORPUS names no corpus folder";
     std::vector<std::string> files;
     for (const auto& entry : fs::directory_iterator(dir)) {

@@ -1,6 +1,8 @@
 #include "support/dbf_fixtures.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 #include "support/dbf_writer.h"
@@ -153,6 +155,21 @@ const std::string& dbfFixture(const std::string& name) {
         if (f.name == name) return f.bytes;
     }
     throw std::out_of_range("no fixture " + name);
+}
+
+std::string corpusFolder() {
+    const char* env = std::getenv("VARNEL_DBF_CORPUS");
+    if (env == nullptr || *env == '\0') return {};
+    std::string path = env;
+#ifdef _WIN32
+    // Under wine a Unix path is given: wine shows the Unix root as drive Z:.
+    if (path.front() == '/') {
+        for (char& c : path) c = c == '/' ? '\\' : c;
+        path = "Z:" + path;
+    }
+#endif
+    std::error_code error;
+    return std::filesystem::is_directory(path, error) ? path : std::string();
 }
 
 }  // namespace varnel::test

@@ -29,4 +29,9 @@ std::string fixtureName(const Info& info) {
 // The bytes of the fixture called `name`; throws std::out_of_range when there is none.
 const std::string& dbfFixture(const std::string& name);
 
+// The folder of the shared corpus of real-world tables that VARNEL_DBF_CORPUS names, as this
+// process opens it (under wine a Unix path becomes one on drive Z:); empty when the variable is
+// unset or names no folder.
+std::string corpusFolder();
+
 }  // namespace varnel::test
