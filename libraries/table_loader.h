@@ -34,13 +34,11 @@ class RecordsInPlace {
   public:
     RecordsInPlace(Sequence<Record>& library, std::size_t n) : library_(library) {
         const std::size_t size = library.size();
-        std::size_t capacity = library.capacity();
-        if (size + n <= capacity) {
+        const std::size_t capacity = library.grownCapacity(n);
+        if (capacity == library.capacity()) {
             records_ = library.first + size;
             return;
         }
-        if (capacity == 0) capacity = 1;
-        while (capacity < size + n) capacity *= 2;
         if (capacity > static_cast<std::size_t>(-1) / sizeof(Record)) throw std::bad_alloc();
         // The library's own allocation function: it frees this block when it grows or is released.
         block_ = static_cast<Record*>(::operator new(capacity * sizeof(Record)));
@@ -64,13 +62,7 @@ class RecordsInPlace {
     // Counts every built record into the library. Never fails.
     void commit() noexcept {
         if (block_ != nullptr) {
-            const std::size_t size = library_.size();
-            if (size > 0)
-                std::memcpy(static_cast<void*>(block_), library_.first, size * sizeof(Record));
-            ::operator delete(library_.first);
-            library_.first = block_;
-            library_.last = block_ + size;
-            library_.endOfStorage = block_ + blockCapacity_;
+            library_.moveTo(block_, blockCapacity_);
             block_ = nullptr;
         }
         library_.last += built_;

@@ -49,19 +49,24 @@ struct Sequence {
         ++last;
     }
 
-    // Appends n elements by relocating their bytes: the sequence takes over whatever they own, and
-    // the caller must neither use nor destroy the originals afterwards. The capacity grows as n
-    // single appends would grow it. Throws std::bad_alloc with the sequence unchanged.
-    void adopt(T* items, std::size_t n) {
-        if (n == 0) return;
+    // The capacity that `more` single appends would grow the sequence to.
+    [[nodiscard]] std::size_t grownCapacity(std::size_t more) const noexcept {
         std::size_t cap = capacity();
-        if (size() + n > cap) {
-            if (cap == 0) cap = 1;
-            while (cap < size() + n) cap *= 2;
-            grow(cap);
-        }
-        std::memcpy(static_cast<void*>(last), items, n * sizeof(T));
-        last += n;
+        if (size() + more <= cap) return cap;
+        if (cap == 0) cap = 1;
+        while (cap < size() + more) cap *= 2;
+        return cap;
+    }
+
+    // Relocates the elements into `storage` (from ::operator new, room for `newCapacity` of them,
+    // at least size()), which the sequence owns from then on; the old storage is freed.
+    void moveTo(T* storage, std::size_t newCapacity) noexcept {
+        const std::size_t n = size();
+        if (n > 0) std::memcpy(static_cast<void*>(storage), first, n * sizeof(T));
+        ::operator delete(first);
+        first = storage;
+        last = storage + n;
+        endOfStorage = storage + newCapacity;
     }
 
     // Reserves storage for exactly n elements when the sequence has never held storage.
@@ -91,13 +96,7 @@ struct Sequence {
     using Traits = SequenceTraits<T>;
 
     void grow(std::size_t newCapacity) {
-        T* storage = static_cast<T*>(::operator new(newCapacity * sizeof(T)));
-        const std::size_t n = size();
-        if (n > 0) std::memcpy(static_cast<void*>(storage), first, n * sizeof(T));
-        ::operator delete(first);
-        first = storage;
-        last = storage + n;
-        endOfStorage = storage + newCapacity;
+        moveTo(static_cast<T*>(::operator new(newCapacity * sizeof(T))), newCapacity);
     }
 };
 
