@@ -62,9 +62,9 @@ class Table:
     """The rows of a DBF table as the reader cuts them, decoded from GBK.
 
     ``fields`` holds the field names, ``field_types`` their type letters (``C`` text, ``N`` and
-    ``F`` numbers, ``D`` dates, ``L`` truth values, ...) and ``rows`` one tuple of texts per live
-    record, in file order. Texts are not converted to numbers: they are what a loader sees;
-    ``to_pandas()`` converts them by their field's type.
+    ``F`` numbers, ``D`` dates, ``L`` truth values, ...), ``decimals`` their decimal counts,
+    and ``rows`` one tuple of texts per live record, in file order. Texts are not converted to
+    numbers: they are what a loader sees; ``to_pandas()`` converts them by their field's type.
     """
 
     def __init__(self, path: str, fields: Sequence[str], rows: Sequence[tuple[str, ...]],
