@@ -67,6 +67,10 @@ WRONG_TYPES = [
     ("give aluminium_area_mm2 or column4_value", lambda a, c: varnel.Conductor(
         "x", 275.96, 21.6, 922.2, 73000, 19.6e-6, 75190, aluminium_area_mm2=1,
         column4_value=1)),
+    ("Condition\\(\\): missing a required argument: 'temperature_c'",
+     lambda a, c: varnel.Condition("x", 0, 0)),
+    ("Conductor\\(\\): got an unexpected keyword argument 'ice'", lambda a, c: varnel.Conductor(
+        "x", 275.96, 21.6, 922.2, 73000, 19.6e-6, 75190, ice=3)),
     ("condition must be a varnel.Condition, not str", lambda a, c: varnel.specific_load("低温",
                                                                                          c)),
     ("conductor must be a varnel.Conductor, not str", lambda a, c: varnel.control(150, "JL", a)),

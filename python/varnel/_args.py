@@ -10,6 +10,7 @@ character), a complex number is not a real one, a date is not a length, ``True``
 from __future__ import annotations
 
 import datetime
+import inspect
 import numbers
 from collections.abc import Mapping
 from typing import Any
@@ -141,3 +142,38 @@ def path_bytes(path: Any, what: str = "path") -> bytes:
     if b"\0" in native:
         raise ValueError(f"{what}: embedded null byte in {path!r}")
     return native
+
+
+def _checked_init(cls: type, signature: inspect.Signature) -> None:
+    """Binds a record's constructor arguments as a Python function would, so a missing or
+    unknown argument is named in the record's own terms (``Condition(): missing a required
+    argument: 'temperature_c'``) rather than by the compiled module's overload list."""
+    compiled = cls.__init__
+
+    def __init__(self, *args: Any, **kwargs: Any) -> None:
+        try:
+            bound = signature.bind(*args, **kwargs)
+        except TypeError as e:
+            raise TypeError(f"{cls.__name__}(): {e}") from None
+        compiled(self, *bound.args, **bound.kwargs)
+
+    __init__.__signature__ = signature.replace(  # type: ignore[attr-defined]
+        parameters=[inspect.Parameter("self", inspect.Parameter.POSITIONAL_ONLY),
+                    *signature.parameters.values()])
+    __init__.__doc__ = compiled.__doc__
+    cls.__init__ = __init__  # type: ignore[misc]
+
+
+def _parameters(required: str, optional: str = "") -> inspect.Signature:
+    plain, keyword = inspect.Parameter.POSITIONAL_OR_KEYWORD, inspect.Parameter.KEYWORD_ONLY
+    return inspect.Signature(
+        [inspect.Parameter(n, plain) for n in required.split()] +
+        [inspect.Parameter(n, keyword, default=None) for n in optional.split()])
+
+
+_checked_init(Condition, _parameters("name ice_mm wind_ms temperature_c"))
+_checked_init(Conductor, _parameters(
+    "name area_mm2 diameter_mm unit_mass_kg_per_km elastic_modulus expansion_coeff "
+    "rated_strength_n",
+    "aluminium_area_mm2 steel_area_mm2 aluminium_wires stranding column4_value column7_value "
+    "column9_number column10_text"))
