@@ -14,7 +14,9 @@ import math
 import os
 import re
 import struct
+import stat
 import subprocess
+import threading
 import time
 import xml.etree.ElementTree as ET
 
@@ -579,3 +581,98 @@ def test_sag_table_chart_marks_the_exact_critical_spans(tmp_path):
     assert "safety factor 2.5" in caption
     # The span axis starts at the first span.
     assert "50" in texts
+
+
+# ---- output files put in place only on success ----
+
+FAILING_SVG = ["--svg", os.path.join("/no", "such", "folder", "x.svg")]
+SAG_FAILING = ["sag-table"] + DESIGN6 + ["--spans", "50:800:50"]
+SECTION_FAILING = ["section"] + DESIGN6 + ["--section", SECTION]
+
+
+def leftovers(folder, keep):
+    return sorted(set(os.listdir(folder)) - set(keep))
+
+
+@pytest.mark.parametrize("command", [SAG_FAILING, SECTION_FAILING], ids=["sag-table", "section"])
+def test_a_failed_run_leaves_an_existing_file_and_a_symlinks_target_as_they_were(
+        command, tmp_path):
+    kept = tmp_path / "kept.csv"
+    kept.write_bytes(b"reviewed figures\n")
+    os.chmod(kept, 0o640)
+    target = tmp_path / "target.csv"
+    target.write_bytes(b"the link's figures\n")
+    link = tmp_path / "link.csv"
+    link.symlink_to("target.csv")
+    for out in (kept, link):
+        fail(command + ["--csv", str(out)] + FAILING_SVG, 1, "x.svg: cannot write")
+    assert kept.read_bytes() == b"reviewed figures\n"
+    assert os.stat(kept).st_mode & 0o777 == 0o640
+    assert link.is_symlink() and os.readlink(link) == "target.csv"
+    assert target.read_bytes() == b"the link's figures\n"
+    assert leftovers(tmp_path, ["kept.csv", "target.csv", "link.csv"]) == []
+
+
+@pytest.mark.parametrize("command", [SAG_FAILING, SECTION_FAILING], ids=["sag-table", "section"])
+def test_a_successful_run_replaces_the_file_and_writes_through_a_symlink(command, tmp_path):
+    kept = tmp_path / "kept.csv"
+    kept.write_bytes(b"old\n" * 10000)
+    os.chmod(kept, 0o640)
+    (tmp_path / "sub").mkdir()
+    target = tmp_path / "sub" / "target.svg"
+    target.write_bytes(b"old")
+    link = tmp_path / "link.svg"
+    link.symlink_to(os.path.join("sub", "target.svg"))
+    status, _, err = run(command + ["--csv", str(kept), "--svg", str(link)])
+    assert status == 0, err
+    assert kept.read_text(encoding="utf-8").splitlines()[0].startswith(
+        ("span_m,", "temperature_"))
+    assert os.stat(kept).st_mode & 0o777 == 0o640
+    assert link.is_symlink() and os.readlink(link) == os.path.join("sub", "target.svg")
+    ET.parse(target)
+    assert leftovers(tmp_path, ["kept.csv", "link.svg", "sub"]) == []
+    assert os.listdir(tmp_path / "sub") == ["target.svg"]
+
+
+def test_a_failed_run_leaves_a_device_node_alone(tmp_path):
+    """The report's reproducer with a null device of the test's own rather than /dev/null."""
+    node = tmp_path / "null"
+    try:
+        os.mknod(node, 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+    except (PermissionError, AttributeError) as e:
+        pytest.skip(f"cannot make a device node here: {e}")
+    for command in (SAG_FAILING, SECTION_FAILING):
+        fail(command + ["--csv", str(node)] + FAILING_SVG, 1, "x.svg: cannot write")
+        assert stat.S_ISCHR(os.stat(node).st_mode)
+    # And a run that succeeds writes into it without replacing it.
+    status, _, err = run(SAG_FAILING + ["--csv", str(node)])
+    assert status == 0, err
+    assert stat.S_ISCHR(os.stat(node).st_mode)
+    assert leftovers(tmp_path, ["null"]) == []
+
+
+def test_a_pipe_is_written_directly_and_left_alone(tmp_path):
+    fifo = tmp_path / "pipe"
+    os.mkfifo(fifo)
+    got = {}
+
+    def read():
+        with open(fifo, "rb") as f:
+            got["data"] = f.read()
+
+    for command in (SAG_FAILING, SECTION_FAILING):
+        reader = threading.Thread(target=read)
+        reader.start()
+        status, _, err = run(command + ["--csv", str(fifo)])
+        reader.join(timeout=30)
+        assert status == 0, err
+        assert got["data"].splitlines()[0].startswith((b"span_m,", b"temperature_"))
+        assert stat.S_ISFIFO(os.stat(fifo).st_mode)
+    assert leftovers(tmp_path, ["pipe"]) == []
+
+
+@pytest.mark.parametrize("command", [SAG_FAILING, SECTION_FAILING], ids=["sag-table", "section"])
+def test_svg_to_standard_output_is_refused(command, tmp_path):
+    fail(command + ["--svg", "-"], 2, "--svg -", cwd=tmp_path)
+    assert list(tmp_path.iterdir()) == []
+

@@ -109,6 +109,7 @@ class SagTable {
         if (o.json && o.csvPath == kStdout) {
             throw UsageError("--csv -: standard output already takes the --json document");
         }
+        if (o.svgPath == kStdout) throw UsageError("--svg -: the chart goes to a file; name one");
         range_ = parseSpanRange(o.spans);
         design_ = loadDesign(o.design);
         records_.emplace(design_);
