@@ -1,6 +1,7 @@
 #include "tools/result_stream.h"
 
 #include <fmt/format.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -9,8 +10,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <sys/stat.h>
 #endif
 
 #include "tools/descriptors.h"
