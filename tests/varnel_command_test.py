@@ -797,3 +797,14 @@ def test_stringing_chart_labels_carry_units_and_many_spans_stay_apart(tmp_path):
     looks = [(p.get("stroke"), p.get("stroke-dasharray")) for p in root.iter(ns + "path")
              if p.get("class") == "curve"]
     assert len(looks) == 23 and len(set(looks)) == 23
+
+
+def test_an_output_with_the_longest_name_a_folder_allows(tmp_path):
+    # The file written beside it must fit the same folder's limit on a name.
+    name = "n" * (os.pathconf(tmp_path, "PC_NAME_MAX") - 4) + ".csv"
+    out = tmp_path / name
+    out.write_bytes(b"old\n")
+    status, _, err = run(SAG_FAILING + ["--csv", str(out)])
+    assert status == 0, err
+    assert out.read_bytes().startswith(b"span_m,")
+    assert os.listdir(tmp_path) == [name]

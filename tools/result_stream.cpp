@@ -155,7 +155,9 @@ std::string followLinks(const std::string& native) {
 
 int createBeside(const std::string& target, std::string& made) {
     const std::string folder = folderOf(target);
-    made = folder + "." + target.substr(folder.size()) + ".XXXXXX";
+    // Named after the target, so that one left by a killed run is recognised, but short enough
+    // for any name the target itself may have.
+    made = folder + "." + target.substr(folder.size(), 100) + ".XXXXXX";
     const int fd = mkstemp(made.data());
     if (fd < 0) return fd;
     // mkstemp gives 0600; the file gets what the file it replaces had, or what a new file
