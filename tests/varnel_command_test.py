@@ -579,3 +579,47 @@ def test_sag_table_chart_marks_the_exact_critical_spans(tmp_path):
     assert "safety factor 2.5" in caption
     # The span axis starts at the first span.
     assert "50" in texts
+
+
+# ---- the wind commands' coefficients ----
+
+# Figures worked by hand from the coefficient tables: W0 = v²/1600; α 0.85 from 20 m/s, ×1.5
+# from 20 mm of ice; μsc 1.2 iced or under 17 mm, else 1.1; μz of terrain B normalised to 15 m
+# (0.88 at 10 m, 1.00 at 15 m, 1.10 at 20 m).
+@pytest.mark.parametrize("args,coefficients,load", [
+    (["--wind", "25", "--ice", "10", "--diameter", "21.6", "--length", "300", "--height", "20"],
+     {"basic_pressure_kN_per_m2": 0.390625, "alpha": 0.85, "mu_z": 1.10, "mu_sc": 1.2}, 2.8400625),
+    (["--wind", "25", "--diameter", "21.6", "--length", "300", "--height", "15"],
+     {"basic_pressure_kN_per_m2": 0.390625, "alpha": 0.85, "mu_z": 1.00, "mu_sc": 1.1}, 2.36671875),
+    (["--wind", "20", "--ice", "20", "--diameter", "15", "--length", "100", "--height", "10"],
+     {"basic_pressure_kN_per_m2": 0.25, "alpha": 1.275, "mu_z": 0.88, "mu_sc": 1.2}, 0.50490),
+])
+def test_conductor_wind_shows_its_coefficients(args, coefficients, load):
+    doc = json.loads(succeed(["wind", "conductor"] + args + ["--json"]))
+    assert doc["coefficients"]["wind_reference_height_m"] == 15
+    for key, value in coefficients.items():
+        assert doc["coefficients"][key] == pytest.approx(value, rel=1e-12), key
+    assert doc["load_kN"] == pytest.approx(load, rel=1e-12)
+    text = succeed(["wind", "conductor"] + args).decode()
+    assert f"\u03b1 {coefficients['alpha']:g}," in text and "bare diameter" in text
+
+
+def test_pole_and_insulator_wind_show_their_coefficients():
+    pole = json.loads(succeed(POLE + ["--json"]))["coefficients"]
+    # μs of W0·D² = 0.390625 × 0.19² = 0.0141015625 on the line from 1.2 at 0.002 to 0.7 at 0.015;
+    # μz of terrain B normalised to 10 m at the top segment's middle, 11.94 m, and the bottom's.
+    assert pole["wind_reference_height_m"] == 10
+    assert pole["mu_s"] == pytest.approx(1.2 - 0.5 * (0.0141015625 - 0.002) / 0.013, rel=1e-12)
+    assert pole["mu_z_top"] == pytest.approx(1.00 + 0.14 * 1.94 / 5, rel=1e-12)
+    assert pole["mu_z_bottom"] == pytest.approx(1.00, rel=1e-12)
+    insulator = json.loads(succeed(["wind", "insulator", "--wind", "20", "--height", "10",
+                                    "--area", "1", "--json"]))
+    assert insulator["coefficients"]["mu_z"] == pytest.approx(0.88, rel=1e-12)
+    assert insulator["load_kN"] == pytest.approx(0.22, rel=1e-12)
+
+
+@pytest.mark.parametrize("command,height", [(["pole"], 10), (["conductor"], 15),
+                                            (["insulator"], 15)])
+def test_wind_help_says_at_which_height_the_speed_is(command, height):
+    text = succeed(["wind"] + command + ["--help"]).decode()
+    assert f"Wind speed at {height} m above ground" in text
