@@ -623,3 +623,81 @@ def test_pole_and_insulator_wind_show_their_coefficients():
 def test_wind_help_says_at_which_height_the_speed_is(command, height):
     text = succeed(["wind"] + command + ["--help"]).decode()
     assert f"Wind speed at {height} m above ground" in text
+
+
+# ---- names, options and help as a new user types them ----
+
+# Other spellings of 典型气象区Ⅵ and JL/G1A-240/30: Roman numerals in Latin letters or figures,
+# another case, surrounding space, traditional characters, full-width letters.
+@pytest.mark.parametrize("area,conductor", [
+    ("典型气象区VI", "JL/G1A-240/30"),
+    ("典型气象区6", "JL/G1A-240/30"),
+    ("典型气象区vi", "jl/g1a-240/30"),
+    ("典型气象区ⅵ", " JL/G1A-240/30 "),
+    ("典型氣象區Ⅵ", "ＪＬ／Ｇ１Ａ-240/30"),
+    (" 典型气象区Ⅵ\u3000", "Jl/g1A-240/30\t"),
+])
+def test_names_match_whatever_the_spelling(area, conductor):
+    exact = succeed(["critical"] + DESIGN6)
+    assert succeed(["critical", "--areas", AREAS, "--area", area, "--conductors", CONDUCTORS,
+                    "--conductor", conductor]) == exact
+
+
+def test_a_name_not_in_the_table_gets_the_nearest_when_there_is_one():
+    fail(["critical"] + DESIGN[:6] + ["--conductor", "JL/G1A-240/3"], 1,
+         'no conductor "JL/G1A-240/3" (did you mean "JL/G1A-240/30"?); there are: JL/G1A-240/30')
+    fail(["critical"] + DESIGN[:6] + ["--conductor", "JL-G1A-630-45"], 1,
+         '(did you mean "JL/G1A-630/45"?)')
+    # Equally near to every area: no guess, the list.
+    line = fail(["critical", "--areas", AREAS, "--area", "典型气象区8"] + DESIGN[4:], 1,
+                'no weather area "典型气象区8"; there are: 典型气象区Ⅰ')
+    assert "did you mean" not in line
+
+
+def test_an_exact_name_wins_and_a_loose_one_that_fits_two_is_refused(tmp_path):
+    # The sample conductors with the second one renamed to the first's name in lower case.
+    data = bytearray(open(CONDUCTORS, "rb").read())
+    header, record = struct.unpack_from("<HH", data, 8)
+    width = data[32 + 16]
+    name = data[header + 1:header + 1 + width]
+    data[header + record + 1:header + record + 1 + width] = name.lower()
+    path = tmp_path / "twins.dbf"
+    path.write_bytes(bytes(data))
+    design = ["critical", "--areas", AREAS, "--area", AREA6, "--conductors", str(path),
+              "--conductor"]
+    upper = succeed(design + ["JL/G1A-240/30"])
+    lower = succeed(design + ["jl/g1a-240/30"])
+    assert upper == succeed(["critical"] + DESIGN6) and lower != upper
+    fail(design + ["Jl/G1A-240/30"], 1,
+         'conductor "Jl/G1A-240/30" may be any of "JL/G1A-240/30", "jl/g1a-240/30"')
+
+
+@pytest.mark.parametrize("args,message", [
+    (["control"] + DESIGN + ["--span", "300", "--savety", "3"],
+     'unknown control option "--savety"; did you mean "--safety"?'),
+    (["control"] + DESIGN + ["--span", "300", "--savety=3"],
+     'unknown control option "--savety"; did you mean "--safety"?'),
+    (["section"] + DESIGN6 + ["--section", "s.csv", "--stringin", "0:10:5"],
+     'unknown section option "--stringin"; did you mean "--stringing"?'),
+    (["wind", "conductor", "--wnd", "25"],
+     'unknown wind conductor option "--wnd"; did you mean "--wind"?'),
+    (["control", "--frobnicate"], 'unknown control option "--frobnicate" (see varnel control'),
+    (["--verison"], 'unknown option "--verison"; did you mean "--version"?'),
+    (["wind", "cond"], 'unknown wind command "cond"; did you mean "conductor"?'),
+    (["help", "contrl"], 'unknown command "contrl"; did you mean "control"?'),
+    (["help", "control", "x"], 'help: varnel control has no command "x"'),
+])
+def test_unknown_options_are_named_with_the_nearest(args, message):
+    fail(args, 2, message)
+
+
+@pytest.mark.parametrize("words", [[], ["section"], ["wind"], ["wind", "conductor"]])
+def test_help_command_gives_what_help_options_give(words):
+    assert succeed(["help"] + words) == succeed(words + ["--help"])
+
+
+def test_command_groups_have_their_own_examples():
+    top = succeed(["--help"]).decode()
+    assert "varnel help COMMAND" in top and "help " in top.split("Subcommands:")[1]
+    wind = succeed(["wind", "--help"]).decode()
+    assert "varnel demo" not in wind and "varnel wind conductor --wind" in wind

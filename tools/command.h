@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tools/design_inputs.h"
