@@ -701,3 +701,57 @@ def test_command_groups_have_their_own_examples():
     assert "varnel help COMMAND" in top and "help " in top.split("Subcommands:")[1]
     wind = succeed(["wind", "--help"]).decode()
     assert "varnel demo" not in wind and "varnel wind conductor --wind" in wind
+
+
+# A cell of the section file is quoted in the message shortened and with control bytes escaped.
+@pytest.mark.parametrize("cell,shown", [
+    (b"a\x00b", '"a\\x00b"'),
+    (b"\x1b[31mred", '"\\x1b[31mred"'),
+    (b"1\xff\xfe", '"1\\xff\\xfe"'),
+    ("1\u009b2J".encode(), '"1\\u009B2J"'),
+    (b"9" * 4_000_000 + b"x", '"' + "9" * 40 + '"\u2026 (4000001 bytes)'),
+], ids=["NUL", "ESC", "not UTF-8", "C1 CSI", "4 MB"])
+def test_section_file_cells_are_quoted_safely(tmp_path, cell, shown):
+    path = tmp_path / "bad.csv"
+    path.write_bytes(b"span_m,height_difference_m\n300," + cell + b"\n")
+    p = subprocess.run([VARNEL, "section"] + DESIGN6 + ["--section", str(path)],
+                       capture_output=True, timeout=60)
+    assert p.returncode == 1 and p.stdout == b""
+    err = p.stderr.decode("utf-8")
+    assert err == f"varnel: {path}: line 2: {shown} is not a number\n"
+    assert not re.search("[\x00-\x09\x0b-\x1f\x7f-\x9f]", err)
+
+
+def test_long_spans_are_computed_with_a_warning(tmp_path):
+    path = tmp_path / "long.csv"
+    path.write_text("span_m,height_difference_m\n300,0\n6000,0\n7000,0\n")
+    p = subprocess.run([VARNEL, "section"] + DESIGN6 + ["--section", str(path)],
+                       capture_output=True, timeout=60)
+    assert p.returncode == 0 and b"Section of 3 spans" in p.stdout
+    assert p.stderr.decode().splitlines() == [
+        f"varnel: warning: {path}: line 3: a span of 6000 m is longer than 5 km; check that it is "
+        "in metres",
+        f"varnel: warning: {path}: 1 more spans are longer than 5000 m"]
+    p = subprocess.run([VARNEL, "control"] + DESIGN6 + ["--span", "1e9"], capture_output=True)
+    assert p.returncode == 0 and p.stdout
+    assert p.stderr.decode() == ("varnel: warning: --span: a span of 1000000000 m is longer than "
+                                 "5 km; check that it is in metres\n")
+    p = subprocess.run([VARNEL, "sag-table"] + DESIGN6 + ["--spans", "4000:6000:1000"],
+                       capture_output=True)
+    assert p.returncode == 0 and "--spans 4000:6000:1000: a span of 6000 m" in p.stderr.decode()
+    # 5 km itself is no warning.
+    succeed(["control"] + DESIGN6 + ["--span", "5000"])
+
+
+def test_a_section_of_one_span_says_span(tmp_path):
+    path = tmp_path / "one.csv"
+    path.write_text("span_m,height_difference_m\n300,0\n")
+    assert b"\nSection of 1 span, 300.0 m in all" in succeed(
+        ["section"] + DESIGN6 + ["--section", str(path)])
+
+
+def test_critical_pairs_without_a_crossing_are_explained():
+    text = succeed(["critical"] + DESIGN6).decode()
+    pairs = text.split("Critical spans between")[1].split("Controlling condition by span")[0]
+    assert re.search(r"  none\n", pairs)
+    assert "none: the two conditions' limits do not cross at any real span" in pairs

@@ -110,6 +110,7 @@ class SagTable {
             throw UsageError("--csv -: standard output already takes the --json document");
         }
         range_ = parseSpanRange(o.spans);
+        warnOfLongSpan("--spans " + o.spans, range_.at(range_.count - 1));
         design_ = loadDesign(o.design);
         records_.emplace(design_);
         analyser_.emplace(*records_, o.design.factors);

@@ -101,6 +101,11 @@ int fail(int status, const std::string& message) {
     return status;
 }
 
+std::vector<std::string>& pendingWarnings() {
+    static std::vector<std::string> warnings;
+    return warnings;
+}
+
 // varnel help [COMMAND [SUBCOMMAND]]: the help that --help gives, for the program or a command.
 void addHelpCommand(CLI::App& app, CommandSet& set) {
     auto words = std::make_shared<std::vector<std::string>>();
@@ -126,6 +131,17 @@ void addHelpCommand(CLI::App& app, CommandSet& set) {
 }
 
 }  // namespace
+
+void warn(const std::string& message) {
+    pendingWarnings().push_back(message);
+}
+
+void warnOfLongSpan(const std::string& where, double span) {
+    if (span > kLongSpan) {
+        warn(where + ": a span of " + shortNumber(span) + " m is longer than " +
+             shortNumber(kLongSpan / 1000) + " km; check that it is in metres");
+    }
+}
 
 }  // namespace varnel::tool
 
@@ -190,6 +206,10 @@ int main(int argc, char** argv) {
             return fail(kStatusUsage, e.what());
         } catch (const std::exception& e) {
             return fail(kStatusFailure, e.what());
+        }
+        // Only a run that succeeded warns: a failure is its one line.
+        for (const std::string& warning : pendingWarnings()) {
+            std::fprintf(stderr, "varnel: warning: %s\n", warning.c_str());
         }
         return 0;
     }
