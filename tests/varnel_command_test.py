@@ -755,3 +755,42 @@ def test_critical_pairs_without_a_crossing_are_explained():
     pairs = text.split("Critical spans between")[1].split("Controlling condition by span")[0]
     assert re.search(r"  none\n", pairs)
     assert "none: the two conditions' limits do not cross at any real span" in pairs
+
+
+SAG_CHART = os.path.join(ROOT, "examples", "python", "sag_chart.py")
+
+
+def chart(args, cwd):
+    return subprocess.run(["python3", SAG_CHART] + args, capture_output=True, cwd=cwd,
+                          timeout=120)
+
+
+@pytest.mark.parametrize("args,message", [
+    (["--spans", "abc"], "'abc': expected FROM:TO:STEP"),
+    (["--spans", "10:5:1"], "'10:5:1': expected 0 <= FROM <= TO"),
+    (["--spans", "0:1e9:0.001"], "at most 100,000 spans"),
+    (["--spans", "nan:1:1"], "must be finite"),
+    (["--frobnicate"], "unrecognized arguments: --frobnicate"),
+    (["--out", "chart.svg"], "the chart is a PNG"),
+    (["a.png", "--out", "b.png"], "give the output once"),
+])
+def test_sag_chart_example_answers_bad_arguments_in_one_line(tmp_path, args, message):
+    p = chart(args, tmp_path)
+    assert p.returncode == 2 and p.stdout == b""
+    lines = p.stderr.decode().splitlines()
+    assert len(lines) == 1 and lines[0].startswith("sag_chart.py: ") and message in lines[0]
+    assert list(tmp_path.iterdir()) == []
+
+
+def test_sag_chart_example_writes_where_it_is_told(tmp_path):
+    pytest.importorskip("matplotlib")
+    pytest.importorskip("varnel")
+    before = set(os.listdir(os.path.dirname(SAG_CHART)))
+    p = chart(["--spans", "50:400:50"], tmp_path)
+    assert p.returncode == 0, p.stderr
+    assert (tmp_path / "sag_chart.png").read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    p = chart(["--spans", "50:400:50", "--out", str(tmp_path / "out" / "x.png")], tmp_path)
+    assert p.returncode == 1 and p.stderr.decode().count("\n") == 1
+    p = chart(["--area", "典型气象区9"], tmp_path)
+    assert p.returncode == 1 and "no weather area" in p.stderr.decode()
+    assert set(os.listdir(os.path.dirname(SAG_CHART))) == before
