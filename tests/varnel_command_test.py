@@ -761,7 +761,8 @@ SAG_CHART = os.path.join(ROOT, "examples", "python", "sag_chart.py")
 
 
 def chart(args, cwd):
-    return subprocess.run(["python3", SAG_CHART] + args, capture_output=True, cwd=cwd,
+    import sys  # the interpreter running these tests, which the skips below asked
+    return subprocess.run([sys.executable, SAG_CHART] + args, capture_output=True, cwd=cwd,
                           timeout=120)
 
 
