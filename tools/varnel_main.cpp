@@ -147,6 +147,7 @@ void warnOfLongSpan(const std::string& where, double span) {
 
 int main(int argc, char** argv) {
     using namespace varnel::tool;
+    pendingWarnings().clear();  // from a failed run before, when main is called more than once
     CLI::App app{
         "varnel: line design calculations on dBASE design tables (GBK), through the Varnel "
         "library"};
@@ -211,6 +212,7 @@ int main(int argc, char** argv) {
         for (const std::string& warning : pendingWarnings()) {
             std::fprintf(stderr, "varnel: warning: %s\n", warning.c_str());
         }
+        pendingWarnings().clear();
         return 0;
     }
     return fail(kStatusUsage, "no command was run (see --help)");
