@@ -703,6 +703,15 @@ def test_command_groups_have_their_own_examples():
     assert "varnel demo" not in wind and "varnel wind conductor --wind" in wind
 
 
+def test_demo_gives_the_conductor_the_areas_wind_at_15_m(tmp_path):
+    # Area VI's high wind, 23.5 m/s at 10 m, at 15 m: the pressure grows by μz(15 m) = 1.14 of
+    # the table normalised to 10 m, the speed by its root: 23.5 × √1.14 = 25.091 m/s.
+    text = succeed(["demo", "--out", str(tmp_path)], cwd=tmp_path).decode()
+    assert "23.5 m/s at 10 m, 25.09 m/s at 15 m" in text
+    alone = succeed(["wind", "conductor", "--wind", "25.09", "--diameter", "21.6", "--length",
+                     "300", "--height", "15"]).decode()
+    assert alone.splitlines()[-1] in text.splitlines()
+
 # A cell of the section file is quoted in the message shortened and with control bytes escaped.
 @pytest.mark.parametrize("cell,shown", [
     (b"a\x00b", '"a\\x00b"'),
