@@ -34,5 +34,8 @@ install(FILES ${PROJECT_BINARY_DIR}/varnel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR
 
 install(DIRECTORY samples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel/samples
   FILES_MATCHING PATTERN "*.dbf" PATTERN "*.csv" PATTERN "README.md")
+# The docs keep the tree's layout, so that the README's links (docs/linking.md, CHANGELOG.md)
+# and the pages' links to each other work where they are installed; docs/README.md then does
+# not overwrite the README either.
 install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md")

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tools/design_inputs.h"
@@ -69,6 +70,16 @@ struct WindResult {
 WindResult poleWind(const WindInputs& inputs);  // throws UsageError for a pole upside down
 WindResult conductorWind(const WindInputs& inputs);
 WindResult insulatorWind(const WindInputs& inputs);
+
+// A note for standard error, "varnel: warning: MESSAGE", written once the command has succeeded
+// (a command that fails writes only its one line).
+void warn(const std::string& message);
+
+// Spans above this are computed, with a warning: they are more likely metres typed for
+// something else (millimetres, a total length) than a line's span.
+inline constexpr double kLongSpan = 5000;  // m
+// Warns when `span` is above kLongSpan; `where` names the option or the file line.
+void warnOfLongSpan(const std::string& where, double span);
 
 // Help text that ends a command's --help: one or more examples, each on its own line.
 std::string examples(std::initializer_list<const char*> lines);

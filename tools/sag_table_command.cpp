@@ -111,6 +111,7 @@ class SagTable {
         }
         if (o.svgPath == kStdout) throw UsageError("--svg -: the chart goes to a file; name one");
         range_ = parseSpanRange(o.spans);
+        warnOfLongSpan("--spans " + o.spans, range_.at(range_.count - 1));
         design_ = loadDesign(o.design);
         records_.emplace(design_);
         analyser_.emplace(*records_, o.design.factors);
