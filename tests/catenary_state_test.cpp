@@ -137,6 +137,52 @@ TEST(CatenaryState, SectionKeepsTheSumOfItsUnstressedLengths) {
               varnel::catenaryStateStress(one, kConductor, {0.034, -10}, 90, {0.05, -5}));
 }
 
+// Level spans under 400 m whose sag stays under 3 % of the span in both conditions: the
+// parabolic state equation is the catenary's to the first terms of its series and to the first
+// order in the strains. The series terms it drops are (l/p)²/48 of the sag, (l/p)²/80 of the
+// slack l³/(24p²) and (l/p)²/24 of the elastic stretch (the mean of cosh over the span); the
+// largest, (l/p)²/24 at the slacker state, is 0.24 % of the stress at a sag of 3 %. It also takes
+// the change of strain on the span rather than on the unstressed length, an error of ε (the
+// strain, σ/E + α·(t − t₀)) times that change: ε·|σ − σm + E·α·(t − tm)| as a stress.
+TEST(CatenaryState, LevelSpansAgreeWithTheParabolaToItsOwnError) {
+    int compared = 0;
+    for (double l = 50; l <= 400; l += 25) {
+        for (double knownStress : {40.0, 60.0, 90.0, 130.0}) {
+            for (double load : {0.0327, 0.05, 0.08}) {
+                for (double dt : {-50.0, -20.0, 0.0, 25.0, 55.0}) {
+                    for (double loadFactor : {1.0, 1.6, 2.5}) {
+                        const LoadState known{0.0327, 15};
+                        const LoadState sought{load * loadFactor, 15 + dt};
+                        const double parabola = varnel::stateEquationStress(
+                            l, 1, kConductor.elasticModulus, kConductor.expansionCoeff, known,
+                            knownStress, sought);
+                        const double p1 = knownStress / known.load, p2 = parabola / sought.load;
+                        // Sags l²/(8p) within 3 % of the span.
+                        if (l / (8 * std::min(p1, p2)) > 0.03) continue;
+                        const double catenary = varnel::catenaryStateStress(
+                            {l, 0}, kConductor, known, knownStress, sought);
+                        const double strain =
+                            std::max(parabola, knownStress) / kConductor.elasticModulus +
+                            kConductor.expansionCoeff * std::max(std::fabs(sought.temperature - 20),
+                                                                 std::fabs(known.temperature - 20));
+                        const double change =
+                            std::fabs(parabola - knownStress +
+                                      kConductor.elasticModulus * kConductor.expansionCoeff * dt);
+                        const double bound = (l / std::min(p1, p2)) * (l / std::min(p1, p2)) / 24 +
+                                             strain * change / parabola;
+                        const double difference = std::fabs(catenary - parabola) / parabola;
+                        EXPECT_LE(difference, bound)
+                            << "l " << l << ", from " << knownStress << " to " << sought.load
+                            << " at " << sought.temperature;
+                        ++compared;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 500);
+}
+
 TEST(CatenaryState, PhysicalSense) {
     const SectionSpan s{400, 20};
     const LoadState known{0.0327, 15};
