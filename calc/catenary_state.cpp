@@ -190,10 +190,15 @@ double solve(const Section& section, double load, double k, double target, doubl
         }
         if (!(lo < hi)) return best;  // the sign flickers: rounding has been reached
         double next = s - residual / f.slope;
-        if (!(next > lo && next < hi)) {
+        const bool newton = next > lo && next < hi;
+        if (!newton) {
             next = hi == HUGE_VAL ? 2 * std::max(s, lo) : lo == 0 ? hi / 2 : lo + (hi - lo) / 2;
         }
         const double change = std::fabs(next - s);
+        // Newton's error is squared at each step (times f″/(2f′)·σ, of order 1 here): after a
+        // step of 1e-9 of σ what is left is below the rounding of L₀, and one more evaluation
+        // would only confirm it.
+        if (newton && change <= 1e-9 * s) return next;
         if (change <= 2 * DBL_EPSILON * s) return improved ? next : best;
         if (!improved && change <= 1e-9 * s) return best;
         if (!(next > DBL_MIN && next < DBL_MAX)) {
