@@ -96,6 +96,28 @@ TEST(SpanCurve, CatenaryAgreesWithAMultiprecisionEvaluation) {
     }
 }
 
+// The grid of line practice: spans 50–2500 m, h/l from −0.6 to 0.6, p from 200 to 20 000 m
+// (down to p = l/12.5, slacker than the random cases above).
+TEST(SpanCurve, CatenaryOnTheGridOfLinePractice) {
+    for (double l : {50.0, 300.0, 1000.0, 2500.0}) {
+        for (double slope : {-0.6, -0.2, 0.0, 0.3, 0.6}) {
+            for (double p : {200.0, 1000.0, 5000.0, 20000.0}) {
+                const double h = slope * l, s0 = 60, g = s0 / p;
+                const SpanCurve c(SpanModel::catenary, l, h, s0, g);
+                const CatenaryOracle o(l, h, s0, g);
+                SCOPED_TRACE(::testing::Message() << "l " << l << ", h " << h << ", p " << p);
+                EXPECT_LE(relativeError(c.length(), o.length()), 1e-12);
+                EXPECT_LE(relativeError(c.maxSag(), o.sag(o.maxSagAt())), 1e-12);
+                EXPECT_LE(relativeError(c.nearStress(), o.nearStress()), 1e-12);
+                EXPECT_LE(relativeError(c.farStress(), o.farStress()), 1e-12);
+                for (double fraction : {0.05, 0.3, 0.6, 0.95}) {
+                    EXPECT_LE(relativeError(c.sagAt(fraction * l), o.sag(fraction * l)), 1e-12);
+                }
+            }
+        }
+    }
+}
+
 // What holds for every model and input: the support stresses differ by exactly γ·|h| (the stress
 // is σ₀ + γ·height above the low point), the vertical components add up to the span's weight,
 // the curve passes through both supports and the sag vanishes there.
