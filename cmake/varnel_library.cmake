@@ -6,6 +6,8 @@ add_library(varnel_calc STATIC
   calc/coefficients.cpp
   calc/conductor_load.cpp
   calc/state_equation.cpp
+  calc/span_curve.cpp
+  calc/catenary_state.cpp
   calc/control_search.cpp
   calc/wind_loads.cpp)
 target_include_directories(varnel_calc PUBLIC ${PROJECT_SOURCE_DIR})

@@ -166,6 +166,7 @@ int main(int argc, char** argv) {
     addCriticalCommand(app, set);
     addSectionCommand(app, set);
     addWindCommand(app, set);
+    addSpanCommand(app, set);
     addDemoCommand(app, set);
     addHelpCommand(app, set);
     // Set after the commands are added, which would otherwise take these examples as theirs.
