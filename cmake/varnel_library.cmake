@@ -56,8 +56,10 @@ if(NOT WIN32)
 endif()
 
 if(NOT WIN32)
-  # The native library carries the design layer's C++ entry points too (design/design_api.h).
+  # The native library carries the design layer's C++ entry points too (design/design_api.h),
+  # included as <design/...> from the source tree as from an installed prefix.
   target_link_libraries(varnel PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,varnel_design>")
+  target_include_directories(varnel PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
 endif()
 
 if(WIN32)
