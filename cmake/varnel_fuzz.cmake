@@ -1,20 +1,13 @@
 # varnel_command_harness(TARGET): gives TARGET the varnel command, run through varnelMain (the
-# command's own main under another name, fuzz/varnel_command.cpp): every source of the command but
+# command's own main under another name, fuzz/varnel_command.cpp): every object of the command but
 # its main, with the command's include folders, definitions and libraries, the sample tables'
 # folder as VARNEL_SAMPLES_DIR, and expat to parse the SVGs it writes. Native builds only (Debian
 # has no mingw build of expat).
 function(varnel_command_harness target)
-  get_target_property(tool_dir varnel_tool SOURCE_DIR)
-  get_target_property(tool_sources varnel_tool SOURCES)
-  foreach(source IN LISTS tool_sources)
-    if(source MATCHES "(^|/)varnel_main\\.cpp$")
-      continue()
-    endif()
-    if(NOT IS_ABSOLUTE "${source}")
-      set(source ${tool_dir}/${source})
-    endif()
-    target_sources(${target} PRIVATE ${source})
-  endforeach()
+  # The command's objects as built for the command itself (no second compilation), but its main.
+  target_sources(${target} PRIVATE
+    "$<FILTER:$<TARGET_OBJECTS:varnel_tool>,EXCLUDE,/varnel_main\\.cpp\\.o(bj)?$>")
+  add_dependencies(${target} varnel_tool)
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/varnel_command.cpp)
 
   foreach(property INCLUDE_DIRECTORIES COMPILE_DEFINITIONS LINK_LIBRARIES)
