@@ -187,8 +187,8 @@ void checkSection(const SectionDesign& s, const std::vector<SpanGeometry>& spans
     for (std::size_t k = 0; k < n; ++k) {
         check(positiveFinite(s.stress[k]), "a stress not positive and finite");
         if (s.stress[k] > states[k].allowableStress * (1 + 1e-9)) {
-            std::fprintf(stderr, "condition %zu: %.17g above %.17g\n", k, s.stress[k],
-                         states[k].allowableStress);
+            std::fprintf(stderr, "condition %lu: %.17g above %.17g\n",
+                         static_cast<unsigned long>(k), s.stress[k], states[k].allowableStress);
         }
         check(s.stress[k] <= states[k].allowableStress * (1 + 1e-9),
               "a condition above its limit at the ruling span");
