@@ -33,7 +33,7 @@ if(NOT WIN32)
   set(VARNEL_PC_DESIGN_CFLAGS " -I\${includedir}/varnel")
 endif()
 # The C# declarations of the exports, beside csharp.md that tells how to use them.
-install(FILES bindings/csharp/Varnel.cs DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES bindings/csharp/Varnel.cs DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 install(EXPORT VarnelTargets NAMESPACE Varnel:: DESTINATION ${VARNEL_CMAKE_DIR})
 configure_package_config_file(cmake/VarnelConfig.cmake.in

@@ -37,7 +37,7 @@ cp "$source/tests/install/downstream/design_host.cpp" "$work/pcxx/"
 (cd "$work/pcxx" && eval "$(snippet pkg-config-cxx)" && ./sectionhost)
 
 # The C# declarations beside their guide.
-[[ -s $VARNEL/share/doc/varnel/Varnel.cs && -s $VARNEL/share/doc/varnel/csharp.md ]] ||
+[[ -s $VARNEL/share/doc/varnel/docs/Varnel.cs && -s $VARNEL/share/doc/varnel/docs/csharp.md ]] ||
   { echo "Varnel.cs is not installed beside csharp.md" >&2; exit 1; }
 
 # The command, from anywhere.
