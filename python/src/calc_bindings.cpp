@@ -16,6 +16,7 @@
 #include "calc/state_equation.h"
 #include "calc/wind_loads.h"
 #include "design/critical_spans.h"
+#include "design/input_checks.h"
 #include "design/strain_section.h"
 #include "python/src/core_bindings.h"
 
@@ -94,11 +95,11 @@ struct Factors {
 // One span as the varnel command's sag table works it: the search, then every condition strung
 // from the controlling one. Rows where nothing controls are NaN.
 void sagRow(double span, const LineAttrib& conductor, WeatherConditionSeq& seq,
-            const std::vector<double>& loads, const Factors& f, std::int32_t& control,
-            double* stress, double* sag, std::size_t stride) {
+            const std::vector<double>& loads, const Factors& f, AnnualAverage average,
+            std::int32_t& control, double* stress, double* sag, std::size_t stride) {
     const std::size_t m = seq.size();
     const int c = controllingCondition(span, f.cosAngle, f.avgRatio, conductor, seq,
-                                       f.strengthFactor, f.safety, nullptr);
+                                       f.strengthFactor, f.safety, nullptr, average);
     control = c;
     if (c < 0) {
         for (std::size_t j = 0; j < m; ++j) stress[j * stride] = sag[j * stride] = kNaN;
@@ -106,7 +107,8 @@ void sagRow(double span, const LineAttrib& conductor, WeatherConditionSeq& seq,
     }
     const StressLimits limits = stressLimits(f.avgRatio, conductor, f.strengthFactor, f.safety);
     const WeatherCondition& controlling = seq[static_cast<std::size_t>(c)];
-    const double controlStress = isAnnualAverage(controlling) ? limits.average : limits.normal;
+    const double controlStress =
+        average.is(seq, static_cast<std::size_t>(c)) ? limits.average : limits.normal;
     for (std::size_t j = 0; j < m; ++j) {
         const double s = static_cast<int>(j) == c
                              ? controlStress
@@ -121,6 +123,8 @@ py::tuple sagTable(const Doubles& spans, const LineAttrib& conductor,
                    const std::vector<WeatherCondition>& conditions, const Factors& f) {
     ConditionList list{conditions};
     WeatherConditionSeq seq = list.seq();
+    const AnnualAverage average = design::checkDesignInputs(
+        conductor, seq, {f.cosAngle, f.avgRatio, f.strengthFactor, f.safety});
     const auto n = static_cast<std::size_t>(spans.size());
     const std::size_t m = conditions.size();
     py::array_t<std::int32_t> control(static_cast<py::ssize_t>(n));
@@ -136,7 +140,7 @@ py::tuple sagTable(const Doubles& spans, const LineAttrib& conductor,
         double* st = stress.mutable_data();
         double* sg = sag.mutable_data();
         for (std::size_t i = 0; i < n; ++i) {
-            sagRow(s[i], conductor, seq, loads, f, c[i], st + i, sg + i, n);
+            sagRow(s[i], conductor, seq, loads, f, average, c[i], st + i, sg + i, n);
         }
     }
     return py::make_tuple(control, stress, sag, loads);
@@ -232,9 +236,11 @@ void bindCalculations(py::module_& m) {
            const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions) {
             ConditionList list{conditions};
             const WeatherConditionSeq seq = list.seq();
+            const AnnualAverage average = design::checkDesignInputs(
+                conductor, seq, {cosAngle, avgRatio, strengthFactor, safety});
             TrialRecorder recorder;
             const int index = controllingCondition(span, cosAngle, avgRatio, conductor, seq,
-                                                   strengthFactor, safety, &recorder);
+                                                   strengthFactor, safety, &recorder, average);
             py::list trials;
             for (const auto& t : recorder.trials) {
                 py::list checks;
