@@ -8,11 +8,7 @@
 
 namespace varnel::design {
 
-namespace {
-
-// The value as printf's %g writes it, with enough digits to give it back: "0", "-2.5e+10",
-// "nan", "inf".
-std::string shown(double value) {
+std::string shownValue(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.15g", value);
     if (std::isfinite(value) && std::strtod(text, nullptr) != value) {
@@ -21,9 +17,11 @@ std::string shown(double value) {
     return text;
 }
 
+namespace {
+
 [[noreturn]] void refuse(const std::string& field, double value, const char* unit,
                          const char* rule) {
-    throw std::invalid_argument(field + " = " + shown(value) + unit + ": " + rule);
+    throw std::invalid_argument(field + " = " + shownValue(value) + unit + ": " + rule);
 }
 
 void positive(const char* field, double value, const char* unit) {
@@ -104,7 +102,7 @@ void checkSpan(double span, const char* what) {
 
 void requireFinite(double value, const std::string& what, const char* why) {
     if (!std::isfinite(value)) {
-        throw std::invalid_argument(what + " = " + shown(value) + " is not finite: " + why);
+        throw std::invalid_argument(what + " = " + shownValue(value) + " is not finite: " + why);
     }
 }
 

@@ -34,6 +34,10 @@ VARNEL_DESIGN_API AnnualAverage checkDesignInputs(const LineAttrib& conductor,
 // A span length, m: finite and at least 0. `what` names it in the message.
 VARNEL_DESIGN_API void checkSpan(double span, const char* what = "span");
 
+// A figure as the messages give it: as printf's %g writes it, with the digits that give it back
+// ("0", "-2.5e+10", "nan", "inf").
+VARNEL_DESIGN_API std::string shownValue(double value);
+
 // A result that must be finite: throws std::invalid_argument "WHAT = VALUE is not finite: WHY".
 VARNEL_DESIGN_API void requireFinite(double value, const std::string& what, const char* why);
 

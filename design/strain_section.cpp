@@ -34,11 +34,12 @@ RulingSpan rulingSpan(const std::vector<SpanGeometry>& spans) {
     const RulingSpan ruling{std::sqrt(cubes / weighted / (k * k * k)), k};
     // Finite spans can still overflow the sums (lengths beyond 1e100 m) or make the cosine
     // vanish (a height difference beyond 1e300 times the length).
-    requireFinite(ruling.span, "the section's ruling span, m",
+    requireFinite(ruling.span, "the section's ruling span",
                   "its spans are too long or too steep for a section");
     if (!(ruling.cosAngle > 0 && ruling.cosAngle <= 1)) {
-        requireFinite(HUGE_VAL * ruling.cosAngle, "the cosine of the section's ruling span",
-                      "its spans are too steep for a section");
+        throw std::invalid_argument(
+            "the cosine of the section's ruling span = " + shownValue(ruling.cosAngle) +
+            " is not above 0: its spans are too steep for a section");
     }
     return ruling;
 }
@@ -81,15 +82,14 @@ SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionS
         d.spans.push_back(std::move(sags));
     }
     for (std::size_t k = 0; k < n; ++k) {
-        requireFinite(d.stress[k],
-                      "the stress in condition " + std::to_string(k + 1) + ", N/mm\u00B2",
+        requireFinite(d.stress[k], "the stress in condition " + std::to_string(k + 1),
                       "the section is beyond what the state equation can solve");
     }
     for (std::size_t i = 0; i < d.spans.size(); ++i) {
         for (std::size_t k = 0; k < n; ++k) {
             requireFinite(d.spans[i].sag[k],
                           "the sag of span " + std::to_string(i + 1) + " in condition " +
-                              std::to_string(k + 1) + ", m",
+                              std::to_string(k + 1),
                           "the section is beyond what a sag can be worked out for");
         }
     }
@@ -121,14 +121,13 @@ std::vector<StringingRow> stringingTable(const LineAttrib& conductor,
         const double gamma = specificLoad(still, conductor);
         row.stress = stateEquationStress(design.ruling.span, design.ruling.cosAngle, conductor,
                                          control, still, design.controlStress);
-        requireFinite(
-            row.stress,
-            "the stringing stress at " + std::to_string(row.temperature) + " \u00B0C, N/mm\u00B2",
-            "beyond what the state equation can solve");
+        requireFinite(row.stress,
+                      "the stringing stress at " + shownValue(row.temperature) + " \u00B0C",
+                      "beyond what the state equation can solve");
         for (const SpanGeometry& s : spans) {
             row.sag.push_back(gamma * s.length * s.length / (8 * row.stress * cosineOf(s)));
             requireFinite(row.sag.back(),
-                          "a stringing sag at " + std::to_string(row.temperature) + " \u00B0C, m",
+                          "a stringing sag at " + shownValue(row.temperature) + " \u00B0C",
                           "beyond what a sag can be worked out for");
         }
         rows.push_back(std::move(row));

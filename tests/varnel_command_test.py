@@ -624,7 +624,8 @@ def test_a_conductor_the_design_cannot_use_is_refused_by_field(tmp_path, field, 
 def test_an_infinite_ruling_span_is_refused_not_printed(tmp_path):
     path = tmp_path / "long.csv"
     path.write_text("span_m,height_difference_m\n1e200,0\n")
-    line = fail(["section"] + DESIGN6 + ["--section", str(path)], 1, "ruling span", "inf")
+    line = fail(["section"] + DESIGN6 + ["--section", str(path)], 1,
+                "long.csv: the section's ruling span = inf is not finite")
     assert "qualifies" not in line and "weather_areas" not in line
 
 
