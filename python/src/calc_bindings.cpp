@@ -165,13 +165,22 @@ py::object optional(const std::optional<double>& v) {
 }  // namespace
 
 void bindCalculations(py::module_& m) {
-    m.def("specific_load", &specificLoad, py::arg("condition"), py::arg("conductor"));
+    // A conductor loaded from a table may hold what no calculation can use (an area of 0, a
+    // negative modulus): refused here as the design layer refuses it.
+    m.def(
+        "specific_load",
+        [](const WeatherCondition& condition, const LineAttrib& conductor) {
+            design::checkConductor(conductor);
+            return specificLoad(condition, conductor);
+        },
+        py::arg("condition"), py::arg("conductor"));
 
     m.def(
         "state_stress",
         [](const Doubles& span, const Doubles& cosAngle, const Doubles& knownStress,
            const LineAttrib& conductor, const WeatherCondition& known,
            const WeatherCondition& sought) {
+            design::checkConductor(conductor);
             const auto n = static_cast<std::size_t>(
                 std::max({span.size(), cosAngle.size(), knownStress.size()}));
             const Column l = column(span, n, "span");

@@ -54,3 +54,23 @@ def test_an_area_without_a_recognisable_annual_average_is_refused():
         varnel.critical_spans(line, conditions)
     with pytest.raises(ValueError, match="annual average"):
         varnel.sag_table(line, conditions, [100.0, 200.0])
+
+
+def test_a_loaded_conductor_no_calculation_can_use_is_refused(tmp_path):
+    # The loader takes an area of 0 as the table holds it; the calculations refuse it by name.
+    data = bytearray((SAMPLES / "conductors.dbf").read_bytes())
+    header_length = int.from_bytes(data[8:10], "little")
+    area_at = header_length + 1 + 32  # first row: deletion flag, NAME (32), then AREA (7)
+    data[area_at:area_at + 7] = b"      0"
+    path = tmp_path / "conductors.dbf"
+    path.write_bytes(bytes(data))
+    line = varnel.load_conductors(path)[0]
+    assert line.area_mm2 == 0
+    conditions = areas(False)[5].conditions
+    for call in (lambda: varnel.control(300, line, conditions),
+                 lambda: varnel.critical_spans(line, conditions),
+                 lambda: varnel.sag_table(line, conditions, [100.0]),
+                 lambda: varnel.design_section(line, conditions, SECTION),
+                 lambda: varnel.specific_load(conditions[0], line)):
+        with pytest.raises(ValueError, match="conductor area = 0 mm"):
+            call()
