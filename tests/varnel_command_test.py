@@ -14,7 +14,9 @@ import math
 import os
 import re
 import struct
+import stat
 import subprocess
+import threading
 import time
 import xml.etree.ElementTree as ET
 
@@ -563,6 +565,12 @@ def test_section_usage_errors():
     fail(["section"] + DESIGN6 + ["--section", SECTION, "--cos", "0.9"], 2, "--cos")
 
 
+def range_condition(r):
+    """The name of a critical range's controlling condition, given by name or as a record."""
+    c = r["controlling"] if "controlling" in r else r["condition"]
+    return c["name"] if isinstance(c, dict) else c
+
+
 def test_sag_table_chart_marks_the_exact_critical_spans(tmp_path):
     svg = tmp_path / "sag.svg"
     succeed(["sag-table"] + DESIGN6 + ["--spans", "50:800:50", "--svg", str(svg)])
@@ -570,15 +578,236 @@ def test_sag_table_chart_marks_the_exact_critical_spans(tmp_path):
     root = ET.parse(svg).getroot()
     ns = "{http://www.w3.org/2000/svg}"
     texts = [t.text or "" for t in root.iter(ns + "text")]
-    for r in critical[1:]:
-        assert f"{r['from_m']:.2f} m: {r['condition']}" in texts
+    for g in root.iter(ns + "g"):
+        marks = [float(m.get("data-span")) for m in g.iter(ns + "line")
+                 if m.get("class") == "control-change"]
+        assert marks == [r["from_m"] for r in critical[1:]]
+        values = [t.text for t in g.iter(ns + "text") if t.get("class") == "critical-span"]
+        assert values == [f"{r['from_m']:.2f} m" for r in critical[1:]]
+        names = [t.text for t in g.iter(ns + "text") if t.get("class") == "control-range"]
+        assert names == [range_condition(r) + "控制" for r in critical]
     classes = [e.get("class") for e in root.iter()]
     assert "limit-normal" in classes and "limit-average" in classes
-    assert classes.count("end-label") == 2 * len(NINE)
+    # The curves' names, and the two allowable stresses' in the stress panel.
+    assert classes.count("end-label") == 2 * len(NINE) + 2
     caption = [t.text for t in root.iter(ns + "text") if t.get("class") == "caption"][0]
     assert "safety factor 2.5" in caption
     # The span axis starts at the first span.
     assert "50" in texts
+
+
+# ---- output files put in place only on success; charts that are well-formed and readable ----
+
+FAILING_SVG = ["--svg", os.path.join("/no", "such", "folder", "x.svg")]
+SAG_FAILING = ["sag-table"] + DESIGN6 + ["--spans", "50:800:50"]
+SECTION_FAILING = ["section"] + DESIGN6 + ["--section", SECTION]
+
+
+def leftovers(folder, keep):
+    return sorted(set(os.listdir(folder)) - set(keep))
+
+
+@pytest.mark.parametrize("command", [SAG_FAILING, SECTION_FAILING], ids=["sag-table", "section"])
+def test_a_failed_run_leaves_an_existing_file_and_a_symlinks_target_as_they_were(
+        command, tmp_path):
+    kept = tmp_path / "kept.csv"
+    kept.write_bytes(b"reviewed figures\n")
+    os.chmod(kept, 0o640)
+    target = tmp_path / "target.csv"
+    target.write_bytes(b"the link's figures\n")
+    link = tmp_path / "link.csv"
+    link.symlink_to("target.csv")
+    for out in (kept, link):
+        fail(command + ["--csv", str(out)] + FAILING_SVG, 1, "x.svg: cannot write")
+    assert kept.read_bytes() == b"reviewed figures\n"
+    assert os.stat(kept).st_mode & 0o777 == 0o640
+    assert link.is_symlink() and os.readlink(link) == "target.csv"
+    assert target.read_bytes() == b"the link's figures\n"
+    assert leftovers(tmp_path, ["kept.csv", "target.csv", "link.csv"]) == []
+
+
+@pytest.mark.parametrize("command", [SAG_FAILING, SECTION_FAILING], ids=["sag-table", "section"])
+def test_a_successful_run_replaces_the_file_and_writes_through_a_symlink(command, tmp_path):
+    kept = tmp_path / "kept.csv"
+    kept.write_bytes(b"old\n" * 10000)
+    os.chmod(kept, 0o640)
+    (tmp_path / "sub").mkdir()
+    target = tmp_path / "sub" / "target.svg"
+    target.write_bytes(b"old")
+    link = tmp_path / "link.svg"
+    link.symlink_to(os.path.join("sub", "target.svg"))
+    status, _, err = run(command + ["--csv", str(kept), "--svg", str(link)])
+    assert status == 0, err
+    assert kept.read_text(encoding="utf-8").splitlines()[0].startswith(
+        ("span_m,", "temperature_"))
+    assert os.stat(kept).st_mode & 0o777 == 0o640
+    assert link.is_symlink() and os.readlink(link) == os.path.join("sub", "target.svg")
+    ET.parse(target)
+    assert leftovers(tmp_path, ["kept.csv", "link.svg", "sub"]) == []
+    assert os.listdir(tmp_path / "sub") == ["target.svg"]
+
+
+def test_a_failed_run_leaves_a_device_node_alone(tmp_path):
+    """The report's reproducer with a null device of the test's own rather than /dev/null."""
+    node = tmp_path / "null"
+    try:
+        os.mknod(node, 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+    except (PermissionError, AttributeError) as e:
+        pytest.skip(f"cannot make a device node here: {e}")
+    for command in (SAG_FAILING, SECTION_FAILING):
+        fail(command + ["--csv", str(node)] + FAILING_SVG, 1, "x.svg: cannot write")
+        assert stat.S_ISCHR(os.stat(node).st_mode)
+    # And a run that succeeds writes into it without replacing it.
+    status, _, err = run(SAG_FAILING + ["--csv", str(node)])
+    assert status == 0, err
+    assert stat.S_ISCHR(os.stat(node).st_mode)
+    assert leftovers(tmp_path, ["null"]) == []
+
+
+def test_a_pipe_is_written_directly_and_left_alone(tmp_path):
+    fifo = tmp_path / "pipe"
+    os.mkfifo(fifo)
+    got = {}
+
+    def read():
+        with open(fifo, "rb") as f:
+            got["data"] = f.read()
+
+    for command in (SAG_FAILING, SECTION_FAILING):
+        reader = threading.Thread(target=read)
+        reader.start()
+        status, _, err = run(command + ["--csv", str(fifo)])
+        reader.join(timeout=30)
+        assert status == 0, err
+        assert got["data"].splitlines()[0].startswith((b"span_m,", b"temperature_"))
+        assert stat.S_ISFIFO(os.stat(fifo).st_mode)
+    assert leftovers(tmp_path, ["pipe"]) == []
+
+
+@pytest.mark.parametrize("command", [SAG_FAILING, SECTION_FAILING], ids=["sag-table", "section"])
+def test_svg_to_standard_output_is_refused(command, tmp_path):
+    fail(command + ["--svg", "-"], 2, "--svg -", cwd=tmp_path)
+    assert list(tmp_path.iterdir()) == []
+
+
+HUGE = [
+    (["sag-table"] + DESIGN6 + ["--spans", "1e16:1e16:5"]),
+    (["section"] + DESIGN6 + ["--section", SECTION, "--stringing", "1e16:1e16:1"]),
+]
+
+
+@pytest.mark.parametrize("args", HUGE, ids=["sag-table", "section"])
+def test_charts_of_values_past_2_to_the_53_are_finished(args, tmp_path):
+    # Before, the tick loop never ended (adding 1 to 1e16 leaves it as it was); a temperature
+    # of 1e16 may instead be refused as a usage error, which is as good.
+    status, _, err = run(args + ["--svg", str(tmp_path / "huge.svg")], timeout=60)
+    assert status in (0, 2), err
+    if status == 0:
+        root = ET.parse(tmp_path / "huge.svg").getroot()
+        assert len(list(root.iter("{http://www.w3.org/2000/svg}path"))) > 0
+
+
+def patched_tables(tmp_path, area, conductor):
+    """Copies of the sample tables with area VI and JL/G1A-240/30 renamed (same lengths)."""
+    old_area, old_conductor = AREA6.encode("gbk"), b"JL/G1A-240/30"
+    assert len(area) == len(old_area) and len(conductor) == len(old_conductor)
+    areas, conductors = tmp_path / "areas.dbf", tmp_path / "conductors.dbf"
+    areas.write_bytes(open(AREAS, "rb").read().replace(old_area, area))
+    conductors.write_bytes(open(CONDUCTORS, "rb").read().replace(old_conductor, conductor))
+    return ["--areas", str(areas), "--area", area.decode("latin-1"), "--conductors",
+            str(conductors), "--conductor", conductor.decode("latin-1")]
+
+
+def test_names_with_control_bytes_and_markup_give_well_formed_charts(tmp_path):
+    area = b"A\x01<&>'\"\x1b\x7fB&C"
+    conductor = b"JL\x02<&\"'>\x1f]]>x"
+    design = patched_tables(tmp_path, area, conductor)
+    ns = "{http://www.w3.org/2000/svg}"
+    for command, svg in [(["sag-table", "--spans", "50:800:50"], "sag.svg"),
+                         (["section", "--section", SECTION], "stringing.svg")]:
+        status, _, err = run(command + design + ["--svg", str(tmp_path / svg)])
+        assert status == 0, err
+        root = ET.parse(tmp_path / svg).getroot()  # raises on what XML cannot hold
+        title = [t.text for t in root.iter(ns + "text")][0]
+        # Markup comes back as it was; control bytes other than tab, LF, CR as U+FFFD.
+        assert "JL\ufffd<&\"'>\ufffd]]>x" in title
+        if command[0] == "sag-table":
+            assert "A\ufffd<&>'\"\ufffd\x7fB&C" in title
+
+
+def test_a_sag_table_of_one_span_shows_a_point_per_condition(tmp_path):
+    svg = tmp_path / "one.svg"
+    succeed(["sag-table"] + DESIGN6 + ["--spans", "300:300:10", "--svg", str(svg)])
+    ns = "{http://www.w3.org/2000/svg}"
+    root = ET.parse(svg).getroot()
+    for g in root.iter(ns + "g"):
+        points = [c for c in g.iter(ns + "circle") if c.get("class") == "point"]
+        curves = [p for p in g.iter(ns + "path") if p.get("class") == "curve"]
+        assert len(points) == len(curves) == len(NINE)
+        xs = {float(c.get("cx")) for c in points}
+        assert len(xs) == 1 and all(math.isfinite(x) for x in xs)
+        # 300 m controlled by 覆冰 in area VI, named above the plot.
+        names = [t.text for t in g.iter(ns + "text") if t.get("class") == "control-range"]
+        assert names == ["覆冰控制"]
+
+
+def curve_points(path):
+    return [tuple(map(float, p.split(","))) for p in re.findall(r"-?[\d.]+,-?[\d.]+", path)]
+
+
+def test_sag_chart_words_stay_off_the_curves(tmp_path):
+    svg = tmp_path / "sag.svg"
+    succeed(["sag-table"] + DESIGN6 + ["--spans", "50:800:5", "--svg", str(svg)])
+    ns = "{http://www.w3.org/2000/svg}"
+    root = ET.parse(svg).getroot()
+    for g in root.iter(ns + "g"):
+        curves = [p for p in g.iter(ns + "path") if p.get("class") == "curve"]
+        points = [pt for p in curves for pt in curve_points(p.get("d"))]
+        top = min(y for _, y in points)
+        right = max(x for x, _ in points)
+        band = [t for t in g.iter(ns + "text")
+                if t.get("class") in ("control-range", "critical-span")]
+        assert band and all(float(t.get("y")) < top for t in band)
+        ends = [t for t in g.iter(ns + "text") if t.get("class") == "end-label"]
+        assert all(float(t.get("x")) > right for t in ends)
+        ys = sorted(float(t.get("y")) for t in ends)
+        assert all(b - a >= 12 for a, b in zip(ys, ys[1:])), ys
+        # Each name shows a sample of its curve: the same colour and dashes.
+        swatches = [(s.get("stroke"), s.get("stroke-dasharray"))
+                    for s in g.iter(ns + "line") if s.get("class") == "swatch"]
+        for c in curves:
+            assert (c.get("stroke"), c.get("stroke-dasharray")) in swatches
+        # Range names over the ranges they name, in order of span.
+        xs = [float(t.get("x")) for t in g.iter(ns + "text") if t.get("class") == "control-range"]
+        marks = [float(m.get("x1")) for m in g.iter(ns + "line")
+                 if m.get("class") == "control-change"]
+        assert xs[0] < marks[0] < xs[1] < marks[1] < xs[2]
+
+
+def test_stringing_chart_labels_carry_units_and_many_spans_stay_apart(tmp_path):
+    section = tmp_path / "many.csv"
+    section.write_text("span_m,height_difference_m\n" +
+                       "".join(f"{300 + 10 * i},{(-1) ** i * i}\n" for i in range(23)))
+    svg = tmp_path / "many.svg"
+    succeed(["section"] + DESIGN6 + ["--section", str(section), "--svg", str(svg)])
+    ns = "{http://www.w3.org/2000/svg}"
+    root = ET.parse(svg).getroot()
+    labels = [t.text for t in root.iter(ns + "text") if t.get("class") == "end-label"]
+    assert labels[0] == "span 1: 300 m" and labels[3] == "span 4: 330 m, Δh = -3 m"
+    looks = [(p.get("stroke"), p.get("stroke-dasharray")) for p in root.iter(ns + "path")
+             if p.get("class") == "curve"]
+    assert len(looks) == 23 and len(set(looks)) == 23
+
+
+def test_an_output_with_the_longest_name_a_folder_allows(tmp_path):
+    # The file written beside it must fit the same folder's limit on a name.
+    name = "n" * (os.pathconf(tmp_path, "PC_NAME_MAX") - 4) + ".csv"
+    out = tmp_path / name
+    out.write_bytes(b"old\n")
+    status, _, err = run(SAG_FAILING + ["--csv", str(out)])
+    assert status == 0, err
+    assert out.read_bytes().startswith(b"span_m,")
+    assert os.listdir(tmp_path) == [name]
 
 
 # ---- records the design cannot use, and the annual average whatever its name ----

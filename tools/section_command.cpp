@@ -278,6 +278,7 @@ void runSectionCommand(const SectionOptions& o, ResultStream& out) {
     if (o.json && o.csvPath == "-") {
         throw UsageError("--csv -: standard output already takes the --json document");
     }
+    if (o.svgPath == "-") throw UsageError("--svg -: the chart goes to a file; name one");
     const SectionResult r = runSection(o);
     std::optional<OutputFile> csv, svg;
     if (!o.csvPath.empty() && o.csvPath != "-") csv.emplace(o.csvPath);
