@@ -59,8 +59,16 @@ TEST(Ieee738Example, HeatTermsAndAmpacityAsPrinted) {
 TEST(Ieee738Example, TemperatureForThePrintedCurrent) {
     const HeatBalance b = conductorTemperature(drake(), exampleWeather(), 1025, Model::ieee738);
     EXPECT_NEAR(b.temperature, 100, 0.1);
-    // At the root the balance closes.
+    // At the root the balance closes, and it changes sign within a thousandth of a degree.
     EXPECT_NEAR(b.joule + b.solar, b.convection + b.radiation, 1e-3);
+    const auto surplus = [](const HeatBalance& h) {
+        return h.joule + h.solar - h.convection - h.radiation;
+    };
+    const auto at = [&](double t) {
+        return surplus(heatBalance(drake(), exampleWeather(), t, 1025, Model::ieee738));
+    };
+    EXPECT_GT(at(b.temperature - 0.001), 0);
+    EXPECT_LT(at(b.temperature + 0.001), 0);
 }
 
 // The example's intermediate figures, as it prints them (film temperature 70 °C).

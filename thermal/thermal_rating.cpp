@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <sstream>
 
 namespace varnel::thermal {
@@ -27,19 +28,18 @@ std::string text(double value) {
     return s.str();
 }
 
-void require(bool ok, const std::string& message) {
-    if (!ok) throw ThermalInputError(message);
-}
-
+// The messages are built only on failure: these checks run once per case of a year's ratings.
 void requireFinite(double value, const char* name) {
-    require(std::isfinite(value),
-            std::string(name) + " must be a finite number, not " + text(value));
+    if (!std::isfinite(value)) {
+        throw ThermalInputError(std::string(name) + " must be a finite number, not " + text(value));
+    }
 }
 
 void requireRange(double value, double lo, double hi, const char* name, const char* unit) {
-    require(std::isfinite(value) && value >= lo && value <= hi,
-            std::string(name) + " must be from " + text(lo) + " to " + text(hi) + unit + ", not " +
-                text(value));
+    if (!(std::isfinite(value) && value >= lo && value <= hi)) {
+        throw ThermalInputError(std::string(name) + " must be from " + text(lo) + " to " +
+                                text(hi) + unit + ", not " + text(value));
+    }
 }
 
 // The sun's altitude and its angle of incidence on the conductor, degrees, for either model.
@@ -170,42 +170,50 @@ Sun noSun() {
 }
 
 void checkInputs(const Conductor& c, const Weather& w) {
-    require(std::isfinite(c.diameter) && c.diameter > 0,
-            "the diameter must be a finite number above 0, not " + text(c.diameter));
-    require(std::isfinite(c.strandDiameter) && c.strandDiameter >= 0 &&
-                c.strandDiameter < c.diameter / 2,
+    if (!(std::isfinite(c.diameter) && c.diameter > 0))
+        throw ThermalInputError("the diameter must be a finite number above 0, not " +
+                                text(c.diameter));
+    if (!(std::isfinite(c.strandDiameter) && c.strandDiameter >= 0 &&
+          c.strandDiameter < c.diameter / 2))
+        throw ThermalInputError(
             "the strand diameter must be at least 0 and below half the conductor's diameter, "
             "not " +
-                text(c.strandDiameter));
+            text(c.strandDiameter));
     requireRange(c.emissivity, 0, 1, "the emissivity", "");
     requireRange(c.absorptivity, 0, 1, "the absorptivity", "");
     const Resistance& r = c.resistance;
     requireFinite(r.t1, "the first resistance's temperature");
     requireFinite(r.t2, "the second resistance's temperature");
-    require(std::isfinite(r.r1) && r.r1 > 0 && std::isfinite(r.r2) && r.r2 > 0,
-            "the resistances must be finite numbers above 0");
-    require(r.t1 != r.t2, "the two resistances must be at different temperatures");
-    require(r.r2 != r.r1 ? (r.r2 - r.r1) / (r.t2 - r.t1) > 0 : true,
-            "the resistance must grow with temperature");
-    require(std::isfinite(w.ambient) && w.ambient > kAbsoluteZero && w.ambient < 100,
+    if (!(std::isfinite(r.r1) && r.r1 > 0 && std::isfinite(r.r2) && r.r2 > 0))
+        throw ThermalInputError("the resistances must be finite numbers above 0");
+    if (!(r.t1 != r.t2))
+        throw ThermalInputError("the two resistances must be at different temperatures");
+    if ((r.r2 - r.r1) / (r.t2 - r.t1) < 0)
+        throw ThermalInputError("the resistance must grow with temperature");
+    if (!(std::isfinite(w.ambient) && w.ambient > kAbsoluteZero && w.ambient < 100))
+        throw ThermalInputError(
             "the ambient temperature must be above -273.15 and below 100 \u00B0C, not " +
-                text(w.ambient));
-    require(resistanceAt(r, w.ambient) > 0,
+            text(w.ambient));
+    if (!(resistanceAt(r, w.ambient) > 0))
+        throw ThermalInputError(
             "the resistance extrapolated to the ambient temperature is not above 0");
-    require(std::isfinite(w.windSpeed) && w.windSpeed >= 0,
-            "the wind speed must be a finite number of at least 0, not " + text(w.windSpeed));
+    if (!(std::isfinite(w.windSpeed) && w.windSpeed >= 0))
+        throw ThermalInputError("the wind speed must be a finite number of at least 0, not " +
+                                text(w.windSpeed));
     requireRange(w.windAngle, 0, 180, "the wind angle", " degrees");
     // The air density's polynomial in the elevation turns upwards above about 12 km.
     requireRange(w.elevation, -500, 6000, "the elevation", " m");
     const Sun& s = w.sun;
     if (s.direct) {
-        require(std::isfinite(s.irradiance) && s.irradiance >= 0,
+        if (!(std::isfinite(s.irradiance) && s.irradiance >= 0))
+            throw ThermalInputError(
                 "the solar irradiance must be a finite number of at least 0, not " +
-                    text(s.irradiance));
+                text(s.irradiance));
     } else {
         requireRange(s.latitude, -90, 90, "the latitude", " degrees");
-        require(s.day >= 1 && s.day <= 366,
-                "the day of the year must be from 1 to 366, not " + std::to_string(s.day));
+        if (!(s.day >= 1 && s.day <= 366))
+            throw ThermalInputError("the day of the year must be from 1 to 366, not " +
+                                    std::to_string(s.day));
         requireRange(s.hour, 0, 24, "the hour", "");
         requireFinite(s.lineAzimuth, "the line's azimuth");
         requireRange(s.albedo, 0, 1, "the albedo", "");
@@ -217,13 +225,14 @@ HeatBalance heatBalance(const Conductor& c, const Weather& w, double temperature
     return balanceAt(c, w, temperature, current, solarHeating(c, w, model), model);
 }
 
-HeatBalance conductorTemperature(const Conductor& c, const Weather& w, double current,
+HeatBalance conductorTemperature(const Conductor& conductor, const Weather& w, double current,
                                  Model model) {
-    checkInputs(c, w);
-    require(std::isfinite(current) && current >= 0,
-            "the current must be a finite number of at least 0 A, not " + text(current));
-    const double solar = solarHeating(c, w, model);
-    const auto at = [&](double ts) { return balanceAt(c, w, ts, current, solar, model); };
+    checkInputs(conductor, w);
+    if (!(std::isfinite(current) && current >= 0))
+        throw ThermalInputError("the current must be a finite number of at least 0 A, not " +
+                                text(current));
+    const double solar = solarHeating(conductor, w, model);
+    const auto at = [&](double ts) { return balanceAt(conductor, w, ts, current, solar, model); };
 
     // At the air's temperature nothing cools the conductor, so the surplus there is the heating
     // alone, at least 0: the root lies above.
@@ -233,57 +242,90 @@ HeatBalance conductorTemperature(const Conductor& c, const Weather& w, double cu
     if (fLo <= 0) return low;
     double step = 10;
     double hi = lo + step;
-    HeatBalance high = at(hi);
-    double fHi = surplus(high);
+    double fHi = surplus(at(hi));
     while (fHi > 0) {
-        require(hi < kHighestTemperature,
-                "a current of " + text(current) + " A heats the conductor beyond " +
-                    text(kHighestTemperature) + " \u00B0C: there is no steady temperature");
+        if (!(hi < kHighestTemperature))
+            throw ThermalInputError("a current of " + text(current) +
+                                    " A heats the conductor beyond " + text(kHighestTemperature) +
+                                    " \u00B0C: there is no steady temperature");
         lo = hi;
         fLo = fHi;
         step *= 2;
         hi = std::min(lo + step, kHighestTemperature + 1);
-        high = at(hi);
-        fHi = surplus(high);
+        fHi = surplus(at(hi));
     }
 
-    // False position with the Illinois modification, falling back to a bisection whenever a
-    // step fails to halve the bracket, so the bracket always closes.
-    int side = 0;
-    double width = hi - lo;
-    for (int i = 0; i < 200 && hi - lo > kTemperatureTolerance; ++i) {
-        double x = (lo * fHi - hi * fLo) / (fHi - fLo);
-        if (!(x > lo && x < hi) || hi - lo > 0.5 * width) x = 0.5 * (lo + hi);
-        width = hi - lo;
-        const HeatBalance mid = at(x);
-        const double f = surplus(mid);
-        if (f == 0) return mid;
-        if (f > 0) {
-            lo = x;
-            fLo = f;
-            if (side == 1) fHi *= 0.5;
-            side = 1;
-        } else {
-            hi = x;
-            fHi = f;
-            if (side == -1) fLo *= 0.5;
-            side = -1;
+    // Brent's method on the bracket [lo, hi]: inverse quadratic interpolation or the secant
+    // where they make progress, bisection where they do not. It ends with the root between b
+    // and c, |c - b| within the tolerance.
+    const auto f = [&](double ts) { return surplus(at(ts)); };
+    double a = lo, b = hi, c = hi;
+    double fa = fLo, fb = fHi, fc = fHi;
+    double d = b - a, e = d;
+    for (int i = 0; i < 200; ++i) {
+        if ((fb > 0 && fc > 0) || (fb < 0 && fc < 0)) {
+            c = a;
+            fc = fa;
+            d = e = b - a;
         }
+        if (std::abs(fc) < std::abs(fb)) {
+            a = b;
+            b = c;
+            c = a;
+            fa = fb;
+            fb = fc;
+            fc = fa;
+        }
+        const double tol =
+            2 * std::numeric_limits<double>::epsilon() * std::abs(b) + 0.5 * kTemperatureTolerance;
+        const double xm = 0.5 * (c - b);
+        if (std::abs(xm) <= tol || fb == 0) break;
+        if (std::abs(e) >= tol && std::abs(fa) > std::abs(fb)) {
+            const double sRatio = fb / fa;
+            double p = 0, q = 0;
+            if (a == c) {
+                p = 2 * xm * sRatio;
+                q = 1 - sRatio;
+            } else {
+                const double qRatio = fa / fc;
+                const double rRatio = fb / fc;
+                p = sRatio * (2 * xm * qRatio * (qRatio - rRatio) - (b - a) * (rRatio - 1));
+                q = (qRatio - 1) * (rRatio - 1) * (sRatio - 1);
+            }
+            if (p > 0) q = -q;
+            p = std::abs(p);
+            if (2 * p < std::min(3 * xm * q - std::abs(tol * q), std::abs(e * q))) {
+                e = d;
+                d = p / q;
+            } else {
+                d = xm;
+                e = d;
+            }
+        } else {
+            d = xm;
+            e = d;
+        }
+        a = b;
+        fa = fb;
+        b += std::abs(d) > tol ? d : std::copysign(tol, xm);
+        fb = f(b);
     }
-    return at(0.5 * (lo + hi));
+    return at(b);
 }
 
 HeatBalance ampacity(const Conductor& c, const Weather& w, double maxTemperature, Model model) {
     checkInputs(c, w);
-    require(std::isfinite(maxTemperature) && maxTemperature > w.ambient,
-            "the maximum temperature must be above the ambient " + text(w.ambient) +
-                " \u00B0C, not " + text(maxTemperature));
-    require(maxTemperature <= kHighestTemperature,
-            "the maximum temperature must be at most " + text(kHighestTemperature) + " \u00B0C");
+    if (!(std::isfinite(maxTemperature) && maxTemperature > w.ambient))
+        throw ThermalInputError("the maximum temperature must be above the ambient " +
+                                text(w.ambient) + " \u00B0C, not " + text(maxTemperature));
+    if (!(maxTemperature <= kHighestTemperature))
+        throw ThermalInputError("the maximum temperature must be at most " +
+                                text(kHighestTemperature) + " \u00B0C");
     HeatBalance b = heatBalance(c, w, maxTemperature, 0, model);
     const double needed = b.convection + b.radiation - b.solar;
-    require(needed >= 0, "the sun alone heats the conductor above " + text(maxTemperature) +
-                             " \u00B0C: no current holds it there");
+    if (!(needed >= 0))
+        throw ThermalInputError("the sun alone heats the conductor above " + text(maxTemperature) +
+                                " \u00B0C: no current holds it there");
     b.current = std::sqrt(needed / b.resistance);
     b.joule = b.current * b.current * b.resistance;
     return b;
