@@ -4,9 +4,9 @@ varnel.conductor_temperature over 8,760 rows of weather (ambient and wind).
 
     build/python-venv/bin/python python/bench/thermal_bench.py [--repeat N]
 
-Prints the median time of each over the repetitions against the goal, 50 ms, and the ratio of
-each to a plain numpy evaluation of the Joule term over the same rows (the floor of any
-vectorised call), measured in the same run.
+Prints the median wall and processor times of each over the repetitions, the processor time
+against the goal (50 ms), and the ratio of each to a plain numpy evaluation of the Joule term
+over the same rows (the floor of any vectorised call), measured in the same run.
 """
 
 import argparse
@@ -21,12 +21,15 @@ GOAL_MS = 50
 
 
 def median_time(call, repeat):
-    spent = []
+    """The median wall time and the median processor time of the calls: on a shared machine
+    the first counts the time other programs took as well, the second only this one's."""
+    wall, cpu = [], []
     for _ in range(repeat):
-        start = time.perf_counter()
+        start, start_cpu = time.perf_counter(), time.process_time()
         call()
-        spent.append(time.perf_counter() - start)
-    return statistics.median(spent)
+        wall.append(time.perf_counter() - start)
+        cpu.append(time.process_time() - start_cpu)
+    return statistics.median(wall), statistics.median(cpu)
 
 
 def main():
@@ -49,15 +52,15 @@ def main():
     current = rating("ieee738")().current
     temperature = lambda: varnel.conductor_temperature(26.82, current, ambient=ambient,
                                                        wind_speed=wind, **common)
-    floor = median_time(lambda: current * current * 0.0739e-3 * (1 + 0.00403 * (ambient - 20)),
-                        args.repeat)
+    floor, _ = median_time(
+        lambda: current * current * 0.0739e-3 * (1 + 0.00403 * (ambient - 20)), args.repeat)
     for what, call in [("ampacity, ieee738", rating("ieee738")),
                        ("ampacity, cigre601", rating("cigre601")),
                        ("conductor_temperature, ieee738", temperature)]:
-        t = median_time(call, args.repeat)
-        verdict = "meets" if t * 1e3 < GOAL_MS else "MISSES"
-        print(f"{what:<32} 8,760 rows {t * 1e3:7.2f} ms  ({verdict} the {GOAL_MS} ms goal; "
-              f"{t / floor:7.0f}x numpy's I²R)")
+        t, cpu = median_time(call, args.repeat)
+        verdict = "meets" if cpu * 1e3 < GOAL_MS else "MISSES"
+        print(f"{what:<32} 8,760 rows {t * 1e3:7.2f} ms wall, {cpu * 1e3:7.2f} ms processor "
+              f"({verdict} the {GOAL_MS} ms goal; {t / floor:5.0f}x numpy's I²R)")
 
 
 if __name__ == "__main__":
