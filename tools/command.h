@@ -35,6 +35,7 @@ void addCriticalCommand(CLI::App& app, CommandSet& set);
 void addSectionCommand(CLI::App& app, CommandSet& set);
 void addWindCommand(CLI::App& app, CommandSet& set);
 void addDemoCommand(CLI::App& app, CommandSet& set);
+void addThermalCommand(CLI::App& app, CommandSet& set);
 
 // The pieces of the commands that the demo walks through.
 std::string areasReport(const std::string& path);

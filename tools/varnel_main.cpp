@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
     addCriticalCommand(app, set);
     addSectionCommand(app, set);
     addWindCommand(app, set);
+    addThermalCommand(app, set);
     addDemoCommand(app, set);
 
 #ifdef _WIN32
