@@ -170,50 +170,60 @@ Sun noSun() {
 }
 
 void checkInputs(const Conductor& c, const Weather& w) {
-    if (!(std::isfinite(c.diameter) && c.diameter > 0))
+    if (!(std::isfinite(c.diameter) && c.diameter > 0)) {
         throw ThermalInputError("the diameter must be a finite number above 0, not " +
                                 text(c.diameter));
+    }
     if (!(std::isfinite(c.strandDiameter) && c.strandDiameter >= 0 &&
-          c.strandDiameter < c.diameter / 2))
+          c.strandDiameter < c.diameter / 2)) {
         throw ThermalInputError(
-            "the strand diameter must be at least 0 and below half the conductor's diameter, "
-            "not " +
+            "the strand diameter must be at least 0 and below half the "
+            "conductor's diameter, not " +
             text(c.strandDiameter));
+    }
     requireRange(c.emissivity, 0, 1, "the emissivity", "");
     requireRange(c.absorptivity, 0, 1, "the absorptivity", "");
     const Resistance& r = c.resistance;
     requireFinite(r.t1, "the first resistance's temperature");
     requireFinite(r.t2, "the second resistance's temperature");
-    if (!(std::isfinite(r.r1) && r.r1 > 0 && std::isfinite(r.r2) && r.r2 > 0))
+    if (!(std::isfinite(r.r1) && r.r1 > 0 && std::isfinite(r.r2) && r.r2 > 0)) {
         throw ThermalInputError("the resistances must be finite numbers above 0");
-    if (!(r.t1 != r.t2))
+    }
+    if (r.t1 == r.t2) {
         throw ThermalInputError("the two resistances must be at different temperatures");
-    if ((r.r2 - r.r1) / (r.t2 - r.t1) < 0)
+    }
+    if ((r.r2 - r.r1) / (r.t2 - r.t1) < 0) {
         throw ThermalInputError("the resistance must grow with temperature");
-    if (!(std::isfinite(w.ambient) && w.ambient > kAbsoluteZero && w.ambient < 100))
+    }
+    if (!(std::isfinite(w.ambient) && w.ambient > kAbsoluteZero && w.ambient < 100)) {
         throw ThermalInputError(
             "the ambient temperature must be above -273.15 and below 100 \u00B0C, not " +
             text(w.ambient));
-    if (!(resistanceAt(r, w.ambient) > 0))
+    }
+    if (!(resistanceAt(r, w.ambient) > 0)) {
         throw ThermalInputError(
             "the resistance extrapolated to the ambient temperature is not above 0");
-    if (!(std::isfinite(w.windSpeed) && w.windSpeed >= 0))
+    }
+    if (!(std::isfinite(w.windSpeed) && w.windSpeed >= 0)) {
         throw ThermalInputError("the wind speed must be a finite number of at least 0, not " +
                                 text(w.windSpeed));
+    }
     requireRange(w.windAngle, 0, 180, "the wind angle", " degrees");
     // The air density's polynomial in the elevation turns upwards above about 12 km.
     requireRange(w.elevation, -500, 6000, "the elevation", " m");
     const Sun& s = w.sun;
     if (s.direct) {
-        if (!(std::isfinite(s.irradiance) && s.irradiance >= 0))
+        if (!(std::isfinite(s.irradiance) && s.irradiance >= 0)) {
             throw ThermalInputError(
                 "the solar irradiance must be a finite number of at least 0, not " +
                 text(s.irradiance));
+        }
     } else {
         requireRange(s.latitude, -90, 90, "the latitude", " degrees");
-        if (!(s.day >= 1 && s.day <= 366))
+        if (!(s.day >= 1 && s.day <= 366)) {
             throw ThermalInputError("the day of the year must be from 1 to 366, not " +
                                     std::to_string(s.day));
+        }
         requireRange(s.hour, 0, 24, "the hour", "");
         requireFinite(s.lineAzimuth, "the line's azimuth");
         requireRange(s.albedo, 0, 1, "the albedo", "");
@@ -228,9 +238,10 @@ HeatBalance heatBalance(const Conductor& c, const Weather& w, double temperature
 HeatBalance conductorTemperature(const Conductor& conductor, const Weather& w, double current,
                                  Model model) {
     checkInputs(conductor, w);
-    if (!(std::isfinite(current) && current >= 0))
+    if (!(std::isfinite(current) && current >= 0)) {
         throw ThermalInputError("the current must be a finite number of at least 0 A, not " +
                                 text(current));
+    }
     const double solar = solarHeating(conductor, w, model);
     const auto at = [&](double ts) { return balanceAt(conductor, w, ts, current, solar, model); };
 
@@ -244,10 +255,11 @@ HeatBalance conductorTemperature(const Conductor& conductor, const Weather& w, d
     double hi = lo + step;
     double fHi = surplus(at(hi));
     while (fHi > 0) {
-        if (!(hi < kHighestTemperature))
+        if (!(hi < kHighestTemperature)) {
             throw ThermalInputError("a current of " + text(current) +
                                     " A heats the conductor beyond " + text(kHighestTemperature) +
                                     " \u00B0C: there is no steady temperature");
+        }
         lo = hi;
         fLo = fHi;
         step *= 2;
@@ -315,17 +327,20 @@ HeatBalance conductorTemperature(const Conductor& conductor, const Weather& w, d
 
 HeatBalance ampacity(const Conductor& c, const Weather& w, double maxTemperature, Model model) {
     checkInputs(c, w);
-    if (!(std::isfinite(maxTemperature) && maxTemperature > w.ambient))
+    if (!(std::isfinite(maxTemperature) && maxTemperature > w.ambient)) {
         throw ThermalInputError("the maximum temperature must be above the ambient " +
                                 text(w.ambient) + " \u00B0C, not " + text(maxTemperature));
-    if (!(maxTemperature <= kHighestTemperature))
+    }
+    if (!(maxTemperature <= kHighestTemperature)) {
         throw ThermalInputError("the maximum temperature must be at most " +
                                 text(kHighestTemperature) + " \u00B0C");
+    }
     HeatBalance b = heatBalance(c, w, maxTemperature, 0, model);
     const double needed = b.convection + b.radiation - b.solar;
-    if (!(needed >= 0))
+    if (!(needed >= 0)) {
         throw ThermalInputError("the sun alone heats the conductor above " + text(maxTemperature) +
                                 " \u00B0C: no current holds it there");
+    }
     b.current = std::sqrt(needed / b.resistance);
     b.joule = b.current * b.current * b.resistance;
     return b;
