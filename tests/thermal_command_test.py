@@ -7,6 +7,7 @@ import csv
 import json
 import os
 import re
+import shutil
 import subprocess
 
 import pytest
@@ -170,3 +171,26 @@ def test_help_has_examples_and_plain_hints():
         assert "(default" not in block, block
     assert "(default 0)" in next(b for b in blocks if b.startswith("--elevation "))
     assert "FLOAT" not in out and "TEXT" not in out
+
+
+@pytest.mark.parametrize("row,needle", [
+    ("JL/G1A-240/30,0.1x,3.60", 'line 2: R20: "0.1x" is not a number'),
+    ("JL/G1A-240/30,0.1181", "line 2: expected NAME,R20,STRAND_DIAMETER"),
+])
+def test_a_resistance_row_that_does_not_read_fails_the_work(tmp_path, row, needle):
+    shutil.copy(CONDUCTORS, tmp_path / "conductors.dbf")
+    (tmp_path / "conductor_resistance.csv").write_text("NAME,R20,STRAND_DIAMETER\n" + row + "\n",
+                                                       encoding="utf-8")
+    status, out, err = run(["--conductors", str(tmp_path / "conductors.dbf"), "--conductor",
+                            "JL/G1A-240/30", "--current", "500"])
+    assert status == 1 and out == ""
+    assert len(err.splitlines()) == 1
+    assert "conductor_resistance.csv: " + needle in err
+
+
+def test_without_the_resistance_file_the_resistance_is_asked_for(tmp_path):
+    shutil.copy(CONDUCTORS, tmp_path / "conductors.dbf")
+    status, out, err = run(["--conductors", str(tmp_path / "conductors.dbf"), "--conductor",
+                            "JL/G1A-240/30", "--current", "500"])
+    assert status == 2 and out == ""
+    assert "the resistance is needed: --r20 or --resistance" in err

@@ -2,10 +2,7 @@
 // for a temperature, with every term of its heat balance.
 #include <fmt/format.h>
 
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "thermal/thermal_rating.h"
 #include "tools/command.h"
@@ -18,8 +15,6 @@ namespace varnel::tool {
 
 namespace {
 
-constexpr const char* kResistanceFile = "conductor_resistance.csv";
-
 struct ThermalInputs {
     std::string conductorsPath;
     std::string conductorName;
@@ -31,48 +26,6 @@ struct ThermalInputs {
     CLI::Option* diameterOption = nullptr;
     CLI::Option* currentOption = nullptr;
 };
-
-struct TableRow {
-    double r20 = 0;             // Ω/km
-    double strandDiameter = 0;  // mm
-};
-
-std::vector<std::string> splitCsv(const std::string& line) {
-    std::vector<std::string> cells;
-    std::stringstream s(line);
-    std::string cell;
-    while (std::getline(s, cell, ',')) cells.push_back(cell);
-    return cells;
-}
-
-// The row of `name` in the resistance table beside the conductor table, if there is one: NAME,
-// R20 (Ω/km), STRAND_DIAMETER (mm, the outer layer's strands).
-std::optional<TableRow> tableRow(const std::string& conductorsPath, const std::string& name) {
-    const std::filesystem::path path =
-        std::filesystem::path(conductorsPath).parent_path() / kResistanceFile;
-    std::ifstream in(path);
-    if (!in) return std::nullopt;
-    std::string line;
-    std::getline(in, line);  // the header
-    int lineNumber = 1;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::vector<std::string> cells = splitCsv(line);
-        if (cells.empty() || cells[0] != name) continue;
-        if (cells.size() < 3) {
-            throw ToolError(fmt::format("{}: line {}: expected NAME,R20,STRAND_DIAMETER",
-                                        path.string(), lineNumber));
-        }
-        try {
-            return TableRow{parseNumber("R20", cells[1], kPositive),
-                            parseNumber("STRAND_DIAMETER", cells[2], kNonNegative)};
-        } catch (const UsageError& e) {
-            throw ToolError(fmt::format("{}: line {}: {}", path.string(), lineNumber, e.what()));
-        }
-    }
-    return std::nullopt;
-}
 
 std::string report(const ThermalInputs& in, double diameter, const thermal::HeatBalance& b,
                    thermal::Model model, bool forCurrent) {
@@ -104,7 +57,7 @@ void run(const ThermalInputs& in, ResultStream& out) {
     if (in.diameterOption->count() == 0) {
         loadLibrary(TableKind::Conductors, in.conductorsPath);
         diameter = findConductor(in.conductorName, in.conductorsPath).diameter;
-        const std::optional<TableRow> row = tableRow(in.conductorsPath, in.conductorName);
+        const std::optional<ThermalRow> row = thermalRow(in.conductorsPath, in.conductorName);
         if (row && !resistance) resistance = thermal::resistanceFromR20(row->r20 / 1000);
         if (row && o.strandOption->count() == 0) strand = row->strandDiameter;
     }
@@ -113,7 +66,7 @@ void run(const ThermalInputs& in, ResultStream& out) {
                              ? "the resistance is needed: --r20 or --resistance"
                              : fmt::format("the resistance is needed: --r20 or --resistance ({} "
                                            "beside the conductor table has no row for {})",
-                                           kResistanceFile, in.conductorName));
+                                           kThermalRowsFile, in.conductorName));
     }
     thermal::Conductor conductor = thermalConductor(o, diameter, *resistance);
     conductor.strandDiameter = strand / 1000;

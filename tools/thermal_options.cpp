@@ -3,6 +3,10 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
 
 #include "tools/tool_error.h"
 
@@ -22,7 +26,42 @@ std::pair<double, double> resistancePoint(const std::string& text, const std::st
     return {t, r / 1000};
 }
 
+std::vector<std::string> splitCsv(const std::string& line) {
+    std::vector<std::string> cells;
+    std::stringstream s(line);
+    std::string cell;
+    while (std::getline(s, cell, ',')) cells.push_back(cell);
+    return cells;
+}
+
 }  // namespace
+
+std::optional<ThermalRow> thermalRow(const std::string& conductorsPath, const std::string& name) {
+    const std::filesystem::path path =
+        std::filesystem::path(conductorsPath).parent_path() / kThermalRowsFile;
+    std::ifstream in(path);
+    if (!in) return std::nullopt;
+    std::string line;
+    std::getline(in, line);  // the header
+    int lineNumber = 1;
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::vector<std::string> cells = splitCsv(line);
+        if (cells.empty() || cells[0] != name) continue;
+        if (cells.size() < 3) {
+            throw ToolError(fmt::format("{}: line {}: expected NAME,R20,STRAND_DIAMETER",
+                                        path.string(), lineNumber));
+        }
+        try {
+            return ThermalRow{parseNumber("R20", cells[1], kPositive),
+                              parseNumber("STRAND_DIAMETER", cells[2], kNonNegative)};
+        } catch (const UsageError& e) {
+            throw ToolError(fmt::format("{}: line {}: {}", path.string(), lineNumber, e.what()));
+        }
+    }
+    return std::nullopt;
+}
 
 void dropDefault(CLI::Option* option) {
     const std::string text = option->get_description();

@@ -64,6 +64,17 @@ thermal::Model thermalModel(const ThermalOptions& options);
 thermal::Conductor thermalConductor(const ThermalOptions& options, double diameterMm,
                                     const thermal::Resistance& resistance);
 
+// What the heat balance needs of a conductor beyond its table: conductor_resistance.csv beside
+// the conductor table (UTF-8, a header row, then NAME,R20,STRAND_DIAMETER).
+inline constexpr const char* kThermalRowsFile = "conductor_resistance.csv";
+struct ThermalRow {
+    double r20 = 0;             // DC resistance at 20 °C, Ω/km
+    double strandDiameter = 0;  // the outer layer's strands, mm
+};
+// The row of `name` in the file beside `conductorsPath`; none when there is no such file or row.
+// Throws ToolError naming the file and line for a row that does not read.
+std::optional<ThermalRow> thermalRow(const std::string& conductorsPath, const std::string& name);
+
 // The heat terms as JSON members, in the order the command writes them.
 Json heatBalanceJson(const thermal::HeatBalance& balance, thermal::Model model);
 
