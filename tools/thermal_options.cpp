@@ -37,8 +37,12 @@ std::vector<std::string> splitCsv(const std::string& line) {
 }  // namespace
 
 std::optional<ThermalRow> thermalRow(const std::string& conductorsPath, const std::string& name) {
+    // The path as UTF-8 both ways, so that Windows does not read it in its ANSI code page.
+    const std::u8string table(conductorsPath.begin(), conductorsPath.end());
     const std::filesystem::path path =
-        std::filesystem::path(conductorsPath).parent_path() / kThermalRowsFile;
+        std::filesystem::path(table).parent_path() / kThermalRowsFile;
+    const std::u8string shownU8 = path.u8string();
+    const std::string shown(shownU8.begin(), shownU8.end());
     std::ifstream in(path);
     if (!in) return std::nullopt;
     std::string line;
@@ -50,14 +54,14 @@ std::optional<ThermalRow> thermalRow(const std::string& conductorsPath, const st
         const std::vector<std::string> cells = splitCsv(line);
         if (cells.empty() || cells[0] != name) continue;
         if (cells.size() < 3) {
-            throw ToolError(fmt::format("{}: line {}: expected NAME,R20,STRAND_DIAMETER",
-                                        path.string(), lineNumber));
+            throw ToolError(
+                fmt::format("{}: line {}: expected NAME,R20,STRAND_DIAMETER", shown, lineNumber));
         }
         try {
             return ThermalRow{parseNumber("R20", cells[1], kPositive),
                               parseNumber("STRAND_DIAMETER", cells[2], kNonNegative)};
         } catch (const UsageError& e) {
-            throw ToolError(fmt::format("{}: line {}: {}", path.string(), lineNumber, e.what()));
+            throw ToolError(fmt::format("{}: line {}: {}", shown, lineNumber, e.what()));
         }
     }
     return std::nullopt;
