@@ -34,6 +34,7 @@ from ._design import (
     ruling_span,
     stringing_table,
 )
+from ._thermal import HeatBalance, ampacity, conductor_temperature
 from ._tables import (
     HBLine,
     Insulator,
@@ -57,6 +58,7 @@ __all__ = [
     "CriticalPair",
     "CriticalSpans",
     "HBLine",
+    "HeatBalance",
     "Insulator",
     "PoleWind",
     "Records",
@@ -68,6 +70,8 @@ __all__ = [
     "Trial",
     "WeatherArea",
     "__version__",
+    "ampacity",
+    "conductor_temperature",
     "conductor_wind",
     "control",
     "critical_spans",
