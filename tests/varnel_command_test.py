@@ -155,17 +155,17 @@ def test_areas_and_conductors_json():
 def test_sag_table_json_csv_and_text_agree():
     spans = ["--spans", "50:800:50"]
     doc = json.loads(succeed(["sag-table"] + DESIGN6 + spans + ["--json"]))
-    assert doc["conditions"] == NINE and len(doc["spans"]) == 16
+    assert [c["name"] for c in doc["conditions"]] == NINE and len(doc["spans"]) == 16
     rows = list(csv.reader(io.StringIO(succeed(["sag-table"] + DESIGN6 + spans
                                                + ["--csv", "-"]).decode())))
     assert rows[0][:2] == ["span_m", "controlling"] and len(rows) == 17
     for row, span in zip(rows[1:], doc["spans"]):
         assert float(row[0]) == span["span_m"]
-        assert row[1] == span["controlling"]
+        assert row[1] == span["controlling"]["name"]
         assert row[2:11] == [f"{s:.4f}" for s in span["stress_N_per_mm2"]]
         assert row[11:20] == [f"{s:.4f}" for s in span["sag_m"]]
     # Area VI: 低温 controls the shortest spans, then 年平, then 覆冰.
-    assert [s["controlling"] for s in doc["spans"][:4]] == ["低温", "年平", "年平", "覆冰"]
+    assert [s["controlling"]["name"] for s in doc["spans"][:4]] == ["低温", "年平", "年平", "覆冰"]
 
 
 @pytest.mark.parametrize("design", [DESIGN, DESIGN6], ids=["III", "VI"])
@@ -180,7 +180,7 @@ def test_sag_table_gives_the_figures_of_control(design):
         doc = json.loads(succeed(["control"] + design + ["--cos", "0.93", "--span", str(span),
                                                          "--json"]))
         row = rows[span]
-        assert row["controlling"] == doc["controlling"]["name"]
+        assert row["controlling"] == doc["controlling"]
         assert row["stress_N_per_mm2"] == [c["stress_N_per_mm2"] for c in doc["conditions"]]
         assert row["sag_m"] == [c["sag_m"] for c in doc["conditions"]]
 
@@ -293,7 +293,7 @@ USAGE = [
     (["sag-table"] + DESIGN + ["--spans", "100:50:10"], "--spans 100:50:10: TO is below FROM"),
     (["sag-table"] + DESIGN + ["--spans", "a:b"], "--spans a:b: expected FROM:TO:STEP"),
     (["sag-table"] + DESIGN + ["--spans", "0:10:0"], "STEP must be above 0"),
-    (["sag-table"] + DESIGN + ["--spans", "-5:10:1"], "spans cannot be negative"),
+    (["sag-table"] + DESIGN + ["--spans", "-5:10:1"], 'FROM: "-5" must be at least 0'),
     (["sag-table"] + DESIGN + ["--spans", "0:1e9:1"], "more than 10000000 spans"),
     (["sag-table"] + DESIGN + ["--spans", "1e16:1e16:1", "--svg", "o.svg"],
      "a step of 1 does not change a span of 1e+16"),
@@ -426,7 +426,7 @@ def test_a_million_spans_in_flat_memory(tmp_path):
 def test_critical_ranges_are_where_the_search_changes():
     doc = json.loads(succeed(["critical"] + DESIGN6 + ["--json"]))
     ranges = doc["ranges"]
-    assert [r["condition"] for r in ranges] == ["低温", "年平", "覆冰"]
+    assert [r["controlling"]["name"] for r in ranges] == ["低温", "年平", "覆冰"]
     assert ranges[0]["from_m"] == 0 and ranges[-1]["to_m"] is None
 
     def controlling(span):
@@ -436,15 +436,16 @@ def test_critical_ranges_are_where_the_search_changes():
     # Bisection on the library's own search, through the command's control.
     for left, right in zip(ranges, ranges[1:]):
         lo, hi = left["from_m"] + 1e-3, right["to_m"] or right["from_m"] + 100
-        assert controlling(lo) == left["condition"] and controlling(hi) == right["condition"]
+        assert controlling(lo) == left["controlling"]["name"]
+        assert controlling(hi) == right["controlling"]["name"]
         while hi - lo > 1e-3:
             mid = (lo + hi) / 2
-            if controlling(mid) == left["condition"]:
+            if controlling(mid) == left["controlling"]["name"]:
                 lo = mid
             else:
                 hi = mid
         assert left["to_m"] == pytest.approx(hi, abs=2e-3)
-    pairs = {(p["a"], p["b"]): p["span_m"] for p in doc["pairs"]}
+    pairs = {(p["a"]["name"], p["b"]["name"]): p["span_m"] for p in doc["pairs"]}
     assert pairs[("大风", "年平")] is None  # the annual average dominates the wind
     assert pairs[("低温", "年平")] == pytest.approx(ranges[0]["to_m"], abs=1e-9)
 
@@ -488,11 +489,12 @@ def test_level_section_ruling_span_and_stringing_against_the_library(tmp_path):
     doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", str(path), "--json"]))
     ruling = math.sqrt(sum(l ** 3 for l in lengths) / sum(lengths))
     assert doc["ruling_span_m"] == pytest.approx(ruling, rel=1e-14)
-    assert [t["temperature_c"] for t in doc["stringing"]] == list(range(-20, 41, 5))
+    assert [t["temperature_degC"] for t in doc["stringing"]] == list(range(-20, 41, 5))
 
     area = next(a for a in json.loads(succeed(["areas", AREAS, "--json"]))["areas"]
                 if a["name"] == AREA6)
-    known = next(c for c in area["conditions"] if c["name"] == doc["controlling"])
+    known = area["conditions"][doc["controlling"]["index"]]
+    assert known["name"] == doc["controlling"]["name"]
     c = doc["conductor"]
     conductor = _Conductor(area=c["area_mm2"], diameter=c["diameter_mm"],
                            unit_mass=c["unit_mass_kg_per_km"],
@@ -502,20 +504,21 @@ def test_level_section_ruling_span_and_stringing_against_the_library(tmp_path):
     known_c = _Condition(b"", known["ice_mm"], known["wind_m_per_s"], known["temperature_degC"])
     force = library_force()
     for row in doc["stringing"]:
-        still = _Condition(b"", 0, 0, row["temperature_c"])
+        still = _Condition(b"", 0, 0, row["temperature_degC"])
         out = ctypes.c_double()
         assert force(doc["ruling_span_m"], 1.0, conductor, known_c, still,
                      doc["control_stress_N_per_mm2"], ctypes.byref(out))
-        assert row["stress"] == pytest.approx(out.value, rel=1e-9)
+        assert row["stress_N_per_mm2"] == pytest.approx(out.value, rel=1e-9)
         # Each span's sag at that stress: γ·l²/(8σ), γ the bare conductor's.
         gamma = c["unit_mass_kg_per_km"] * 9.80665e-3 / c["area_mm2"]
         for l, sag in zip(lengths, row["sag_m"]):
-            assert sag == pytest.approx(gamma * l * l / (8 * row["stress"]), rel=1e-12)
+            assert sag == pytest.approx(gamma * l * l / (8 * row["stress_N_per_mm2"]), rel=1e-12)
     # Every span's largest sag is one of its sags, and the controlling stress is the allowable.
     for span in doc["spans"]:
-        assert span["max_sag_m"] == max(span["sag_m"].values())
-        assert span["sag_m"][span["max_sag_condition"]] == span["max_sag_m"]
-    assert doc["stress"][doc["controlling"]] == doc["control_stress_N_per_mm2"]
+        assert span["max_sag_m"] == max(span["sag_m"])
+        assert span["sag_m"][span["max_sag_condition"]["index"]] == span["max_sag_m"]
+    control = doc["conditions"][doc["controlling"]["index"]]
+    assert control["stress_N_per_mm2"] == doc["control_stress_N_per_mm2"]
 
 
 def test_sample_section_text_csv_and_chart(tmp_path):
@@ -526,7 +529,8 @@ def test_sample_section_text_csv_and_chart(tmp_path):
                    "Stringing table", "compensated by 20 °C lower", "SVG written to s.svg"]:
         assert needle in out
     rows = list(csv.reader(open(tmp_path / "s.csv", encoding="utf-8")))
-    assert rows[0][:3] == ["temperature_c", "stress_N/mm2", "sag_span1_m"] and len(rows) == 14
+    assert rows[0][:3] == ["temperature_degC", "stress_N_per_mm2", "sag_span1_m"]
+    assert len(rows) == 14
     root = ET.parse(tmp_path / "s.svg").getroot()
     ns = "{http://www.w3.org/2000/svg}"
     curves = [p for p in root.iter(ns + "path") if p.get("class") == "curve"]
@@ -538,7 +542,8 @@ def test_sample_section_text_csv_and_chart(tmp_path):
                                                     "--json"]))
     b = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION,
                                                     "--stringing", "-40:20:5", "--json"]))
-    assert [r["stress"] for r in a["stringing"]] == [r["stress"] for r in b["stringing"]]
+    assert ([r["stress_N_per_mm2"] for r in a["stringing"]]
+            == [r["stress_N_per_mm2"] for r in b["stringing"]])
 
 
 @pytest.mark.parametrize("text,message", [
@@ -571,7 +576,7 @@ def test_sag_table_chart_marks_the_exact_critical_spans(tmp_path):
     ns = "{http://www.w3.org/2000/svg}"
     texts = [t.text or "" for t in root.iter(ns + "text")]
     for r in critical[1:]:
-        assert f"{r['from_m']:.2f} m: {r['condition']}" in texts
+        assert f"{r['from_m']:.2f} m: {r['controlling']['name']}" in texts
     classes = [e.get("class") for e in root.iter()]
     assert "limit-normal" in classes and "limit-average" in classes
     assert classes.count("end-label") == 2 * len(NINE)
