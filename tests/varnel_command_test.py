@@ -596,10 +596,9 @@ DIMENSIONLESS = {"cos", "ruling_cos", "avg_ratio", "strength_factor", "safety",
                  "suspension_point_safety", "index", "aluminium_wires"}
 
 
-def json_documents(tmp_path):
+@pytest.fixture(scope="module")
+def json_documents():
     """Every command's --json on the samples, by name."""
-    level = tmp_path / "level.csv"
-    level.write_text("span_m,height_difference_m\n300,0\n")
     runs = {
         "areas": ["areas", AREAS], "conductors": ["conductors", CONDUCTORS],
         "control": ["control"] + DESIGN + ["--span", "300"],
@@ -624,8 +623,8 @@ def walk(value, path=""):
             yield from walk(v, path + "[]")
 
 
-def test_every_figure_has_its_unit_in_its_key(tmp_path):
-    for name, doc in json_documents(tmp_path).items():
+def test_every_figure_has_its_unit_in_its_key(json_documents):
+    for name, doc in json_documents.items():
         for where, key, value in walk(doc):
             figures = [value] if not isinstance(value, list) else value
             if any(isinstance(v, (int, float)) and not isinstance(v, bool) for v in figures):
@@ -634,8 +633,8 @@ def test_every_figure_has_its_unit_in_its_key(tmp_path):
             assert not re.fullmatch(r"column\d+", key), f"{name}: {where}"
 
 
-def test_a_condition_is_referred_to_by_index_and_name_everywhere(tmp_path):
-    docs = json_documents(tmp_path)
+def test_a_condition_is_referred_to_by_index_and_name_everywhere(json_documents):
+    docs = json_documents
     seen = 0
     for name, doc in docs.items():
         names = [c["name"] for c in doc.get("conditions", [])]
