@@ -6,6 +6,8 @@ add_library(varnel_calc STATIC
   calc/coefficients.cpp
   calc/conductor_load.cpp
   calc/state_equation.cpp
+  calc/span_curve.cpp
+  calc/catenary_state.cpp
   calc/control_search.cpp
   calc/wind_loads.cpp)
 target_include_directories(varnel_calc PUBLIC ${PROJECT_SOURCE_DIR})
@@ -56,8 +58,10 @@ if(NOT WIN32)
 endif()
 
 if(NOT WIN32)
-  # The native library carries the design layer's C++ entry points too (design/design_api.h).
+  # The native library carries the design layer's C++ entry points too (design/design_api.h),
+  # included as <design/...> from the source tree as from an installed prefix.
   target_link_libraries(varnel PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,varnel_design>")
+  target_include_directories(varnel PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
 endif()
 
 if(WIN32)
@@ -125,7 +129,10 @@ if(WIN32)
     COMMAND ${VARNEL_DLLTOOL} -m ${dlltool_machine} ${dlltool_kill_at} -d ${msvc_def}
             -l $<TARGET_LINKER_FILE:varnel>
     VERBATIM)
-else()
+elseif(NOT (VARNEL_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang") AND NOT VARNEL_BUILD_FUZZ)
+  # Every symbol resolved when the library is linked, not when it is loaded. Not so under clang's
+  # sanitizers or libFuzzer's coverage: clang links their runtimes into the executable only, and
+  # the library takes them from there (GCC's sanitizers link a shared runtime into both).
   target_link_options(varnel PRIVATE -Wl,--no-undefined)
 endif()
 

@@ -38,8 +38,10 @@ typedef struct WeatherCondition {
     char name[24]; /* GBK, at most 23 bytes and a NUL; "\xC4\xEA\xC6\xBD" (年平) is the annual
                       average condition, the only name the calculations recognise */
     double iceThickness; /* radial ice thickness, mm; 0 without ice */
-    double windSpeed; /* design wind speed, m/s; basic wind pressure is windSpeed² / 1600 kN/m² */
-    double temperature; /* air temperature, °C */
+    double windSpeed;    /* design wind speed, m/s; the wind loads on a support take the basic
+                            wind pressure as windSpeed² / 1600 kN/m², the specific load (CalcBZ) as
+                            windSpeed² / 16 kgf/m², that is windSpeed² × 9.80665 / 16000 kN/m² */
+    double temperature;  /* air temperature, °C */
 } WeatherCondition;
 
 /* Attributes of one conductor type. 168 bytes, no padding. */

@@ -14,7 +14,9 @@ import math
 import os
 import re
 import struct
+import stat
 import subprocess
+import threading
 import time
 import xml.etree.ElementTree as ET
 
@@ -568,6 +570,12 @@ def test_section_usage_errors():
     fail(["section"] + DESIGN6 + ["--section", SECTION, "--cos", "0.9"], 2, "--cos")
 
 
+def range_condition(r):
+    """The name of a critical range's controlling condition, given by name or as a record."""
+    c = r["controlling"] if "controlling" in r else r["condition"]
+    return c["name"] if isinstance(c, dict) else c
+
+
 def test_sag_table_chart_marks_the_exact_critical_spans(tmp_path):
     svg = tmp_path / "sag.svg"
     succeed(["sag-table"] + DESIGN6 + ["--spans", "50:800:50", "--svg", str(svg)])
@@ -575,15 +583,461 @@ def test_sag_table_chart_marks_the_exact_critical_spans(tmp_path):
     root = ET.parse(svg).getroot()
     ns = "{http://www.w3.org/2000/svg}"
     texts = [t.text or "" for t in root.iter(ns + "text")]
-    for r in critical[1:]:
-        assert f"{r['from_m']:.2f} m: {r['controlling']['name']}" in texts
+    for g in root.iter(ns + "g"):
+        marks = [float(m.get("data-span")) for m in g.iter(ns + "line")
+                 if m.get("class") == "control-change"]
+        assert marks == [r["from_m"] for r in critical[1:]]
+        values = [t.text for t in g.iter(ns + "text") if t.get("class") == "critical-span"]
+        assert values == [f"{r['from_m']:.2f} m" for r in critical[1:]]
+        names = [t.text for t in g.iter(ns + "text") if t.get("class") == "control-range"]
+        assert names == [range_condition(r) + "控制" for r in critical]
     classes = [e.get("class") for e in root.iter()]
     assert "limit-normal" in classes and "limit-average" in classes
-    assert classes.count("end-label") == 2 * len(NINE)
+    # The curves' names, and the two allowable stresses' in the stress panel.
+    assert classes.count("end-label") == 2 * len(NINE) + 2
     caption = [t.text for t in root.iter(ns + "text") if t.get("class") == "caption"][0]
     assert "safety factor 2.5" in caption
     # The span axis starts at the first span.
     assert "50" in texts
+
+
+# ---- output files put in place only on success; charts that are well-formed and readable ----
+
+FAILING_SVG = ["--svg", os.path.join("/no", "such", "folder", "x.svg")]
+SAG_FAILING = ["sag-table"] + DESIGN6 + ["--spans", "50:800:50"]
+SECTION_FAILING = ["section"] + DESIGN6 + ["--section", SECTION]
+
+
+def leftovers(folder, keep):
+    return sorted(set(os.listdir(folder)) - set(keep))
+
+
+@pytest.mark.parametrize("command", [SAG_FAILING, SECTION_FAILING], ids=["sag-table", "section"])
+def test_a_failed_run_leaves_an_existing_file_and_a_symlinks_target_as_they_were(
+        command, tmp_path):
+    kept = tmp_path / "kept.csv"
+    kept.write_bytes(b"reviewed figures\n")
+    os.chmod(kept, 0o640)
+    target = tmp_path / "target.csv"
+    target.write_bytes(b"the link's figures\n")
+    link = tmp_path / "link.csv"
+    link.symlink_to("target.csv")
+    for out in (kept, link):
+        fail(command + ["--csv", str(out)] + FAILING_SVG, 1, "x.svg: cannot write")
+    assert kept.read_bytes() == b"reviewed figures\n"
+    assert os.stat(kept).st_mode & 0o777 == 0o640
+    assert link.is_symlink() and os.readlink(link) == "target.csv"
+    assert target.read_bytes() == b"the link's figures\n"
+    assert leftovers(tmp_path, ["kept.csv", "target.csv", "link.csv"]) == []
+
+
+@pytest.mark.parametrize("command", [SAG_FAILING, SECTION_FAILING], ids=["sag-table", "section"])
+def test_a_successful_run_replaces_the_file_and_writes_through_a_symlink(command, tmp_path):
+    kept = tmp_path / "kept.csv"
+    kept.write_bytes(b"old\n" * 10000)
+    os.chmod(kept, 0o640)
+    (tmp_path / "sub").mkdir()
+    target = tmp_path / "sub" / "target.svg"
+    target.write_bytes(b"old")
+    link = tmp_path / "link.svg"
+    link.symlink_to(os.path.join("sub", "target.svg"))
+    status, _, err = run(command + ["--csv", str(kept), "--svg", str(link)])
+    assert status == 0, err
+    assert kept.read_text(encoding="utf-8").splitlines()[0].startswith(
+        ("span_m,", "temperature_"))
+    assert os.stat(kept).st_mode & 0o777 == 0o640
+    assert link.is_symlink() and os.readlink(link) == os.path.join("sub", "target.svg")
+    ET.parse(target)
+    assert leftovers(tmp_path, ["kept.csv", "link.svg", "sub"]) == []
+    assert os.listdir(tmp_path / "sub") == ["target.svg"]
+
+
+def test_a_failed_run_leaves_a_device_node_alone(tmp_path):
+    """The report's reproducer with a null device of the test's own rather than /dev/null."""
+    node = tmp_path / "null"
+    try:
+        os.mknod(node, 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+    except (PermissionError, AttributeError) as e:
+        pytest.skip(f"cannot make a device node here: {e}")
+    for command in (SAG_FAILING, SECTION_FAILING):
+        fail(command + ["--csv", str(node)] + FAILING_SVG, 1, "x.svg: cannot write")
+        assert stat.S_ISCHR(os.stat(node).st_mode)
+    # And a run that succeeds writes into it without replacing it.
+    status, _, err = run(SAG_FAILING + ["--csv", str(node)])
+    assert status == 0, err
+    assert stat.S_ISCHR(os.stat(node).st_mode)
+    assert leftovers(tmp_path, ["null"]) == []
+
+
+def test_a_pipe_is_written_directly_and_left_alone(tmp_path):
+    fifo = tmp_path / "pipe"
+    os.mkfifo(fifo)
+    got = {}
+
+    def read():
+        with open(fifo, "rb") as f:
+            got["data"] = f.read()
+
+    for command in (SAG_FAILING, SECTION_FAILING):
+        reader = threading.Thread(target=read)
+        reader.start()
+        status, _, err = run(command + ["--csv", str(fifo)])
+        reader.join(timeout=30)
+        assert status == 0, err
+        assert got["data"].splitlines()[0].startswith((b"span_m,", b"temperature_"))
+        assert stat.S_ISFIFO(os.stat(fifo).st_mode)
+    assert leftovers(tmp_path, ["pipe"]) == []
+
+
+@pytest.mark.parametrize("command", [SAG_FAILING, SECTION_FAILING], ids=["sag-table", "section"])
+def test_svg_to_standard_output_is_refused(command, tmp_path):
+    fail(command + ["--svg", "-"], 2, "--svg -", cwd=tmp_path)
+    assert list(tmp_path.iterdir()) == []
+
+
+HUGE = [
+    (["sag-table"] + DESIGN6 + ["--spans", "1e16:1e16:5"]),
+    (["section"] + DESIGN6 + ["--section", SECTION, "--stringing", "1e16:1e16:1"]),
+]
+
+
+@pytest.mark.parametrize("args", HUGE, ids=["sag-table", "section"])
+def test_charts_of_values_past_2_to_the_53_are_finished(args, tmp_path):
+    # Before, the tick loop never ended (adding 1 to 1e16 leaves it as it was); a temperature
+    # of 1e16 may instead be refused as a usage error, which is as good.
+    status, _, err = run(args + ["--svg", str(tmp_path / "huge.svg")], timeout=60)
+    assert status in (0, 2), err
+    if status == 0:
+        root = ET.parse(tmp_path / "huge.svg").getroot()
+        assert len(list(root.iter("{http://www.w3.org/2000/svg}path"))) > 0
+
+
+def patched_tables(tmp_path, area, conductor):
+    """Copies of the sample tables with area VI and JL/G1A-240/30 renamed (same lengths)."""
+    old_area, old_conductor = AREA6.encode("gbk"), b"JL/G1A-240/30"
+    assert len(area) == len(old_area) and len(conductor) == len(old_conductor)
+    areas, conductors = tmp_path / "areas.dbf", tmp_path / "conductors.dbf"
+    areas.write_bytes(open(AREAS, "rb").read().replace(old_area, area))
+    conductors.write_bytes(open(CONDUCTORS, "rb").read().replace(old_conductor, conductor))
+    return ["--areas", str(areas), "--area", area.decode("latin-1"), "--conductors",
+            str(conductors), "--conductor", conductor.decode("latin-1")]
+
+
+def test_names_with_control_bytes_and_markup_give_well_formed_charts(tmp_path):
+    area = b"A\x01<&>'\"\x1b\x7fB&C"
+    conductor = b"JL\x02<&\"'>\x1f]]>x"
+    design = patched_tables(tmp_path, area, conductor)
+    ns = "{http://www.w3.org/2000/svg}"
+    for command, svg in [(["sag-table", "--spans", "50:800:50"], "sag.svg"),
+                         (["section", "--section", SECTION], "stringing.svg")]:
+        status, _, err = run(command + design + ["--svg", str(tmp_path / svg)])
+        assert status == 0, err
+        root = ET.parse(tmp_path / svg).getroot()  # raises on what XML cannot hold
+        title = [t.text for t in root.iter(ns + "text")][0]
+        # Markup comes back as it was; control bytes other than tab, LF, CR as U+FFFD.
+        assert "JL\ufffd<&\"'>\ufffd]]>x" in title
+        if command[0] == "sag-table":
+            assert "A\ufffd<&>'\"\ufffd\x7fB&C" in title
+
+
+def test_a_sag_table_of_one_span_shows_a_point_per_condition(tmp_path):
+    svg = tmp_path / "one.svg"
+    succeed(["sag-table"] + DESIGN6 + ["--spans", "300:300:10", "--svg", str(svg)])
+    ns = "{http://www.w3.org/2000/svg}"
+    root = ET.parse(svg).getroot()
+    for g in root.iter(ns + "g"):
+        points = [c for c in g.iter(ns + "circle") if c.get("class") == "point"]
+        curves = [p for p in g.iter(ns + "path") if p.get("class") == "curve"]
+        assert len(points) == len(curves) == len(NINE)
+        xs = {float(c.get("cx")) for c in points}
+        assert len(xs) == 1 and all(math.isfinite(x) for x in xs)
+        # 300 m controlled by 覆冰 in area VI, named above the plot.
+        names = [t.text for t in g.iter(ns + "text") if t.get("class") == "control-range"]
+        assert names == ["覆冰控制"]
+
+
+def curve_points(path):
+    return [tuple(map(float, p.split(","))) for p in re.findall(r"-?[\d.]+,-?[\d.]+", path)]
+
+
+def test_sag_chart_words_stay_off_the_curves(tmp_path):
+    svg = tmp_path / "sag.svg"
+    succeed(["sag-table"] + DESIGN6 + ["--spans", "50:800:5", "--svg", str(svg)])
+    ns = "{http://www.w3.org/2000/svg}"
+    root = ET.parse(svg).getroot()
+    for g in root.iter(ns + "g"):
+        curves = [p for p in g.iter(ns + "path") if p.get("class") == "curve"]
+        points = [pt for p in curves for pt in curve_points(p.get("d"))]
+        top = min(y for _, y in points)
+        right = max(x for x, _ in points)
+        band = [t for t in g.iter(ns + "text")
+                if t.get("class") in ("control-range", "critical-span")]
+        assert band and all(float(t.get("y")) < top for t in band)
+        ends = [t for t in g.iter(ns + "text") if t.get("class") == "end-label"]
+        assert all(float(t.get("x")) > right for t in ends)
+        ys = sorted(float(t.get("y")) for t in ends)
+        assert all(b - a >= 12 for a, b in zip(ys, ys[1:])), ys
+        # Each name shows a sample of its curve: the same colour and dashes.
+        swatches = [(s.get("stroke"), s.get("stroke-dasharray"))
+                    for s in g.iter(ns + "line") if s.get("class") == "swatch"]
+        for c in curves:
+            assert (c.get("stroke"), c.get("stroke-dasharray")) in swatches
+        # Range names over the ranges they name, in order of span.
+        xs = [float(t.get("x")) for t in g.iter(ns + "text") if t.get("class") == "control-range"]
+        marks = [float(m.get("x1")) for m in g.iter(ns + "line")
+                 if m.get("class") == "control-change"]
+        assert xs[0] < marks[0] < xs[1] < marks[1] < xs[2]
+
+
+def test_stringing_chart_labels_carry_units_and_many_spans_stay_apart(tmp_path):
+    section = tmp_path / "many.csv"
+    section.write_text("span_m,height_difference_m\n" +
+                       "".join(f"{300 + 10 * i},{(-1) ** i * i}\n" for i in range(23)))
+    svg = tmp_path / "many.svg"
+    succeed(["section"] + DESIGN6 + ["--section", str(section), "--svg", str(svg)])
+    ns = "{http://www.w3.org/2000/svg}"
+    root = ET.parse(svg).getroot()
+    labels = [t.text for t in root.iter(ns + "text") if t.get("class") == "end-label"]
+    assert labels[0] == "span 1: 300 m" and labels[3] == "span 4: 330 m, Δh = -3 m"
+    looks = [(p.get("stroke"), p.get("stroke-dasharray")) for p in root.iter(ns + "path")
+             if p.get("class") == "curve"]
+    assert len(looks) == 23 and len(set(looks)) == 23
+
+
+def test_an_output_with_the_longest_name_a_folder_allows(tmp_path):
+    # The file written beside it must fit the same folder's limit on a name.
+    name = "n" * (os.pathconf(tmp_path, "PC_NAME_MAX") - 4) + ".csv"
+    out = tmp_path / name
+    out.write_bytes(b"old\n")
+    status, _, err = run(SAG_FAILING + ["--csv", str(out)])
+    assert status == 0, err
+    assert out.read_bytes().startswith(b"span_m,")
+    assert os.listdir(tmp_path) == [name]
+
+
+# ---- the wind commands' coefficients ----
+
+# Figures worked by hand from the coefficient tables: W0 = v²/1600; α 0.85 from 20 m/s, ×1.5
+# from 20 mm of ice; μsc 1.2 iced or under 17 mm, else 1.1; μz of terrain B normalised to 15 m
+# (0.88 at 10 m, 1.00 at 15 m, 1.10 at 20 m).
+@pytest.mark.parametrize("args,coefficients,load", [
+    (["--wind", "25", "--ice", "10", "--diameter", "21.6", "--length", "300", "--height", "20"],
+     {"basic_pressure_kN_per_m2": 0.390625, "alpha": 0.85, "mu_z": 1.10, "mu_sc": 1.2}, 2.8400625),
+    (["--wind", "25", "--diameter", "21.6", "--length", "300", "--height", "15"],
+     {"basic_pressure_kN_per_m2": 0.390625, "alpha": 0.85, "mu_z": 1.00, "mu_sc": 1.1}, 2.36671875),
+    (["--wind", "20", "--ice", "20", "--diameter", "15", "--length", "100", "--height", "10"],
+     {"basic_pressure_kN_per_m2": 0.25, "alpha": 1.275, "mu_z": 0.88, "mu_sc": 1.2}, 0.50490),
+])
+def test_conductor_wind_shows_its_coefficients(args, coefficients, load):
+    doc = json.loads(succeed(["wind", "conductor"] + args + ["--json"]))
+    assert doc["coefficients"]["wind_reference_height_m"] == 15
+    for key, value in coefficients.items():
+        assert doc["coefficients"][key] == pytest.approx(value, rel=1e-12), key
+    assert doc["load_kN"] == pytest.approx(load, rel=1e-12)
+    text = succeed(["wind", "conductor"] + args).decode()
+    assert f"\u03b1 {coefficients['alpha']:g}," in text and "bare diameter" in text
+
+
+def test_pole_and_insulator_wind_show_their_coefficients():
+    pole = json.loads(succeed(POLE + ["--json"]))["coefficients"]
+    # μs of W0·D² = 0.390625 × 0.19² = 0.0141015625 on the line from 1.2 at 0.002 to 0.7 at 0.015;
+    # μz of terrain B normalised to 10 m at the top segment's middle, 11.94 m, and the bottom's.
+    assert pole["wind_reference_height_m"] == 10
+    assert pole["mu_s"] == pytest.approx(1.2 - 0.5 * (0.0141015625 - 0.002) / 0.013, rel=1e-12)
+    assert pole["mu_z_top"] == pytest.approx(1.00 + 0.14 * 1.94 / 5, rel=1e-12)
+    assert pole["mu_z_bottom"] == pytest.approx(1.00, rel=1e-12)
+    insulator = json.loads(succeed(["wind", "insulator", "--wind", "20", "--height", "10",
+                                    "--area", "1", "--json"]))
+    assert insulator["coefficients"]["mu_z"] == pytest.approx(0.88, rel=1e-12)
+    assert insulator["load_kN"] == pytest.approx(0.22, rel=1e-12)
+
+
+@pytest.mark.parametrize("command,height", [(["pole"], 10), (["conductor"], 15),
+                                            (["insulator"], 15)])
+def test_wind_help_says_at_which_height_the_speed_is(command, height):
+    text = succeed(["wind"] + command + ["--help"]).decode()
+    assert f"Wind speed at {height} m above ground" in text
+
+
+# ---- names, options and help as a new user types them ----
+
+# Other spellings of 典型气象区Ⅵ and JL/G1A-240/30: Roman numerals in Latin letters or figures,
+# another case, surrounding space, traditional characters, full-width letters.
+@pytest.mark.parametrize("area,conductor", [
+    ("典型气象区VI", "JL/G1A-240/30"),
+    ("典型气象区6", "JL/G1A-240/30"),
+    ("典型气象区vi", "jl/g1a-240/30"),
+    ("典型气象区ⅵ", " JL/G1A-240/30 "),
+    ("典型氣象區Ⅵ", "ＪＬ／Ｇ１Ａ-240/30"),
+    (" 典型气象区Ⅵ\u3000", "Jl/g1A-240/30\t"),
+])
+def test_names_match_whatever_the_spelling(area, conductor):
+    exact = succeed(["critical"] + DESIGN6)
+    assert succeed(["critical", "--areas", AREAS, "--area", area, "--conductors", CONDUCTORS,
+                    "--conductor", conductor]) == exact
+
+
+def test_a_name_not_in_the_table_gets_the_nearest_when_there_is_one():
+    fail(["critical"] + DESIGN[:6] + ["--conductor", "JL/G1A-240/3"], 1,
+         'no conductor "JL/G1A-240/3" (did you mean "JL/G1A-240/30"?); there are: JL/G1A-240/30')
+    fail(["critical"] + DESIGN[:6] + ["--conductor", "JL-G1A-630-45"], 1,
+         '(did you mean "JL/G1A-630/45"?)')
+    # Equally near to every area: no guess, the list.
+    line = fail(["critical", "--areas", AREAS, "--area", "典型气象区8"] + DESIGN[4:], 1,
+                'no weather area "典型气象区8"; there are: 典型气象区Ⅰ')
+    assert "did you mean" not in line
+
+
+def test_an_exact_name_wins_and_a_loose_one_that_fits_two_is_refused(tmp_path):
+    # The sample conductors with the second one renamed to the first's name in lower case.
+    data = bytearray(open(CONDUCTORS, "rb").read())
+    header, record = struct.unpack_from("<HH", data, 8)
+    width = data[32 + 16]
+    name = data[header + 1:header + 1 + width]
+    data[header + record + 1:header + record + 1 + width] = name.lower()
+    path = tmp_path / "twins.dbf"
+    path.write_bytes(bytes(data))
+    design = ["critical", "--areas", AREAS, "--area", AREA6, "--conductors", str(path),
+              "--conductor"]
+    upper = succeed(design + ["JL/G1A-240/30"])
+    lower = succeed(design + ["jl/g1a-240/30"])
+    assert upper == succeed(["critical"] + DESIGN6) and lower != upper
+    fail(design + ["Jl/G1A-240/30"], 1,
+         'conductor "Jl/G1A-240/30" may be any of "JL/G1A-240/30", "jl/g1a-240/30"')
+
+
+@pytest.mark.parametrize("args,message", [
+    (["control"] + DESIGN + ["--span", "300", "--savety", "3"],
+     'unknown control option "--savety"; did you mean "--safety"?'),
+    (["control"] + DESIGN + ["--span", "300", "--savety=3"],
+     'unknown control option "--savety"; did you mean "--safety"?'),
+    (["section"] + DESIGN6 + ["--section", "s.csv", "--stringin", "0:10:5"],
+     'unknown section option "--stringin"; did you mean "--stringing"?'),
+    (["wind", "conductor", "--wnd", "25"],
+     'unknown wind conductor option "--wnd"; did you mean "--wind"?'),
+    (["control", "--frobnicate"], 'unknown control option "--frobnicate" (see varnel control'),
+    (["--verison"], 'unknown option "--verison"; did you mean "--version"?'),
+    (["wind", "cond"], 'unknown wind command "cond"; did you mean "conductor"?'),
+    (["help", "contrl"], 'unknown command "contrl"; did you mean "control"?'),
+    (["help", "control", "x"], 'help: varnel control has no command "x"'),
+])
+def test_unknown_options_are_named_with_the_nearest(args, message):
+    fail(args, 2, message)
+
+
+@pytest.mark.parametrize("words", [[], ["section"], ["wind"], ["wind", "conductor"]])
+def test_help_command_gives_what_help_options_give(words):
+    assert succeed(["help"] + words) == succeed(words + ["--help"])
+
+
+def test_command_groups_have_their_own_examples():
+    top = succeed(["--help"]).decode()
+    assert "varnel help COMMAND" in top and "help " in top.split("Subcommands:")[1]
+    wind = succeed(["wind", "--help"]).decode()
+    assert "varnel demo" not in wind and "varnel wind conductor --wind" in wind
+
+
+def test_demo_gives_the_conductor_the_areas_wind_at_15_m(tmp_path):
+    # Area VI's high wind, 23.5 m/s at 10 m, at 15 m: the pressure grows by μz(15 m) = 1.14 of
+    # the table normalised to 10 m, the speed by its root: 23.5 × √1.14 = 25.091 m/s.
+    text = succeed(["demo", "--out", str(tmp_path)], cwd=tmp_path).decode()
+    assert "23.5 m/s at 10 m, 25.09 m/s at 15 m" in text
+    alone = succeed(["wind", "conductor", "--wind", "25.09", "--diameter", "21.6", "--length",
+                     "300", "--height", "15"]).decode()
+    assert alone.splitlines()[-1] in text.splitlines()
+
+# A cell of the section file is quoted in the message shortened and with control bytes escaped.
+@pytest.mark.parametrize("cell,shown", [
+    (b"a\x00b", '"a\\x00b"'),
+    (b"\x1b[31mred", '"\\x1b[31mred"'),
+    (b"1\xff\xfe", '"1\\xff\\xfe"'),
+    ("1\u009b2J".encode(), '"1\\u009B2J"'),
+    (b"9" * 4_000_000 + b"x", '"' + "9" * 40 + '"\u2026 (4000001 bytes)'),
+], ids=["NUL", "ESC", "not UTF-8", "C1 CSI", "4 MB"])
+def test_section_file_cells_are_quoted_safely(tmp_path, cell, shown):
+    path = tmp_path / "bad.csv"
+    path.write_bytes(b"span_m,height_difference_m\n300," + cell + b"\n")
+    p = subprocess.run([VARNEL, "section"] + DESIGN6 + ["--section", str(path)],
+                       capture_output=True, timeout=60)
+    assert p.returncode == 1 and p.stdout == b""
+    err = p.stderr.decode("utf-8")
+    assert err == f"varnel: {path}: line 2: {shown} is not a number\n"
+    assert not re.search("[\x00-\x09\x0b-\x1f\x7f-\x9f]", err)
+
+
+def test_long_spans_are_computed_with_a_warning(tmp_path):
+    path = tmp_path / "long.csv"
+    path.write_text("span_m,height_difference_m\n300,0\n6000,0\n7000,0\n")
+    p = subprocess.run([VARNEL, "section"] + DESIGN6 + ["--section", str(path)],
+                       capture_output=True, timeout=60)
+    assert p.returncode == 0 and b"Section of 3 spans" in p.stdout
+    assert p.stderr.decode().splitlines() == [
+        f"varnel: warning: {path}: line 3: a span of 6000 m is longer than 5 km; check that it is "
+        "in metres",
+        f"varnel: warning: {path}: 1 more spans are longer than 5000 m"]
+    p = subprocess.run([VARNEL, "control"] + DESIGN6 + ["--span", "1e9"], capture_output=True)
+    assert p.returncode == 0 and p.stdout
+    assert p.stderr.decode() == ("varnel: warning: --span: a span of 1000000000 m is longer than "
+                                 "5 km; check that it is in metres\n")
+    p = subprocess.run([VARNEL, "sag-table"] + DESIGN6 + ["--spans", "4000:6000:1000"],
+                       capture_output=True)
+    assert p.returncode == 0 and "--spans 4000:6000:1000: a span of 6000 m" in p.stderr.decode()
+    # 5 km itself is no warning.
+    succeed(["control"] + DESIGN6 + ["--span", "5000"])
+
+
+def test_a_section_of_one_span_says_span(tmp_path):
+    path = tmp_path / "one.csv"
+    path.write_text("span_m,height_difference_m\n300,0\n")
+    assert b"\nSection of 1 span, 300.0 m in all" in succeed(
+        ["section"] + DESIGN6 + ["--section", str(path)])
+
+
+def test_critical_pairs_without_a_crossing_are_explained():
+    text = succeed(["critical"] + DESIGN6).decode()
+    pairs = text.split("Critical spans between")[1].split("Controlling condition by span")[0]
+    assert re.search(r"  none\n", pairs)
+    assert "none: the two conditions' limits do not cross at any real span" in pairs
+
+
+SAG_CHART = os.path.join(ROOT, "examples", "python", "sag_chart.py")
+
+
+def chart(args, cwd):
+    import sys  # the interpreter running these tests, which the skips below asked
+    return subprocess.run([sys.executable, SAG_CHART] + args, capture_output=True, cwd=cwd,
+                          timeout=120)
+
+
+@pytest.mark.parametrize("args,message", [
+    (["--spans", "abc"], "'abc': expected FROM:TO:STEP"),
+    (["--spans", "10:5:1"], "'10:5:1': expected 0 <= FROM <= TO"),
+    (["--spans", "0:1e9:0.001"], "at most 100,000 spans"),
+    (["--spans", "nan:1:1"], "must be finite"),
+    (["--frobnicate"], "unrecognized arguments: --frobnicate"),
+    (["--out", "chart.svg"], "the chart is a PNG"),
+    (["a.png", "--out", "b.png"], "give the output once"),
+])
+def test_sag_chart_example_answers_bad_arguments_in_one_line(tmp_path, args, message):
+    p = chart(args, tmp_path)
+    assert p.returncode == 2 and p.stdout == b""
+    lines = p.stderr.decode().splitlines()
+    assert len(lines) == 1 and lines[0].startswith("sag_chart.py: ") and message in lines[0]
+    assert list(tmp_path.iterdir()) == []
+
+
+def test_sag_chart_example_writes_where_it_is_told(tmp_path):
+    pytest.importorskip("matplotlib")
+    pytest.importorskip("varnel")
+    before = set(os.listdir(os.path.dirname(SAG_CHART)))
+    p = chart(["--spans", "50:400:50"], tmp_path)
+    assert p.returncode == 0, p.stderr
+    assert (tmp_path / "sag_chart.png").read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    p = chart(["--spans", "50:400:50", "--out", str(tmp_path / "out" / "x.png")], tmp_path)
+    assert p.returncode == 1 and p.stderr.decode().count("\n") == 1
+    p = chart(["--area", "典型气象区9"], tmp_path)
+    assert p.returncode == 1 and "no weather area" in p.stderr.decode()
+    assert set(os.listdir(os.path.dirname(SAG_CHART))) == before
 
 
 # ---- JSON keys, section streaming, stringing options, suspension points ----

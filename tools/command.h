@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tools/design_inputs.h"
@@ -34,6 +35,7 @@ void addSagTableCommand(CLI::App& app, CommandSet& set);
 void addCriticalCommand(CLI::App& app, CommandSet& set);
 void addSectionCommand(CLI::App& app, CommandSet& set);
 void addWindCommand(CLI::App& app, CommandSet& set);
+void addSpanCommand(CLI::App& app, CommandSet& set);
 void addDemoCommand(CLI::App& app, CommandSet& set);
 
 // The pieces of the commands that the demo walks through.
@@ -69,6 +71,16 @@ struct WindResult {
 WindResult poleWind(const WindInputs& inputs);  // throws UsageError for a pole upside down
 WindResult conductorWind(const WindInputs& inputs);
 WindResult insulatorWind(const WindInputs& inputs);
+
+// A note for standard error, "varnel: warning: MESSAGE", written once the command has succeeded
+// (a command that fails writes only its one line).
+void warn(const std::string& message);
+
+// Spans above this are computed, with a warning: they are more likely metres typed for
+// something else (millimetres, a total length) than a line's span.
+inline constexpr double kLongSpan = 5000;  // m
+// Warns when `span` is above kLongSpan; `where` names the option or the file line.
+void warnOfLongSpan(const std::string& where, double span);
 
 // Help text that ends a command's --help: one or more examples, each on its own line.
 std::string examples(std::initializer_list<const char*> lines);

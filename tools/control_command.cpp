@@ -77,6 +77,7 @@ void addControlCommand(CLI::App& app, CommandSet& set) {
         {"varnel control --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
          "\u533A\u2162 --conductors samples/conductors.dbf --conductor JL/G1A-240/30 --span 300"}));
     set.commands.push_back({cmd, [o](ResultStream& out) {
+                                warnOfLongSpan("--span", o->span);
                                 const ControlResult r = runControl(o->design, o->span);
                                 out.write(o->json ? controlJson(r, o->design.factors)
                                                   : controlText(r, o->design.factors, o->raw));

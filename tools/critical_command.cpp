@@ -2,6 +2,8 @@
 // ranges of span in which each condition controls.
 #include <fmt/format.h>
 
+#include <algorithm>
+
 #include "design/critical_spans.h"
 #include "tools/command.h"
 #include "tools/design_records.h"
@@ -50,6 +52,12 @@ std::string criticalText(const CriticalResult& r, const DesignFactors& f) {
         pairs.addRow({r.names[p.a], r.names[p.b], p.span ? number(*p.span, 3) : "none"});
     }
     out += "\nCritical spans between the candidate conditions\n" + pairs.aligned();
+    if (std::any_of(r.spans.pairs.begin(), r.spans.pairs.end(),
+                    [](const design::CriticalPair& p) { return !p.span; })) {
+        out +=
+            "none: the two conditions' limits do not cross at any real span; one of them is "
+            "the stricter at every span\n";
+    }
     TextTable ranges({"from m", "to m", "controlling"}, {true, true, false});
     for (const auto& range : r.spans.ranges) {
         ranges.addRow({number(range.from, 3), range.to ? number(*range.to, 3) : "-",

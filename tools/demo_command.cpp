@@ -1,4 +1,7 @@
 // varnel demo: the typical road through the library on the sample tables that ship with it.
+#include <fmt/format.h>
+
+#include <cmath>
 #include <filesystem>
 
 #include "tools/command.h"
@@ -100,7 +103,17 @@ void runDemo(const DemoOptions& o, ResultStream& out) {
     w.length = 300;
     w.height = 15;
     w.area = 0.25;
-    const std::string wind = poleWind(w).text + conductorWind(w).text + insulatorWind(w).text;
+    // The areas give their speeds at 10 m, as the pole's load takes them; the conductor's and the
+    // insulator's take the speed at 15 m, whose pressure is μz(15 m) of the 10 m table (terrain
+    // B) times that at 10 m.
+    WindInputs at15 = w;
+    at15.wind = std::round(w.wind * std::sqrt(CalcWindHeightChangeCoff(15, 'B', 0)) * 100) / 100;
+    const std::string wind = fmt::format(
+        "The area's high wind is {} m/s at 10 m, {} m/s at 15 m for the conductor and the "
+        "insulator.\n",
+        shortNumber(w.wind), shortNumber(at15.wind));
+    const std::string loads =
+        wind + poleWind(w).text + conductorWind(at15).text + insulatorWind(at15).text;
 
     const std::u8string outText(o.outDir.begin(), o.outDir.end());
     std::error_code ec;
@@ -112,7 +125,7 @@ void runDemo(const DemoOptions& o, ResultStream& out) {
     out.write("\n2. Conductors from " + d.conductorsPath + "\n" + conductors);
     out.write("\n3. Controlling condition of a 300 m level span, " + d.conductorName + " in " +
               d.areaName + "\n" + control);
-    out.write("\n4. Wind loads on the support in the high wind condition\n" + wind);
+    out.write("\n4. Wind loads on the support in the high wind condition\n" + loads);
     out.write("\n5. Mechanical characteristic table, spans 50 to 800 m\n");
     writeSagTable(d, "50:800:50", joined(o.outDir, "sag_table.csv"),
                   joined(o.outDir, "sag_table.svg"), out);

@@ -1,6 +1,7 @@
 #include "tools/library_tables.h"
 
 #include <cstring>
+#include <vector>
 
 #include "dbf/table_check.h"
 #include "tools/encoding.h"
@@ -98,22 +99,46 @@ void loadLibrary(TableKind kind, const std::string& pathUtf8, bool englishNames)
 
 namespace {
 
-// The record of a library whose name field holds exactly `nameUtf8` in GBK.
+// The record of a library whose name is `nameUtf8`: the one whose name field holds exactly its
+// GBK bytes, else the only one whose name is the same in looseName's form (another spelling of
+// it). Anything else is refused with the names there are and the nearest of them.
 template <class Seq>
 const auto& findByName(const Seq* library, const std::string& nameUtf8, const char* option,
                        const char* what, const std::string& path) {
-    const std::string wanted = utf8ToGbk(nameUtf8, option);
-    std::string known;
-    for (std::size_t i = 0; i < countOf(*library); ++i) {
+    std::string wanted;
+    bool inGbk = true;
+    try {
+        wanted = utf8ToGbk(nameUtf8, option);
+    } catch (const ToolError&) {
+        inGbk = false;  // no name can hold it exactly; another spelling may still match
+    }
+    const std::size_t count = countOf(*library);
+    for (std::size_t i = 0; inGbk && i < count; ++i) {
         const auto& record = library->first[i];
         if (wanted.size() < sizeof record.name &&
             std::strncmp(record.name, wanted.c_str(), sizeof record.name) == 0) {
             return record;
         }
-        known += (known.empty() ? "" : ", ") + nameOf(record.name);
     }
-    throw ToolError(path + ": no " + what + " \"" + nameUtf8 +
-                    "\"; there are: " + (known.empty() ? "none" : known));
+    std::vector<std::string> names;
+    std::vector<std::size_t> matches;
+    const std::string key = looseName(nameUtf8);
+    for (std::size_t i = 0; i < count; ++i) {
+        names.push_back(nameOf(library->first[i].name));
+        if (looseName(names.back()) == key) matches.push_back(i);
+    }
+    if (matches.size() == 1) return library->first[matches.front()];
+    std::string list;
+    if (matches.size() > 1) {
+        for (std::size_t i : matches) list += (list.empty() ? "" : ", ") + quotedText(names[i]);
+        throw ToolError(path + ": " + what + " " + quotedText(nameUtf8) + " may be any of " + list +
+                        "; type one as the table has it");
+    }
+    for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+    const std::string nearest = nearestName(nameUtf8, names);
+    throw ToolError(path + ": no " + what + " " + quotedText(nameUtf8) +
+                    (nearest.empty() ? "" : " (did you mean " + quotedText(nearest) + "?)") +
+                    "; there are: " + (list.empty() ? "none" : list));
 }
 
 }  // namespace

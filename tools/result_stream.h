@@ -30,8 +30,12 @@ class ResultStream {
     int saved_ = -1;  // descriptor 1 as it was, put back at the end
 };
 
-// A file a command writes as it goes. Created when constructed (so a path that cannot be written
-// fails before anything is printed); removed again unless commit() finished it.
+// A file a command writes as it goes. A regular file (or a name not yet taken) is written to a
+// new file beside it, which commit() renames into its place: a run that fails leaves whatever was
+// there as it was, and removes only the file it made. A device or a pipe (/dev/null, a FIFO) is
+// written directly and never removed. A symbolic link is followed to the file it names, which
+// is replaced in its own folder; the link stays. Opened when constructed, so a path that cannot
+// be written fails before anything is printed.
 class OutputFile {
   public:
     explicit OutputFile(const std::string& pathUtf8);  // throws ToolError "PATH: cannot write: ..."
@@ -40,11 +44,14 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
 
     void write(std::string_view text);  // throws ToolError
-    void commit();                      // closes the file; throws ToolError
+    void commit();                      // closes the file and puts it in place; throws ToolError
 
   private:
+    [[noreturn]] void fail(int error) const;
+
     std::string pathUtf8_;
-    std::string native_;
+    std::string target_;     // the file the output ends up in, native, links followed
+    std::string temporary_;  // the file being written beside it; empty when writing the target
     std::FILE* file_ = nullptr;
 };
 

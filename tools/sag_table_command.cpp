@@ -109,7 +109,9 @@ class SagTable {
         if (o.json && o.csvPath == kStdout) {
             throw UsageError("--csv -: standard output already takes the --json document");
         }
+        if (o.svgPath == kStdout) throw UsageError("--svg -: the chart goes to a file; name one");
         range_ = parseSpanRange(o.spans);
+        warnOfLongSpan("--spans " + o.spans, range_.at(range_.count - 1));
         design_ = loadDesign(o.design);
         records_.emplace(design_);
         analyser_.emplace(*records_, o.design.factors);
@@ -246,13 +248,16 @@ class SagTable {
         const double first = range_.at(0), last = range_.at(range_.count - 1);
         const auto ranges =
             design::criticalSpans(records.conductor(), records.conditions(), factors).ranges;
-        for (std::size_t i = 1; i < ranges.size(); ++i) {
-            const double at = ranges[i].from;
-            if (at > first && at < last) {
-                chart.critical.push_back(
-                    {at, ranges[i].condition >= 0
-                             ? names_[static_cast<std::size_t>(ranges[i].condition)]
-                             : std::string("none")});
+        // Each range cut to the table's spans; one that only touches the first or last span is
+        // left out unless the table is that one span.
+        for (std::size_t i = 0; i < ranges.size(); ++i) {
+            const double from = std::max(ranges[i].from, first);
+            const double to = i + 1 < ranges.size() ? std::min(ranges[i + 1].from, last) : last;
+            if (to > from || (first == last && from == to)) {
+                chart.ranges.push_back({from, to,
+                                        ranges[i].condition >= 0
+                                            ? names_[static_cast<std::size_t>(ranges[i].condition)]
+                                            : std::string()});
             }
         }
         return chart;

@@ -76,6 +76,7 @@ std::vector<design::SpanGeometry> readSection(const std::string& path) {
     if (text.rfind(kUtf8Bom, 0) == 0) text.erase(0, kUtf8Bom.size());
     std::vector<design::SpanGeometry> spans;
     std::size_t lineNo = 0;
+    std::size_t longSpans = 0;
     bool header = false;
     for (std::size_t start = 0; start <= text.size();) {
         std::size_t end = text.find('\n', start);
@@ -104,7 +105,7 @@ std::vector<design::SpanGeometry> readSection(const std::string& path) {
             const char* last = first + cells[k].size();
             const auto [ptr, ec] = std::from_chars(first, last, values[k]);
             if (ec != std::errc() || ptr != last || first == last || !std::isfinite(values[k])) {
-                throw fail("\"" + cells[k] + "\" is not a number");
+                throw fail(quotedText(cells[k]) + " is not a number");
             }
         }
         if (!(values[0] > 0)) throw fail("a span must be longer than 0 m");
@@ -112,6 +113,12 @@ std::vector<design::SpanGeometry> readSection(const std::string& path) {
             throw fail(fmt::format("more than {} spans", kMaxSpans));
         }
         spans.push_back({values[0], values[1]});
+        if (values[0] > kLongSpan && longSpans++ == 0) {
+            warnOfLongSpan(fmt::format("{}: line {}", path, lineNo), values[0]);
+        }
+    }
+    if (longSpans > 1) {
+        warn(fmt::format("{}: {} more spans are longer than {} m", path, longSpans - 1, kLongSpan));
     }
     if (!header) throw ToolError(path + ": empty; the first line must be " + kHeader);
     if (spans.empty()) throw ToolError(path + ": no spans after the header");
@@ -216,10 +223,11 @@ std::string sectionText(const Section& r, const std::vector<design::StringingRow
     for (const auto& sp : r.spans()) total += sp.length;
     std::string out = describeDesign(r.design(), o.design.factors, false);
     out += fmt::format(
-        "\nSection of {} spans, {} m in all: ruling span {} m (cos \u03B2r {})\n"
+        "\nSection of {} span{}, {} m in all: ruling span {} m (cos \u03B2r {})\n"
         "Controlling condition at the ruling span: {}, strung to {} N/mm\u00B2\n",
-        r.spans().size(), number(total, 1), number(s.ruling.span, 3), number(s.ruling.cosAngle, 6),
-        names[control], number(s.controlStress, 3));
+        r.spans().size(), r.spans().size() == 1 ? "" : "s", number(total, 1),
+        number(s.ruling.span, 3), number(s.ruling.cosAngle, 6), names[control],
+        number(s.controlStress, 3));
 
     TextTable stresses({"condition", "load N/(m\u00B7mm\u00B2)", "stress N/mm\u00B2"},
                        {false, true, true});
@@ -326,6 +334,7 @@ void runSectionCommand(const SectionOptions& o, ResultStream& out) {
     if (o.json && o.csvPath == "-") {
         throw UsageError("--csv -: standard output already takes the --json document");
     }
+    if (o.svgPath == "-") throw UsageError("--svg -: the chart goes to a file; name one");
     const Section r(o);
     std::optional<OutputFile> csv, svg;
     if (!o.csvPath.empty() && o.csvPath != "-") csv.emplace(o.csvPath);

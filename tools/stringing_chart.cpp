@@ -11,8 +11,8 @@
 namespace varnel::tool {
 
 namespace {
-constexpr double kWidth = 900, kHeight = 560;
-constexpr double kLeft = 80, kRight = 190, kTop = 78, kBottom = 60;
+constexpr double kWidth = 940, kHeight = 560;
+constexpr double kLeft = 80, kRight = 250, kTop = 78, kBottom = 60;
 }  // namespace
 
 std::string stringingSvg(const std::string& conductorName,
@@ -21,7 +21,10 @@ std::string stringingSvg(const std::string& conductorName,
                          double rulingSpan) {
     using svg::escape;
     const std::string caption =
-        fmt::format("ruling span {:.2f} m; no wind, no ice; ", rulingSpan) +
+        fmt::format(
+            "ruling span {:.2f} m; no wind, no ice; \u0394h: height of a span's far "
+            "support above its near one; ",
+            rulingSpan) +
         (compensation > 0 ? fmt::format("initial elongation compensated: strung as at {} \u00B0C "
                                         "lower than the temperature of the day",
                                         shortNumber(compensation))
@@ -36,18 +39,16 @@ std::string stringingSvg(const std::string& conductorName,
         "<text class=\"caption\" x=\"{2}\" y=\"44\" font-size=\"11\" fill=\"#444\">{4}</text>\n",
         kWidth, kHeight, kLeft, escape(conductorName), escape(caption));
 
-    const double tLo = rows.empty() ? 0 : rows.front().temperature;
+    double tLo = rows.empty() ? 0 : rows.front().temperature;
     double tHi = rows.empty() ? 1 : rows.back().temperature;
-    if (!(tHi > tLo)) tHi = tLo + 1;
+    svg::widen(tLo, tHi);
     double hi = 0;
     for (const auto& r : rows) {
         for (double f : r.sag) {
             if (std::isfinite(f)) hi = std::max(hi, f);
         }
     }
-    if (!(hi > 0)) hi = 1;
-    const double step = svg::tickStep(0, hi);
-    hi = std::ceil(hi * 1.04 / step) * step;
+    hi = svg::roundedTop(hi);
     const double plotWidth = kWidth - kLeft - kRight;
     const double plotHeight = kHeight - kTop - kBottom;
     const svg::Plot plot{kLeft, kTop, plotWidth, plotHeight, tLo, tHi, 0, hi};
@@ -58,12 +59,15 @@ std::string stringingSvg(const std::string& conductorName,
     std::vector<svg::EndLabel> ends;
     for (std::size_t i = 0; i < spans.size(); ++i) {
         std::string path;
-        double lastY = NAN;
+        double lastX = NAN, lastY = NAN;
+        std::size_t points = 0;
         for (const auto& r : rows) {
             if (i >= r.sag.size() || !std::isfinite(r.sag[i])) continue;
             path += fmt::format("{}{:.2f},{:.2f}", path.empty() ? "M" : " L", x(r.temperature),
                                 y(r.sag[i]));
+            lastX = x(r.temperature);
             lastY = y(r.sag[i]);
+            ++points;
         }
         const char* dash = svg::dashes(i);
         out += fmt::format(
@@ -71,13 +75,19 @@ std::string stringingSvg(const std::string& conductorName,
             "stroke-width=\"1.5\"{}/>\n",
             i + 1, path, svg::colour(i),
             *dash ? fmt::format(" stroke-dasharray=\"{}\"", dash) : "");
-        ends.push_back(
-            {lastY,
-             fmt::format("span {}: {} m{}", i + 1, shortNumber(spans[i].length),
-                         spans[i].heightDifference != 0
-                             ? fmt::format(", h {}", shortNumber(spans[i].heightDifference))
-                             : ""),
-             svg::colour(i)});
+        // One temperature gives each span a point, not a line.
+        if (points == 1) {
+            out += fmt::format(
+                "<circle class=\"point\" cx=\"{:.2f}\" cy=\"{:.2f}\" r=\"3\" fill=\"{}\"/>\n",
+                lastX, lastY, svg::colour(i));
+        }
+        ends.push_back({lastY,
+                        fmt::format("span {}: {} m{}", i + 1, shortNumber(spans[i].length),
+                                    spans[i].heightDifference != 0
+                                        ? fmt::format(", \u0394h = {} m",
+                                                      shortNumber(spans[i].heightDifference))
+                                        : ""),
+                        svg::colour(i), dash});
     }
     out += svg::endLabels(ends, plot, 13);
     out += "</svg>\n";

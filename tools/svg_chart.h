@@ -1,6 +1,6 @@
 // The mechanical characteristic curves of a conductor as SVG: stress against span and sag
-// against span, one line per condition, with the allowable stresses and the critical spans where
-// the controlling condition changes.
+// against span, one line per condition, with the allowable stresses, the critical spans where
+// the controlling condition changes and the name of the condition that controls each range.
 #pragma once
 
 #include <cstddef>
@@ -28,19 +28,20 @@ class ChartSampler {
     std::vector<SpanState> samples_;
 };
 
-// A critical span inside the table's range: from it on, `condition` controls.
-struct CriticalMark {
-    double span;  // m
-    std::string condition;
+// The spans one condition controls, cut to the table's range: from `from` to `to`, m (equal for
+// a table of one span). The critical spans are the `from` of every range after the first.
+struct ControlledRange {
+    double from, to;        // m
+    std::string condition;  // its name; empty where no condition qualifies
 };
 
 struct SagChart {
     std::string title;
     std::string caption;  // the design factors
     std::vector<std::string> conditionNames;
-    double normalLimit;   // N/mm², drawn across the stress panel
-    double averageLimit;  // N/mm²
-    std::vector<CriticalMark> critical;
+    double normalLimit;                   // N/mm², drawn across the stress panel
+    double averageLimit;                  // N/mm²
+    std::vector<ControlledRange> ranges;  // in order of span
 };
 
 std::string sagTableSvg(const SagChart& chart, const ChartSampler& samples);

@@ -10,8 +10,8 @@
 // - status 0 on success, 1 when the work fails (files, data), 2 for a command line that cannot
 //   be carried out.
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,52 +30,68 @@ std::string examples(std::initializer_list<const char*> lines) {
 
 namespace {
 
-// Edits (insertions, deletions, substitutions, swaps of neighbours) from `a` to `b`.
-std::size_t editDistance(const std::string& a, const std::string& b) {
-    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
-    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
-    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+// Every long option of the command line from `at` on must be one of `command`'s: an unknown one
+// is named as such, with the nearest option when it looks like a typing mistake of it, rather
+// than reported with its value as arguments that were not expected. Values never start with
+// "--", so every such word is an option; "--" alone ends the options.
+void checkOptionWords(const CLI::App& command, const std::vector<std::string>& args, std::size_t at,
+                      const std::string& commandName) {
+    for (; at < args.size(); ++at) {
+        const std::string& word = args[at];
+        if (word == "--") return;
+        if (word.size() < 3 || word.compare(0, 2, "--") != 0) continue;
+        const std::string name = word.substr(0, word.find('='));
+        if (command.get_option_no_throw(name) != nullptr) continue;
+        std::vector<std::string> known;
+        for (const CLI::Option* option : command.get_options()) {
+            for (const std::string& longName : option->get_lnames()) {
+                known.push_back("--" + longName);
             }
         }
+        const std::string nearest = nearestName(name, known);
+        std::string message = "unknown " + commandName + "option " + quotedText(name);
+        if (!nearest.empty()) {
+            message += "; did you mean \"" + nearest + "\"?";
+        } else {
+            message += " (see varnel " + commandName + "--help)";
+        }
+        throw UsageError(message);
     }
-    return d[a.size()][b.size()];
 }
 
 // A word where `group` expects one of its commands is checked here, so that a typing mistake is
-// named as such with the nearest command, not reported as an unexpected argument.
+// named as such with the nearest command, not reported as an unexpected argument; then the
+// options of the command it names.
 void checkCommandWord(const CLI::App& group, const std::vector<std::string>& args, std::size_t at,
                       const std::string& groupName) {
     const std::vector<const CLI::App*> commands = group.get_subcommands({});
     // Only options without values stand before the command word.
-    while (at < args.size() && !args[at].empty() && args[at][0] == '-') ++at;
-    if (at >= args.size()) return;  // CLI11 says that a command is required
-    const std::string& word = args[at];
-    std::string best;
-    std::size_t bestDistance = 0;
-    std::string names;
+    std::size_t word = at;
+    while (word < args.size() && !args[word].empty() && args[word][0] == '-') ++word;
+    checkOptionWords(group, std::vector<std::string>(args.begin(), args.begin() + word), at,
+                     groupName);
+    if (word >= args.size()) return;  // CLI11 says that a command is required
+    std::vector<std::string> names;
     for (const CLI::App* c : commands) {
-        if (c->get_name() == word) {
-            if (!c->get_subcommands({}).empty()) checkCommandWord(*c, args, at + 1, word + " ");
+        if (c->get_name() == args[word]) {
+            const std::string name = groupName + args[word] + " ";
+            if (!c->get_subcommands({}).empty()) {
+                checkCommandWord(*c, args, word + 1, name);
+            } else {
+                checkOptionWords(*c, args, word + 1, name);
+            }
             return;
         }
-        const std::size_t distance = editDistance(word, c->get_name());
-        if (best.empty() || distance < bestDistance) {
-            best = c->get_name();
-            bestDistance = distance;
-        }
-        names += (names.empty() ? "" : ", ") + c->get_name();
+        names.push_back(c->get_name());
     }
-    std::string message = "unknown " + groupName + "command \"" + word + "\"";
-    if (!best.empty() && bestDistance <= std::max<std::size_t>(2, best.size() / 3)) {
-        message += "; did you mean \"" + best + "\"?";
+    std::string message = "unknown " + groupName + "command " + quotedText(args[word]);
+    const std::string nearest = nearestName(args[word], names);
+    if (!nearest.empty()) {
+        message += "; did you mean \"" + nearest + "\"?";
     } else {
-        message += "; the commands are: " + names;
+        std::string list;
+        for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+        message += "; the commands are: " + list;
     }
     throw UsageError(message);
 }
@@ -85,12 +101,53 @@ int fail(int status, const std::string& message) {
     return status;
 }
 
+std::vector<std::string>& pendingWarnings() {
+    static std::vector<std::string> warnings;
+    return warnings;
+}
+
+// varnel help [COMMAND [SUBCOMMAND]]: the help that --help gives, for the program or a command.
+void addHelpCommand(CLI::App& app, CommandSet& set) {
+    auto words = std::make_shared<std::vector<std::string>>();
+    CLI::App* cmd = app.add_subcommand("help", "Show the help of varnel or of a command");
+    cmd->add_option("COMMAND", *words, "The command (and the wind command's load)")
+        ->type_name("COMMAND");
+    cmd->footer(examples({"varnel help section", "varnel help wind conductor"}));
+    set.commands.push_back({cmd, [&app, words](ResultStream& out) {
+                                checkCommandWord(app, *words, 0, "");
+                                const CLI::App* target = &app;
+                                std::string path = app.get_name();
+                                for (const std::string& word : *words) {
+                                    if (target->get_subcommands({}).empty()) {
+                                        throw UsageError("help: " + path + " has no command " +
+                                                         quotedText(word));
+                                    }
+                                    target = target->get_subcommand(word);
+                                    path += " " + word;
+                                }
+                                out.write(target->get_formatter()->make_help(
+                                    target, path, CLI::AppFormatMode::Normal));
+                            }});
+}
+
 }  // namespace
+
+void warn(const std::string& message) {
+    pendingWarnings().push_back(message);
+}
+
+void warnOfLongSpan(const std::string& where, double span) {
+    if (span > kLongSpan) {
+        warn(where + ": a span of " + shortNumber(span) + " m is longer than " +
+             shortNumber(kLongSpan / 1000) + " km; check that it is in metres");
+    }
+}
 
 }  // namespace varnel::tool
 
 int main(int argc, char** argv) {
     using namespace varnel::tool;
+    pendingWarnings().clear();  // from a failed run before, when main is called more than once
     CLI::App app{
         "varnel: line design calculations on dBASE design tables (GBK), through the Varnel "
         "library"};
@@ -99,7 +156,6 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("varnel ") + VARNEL_VERSION_STRING,
                          "Show the version and exit");
     app.set_help_all_flag("--help-all", "Show help for every command");
-    app.footer(examples({"varnel demo", "varnel COMMAND --help"}));
 
     CommandSet set;
     addTableCommand(app, set);
@@ -110,7 +166,11 @@ int main(int argc, char** argv) {
     addCriticalCommand(app, set);
     addSectionCommand(app, set);
     addWindCommand(app, set);
+    addSpanCommand(app, set);
     addDemoCommand(app, set);
+    addHelpCommand(app, set);
+    // Set after the commands are added, which would otherwise take these examples as theirs.
+    app.footer(examples({"varnel demo", "varnel help COMMAND"}));
 
 #ifdef _WIN32
     (void)argc;
@@ -144,12 +204,17 @@ int main(int argc, char** argv) {
             ResultStream out;
             command.run(out);
             out.finish();
-            return 0;
         } catch (const UsageError& e) {
             return fail(kStatusUsage, e.what());
         } catch (const std::exception& e) {
             return fail(kStatusFailure, e.what());
         }
+        // Only a run that succeeded warns: a failure is its one line.
+        for (const std::string& warning : pendingWarnings()) {
+            std::fprintf(stderr, "varnel: warning: %s\n", warning.c_str());
+        }
+        pendingWarnings().clear();
+        return 0;
     }
     return fail(kStatusUsage, "no command was run (see --help)");
 }

@@ -38,6 +38,29 @@ WeatherCondition windOnly(const WindInputs& w) {
     return c;
 }
 
+// The wind loads take terrain class B. The pole's height coefficient comes from the table
+// normalised to 10 m (selector up to 66), the conductor's and the insulator's from the one
+// normalised to 15 m (selector 330): each load takes --wind as the speed at that height.
+constexpr char kTerrain = 'B';
+constexpr int kPoleTable = 0;
+constexpr int kLineTable = 330;
+constexpr double kPoleReferenceHeight = 10;  // m
+constexpr double kLineReferenceHeight = 15;  // m
+
+// The basic wind pressure of the support loads, kN/m².
+double basicPressure(double wind) {
+    return wind * wind / 1600;
+}
+
+// A coefficient as the text shows it: up to six significant figures.
+std::string coefficient(double value) {
+    return fmt::format("{:.6g}", value);
+}
+
+std::string pressureText(double w0) {
+    return "W0 " + coefficient(w0) + " kN/m\u00B2 (v\u00B2/1600)";
+}
+
 }  // namespace
 
 WindResult poleWind(const WindInputs& w) {
@@ -49,18 +72,34 @@ WindResult poleWind(const WindInputs& w) {
     double force = 0, moment = 0;
     // The library takes the taper as the length in m over which the diameter grows by 1 mm.
     CPBodyWindHZ(&c, w.topDiameter, w.topHeight, w.taper / 1000, w.bottomHeight, &force, &moment);
+    // One shape coefficient for the whole body, from the top diameter; the height coefficient of
+    // each of the 100 segments at its mid-height, from the top one to the bottom one.
+    const double w0 = basicPressure(w.wind);
+    const double shape = CalcRingStickShapeCoff(w0 * w.topDiameter * w.topDiameter * 1e-6);
+    const double half = (w.topHeight - w.bottomHeight) * 0.005;
+    const double muTop = CalcWindHeightChangeCoff(w.topHeight - half, kTerrain, kPoleTable);
+    const double muBottom = CalcWindHeightChangeCoff(w.bottomHeight + half, kTerrain, kPoleTable);
     WindResult r;
     r.text = fmt::format(
-        "Pole body from {} m down to {} m, {} mm at the top, taper {}, wind {} m/s\n"
+        "Pole body from {} m down to {} m, {} mm at the top, taper {}, wind {} m/s at {} m\n"
+        "{}, \u03BCs {} (of W0\u00B7D\u00B2 at the top), \u03BCz {} to {} (top to bottom; "
+        "terrain B, 1 at {} m)\n"
         "force  {} kN\nmoment {} kN\u00B7m about the ground\n",
-        w.topHeight, w.bottomHeight, w.topDiameter, taperText(w.taper), w.wind, number(force, 6),
-        number(moment, 6));
+        w.topHeight, w.bottomHeight, w.topDiameter, taperText(w.taper), w.wind,
+        kPoleReferenceHeight, pressureText(w0), coefficient(shape), coefficient(muTop),
+        coefficient(muBottom), kPoleReferenceHeight, number(force, 6), number(moment, 6));
     r.json = Json{{"pole",
                    {{"wind_m_per_s", w.wind},
                     {"top_diameter_mm", w.topDiameter},
                     {"top_height_m", w.topHeight},
                     {"bottom_height_m", w.bottomHeight},
                     {"taper", taperText(w.taper)}}},
+                  {"coefficients",
+                   {{"wind_reference_height_m", kPoleReferenceHeight},
+                    {"basic_pressure_kN_per_m2", w0},
+                    {"mu_s", shape},
+                    {"mu_z_top", muTop},
+                    {"mu_z_bottom", muBottom}}},
                   {"force_kN", force},
                   {"moment_kN_m", moment}};
     return r;
@@ -71,10 +110,20 @@ WindResult conductorWind(const WindInputs& w) {
     LineAttrib a{};
     a.diameter = w.diameter;
     const double load = CPLineWindHZ(&c, &a, w.length, w.height, w.angle);
+    const double w0 = basicPressure(w.wind);
+    const double alpha = CalcWindAsymmetryCoff(w.wind, w.ice);
+    const double muZ = CalcWindHeightChangeCoff(w.height, kTerrain, kLineTable);
+    const double muSc = CalcLineShapeCoff(w.diameter, w.ice);
     WindResult r;
     r.text = fmt::format(
-        "{} m of conductor, {} mm, at {} m, wind {} m/s at {}\u00B0, ice {} mm\nload {} kN\n",
-        w.length, w.diameter, w.height, w.wind, w.angle, w.ice, number(load, 6));
+        "{} m of conductor, {} mm, at {} m, ice {} mm, wind {} m/s at {}\u00B0 (the speed at {} "
+        "m)\n"
+        "{}, \u03B1 {}, \u03BCz {} (terrain B, 1 at {} m), \u03BCsc {}\n"
+        "load {} kN (\u03BCsc\u00B7\u03BCz\u00B7W0\u00B7\u03B1\u00B7sin\u03B8 times the "
+        "length and the bare diameter; ice only in \u03BCsc and \u03B1)\n",
+        w.length, w.diameter, w.height, w.ice, w.wind, w.angle, kLineReferenceHeight,
+        pressureText(w0), coefficient(alpha), coefficient(muZ), kLineReferenceHeight,
+        coefficient(muSc), number(load, 6));
     r.json = Json{{"conductor",
                    {{"wind_m_per_s", w.wind},
                     {"ice_mm", w.ice},
@@ -82,6 +131,12 @@ WindResult conductorWind(const WindInputs& w) {
                     {"length_m", w.length},
                     {"height_m", w.height},
                     {"angle_deg", w.angle}}},
+                  {"coefficients",
+                   {{"wind_reference_height_m", kLineReferenceHeight},
+                    {"basic_pressure_kN_per_m2", w0},
+                    {"alpha", alpha},
+                    {"mu_z", muZ},
+                    {"mu_sc", muSc}}},
                   {"load_kN", load}};
     return r;
 }
@@ -89,11 +144,20 @@ WindResult conductorWind(const WindInputs& w) {
 WindResult insulatorWind(const WindInputs& w) {
     const WeatherCondition c = windOnly(w);
     const double load = CPInsuWindHZ(&c, w.height, w.area);
+    const double w0 = basicPressure(w.wind);
+    const double muZ = CalcWindHeightChangeCoff(w.height, kTerrain, kLineTable);
     WindResult r;
-    r.text = fmt::format("Insulator string of {} m\u00B2 at {} m, wind {} m/s\nload {} kN\n",
-                         w.area, w.height, w.wind, number(load, 6));
+    r.text = fmt::format(
+        "Insulator string of {} m\u00B2 at {} m, wind {} m/s (the speed at {} m)\n"
+        "{}, \u03BCz {} (terrain B, 1 at {} m)\nload {} kN\n",
+        w.area, w.height, w.wind, kLineReferenceHeight, pressureText(w0), coefficient(muZ),
+        kLineReferenceHeight, number(load, 6));
     r.json =
         Json{{"insulator", {{"wind_m_per_s", w.wind}, {"height_m", w.height}, {"area_m2", w.area}}},
+             {"coefficients",
+              {{"wind_reference_height_m", kLineReferenceHeight},
+               {"basic_pressure_kN_per_m2", w0},
+               {"mu_z", muZ}}},
              {"load_kN", load}};
     return r;
 }
@@ -105,14 +169,29 @@ void addWindCommand(CLI::App& app, CommandSet& set) {
     NumberOptions& numbers = set.numbers;
     CLI::App* wind = app.add_subcommand("wind", "Wind loads on a support");
     wind->require_subcommand(1);
-    const auto addWind = [&](CLI::App* cmd) {
-        numbers.add(cmd, "--wind", w->wind, "Wind speed at the reference height, m/s, at least 0",
+    wind->footer(
+        examples({"varnel wind conductor --wind 25 --ice 10 --diameter 21.6 --length 300 "
+                  "--height 20",
+                  "varnel wind pole --help"}) +
+        "\nThe loads take the basic wind pressure W0 = v\u00B2/1600 kN/m\u00B2 and terrain class "
+        "B. The\nheight coefficient \u03BCz is 1 at 10 m for the pole, and at 15 m for the "
+        "conductor and the\ninsulator: --wind is the speed at that height (the sample weather "
+        "areas give speeds\nat 10 m). The conductor's load takes its bare diameter: the ice "
+        "enters only through\nthe shape coefficient \u03BCsc (1.2 when iced) and the "
+        "non-uniformity coefficient \u03B1 (times\n1.5 from 20 mm). The text and --json give "
+        "every coefficient used.\n");
+    const auto addWind = [&](CLI::App* cmd, double referenceHeight) {
+        numbers.add(cmd, "--wind", w->wind,
+                    fmt::format("Wind speed at {} m above ground, m/s, at least 0 (the height "
+                                "coefficient \u03BCz, terrain B, is 1 at {} m)",
+                                referenceHeight, referenceHeight),
                     "M/S", kNonNegative, true);
-        cmd->add_flag("--json", *json, "One JSON document with the inputs and the result");
+        cmd->add_flag("--json", *json,
+                      "One JSON document with the inputs, the coefficients used and the result");
     };
 
     CLI::App* pole = wind->add_subcommand("pole", "A tapered pole body of ring section");
-    addWind(pole);
+    addWind(pole, kPoleReferenceHeight);
     numbers.add(pole, "--top-diameter", w->topDiameter, "Diameter at the top, mm, above 0", "MM",
                 kPositive, true);
     numbers.add(pole, "--top-height", w->topHeight, "Height of the top above ground, m, above 0",
@@ -129,8 +208,9 @@ void addWindCommand(CLI::App& app, CommandSet& set) {
         examples({"varnel wind pole --wind 25 --top-diameter 190 --top-height 12 "
                   "--taper 75 --bottom-height 2"}));
 
-    CLI::App* line = wind->add_subcommand("conductor", "A length of conductor");
-    addWind(line);
+    CLI::App* line = wind->add_subcommand(
+        "conductor", "A length of conductor (on its bare diameter; ice in \u03BCsc and \u03B1)");
+    addWind(line, kLineReferenceHeight);
     numbers.add(line, "--ice", w->ice, "Ice thickness, mm, at least 0", "MM", kNonNegative, false);
     numbers.add(line, "--diameter", w->diameter, "Conductor diameter without ice, mm, above 0",
                 "MM", kPositive, true);
@@ -146,7 +226,7 @@ void addWindCommand(CLI::App& app, CommandSet& set) {
                   "--height 20"}));
 
     CLI::App* insulator = wind->add_subcommand("insulator", "An insulator string");
-    addWind(insulator);
+    addWind(insulator, kLineReferenceHeight);
     numbers.add(insulator, "--height", w->height, "Height above ground, m, at least 0", "METRES",
                 kNonNegative, true);
     numbers.add(insulator, "--area", w->area, "Area exposed to the wind, m\u00B2, at least 0", "M2",

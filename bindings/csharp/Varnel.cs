@@ -428,9 +428,14 @@ public static class Gbk {
 
     /// <summary>Writes <paramref name="text"/> into a field of <paramref name="capacity"/> bytes,
     /// NUL-terminated and zero-filled. A text whose GBK form does not leave room for the NUL is
-    /// refused, never cut.</summary>
+    /// refused, never cut; so is a text holding a NUL, which C would read as ending there.</summary>
     public static unsafe void Encode(string text, byte* field, int capacity) {
         if (text == null) throw new ArgumentNullException("text");
+        int nul = text.IndexOf('\0');
+        if (nul >= 0)
+            throw new ArgumentException(string.Format(
+                "\"{0}\" holds a NUL character at {1}: the field would end there",
+                text.Replace("\0", "\\0"), nul));
         byte[] bytes = CodePage.GetBytes(text);
         if (bytes.Length >= capacity)
             throw new ArgumentException(string.Format(

@@ -117,7 +117,8 @@ void sagRow(double span, const LineAttrib& conductor, WeatherConditionSeq& seq,
     }
 }
 
-py::tuple sagTable(const Doubles& spans, const LineAttrib& conductor,
+// `cos` holds one cosine for every span or one per span.
+py::tuple sagTable(const Doubles& spans, const Doubles& cos, const LineAttrib& conductor,
                    const std::vector<WeatherCondition>& conditions, const Factors& f) {
     ConditionList list{conditions};
     WeatherConditionSeq seq = list.seq();
@@ -129,14 +130,17 @@ py::tuple sagTable(const Doubles& spans, const LineAttrib& conductor,
     Doubles sag({static_cast<py::ssize_t>(m), static_cast<py::ssize_t>(n)});
     std::vector<double> loads(m);
     for (std::size_t j = 0; j < m; ++j) loads[j] = specificLoad(seq[j], conductor);
+    const Column cosines = column(cos, n, "cos");
     {
         py::gil_scoped_release release;
         const double* s = spans.data();
         std::int32_t* c = control.mutable_data();
         double* st = stress.mutable_data();
         double* sg = sag.mutable_data();
+        Factors fi = f;
         for (std::size_t i = 0; i < n; ++i) {
-            sagRow(s[i], conductor, seq, loads, f, c[i], st + i, sg + i, n);
+            fi.cosAngle = cosines[i];
+            sagRow(s[i], conductor, seq, loads, fi, c[i], st + i, sg + i, n);
         }
     }
     return py::make_tuple(control, stress, sag, loads);
@@ -251,14 +255,15 @@ void bindCalculations(py::module_& m) {
     m.def(
         "sag_table",
         [](const Doubles& spans, const LineAttrib& conductor,
-           const std::vector<WeatherCondition>& conditions, double cosAngle, double avgRatio,
-           double strengthFactor, double safety) {
-            return sagTable(spans, conductor, conditions,
-                            Factors{cosAngle, avgRatio, strengthFactor, safety});
+           const std::vector<WeatherCondition>& conditions, const Doubles& cosAngle,
+           double avgRatio, double strengthFactor, double safety) {
+            return sagTable(spans, cosAngle, conductor, conditions,
+                            Factors{1.0, avgRatio, strengthFactor, safety});
         },
         py::arg("spans"), py::arg("conductor"), py::arg("conditions"), py::arg("cos"),
         py::arg("avg_ratio"), py::arg("strength_factor"), py::arg("safety"),
         "(control, stress, sag, loads): the controlling index per span (int32, -1 for none), "
+        "cos one value or one per span, "
         "stress and sag as (conditions, spans) arrays, NaN where nothing controls.");
 
     m.def(

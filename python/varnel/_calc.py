@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import collections.abc
 import dataclasses
 import importlib.util
 import math
@@ -9,7 +10,7 @@ from typing import Any, Iterable, NamedTuple, Optional, Sequence, Union
 
 import numpy as np
 
-from . import _core
+from . import _args, _core
 from ._core import Condition, Conductor
 from ._tables import WeatherArea
 
@@ -18,18 +19,12 @@ ArrayLike = Union[float, Sequence[float], np.ndarray]
 
 
 def _conditions(conditions: Conditions) -> list[Condition]:
-    found = list(conditions)
-    if not found:
-        raise ValueError("conditions: at least one condition is needed")
-    for c in found:
-        if not isinstance(c, Condition):
-            raise TypeError(f"conditions: {c!r} is not a varnel.Condition")
-    return found
+    return _args.condition_list(conditions)
 
 
 def _finite(value: float, what: str, low: float, high: float = math.inf, *, low_open=False,
             high_open=False) -> float:
-    v = float(value)
+    v = _args.real(value, what)
     ok = math.isfinite(v) and (v > low if low_open else v >= low)
     ok = ok and (v < high if high_open else v <= high)
     if not ok:
@@ -52,7 +47,7 @@ def _factors(cos: float, avg_ratio: float, strength_factor: float,
 def specific_load(condition: Condition, conductor: Conductor) -> float:
     """Resultant specific load of a conductor in a condition, N/(m·mm²): own weight and ice
     combined with the wind on the iced conductor, over the area."""
-    return _core.specific_load(condition, conductor)
+    return _core.specific_load(_args.condition(condition), _args.conductor(conductor))
 
 
 def state_stress(span: ArrayLike, conductor: Conductor, known: Condition, sought: Condition,
@@ -66,7 +61,11 @@ def state_stress(span: ArrayLike, conductor: Conductor, known: Condition, sought
     ValueError for a negative or non-finite span, a cosine outside (0, 1] or a stress that is
     not a finite number above 0, naming the first such element.
     """
-    arrays = [np.asarray(x, dtype=np.float64) for x in (span, cos, known_stress)]
+    _args.conductor(conductor)
+    _args.condition(known, "known")
+    _args.condition(sought, "sought")
+    arrays = [_args.reals(x, what) for x, what in ((span, "span"), (cos, "cos"),
+                                                    (known_stress, "known_stress"))]
     shape = np.broadcast_shapes(*(a.shape for a in arrays))
     if math.prod(shape) == 0:
         return np.empty(shape)
@@ -141,6 +140,7 @@ def control(span: float, conductor: Conductor, conditions: Conditions, *, cos: f
     strength_factor × rated strength / safety / area; annual average (年平)
     avg_ratio × rated strength × strength_factor / area. The same search as
     StateEquationGetControl, which prints this account instead of returning it."""
+    _args.conductor(conductor)
     found = _conditions(conditions)
     span = _finite(span, "span", 0)
     factors = _factors(cos, avg_ratio, strength_factor, safety)
@@ -159,28 +159,78 @@ def _pandas_present() -> bool:
     return importlib.util.find_spec("pandas") is not None
 
 
-def sag_table(conductor: Conductor, conditions: Conditions, spans: ArrayLike, *, cos: float = 1.0,
-              avg_ratio: float = 0.25, strength_factor: float = 0.95, safety: float = 2.5,
-              frame: Optional[bool] = None) -> Any:
+def _condition_sets(conditions: Any, n: int) -> list[list[Condition]]:
+    """One list of conditions for every span, or one per span: a sequence of weather areas or
+    of condition lists, as long as the spans."""
+    if isinstance(conditions, (WeatherArea, Condition)) or isinstance(conditions, (str, bytes)):
+        return [_conditions(conditions)]
+    items = list(conditions) if isinstance(conditions, collections.abc.Iterable) else [conditions]
+    if not items or isinstance(items[0], Condition):
+        return [_conditions(items)]
+    sets = [_args.condition_list(c, f"conditions[{i}]") for i, c in enumerate(items)]
+    if len(sets) != n:
+        raise ValueError(f"conditions: {len(sets)} condition sets for {n} spans; give one set "
+                         "for all spans or one per span")
+    names = [c.name for c in sets[0]]
+    for i, found in enumerate(sets):
+        if [c.name for c in found] != names:
+            raise ValueError(f"conditions[{i}]: the names {[c.name for c in found]} differ from "
+                             f"those of conditions[0], {names}; the columns are named by them")
+    return sets
+
+
+def sag_table(conductor: Conductor, conditions: Any, spans: ArrayLike, *,
+              cos: ArrayLike = 1.0, avg_ratio: float = 0.25, strength_factor: float = 0.95,
+              safety: float = 2.5, frame: Optional[bool] = None) -> Any:
     """The stress (N/mm²) and sag (m, at mid-span) in every condition for each span (m), each
     span strung from its own controlling condition, as the varnel command's sag table.
+
+    ``cos`` is the cosine of each span's height-difference angle: one value for all spans or an
+    array with one per span. ``conditions`` is one set of conditions for all spans (a weather
+    area or a sequence of Condition) or one set per span (a sequence of weather areas or of
+    condition lists, as long as ``spans``, every set with the same condition names in the same
+    order), for a line that crosses from one weather area into another.
 
     Columns: ``span``, ``control`` (index, -1 when none qualifies), ``controlling`` (its name,
     None then), then ``stress_<name>`` and ``sag_<name>`` per condition (NaN where none
     qualifies). A pandas DataFrame when ``frame`` is true, or when it is None and pandas is
     installed; otherwise a dict of numpy arrays.
     """
-    found = _conditions(conditions)
-    names = [c.name for c in found]
+    _args.conductor(conductor)
+    s = np.ascontiguousarray(_args.reals(spans, "spans").reshape(-1))
+    sets = _condition_sets(conditions, len(s))
+    names = [c.name for c in sets[0]]
     if len(set(names)) != len(names):
         raise ValueError(f"conditions: names must differ to name the columns: {names}")
-    factors = _factors(cos, avg_ratio, strength_factor, safety)
-    s = np.ascontiguousarray(np.asarray(spans, dtype=np.float64).reshape(-1))
+    _, ratio, factor, safe = _factors(1.0, avg_ratio, strength_factor, safety)
+    c = _args.reals(cos, "cos").reshape(-1)
+    if c.size not in (1, len(s)):
+        raise ValueError(f"cos has {c.size} values for {len(s)} spans: give one or one per span")
     bad = ~(np.isfinite(s) & (s >= 0))
     if bad.any():
         i = int(np.argmax(bad))
         raise ValueError(f"spans[{i}] = {s[i]!r}: a span is a finite length of at least 0 m")
-    index, stress, sag, _ = _core.sag_table(s, conductor, found, *factors)
+    bad = ~((c > 0) & (c <= 1))
+    if bad.any():
+        i = int(np.argmax(bad))
+        at = f"cos[{i}]" if c.size > 1 else "cos"
+        raise ValueError(f"{at} = {c[i]!r}: a cosine of a height-difference angle is above 0 "
+                         "and at most 1")
+    c = np.ascontiguousarray(np.broadcast_to(c, s.shape)) if c.size > 1 else c
+    if len(sets) == 1:
+        index, stress, sag, _ = _core.sag_table(s, conductor, sets[0], c, ratio, factor, safe)
+    else:
+        index = np.empty(len(s), dtype=np.int32)
+        stress = np.empty((len(names), len(s)))
+        sag = np.empty((len(names), len(s)))
+        groups: dict[tuple[Condition, ...], list[int]] = {}
+        for i, found in enumerate(sets):
+            groups.setdefault(tuple(found), []).append(i)
+        for found_set, where in groups.items():
+            at = np.array(where)
+            ci = c if c.size == 1 else np.ascontiguousarray(c[at])
+            index[at], stress[:, at], sag[:, at], _ = _core.sag_table(
+                np.ascontiguousarray(s[at]), conductor, list(found_set), ci, ratio, factor, safe)
     labels = np.array(names + [None], dtype=object)
     table: dict[str, np.ndarray] = {"span": s, "control": index, "controlling": labels[index]}
     for j, n in enumerate(names):
@@ -206,6 +256,7 @@ def pole_wind(condition: Condition, top_diameter_mm: float, top_height_m: float,
     """Wind force (kN) on a tapered ring-section pole body from ``top_height_m`` down to
     ``bottom_height_m`` and its moment about the ground (kN·m). ``taper`` is N of 1:N: the
     diameter grows by 1 mm for every N mm downwards (75 is usual for concrete poles)."""
+    _args.condition(condition)
     d = _finite(top_diameter_mm, "top_diameter_mm", 0, low_open=True)
     top = _finite(top_height_m, "top_height_m", 0, low_open=True)
     n = _finite(taper, "taper", 10)
@@ -217,6 +268,8 @@ def conductor_wind(condition: Condition, conductor: Conductor, span_m: float, he
                    wind_angle_deg: float = 90.0) -> float:
     """Wind load (kN) on ``span_m`` of conductor at ``height_m`` above ground, the wind at
     ``wind_angle_deg`` to the conductor."""
+    _args.condition(condition)
+    _args.conductor(conductor)
     return _core.conductor_wind(condition, conductor, _finite(span_m, "span_m", 0),
                                 _finite(height_m, "height_m", 0),
                                 _finite(wind_angle_deg, "wind_angle_deg", 0, 180))
@@ -224,6 +277,7 @@ def conductor_wind(condition: Condition, conductor: Conductor, span_m: float, he
 
 def insulator_wind(condition: Condition, height_m: float, area_m2: float) -> float:
     """Wind load (kN) on an insulator string at ``height_m`` with ``area_m2`` exposed."""
+    _args.condition(condition)
     return _core.insulator_wind(condition, _finite(height_m, "height_m", 0),
                                 _finite(area_m2, "area_m2", 0))
 

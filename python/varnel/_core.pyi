@@ -23,10 +23,11 @@ class Condition:
     @property
     def temperature_c(self) -> float: ...
     def __eq__(self, other: object) -> bool: ...
+    def __hash__(self) -> int: ...
 
 class Conductor:
     """A conductor type: area mm², diameter mm, unit mass kg/km, modulus N/mm², expansion 1/°C,
-    rated strength N."""
+    rated strength N; aluminium and steel areas, aluminium wires and stranding carried along."""
 
     def __init__(
         self,
@@ -38,10 +39,14 @@ class Conductor:
         expansion_coeff: float,
         rated_strength_n: float,
         *,
-        column4_value: float = 0.0,
-        column7_value: float = 0.0,
-        column9_number: int = 0,
-        column10_text: str = "",
+        aluminium_area_mm2: Optional[float] = None,
+        steel_area_mm2: Optional[float] = None,
+        aluminium_wires: Optional[int] = None,
+        stranding: Optional[str] = None,
+        column4_value: Optional[float] = None,
+        column7_value: Optional[float] = None,
+        column9_number: Optional[int] = None,
+        column10_text: Optional[str] = None,
     ) -> None: ...
     @property
     def name(self) -> str: ...
@@ -60,6 +65,14 @@ class Conductor:
     @property
     def rated_strength_n(self) -> float: ...
     @property
+    def aluminium_area_mm2(self) -> float: ...
+    @property
+    def steel_area_mm2(self) -> float: ...
+    @property
+    def aluminium_wires(self) -> int: ...
+    @property
+    def stranding(self) -> str: ...
+    @property
     def column4_value(self) -> float: ...
     @property
     def column7_value(self) -> float: ...
@@ -68,9 +81,12 @@ class Conductor:
     @property
     def column10_text(self) -> str: ...
     def __eq__(self, other: object) -> bool: ...
+    def __hash__(self) -> int: ...
 
 _Doubles = npt.NDArray[np.float64]
 
+def _holds_record(record: object) -> bool: ...
+def table_path(path: bytes) -> bytes: ...
 def check_table(path: bytes, expected_fields: int = -1) -> dict[str, Any]: ...
 def read_table(path: bytes) -> Optional[tuple[list[bytes], list[list[bytes]]]]: ...
 def load_weather_areas(
@@ -109,7 +125,7 @@ def sag_table(
     spans: _Doubles,
     conductor: Conductor,
     conditions: list[Condition],
-    cos: float,
+    cos: _Doubles | float,
     avg_ratio: float,
     strength_factor: float,
     safety: float,

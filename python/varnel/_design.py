@@ -3,11 +3,12 @@
 from __future__ import annotations
 
 import dataclasses
+from collections.abc import Mapping
 from typing import Any, Iterable, Optional, Sequence, Union
 
 import numpy as np
 
-from . import _core
+from . import _args, _core
 from ._calc import Conditions, _conditions, _factors, _pandas_present
 from ._core import Conductor
 
@@ -53,6 +54,7 @@ def critical_spans(conductor: Conductor, conditions: Conditions, *, cos: float =
                    avg_ratio: float = 0.25, strength_factor: float = 0.95,
                    safety: float = 2.5) -> CriticalSpans:
     """Which condition controls a span of which length, with the critical spans between them."""
+    _args.conductor(conductor)
     found = _conditions(conditions)
     candidates, pairs, ranges = _core.critical_spans(
         conductor, found, *_factors(cos, avg_ratio, strength_factor, safety))
@@ -60,14 +62,56 @@ def critical_spans(conductor: Conductor, conditions: Conditions, *, cos: float =
                          tuple(ControlRange(*r) for r in ranges))
 
 
-def _geometry(spans: SpanList) -> list[tuple[float, float]]:
-    out = []
-    for s in spans:
-        if isinstance(s, (int, float, np.number)):
-            out.append((float(s), 0.0))
+def _geometry(spans: Any) -> list[tuple[float, float]]:
+    """(length, height difference) per span from lengths, pairs, an (n, 2) array or a table
+    with the columns span_m and height_difference_m (samples/section.csv read by pandas)."""
+    columns = getattr(spans, "columns", None)
+    if columns is not None and hasattr(spans, "to_numpy"):
+        names = [str(c) for c in columns]
+        if "span_m" in names:
+            length = _args.reals(spans["span_m"], "spans['span_m']")
+            height = (_args.reals(spans["height_difference_m"], "spans['height_difference_m']")
+                      if "height_difference_m" in names else np.zeros_like(length))
+        elif len(names) in (1, 2):
+            table = _args.reals(spans.to_numpy(), "spans")
+            length = table[:, 0]
+            height = table[:, 1] if len(names) == 2 else np.zeros_like(length)
         else:
-            length, height = s
-            out.append((float(length), float(height)))
+            raise ValueError(f"spans: a table of spans has the columns span_m and "
+                             f"height_difference_m (or just two columns), not {names}")
+        return list(zip(length.tolist(), height.tolist()))
+    if isinstance(spans, np.ndarray) or hasattr(spans, "to_numpy"):
+        array = _args.reals(spans, "spans")
+        if array.ndim == 1:
+            return [(float(x), 0.0) for x in array]
+        if array.ndim == 2 and array.shape[1] in (1, 2):
+            return [(float(r[0]), float(r[1]) if len(r) == 2 else 0.0) for r in array]
+        raise ValueError(f"spans: an array of shape {array.shape}; lengths are 1-D, "
+                         "(length, height) pairs an (n, 2) array")
+    if isinstance(spans, (str, bytes, bytearray)) or isinstance(spans, Mapping):
+        raise TypeError(f"spans must be a sequence of lengths or (length, height) pairs, not "
+                        f"{_args.describe(spans)}")
+    if _args.is_real(spans):
+        raise TypeError(f"spans must be a sequence of lengths (a section has spans), not "
+                        f"{_args.describe(spans)}: put it in a list")
+    try:
+        items = list(spans)
+    except TypeError:
+        raise TypeError(f"spans must be a sequence of lengths or (length, height) pairs, not "
+                        f"{_args.describe(spans)}") from None
+    out = []
+    for i, s in enumerate(items):
+        if _args.is_real(s):
+            out.append((float(s), 0.0))
+        elif isinstance(s, (str, bytes, bytearray)) or isinstance(s, Mapping):
+            raise TypeError(f"spans[{i}] must be a length or a (length, height) pair, not "
+                            f"{_args.describe(s)}")
+        else:
+            pair = _args.reals(s, f"spans[{i}]")
+            if pair.shape != (2,):
+                raise ValueError(f"spans[{i}] = {s!r}: a span is a length or a (length, "
+                                 "height) pair")
+            out.append((float(pair[0]), float(pair[1])))
     return out
 
 
@@ -77,10 +121,12 @@ class RulingSpan:
     cos: float  # of its height-difference angle
 
 
-def ruling_span(spans: SpanList) -> RulingSpan:
+def ruling_span(spans: Any) -> RulingSpan:
     """The ruling span of a section: ``spans`` are lengths (m, level spans) or pairs
-    (length, height of the far support above the near one). ValueError for an empty section
-    or a span that is not a positive finite length."""
+    (length, height of the far support above the near one), as a sequence, an (n, 2) array or
+    a DataFrame with the columns ``span_m`` and ``height_difference_m`` (as
+    ``pandas.read_csv("samples/section.csv")`` gives). ValueError for an empty section or a
+    span that is not a positive finite length; TypeError for texts, mappings and the like."""
     return RulingSpan(*_core.ruling_span(_geometry(spans)))
 
 
@@ -110,10 +156,11 @@ class SectionDesign:
 
 def _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, temperatures,
              compensation):
+    _args.conductor(conductor)
     found = _conditions(conditions)
     _, ratio, factor, safe = _factors(1.0, avg_ratio, strength_factor, safety)
     return _core.design_section(conductor, found, _geometry(spans), ratio, factor, safe,
-                                temperatures, float(compensation))
+                                temperatures, _args.real(compensation, "compensation"))
 
 
 def design_section(conductor: Conductor, conditions: Conditions, spans: SpanList, *,
@@ -127,17 +174,20 @@ def design_section(conductor: Conductor, conditions: Conditions, spans: SpanList
 
 
 def stringing_table(conductor: Conductor, conditions: Conditions, spans: SpanList,
-                    temperatures: tuple[float, float, float] = (-10.0, 40.0, 5.0), *,
+                    temperatures: tuple[float, float, float] = (-20.0, 40.0, 5.0), *,
                     compensation: float = 0.0, avg_ratio: float = 0.25,
                     strength_factor: float = 0.95, safety: float = 2.5,
                     frame: Optional[bool] = None) -> Any:
     """The stringing table of a section: at each installation temperature (from, to, step in
-    °C, at most 1,000 of them) without wind or ice, the horizontal stress (N/mm²) and each
+    °C, at most 1,000 of them; -20 to 40 by 5 as the varnel command) without wind or ice, the horizontal stress (N/mm²) and each
     span's sag (m), strung from the controlling condition; ``compensation`` (°C) strings as at
     t − Δt for the conductor's initial elongation. Columns ``temperature``, ``stress``,
     ``sag_1`` ... ``sag_n``; a DataFrame as for sag_table. ValueError when no condition
     controls the section or the range is not finite and rising."""
-    t = tuple(float(x) for x in temperatures)
+    if isinstance(temperatures, (str, bytes)) or _args.is_real(temperatures):
+        raise TypeError(f"temperatures must be (from, to, step) in °C, not "
+                        f"{_args.describe(temperatures)}")
+    t = tuple(_args.reals(temperatures, "temperatures").reshape(-1).tolist())
     if len(t) != 3:
         raise ValueError("temperatures: (from, to, step) in °C")
     *_, rows = _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, t,

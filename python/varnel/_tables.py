@@ -4,10 +4,12 @@ from __future__ import annotations
 
 import dataclasses
 import errno
+import operator
 import os
 from typing import Any, Iterator, NoReturn, Sequence, Union
 
 from . import _core
+from ._args import path_bytes
 from ._core import Condition, Conductor
 
 PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
@@ -39,7 +41,7 @@ class TableError(ValueError):
 
 
 def _native(path: PathLike) -> bytes:
-    return os.fsencode(os.fspath(path))
+    return path_bytes(path)
 
 
 def _refuse(path: bytes, expected_fields: int = -1) -> NoReturn:
@@ -59,14 +61,19 @@ def _refuse(path: bytes, expected_fields: int = -1) -> NoReturn:
 class Table:
     """The rows of a DBF table as the reader cuts them, decoded from GBK.
 
-    ``fields`` holds the field names and ``rows`` one tuple of texts per live record, in file
-    order. Texts are not trimmed or converted to numbers: they are what a loader sees.
+    ``fields`` holds the field names, ``field_types`` their type letters (``C`` text, ``N`` and
+    ``F`` numbers, ``D`` dates, ``L`` truth values, ...), ``decimals`` their decimal counts,
+    and ``rows`` one tuple of texts per live record, in file order. Texts are not converted to
+    numbers: they are what a loader sees; ``to_pandas()`` converts them by their field's type.
     """
 
-    def __init__(self, path: str, fields: Sequence[str], rows: Sequence[tuple[str, ...]]):
+    def __init__(self, path: str, fields: Sequence[str], rows: Sequence[tuple[str, ...]],
+                 field_types: Sequence[str] = (), decimals: Sequence[int] = ()):
         self.path = path
         self.fields = tuple(fields)
         self.rows = list(rows)
+        self.field_types = tuple(field_types) or ("C",) * len(self.fields)
+        self.decimals = tuple(decimals) or (0,) * len(self.fields)
 
     def __len__(self) -> int:
         return len(self.rows)
@@ -80,11 +87,72 @@ class Table:
     def __repr__(self) -> str:
         return f"<varnel.Table {self.path!r}: {len(self.fields)} fields, {len(self.rows)} rows>"
 
-    def to_pandas(self) -> Any:
-        """The table as a pandas DataFrame of strings, one column per field."""
+    def to_pandas(self, convert: bool = True) -> Any:
+        """The table as a pandas DataFrame, one column per field.
+
+        With ``convert`` (the default) each column by its field's type: ``N`` and ``F`` as
+        numbers (int64 when the field has no decimals and every row holds a whole number, else
+        float64; a text that is no number, blank included, is NaN), ``D`` (YYYYMMDD) as
+        datetime64 (NaT where blank or no date), ``L`` as bool (T/Y true, F/N false; the nullable
+        ``boolean`` type with <NA> where a row holds ``?`` or nothing), every other type as str.
+        Without ``convert``, every column is the texts as the reader cuts them."""
         import pandas as pd
 
-        return pd.DataFrame(self.rows, columns=list(self.fields), dtype=object)
+        if not convert:
+            return pd.DataFrame(self.rows, columns=list(self.fields), dtype=object)
+        texts = list(zip(*self.rows)) if self.rows else [()] * len(self.fields)
+        columns = {}
+        for k, name in enumerate(self.fields):
+            columns[k] = _column(pd, list(texts[k]), self.field_types[k], self.decimals[k])
+        frame = pd.DataFrame(columns, index=pd.RangeIndex(len(self.rows)))
+        frame.columns = list(self.fields)
+        return frame
+
+
+def _number(text: str) -> float:
+    try:
+        return float(text)
+    except ValueError:
+        return float("nan")
+
+
+def _column(pd: Any, texts: list[str], kind: str, decimals: int) -> Any:
+    if kind in ("N", "F"):
+        values = [_number(t) for t in texts]
+        whole = all(v == v and abs(v) < 2**63 and float(v).is_integer() for v in values)
+        if decimals == 0 and whole:
+            return pd.Series([int(v) for v in values], dtype="int64")
+        return pd.Series(values, dtype="float64")
+    if kind == "D":
+        return pd.to_datetime(pd.Series(texts, dtype=object), format="%Y%m%d", errors="coerce")
+    if kind == "L":
+        truth = {"T": True, "t": True, "Y": True, "y": True,
+                 "F": False, "f": False, "N": False, "n": False}
+        values = [truth.get(t) for t in texts]
+        if all(v is not None for v in values):
+            return pd.Series(values, dtype=bool)
+        return pd.Series(values, dtype="boolean")
+    return pd.Series(texts, dtype=object)
+
+
+def _field_types(path: str, count: int) -> tuple[list[str], list[int]]:
+    """The type letters and decimal counts of a table's first ``count`` fields, from the
+    descriptors the reader has just accepted (byte 11 the type, byte 17 the decimals)."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(32 + 32 * count)
+    except OSError:
+        head = b""
+    kinds, decimals = [], []
+    for k in range(count):
+        d = head[32 + 32 * k:64 + 32 * k]
+        if len(d) < 32:
+            kinds.append("C")
+            decimals.append(0)
+            continue
+        kinds.append(chr(d[11]).upper() if 32 < d[11] < 127 else "C")
+        decimals.append(d[17])
+    return kinds, decimals
 
 
 def _decode(raw: bytes) -> str:
@@ -101,10 +169,14 @@ def read_table(path: PathLike) -> Table:
     if found is None:
         _refuse(native)
     fields, rows = found
+    shown = os.fsdecode(native)
+    kinds, decimals = _field_types(_core.table_path(native), len(fields))
     return Table(
-        os.fsdecode(native),
+        shown,
         [_decode(f) for f in fields],
         [tuple(_decode(t) for t in row) for row in rows],
+        kinds,
+        decimals,
     )
 
 
@@ -121,6 +193,12 @@ class Records(list):
             names = ", ".join(r.name for r in self)
             raise KeyError(f"{key!r} is not here; the names are: {names}")
         return super().__getitem__(key)
+
+    def __contains__(self, key: object) -> bool:
+        """A name is in when ``self[name]`` finds it; a record when an equal one is here."""
+        if isinstance(key, str):
+            return any(r.name == key for r in self)
+        return super().__contains__(key)
 
     def names(self) -> list[str]:
         return [r.name for r in self]
@@ -139,6 +217,12 @@ class WeatherArea:
     def __len__(self) -> int:
         return len(self.conditions)
 
+    def __contains__(self, key: object) -> bool:
+        """A condition's name (``'年平' in area``) or a Condition."""
+        if isinstance(key, str):
+            return any(c.name == key for c in self.conditions)
+        return key in self.conditions
+
     def __getitem__(self, key: Union[int, str]) -> Condition:
         if isinstance(key, str):
             for c in self.conditions:
@@ -146,6 +230,11 @@ class WeatherArea:
                     return c
             raise KeyError(f"{key!r} is not a condition of {self.name}")
         return self.conditions[key]
+
+
+def _alias(field: str, doc: str) -> Any:
+    """A read-only name for one of a record's column fields."""
+    return property(operator.attrgetter(field), doc=doc)
 
 
 @dataclasses.dataclass(frozen=True)
@@ -164,6 +253,22 @@ class HBLine:
     column9_number: int
     column10_text: str
     column11_value: float
+
+    # The columns by what HB line tables hold in them (the samples' field names in brackets);
+    # the fields above keep the record's column names.
+    area_mm2 = _alias("column1_value", "Total cross-section, mm² (AREA)")
+    diameter_mm = _alias("column2_value", "Outer diameter, mm (DIAMETER)")
+    unit_mass_kg_per_km = _alias("column3_value", "Mass, kg/km (MASS)")
+    aluminium_area_mm2 = _alias("column4_value", "Aluminium cross-section, mm² (AL_AREA)")
+    elastic_modulus = _alias("column5_value", "Final modulus of elasticity, N/mm² (MODULUS)")
+    expansion_coeff = _alias("column6_value",
+                             "Coefficient of linear expansion, 1/°C (EXPANSION × 1e-6)")
+    steel_area_mm2 = _alias("column7_value", "Steel cross-section, mm² (ST_AREA)")
+    rated_strength_n = _alias("column8_value", "Rated tensile strength, N (STRENGTH)")
+    aluminium_wires = _alias("column9_number", "Number of aluminium wires (AL_WIRES)")
+    stranding = _alias("column10_text", "Kind, stranding and standard (STRANDING)")
+    resistance_ohm_per_km = _alias("column11_value",
+                                   "DC resistance at 20 °C, Ω/km (RESISTANCE)")
 
 
 @dataclasses.dataclass(frozen=True)
@@ -199,6 +304,34 @@ class Insulator:
     @property
     def name(self) -> str:
         return self.column5_text
+
+    # The columns by what insulator tables hold in them (the samples' field names in brackets).
+    voltage_kv = _alias("column0_value", "Nominal voltage of the line, kV (VOLTAGE)")
+    length_m = _alias("column1_value", "Length of the string with fittings, m (LENGTH)")
+    mass_kg = _alias("column2_value", "Mass of the strings with fittings, kg (MASS)")
+    wind_area_m2 = _alias("column3_value", "Wind-exposed area of the string, m² (WIND_AREA)")
+    unit_load_kn = _alias("column4_value", "Rated failing load of one unit, kN (UNIT_LOAD)")
+    unit_type = _alias("column5_text", "Unit designation (UNIT_TYPE)")
+    units = _alias("column6_number", "Units in one string (UNITS)")
+    unit_height_mm = _alias("column7_value", "Structure height of a unit, mm (UNIT_H)")
+    unit_diameter_mm = _alias("column8_value", "Diameter of a unit, mm (UNIT_D)")
+    strings = _alias("column9_number", "Strings in parallel (STRINGS)")
+    unit_creepage_mm = _alias("column10_value", "Creepage distance of a unit, mm (UNIT_CREEP)")
+    arrangement = _alias("column11_text", "Arrangement of the string (ARRANGE)")
+    unit_mass_kg = _alias("column12_value", "Mass of a unit, kg (UNIT_MASS)")
+    min_units = _alias("column13_number", "Fewest units the design code asks for (MIN_UNITS)")
+    rated_load_kn = _alias("column14_value", "Failing load of the string, kN (RATED)")
+    max_working_load_kn = _alias("column15_value", "Largest working load, kN (MAX_WORK)")
+    sheds = _alias("column16_number", "Sheds per unit (SHEDS)")
+    fittings_length_m = _alias("column17_value", "Length of the fittings, m (FIT_LENGTH)")
+    fittings = _alias("column18_text", "Fittings (FITTINGS)")
+    fittings_mass_kg = _alias("column19_value", "Mass of the fittings, kg (FIT_MASS)")
+    creepage_mm = _alias("column20_value", "Creepage distance of one string, mm (CREEPAGE)")
+    creepage_mm_per_kv = _alias("column21_value",
+                                "Creepage distance per kV of the highest voltage (CREEP_KV)")
+    safety_factor = _alias("column22_value", "Mechanical safety factor of the units (SAFETY)")
+    attachment_points = _alias("column23_number", "Attachment points at the support (HANGPOINTS)")
+    standard = _alias("column24_text", "Standard of the unit and note (STANDARD)")
 
 
 def _load(path: PathLike, kind: str, load, *args):

@@ -401,6 +401,10 @@ static class KitTest {
                                   "24 bytes leave no room for the NUL");
         Throws<ArgumentException>(() => { var w = new WeatherCondition(); w.Name = "\U0001F600"; },
                                   "a character GBK lacks is refused, not written as '?'");
+        Throws<ArgumentException>(() => { var w = new WeatherCondition(); w.Name = "a\0b"; },
+                                  "a NUL inside a name is refused, not stored as the text before it");
+        Throws<ArgumentException>(() => { var a = new LineAttrib(); a.Name = "\0"; },
+                                  "a name of a NUL alone is refused");
         // A field without a NUL is read to its end.
         var l = new LineAttrib();
         for (int i = 0; i < 32; ++i) l.name[i] = (byte)'x';

@@ -1,0 +1,74 @@
+// The catenary change of state: the horizontal stress of a conductor in one condition from its
+// stress in another, each span hanging as an exact catenary (calc/span_curve.h), for one span or
+// for a strain section whose spans share one horizontal stress.
+//
+// The model. Strain is linear and additive: an element of unstressed length ds₀ (at the
+// reference temperature t₀) hangs at length ds = ds₀·(1 + σ/E + α·(t − t₀)), σ = σ₀·cosh((x − a)/p)
+// being the stress along the conductor there. The unstressed length
+//   L₀ = ∫ ds / (1 + σ/E + α·(t − t₀)) = ∫₀ˡ cosh z / (1 + α·(t − t₀) + (σ₀/E)·cosh z) dx,
+// z = (x − a)/p, is the same in every condition; for a section, the sum over its spans is. The
+// integrand is smooth (its poles lie π off the real axis in z): Gauss–Legendre quadrature on
+// panels at most 1 wide in z is exact to rounding.
+//
+// Compared with the parabolic state equation (calc/state_equation.h), nothing is approximated:
+// the length is the catenary's, not l/cos β + γ²·l³·cos β/(24σ²); the stretch follows the stress
+// at each point, not a mean stress σ₀/cos β; and strain is taken on the unstressed length, not
+// on the hanging one. See docs/catenary.md for how far the two differ.
+//
+// Example:
+//   const ConductorStrain c{73000, 19.6e-6};
+//   catenaryStateStress({300, 0}, c, {0.0327, -10}, 100, {0.0327, 40});  // about 66.2 N/mm²
+#pragma once
+
+#include <span>
+
+#include "calc/records/records.h"
+#include "calc/state_equation.h"
+
+namespace varnel {
+
+// A span of a section: its horizontal length l (m) and the height of its far support above its
+// near one h (m, negative when lower).
+struct SectionSpan {
+    double span;
+    double heightDifference;
+};
+
+// What the change of state needs of the conductor: elastic modulus E (N/mm²), expansion
+// coefficient α (1/°C) and the temperature t₀ at which its unstressed length is taken (°C).
+// With strain additive, the model depends on t₀ a little (at 400 m and 80 N/mm², moving t₀ by
+// 55 °C moves a solved stress by about 0.02 N/mm²): t₀ is a property of the conductor, fixed
+// whatever the conditions compared, so that solving from A to B and back returns to A.
+struct ConductorStrain {
+    double elasticModulus;
+    double expansionCoeff;
+    double referenceTemperature = 20;
+};
+
+// The unstressed length L₀ (m) at the conductor's reference temperature of the conductor of one
+// span hanging at horizontal stress `stress` (N/mm²) in `state`. Throws std::invalid_argument for
+// a span, stress, load or modulus that is not positive and finite, or a temperature that would
+// shrink the conductor to nothing (1 + α·(t − t₀) ≤ 0).
+double unstressedLength(const SectionSpan& span, double stress, const LoadState& state,
+                        const ConductorStrain& conductor);
+
+// The horizontal stress (N/mm²) in `sought` of one span whose stress in `known` is `knownStress`:
+// the root of L₀(σ₀) = L₀(known), solved by Newton's method kept inside a bracket. L₀ decreases
+// strictly from +∞ to 0 as σ₀ grows, so there is exactly one root; it is found to the precision
+// the rounding of L₀ allows (a relative error of about 1e-16·E/σ₀). Throws std::invalid_argument
+// as unstressedLength does, and std::domain_error when the root lies beyond the range of a
+// double.
+double catenaryStateStress(const SectionSpan& span, const ConductorStrain& conductor,
+                           const LoadState& known, double knownStress, const LoadState& sought);
+
+// The same for a strain section: one horizontal stress in all its spans, the sum of their
+// unstressed lengths kept. Throws std::invalid_argument also for a section without spans.
+double catenarySectionStress(std::span<const SectionSpan> spans, const ConductorStrain& conductor,
+                             const LoadState& known, double knownStress, const LoadState& sought);
+
+// The same from the records, the specific loads as the state equation takes them.
+double catenaryStateStress(const SectionSpan& span, const LineAttrib& conductor,
+                           const WeatherCondition& known, const WeatherCondition& sought,
+                           double knownStress);
+
+}  // namespace varnel

@@ -1,0 +1,218 @@
+#include "calc/catenary_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+#include "calc/span_curve.h"
+#include "calc/state_equation.h"
+
+#ifdef VARNEL_TEST_MULTIPRECISION
+#include <boost/multiprecision/cpp_bin_float.hpp>
+#endif
+
+namespace {
+
+using varnel::ConductorStrain;
+using varnel::LoadState;
+using varnel::SectionSpan;
+
+#ifdef VARNEL_TEST_MULTIPRECISION
+using Real = boost::multiprecision::cpp_bin_float_50;
+#else
+using Real = long double;  // the cross build: Debian has no Boost for mingw
+#endif
+
+// The unstressed length by another road than the library's quadrature: in z = (x − a)/p,
+//   L₀ = p·∫ cosh z/(K + q·cosh z) dz = (p/K)·Σₙ (−q/K)ⁿ·Iₙ₊₁,   Iₘ = ∫ coshᵐ z dz,
+// K = 1 + α·(t − t₀), q = σ₀/E, the series converging as (q·cosh z/K)ⁿ (a few thousandths on a
+// line) and each Iₘ in closed form by Iₘ = [sinh z·coshᵐ⁻¹ z]/m + (m − 1)/m·Iₘ₋₂, all in Real.
+Real oracleLength(const SectionSpan& s, double stress, const LoadState& state,
+                  const ConductorStrain& c) {
+    const Real l = s.span, h = s.heightDifference, s0 = stress, g = state.load;
+    const Real p = s0 / g;
+    const Real a = l / 2 - p * asinh(h / (2 * p * sinh(l / (2 * p))));
+    const Real z1 = -a / p, z2 = (l - a) / p;
+    const Real k =
+        1 + Real(c.expansionCoeff) * (Real(state.temperature) - Real(c.referenceTemperature));
+    const Real q = s0 / Real(c.elasticModulus);
+    const Real s1 = sinh(z1), s2 = sinh(z2), c1 = cosh(z1), c2 = cosh(z2);
+    Real before = z2 - z1;        // I₀
+    Real current = s2 - s1;       // I₁
+    Real power1 = 1, power2 = 1;  // coshᵐ⁻¹ at each end, for m = 1
+    Real sum = current, factor = 1;
+    for (int m = 2; m < 400; ++m) {
+        power1 *= c1;
+        power2 *= c2;
+        const Real next = (s2 * power2 - s1 * power1) / m + Real(m - 1) / m * before;
+        before = current;
+        current = next;
+        factor *= -q / k;
+        const Real term = factor * current;
+        sum += term;
+        using std::fabs;
+        if (fabs(term) < Real(1e-30) * fabs(sum)) break;
+    }
+    return p / k * sum;
+}
+
+double relative(double got, const Real& exact) {
+    using std::fabs;
+    return static_cast<double>(fabs((Real(got) - exact) / exact));
+}
+
+constexpr ConductorStrain kConductor{73000, 19.6e-6};
+
+// The quadrature against the series, over spans 50–2500 m, h/l from −0.6 to 0.6 and p from 200
+// to 20 000 m.
+TEST(CatenaryState, UnstressedLengthAgreesWithAnIndependentEvaluation) {
+    std::mt19937_64 random(1208);
+    std::uniform_real_distribution<double> spans(50, 2500), slopes(-0.6, 0.6),
+        logP(std::log(200.0), std::log(20000.0)), stresses(20, 200), temperatures(-40, 80);
+    for (int i = 0; i < 1000; ++i) {
+        const SectionSpan s{spans(random), 0};
+        const SectionSpan span{s.span, slopes(random) * s.span};
+        const double p = std::exp(logP(random));
+        const double stress = stresses(random);
+        const LoadState state{stress / p, temperatures(random)};
+        const ConductorStrain c{kConductor.elasticModulus, kConductor.expansionCoeff,
+                                temperatures(random)};
+        SCOPED_TRACE(::testing::Message() << "l " << span.span << ", h " << span.heightDifference
+                                          << ", p " << p << ", sigma " << stress);
+        const double got = varnel::unstressedLength(span, stress, state, c);
+        EXPECT_LE(relative(got, oracleLength(span, stress, state, c)), 1e-14);
+    }
+}
+
+// The solved stress keeps the unstressed length of the known state, recomputed by the series.
+TEST(CatenaryState, SolvedStressKeepsTheUnstressedLength) {
+    std::mt19937_64 random(17);
+    std::uniform_real_distribution<double> spans(50, 2500), slopes(-0.6, 0.6),
+        logP(std::log(200.0), std::log(20000.0)), loads(0.5, 4), temperatures(-40, 80);
+    for (int i = 0; i < 300; ++i) {
+        const SectionSpan span{spans(random), 0};
+        const SectionSpan s{span.span, slopes(random) * span.span};
+        const double p = std::exp(logP(random));
+        const double gamma = 0.03;
+        const double knownStress = p * gamma;
+        const LoadState known{gamma, temperatures(random)};
+        const LoadState sought{gamma * loads(random), temperatures(random)};
+        SCOPED_TRACE(::testing::Message()
+                     << "l " << s.span << ", h " << s.heightDifference << ", p " << p << ", sought "
+                     << sought.load << " at " << sought.temperature);
+        const double stress =
+            varnel::catenaryStateStress(s, kConductor, known, knownStress, sought);
+        const Real target = oracleLength(s, knownStress, known, kConductor);
+        const Real kept = oracleLength(s, stress, sought, kConductor);
+        EXPECT_LE(relative(static_cast<double>(kept), target), 1e-12);
+    }
+}
+
+TEST(CatenaryState, SectionKeepsTheSumOfItsUnstressedLengths) {
+    std::mt19937_64 random(99);
+    std::uniform_real_distribution<double> spans(80, 900), slopes(-0.5, 0.5), temperatures(-30, 70);
+    for (int i = 0; i < 40; ++i) {
+        std::vector<SectionSpan> section;
+        for (int j = 0; j < 1 + i % 7; ++j) {
+            const double l = spans(random);
+            section.push_back({l, slopes(random) * l});
+        }
+        const LoadState known{0.034, -10};
+        const LoadState sought{0.034 * (1 + i % 3), temperatures(random)};
+        const double stress = varnel::catenarySectionStress(section, kConductor, known, 90, sought);
+        Real target = 0, kept = 0;
+        for (const SectionSpan& s : section) {
+            target += oracleLength(s, 90, known, kConductor);
+            kept += oracleLength(s, stress, sought, kConductor);
+        }
+        EXPECT_LE(relative(static_cast<double>(kept), target), 1e-12) << "section " << i;
+    }
+    // A section of one span is that span.
+    const SectionSpan one{420, 35};
+    const std::vector<SectionSpan> alone{one};
+    EXPECT_EQ(varnel::catenarySectionStress(alone, kConductor, {0.034, -10}, 90, {0.05, -5}),
+              varnel::catenaryStateStress(one, kConductor, {0.034, -10}, 90, {0.05, -5}));
+}
+
+// Level spans under 400 m whose sag stays under 3 % of the span in both conditions: the
+// parabolic state equation is the catenary's to the first terms of its series and to the first
+// order in the strains. The series terms it drops are (l/p)²/48 of the sag, (l/p)²/80 of the
+// slack l³/(24p²) and (l/p)²/24 of the elastic stretch (the mean of cosh over the span); the
+// largest, (l/p)²/24 at the slacker state, is 0.24 % of the stress at a sag of 3 %. It also takes
+// the change of strain on the span rather than on the unstressed length, an error of ε (the
+// strain, σ/E + α·(t − t₀)) times that change: ε·|σ − σm + E·α·(t − tm)| as a stress.
+TEST(CatenaryState, LevelSpansAgreeWithTheParabolaToItsOwnError) {
+    int compared = 0;
+    for (double l = 50; l <= 400; l += 25) {
+        for (double knownStress : {40.0, 60.0, 90.0, 130.0}) {
+            for (double load : {0.0327, 0.05, 0.08}) {
+                for (double dt : {-50.0, -20.0, 0.0, 25.0, 55.0}) {
+                    for (double loadFactor : {1.0, 1.6, 2.5}) {
+                        const LoadState known{0.0327, 15};
+                        const LoadState sought{load * loadFactor, 15 + dt};
+                        const double parabola = varnel::stateEquationStress(
+                            l, 1, kConductor.elasticModulus, kConductor.expansionCoeff, known,
+                            knownStress, sought);
+                        const double p1 = knownStress / known.load, p2 = parabola / sought.load;
+                        // Sags l²/(8p) within 3 % of the span.
+                        if (l / (8 * std::min(p1, p2)) > 0.03) continue;
+                        const double catenary = varnel::catenaryStateStress(
+                            {l, 0}, kConductor, known, knownStress, sought);
+                        const double strain =
+                            std::max(parabola, knownStress) / kConductor.elasticModulus +
+                            kConductor.expansionCoeff * std::max(std::fabs(sought.temperature - 20),
+                                                                 std::fabs(known.temperature - 20));
+                        const double change =
+                            std::fabs(parabola - knownStress +
+                                      kConductor.elasticModulus * kConductor.expansionCoeff * dt);
+                        const double bound = (l / std::min(p1, p2)) * (l / std::min(p1, p2)) / 24 +
+                                             strain * change / parabola;
+                        const double difference = std::fabs(catenary - parabola) / parabola;
+                        EXPECT_LE(difference, bound)
+                            << "l " << l << ", from " << knownStress << " to " << sought.load
+                            << " at " << sought.temperature;
+                        ++compared;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 500);
+}
+
+TEST(CatenaryState, PhysicalSense) {
+    const SectionSpan s{400, 20};
+    const LoadState known{0.0327, 15};
+    EXPECT_EQ(varnel::catenaryStateStress(s, kConductor, known, 80, known), 80);
+    const double hot = varnel::catenaryStateStress(s, kConductor, known, 80, {0.0327, 70});
+    const double cold = varnel::catenaryStateStress(s, kConductor, known, 80, {0.0327, -30});
+    const double iced = varnel::catenaryStateStress(s, kConductor, known, 80, {0.09, 15});
+    EXPECT_LT(hot, 80);
+    EXPECT_GT(cold, 80);
+    EXPECT_GT(iced, 80);
+    // And back again: from the hot state to the known one.
+    EXPECT_NEAR(varnel::catenaryStateStress(s, kConductor, {0.0327, 70}, hot, known), 80, 1e-10);
+}
+
+TEST(CatenaryState, Refusals) {
+    const SectionSpan s{300, 0};
+    const LoadState known{0.0327, 15};
+    EXPECT_THROW(varnel::catenaryStateStress({0, 0}, kConductor, known, 80, known),
+                 std::invalid_argument);
+    EXPECT_THROW(varnel::catenaryStateStress(s, {0, 19.6e-6}, known, 80, known),
+                 std::invalid_argument);
+    EXPECT_THROW(varnel::catenaryStateStress(s, kConductor, known, 0, known),
+                 std::invalid_argument);
+    EXPECT_THROW(varnel::catenaryStateStress(s, kConductor, known, 80, {0, 15}),
+                 std::invalid_argument);
+    // 1 + α·(t − t₀) ≤ 0: a conductor cooled out of existence.
+    EXPECT_THROW(varnel::catenaryStateStress(s, {73000, 0.01}, known, 80, {0.0327, -200}),
+                 std::invalid_argument);
+    EXPECT_THROW(varnel::catenarySectionStress({}, kConductor, known, 80, known),
+                 std::invalid_argument);
+}
+
+}  // namespace

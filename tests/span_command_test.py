@@ -1,0 +1,151 @@
+"""End-to-end tests of varnel span, one span's curve, against the textbook formulas evaluated in
+60 decimal digits with Python's decimal module (no third-party multiprecision library).
+
+Run by ctest in the same pytest session as varnel_command_test.py, whose helpers it uses.
+"""
+import json
+import math
+import random
+from decimal import Decimal, localcontext
+
+import pytest
+
+from varnel_command_test import fail, succeed
+
+SPAN_KEYS = ["model", "low_point_m", "near_height_above_low_point_m",
+             "far_height_above_low_point_m", "max_sag_m", "max_sag_at_m", "length_m",
+             "near_stress_N_per_mm2", "far_stress_N_per_mm2", "near_angle_deg", "far_angle_deg"]
+
+
+def _cosh(x):
+    e = x.exp()
+    return (e + 1 / e) / 2
+
+
+def _sinh(x):
+    e = x.exp()
+    return (e - 1 / e) / 2
+
+
+def _asinh(x):
+    if x < 0:
+        return -_asinh(-x)
+    return (x + (x * x + 1).sqrt()).ln()
+
+
+def _atan(x):
+    # Halve the angle until the Taylor series converges at once, then double back.
+    halvings = 0
+    while abs(x) > Decimal("0.01"):
+        x = x / (1 + (1 + x * x).sqrt())
+        halvings += 1
+    term, total, n = x, x, 1
+    while True:
+        term = -term * x * x
+        n += 2
+        step = term / n
+        if abs(step) < Decimal(10) ** -60:
+            break
+        total += step
+    return total * (2 ** halvings)
+
+
+def catenary_oracle(l, h, stress, load, points=0):
+    """The catenary's figures straight from cosh, sinh and asinh, in 60 digits."""
+    with localcontext() as ctx:
+        ctx.prec = 60
+        l, h, s0, g = (Decimal(v) for v in (l, h, stress, load))
+        p = s0 / g
+        a = l / 2 - p * _asinh(h / (2 * p * _sinh(l / (2 * p))))
+
+        def y(x):
+            return p * (_cosh((x - a) / p) - _cosh(a / p))
+
+        def sag(x):
+            return h * x / l - y(x)
+
+        pi = 4 * _atan(Decimal(1))
+        xm = a + p * _asinh(h / l)
+        doc = {
+            "low_point_m": a,
+            "near_height_above_low_point_m": p * (_cosh(a / p) - 1),
+            "far_height_above_low_point_m": p * (_cosh((l - a) / p) - 1),
+            "max_sag_m": sag(xm),
+            "max_sag_at_m": xm,
+            "length_m": p * (_sinh((l - a) / p) + _sinh(a / p)),
+            "near_stress_N_per_mm2": s0 * _cosh(a / p),
+            "far_stress_N_per_mm2": s0 * _cosh((l - a) / p),
+            "near_angle_deg": _atan(_sinh(a / p)) * 180 / pi,
+            "far_angle_deg": _atan(_sinh((l - a) / p)) * 180 / pi,
+        }
+        doc["points"] = [(Decimal(x), y(Decimal(x)), sag(Decimal(x)))
+                         for x in [float(l) * i / points if i < points else float(l)
+                                   for i in range(points + 1)]] if points else []
+        return doc
+
+
+def span_args(l, h, stress, load, *extra):
+    return ["span", "--span", repr(l), "--height-difference", repr(h), "--stress", repr(stress),
+            "--load", repr(load)] + list(extra)
+
+
+@pytest.mark.parametrize("seed", range(40))
+def test_span_json_matches_a_multiprecision_catenary(seed):
+    rnd = random.Random(seed)
+    l = rnd.uniform(50, 2500)
+    h = rnd.uniform(-1.6, 1.6) * l  # |h| > l included
+    p = l * math.exp(rnd.uniform(math.log(0.25), math.log(1000)))
+    stress = rnd.uniform(20, 300)
+    load = stress / p
+    doc = json.loads(succeed(span_args(l, h, stress, load, "--points", "8", "--json")))
+    assert list(doc) == SPAN_KEYS + ["points"]
+    assert doc["model"] == "catenary"
+    exact = catenary_oracle(l, h, stress, load, 8)
+    for key in SPAN_KEYS[1:]:
+        want = float(exact[key])
+        if key == "low_point_m":
+            # Its error is a few ulps of p·asinh(…), not of a, where the low point nears a support.
+            assert abs(doc[key] - want) <= 1e-10 * abs(want) + 1e-15 * (l + abs(want)), key
+        else:
+            assert doc[key] == pytest.approx(want, rel=1e-10), key
+    assert len(doc["points"]) == 9
+    scale = float(exact["max_sag_m"])
+    for got, (x, y, sag) in zip(doc["points"], exact["points"]):
+        assert got["x_m"] == float(x)
+        assert got["sag_m"] == pytest.approx(float(sag), rel=1e-10, abs=1e-13 * scale)
+        assert got["height_m"] == pytest.approx(float(y), rel=1e-10, abs=1e-13 * scale)
+    # The stress at the higher support exceeds the lower one's by γ·|h|.
+    high = max(doc["near_stress_N_per_mm2"], doc["far_stress_N_per_mm2"])
+    low = min(doc["near_stress_N_per_mm2"], doc["far_stress_N_per_mm2"])
+    assert high - low == pytest.approx(load * abs(h), rel=1e-12, abs=1e-14 * high)
+
+
+def test_span_parabola_reproduces_the_oblique_handbook_case():
+    # l = 1000 m, h = 150 m, σ₀ = 50 N/mm², γ = 25e-3: 57.5 m of sag 350 m from the lower support.
+    doc = json.loads(succeed(span_args(1000, 150, 50, 0.025, "--model", "parabola",
+                                       "--points", "20", "--json")))
+    assert doc["model"] == "parabola"
+    at350 = [p for p in doc["points"] if p["x_m"] == 350][0]
+    assert round(at350["sag_m"], 1) == 57.5
+    cos_b = 1000 / math.hypot(1000, 150)
+    assert doc["max_sag_m"] == pytest.approx(0.025 * 1000 ** 2 / (8 * 50 * cos_b), rel=1e-14)
+    assert doc["max_sag_at_m"] == 500
+    text = succeed(span_args(1000, 150, 50, 0.025, "--points", "4")).decode()
+    for needle in ["model catenary", "low point", "near support", "far support", "largest sag",
+                   "length", "x m"]:
+        assert needle in text
+    # The near support's height is 0, not the −0 of 2p·sinh(0)·sinh(…).
+    assert "-0.0000" not in text
+
+
+@pytest.mark.parametrize("args,needle", [
+    (span_args(300, 8, 0, 0.089), "--stress"),
+    (span_args(300, 8, 100, -1), "--load"),
+    (span_args(0, 8, 100, 0.03), "--span"),
+    (span_args(300, 8, 100, 0.03, "--model", "cat"), "--model"),
+    (span_args(300, 8, 100, 0.03, "--points", "0"), "--points"),
+    (["span", "--span", "300", "--stress", "100", "--load", "0.03"], "--height-difference"),
+    (span_args(300, 8, 1e300, 1e-300), "beyond a double"),
+])
+def test_span_usage_errors(args, needle):
+    fail(args, 2, needle)

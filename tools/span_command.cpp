@@ -1,0 +1,139 @@
+// varnel span: one span's curve for one horizontal stress and specific load, by either model:
+// its low point, the supports' heights, stresses and angles, the largest sag and the length, and
+// with --points the curve itself as a table.
+#include <fmt/format.h>
+
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+#include "calc/span_curve.h"
+#include "tools/command.h"
+#include "tools/text_table.h"
+#include "tools/tool_error.h"
+
+namespace varnel::tool {
+
+namespace {
+
+struct SpanOptions {
+    double span = 0;
+    double heightDifference = 0;
+    double stress = 0;
+    double load = 0;
+    std::string model = "catenary";
+    int points = 0;  // 0: no table
+    bool json = false;
+};
+
+double degrees(double radians) {
+    return radians * (180 / std::numbers::pi);
+}
+
+// The curve at points + 1 evenly spaced abscissas, the last exactly at the far support.
+double abscissa(const SpanCurve& curve, int i, int points) {
+    return i == points ? curve.span() : curve.span() * i / points;
+}
+
+std::string curveText(const SpanCurve& c, int points) {
+    const double h = c.heightDifference();
+    std::string out = fmt::format(
+        "Span {} m, far support {} m {}, horizontal stress {} N/mm\u00B2, specific load {} "
+        "N/(m\u00B7mm\u00B2)\nmodel {}, parameter p = {} m\n\n",
+        shortNumber(c.span()), shortNumber(std::fabs(h)), h < 0 ? "lower" : "higher",
+        shortNumber(c.stress()), shortNumber(c.load()), spanModelName(c.model()),
+        number(c.parameter(), 3));
+    TextTable table({"", "from near m", "above low point m", "stress N/mm\u00B2", "angle \u00B0",
+                     "vertical N/mm\u00B2"},
+                    {false, true, true, true, true, true});
+    table.addRow(
+        {"low point", number(c.lowPoint(), 4), number(0, 4), number(c.stress(), 4), "", ""});
+    table.addRow({"near support", number(0, 4), number(c.nearHeightAboveLowPoint(), 4),
+                  number(c.nearStress(), 4), number(degrees(c.nearAngle()), 4),
+                  number(c.nearVerticalStress(), 4)});
+    table.addRow({"far support", number(c.span(), 4), number(c.farHeightAboveLowPoint(), 4),
+                  number(c.farStress(), 4), number(degrees(c.farAngle()), 4),
+                  number(c.farVerticalStress(), 4)});
+    out += table.aligned();
+    out += fmt::format("\nlargest sag {} m at {} m from the near support\nlength {} m\n",
+                       number(c.maxSag(), 4), number(c.maxSagAt(), 4), number(c.length(), 4));
+    if (points == 0) return out;
+    TextTable curve({"x m", "height m", "sag m"}, {true, true, true});
+    for (int i = 0; i <= points; ++i) {
+        const double x = abscissa(c, i, points);
+        // + 0.0: the near support's height is −0 by the catenary's formula.
+        curve.addRow({number(x, 3), number(c.heightAt(x) + 0.0, 4), number(c.sagAt(x) + 0.0, 4)});
+    }
+    return out + "\nheight above the near support, sag below the chord\n" + curve.aligned();
+}
+
+Json curveJson(const SpanCurve& c, int points) {
+    Json doc{{"model", spanModelName(c.model())},
+             {"low_point_m", c.lowPoint()},
+             {"near_height_above_low_point_m", c.nearHeightAboveLowPoint()},
+             {"far_height_above_low_point_m", c.farHeightAboveLowPoint()},
+             {"max_sag_m", c.maxSag()},
+             {"max_sag_at_m", c.maxSagAt()},
+             {"length_m", c.length()},
+             {"near_stress_N_per_mm2", c.nearStress()},
+             {"far_stress_N_per_mm2", c.farStress()},
+             {"near_angle_deg", degrees(c.nearAngle())},
+             {"far_angle_deg", degrees(c.farAngle())}};
+    if (points > 0) {
+        Json rows = Json::array();
+        for (int i = 0; i <= points; ++i) {
+            const double x = abscissa(c, i, points);
+            rows.push_back({{"x_m", x}, {"height_m", c.heightAt(x)}, {"sag_m", c.sagAt(x)}});
+        }
+        doc["points"] = std::move(rows);
+    }
+    return doc;
+}
+
+}  // namespace
+
+void addSpanCommand(CLI::App& app, CommandSet& set) {
+    auto o = std::make_shared<SpanOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "span",
+        "One span's curve for a horizontal stress and specific load (catenary or parabola)");
+    NumberOptions& numbers = set.numbers;
+    numbers.add(cmd, "--span", o->span, "Horizontal span, m, above 0", "METRES", kPositive, true);
+    numbers.add(cmd, "--height-difference", o->heightDifference,
+                "Height of the far support above the near one, m (negative when lower)", "METRES",
+                kAnyNumber, true);
+    numbers.add(cmd, "--stress", o->stress, "Horizontal stress, N/mm\u00B2, above 0", "N/MM2",
+                kPositive, true);
+    numbers.add(cmd, "--load", o->load, "Specific load, N/(m\u00B7mm\u00B2), above 0", "N/(M.MM2)",
+                kPositive, true);
+    cmd->add_option("--model", o->model,
+                    "catenary (exact) or parabola (the inclined parabola of the state equation)")
+        ->check(CLI::IsMember({"catenary", "parabola"}))
+        ->capture_default_str();
+    cmd->add_option("--points", o->points,
+                    "Also the curve at N + 1 evenly spaced points from the near support")
+        ->check(CLI::Range(1, 1000000))
+        ->type_name("N");
+    cmd->add_flag("--json", o->json,
+                  "One JSON document: low point, support heights, stresses and angles, largest "
+                  "sag and its place, length, and with --points the curve");
+    cmd->footer(
+        examples({"varnel span --span 1000 --height-difference 150 --stress 50 --load "
+                  "0.025 --points 10",
+                  "varnel span --span 300 --height-difference 8 --stress 161.5 --load "
+                  "0.089 --model parabola --json"}));
+    set.commands.push_back({cmd, [o](ResultStream& out) {
+                                SpanModel model = *spanModelNamed(o->model);
+                                std::optional<SpanCurve> curve;
+                                try {
+                                    curve.emplace(model, o->span, o->heightDifference, o->stress,
+                                                  o->load);
+                                } catch (const std::invalid_argument& e) {
+                                    throw UsageError(e.what());
+                                }
+                                out.write(o->json ? jsonDocument(curveJson(*curve, o->points))
+                                                  : curveText(*curve, o->points));
+                            }});
+}
+
+}  // namespace varnel::tool
