@@ -1044,16 +1044,16 @@ def test_sag_chart_example_writes_where_it_is_told(tmp_path):
 
 # A figure's key ends in its unit; these are the units the documents use (docs/json.md).
 UNIT_SUFFIXES = ("_m", "_mm", "_mm2", "_m2", "_kg_per_km", "_N", "_kN", "_kN_m", "_N_per_mm2",
-                 "_N_per_m_mm2", "_degC", "_per_degC", "_m_per_s", "_deg")
+                 "_N_per_m_mm2", "_degC", "_per_degC", "_m_per_s", "_deg", "_kN_per_m2")
 # Numbers without a unit: ratios, factors, counts and places.
 DIMENSIONLESS = {"cos", "ruling_cos", "avg_ratio", "strength_factor", "safety",
-                 "suspension_point_safety", "index", "aluminium_wires"}
+                 "suspension_point_safety", "index", "aluminium_wires",
+                 "alpha", "mu_s", "mu_z", "mu_z_top", "mu_z_bottom", "mu_sc"}
 
 
 @pytest.fixture(scope="module")
 def json_documents():
-    """The design commands' --json on the samples, by name (the wind commands' figures are
-    inputs and results named in their own section of docs/json.md)."""
+    """Every command's --json on the samples, by name."""
     runs = {
         "areas": ["areas", AREAS], "conductors": ["conductors", CONDUCTORS],
         "control": ["control"] + DESIGN + ["--span", "300"],
@@ -1062,6 +1062,10 @@ def json_documents():
         "sag-table": ["sag-table"] + DESIGN6 + ["--spans", "0:800:100"],
         "critical": ["critical"] + DESIGN6,
         "section": ["section"] + DESIGN6 + ["--section", SECTION],
+        "span": ["span", "--span", "300", "--height-difference", "8", "--stress", "161.5",
+                 "--load", "0.089", "--points", "4"],
+        "wind-pole": GOLDEN["wind_pole"], "wind-conductor": GOLDEN["wind_conductor"],
+        "wind-insulator": GOLDEN["wind_insulator"],
     }
     return {name: json.loads(succeed(args + ["--json"])) for name, args in runs.items()}
 
