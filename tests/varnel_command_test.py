@@ -157,17 +157,17 @@ def test_areas_and_conductors_json():
 def test_sag_table_json_csv_and_text_agree():
     spans = ["--spans", "50:800:50"]
     doc = json.loads(succeed(["sag-table"] + DESIGN6 + spans + ["--json"]))
-    assert doc["conditions"] == NINE and len(doc["spans"]) == 16
+    assert [c["name"] for c in doc["conditions"]] == NINE and len(doc["spans"]) == 16
     rows = list(csv.reader(io.StringIO(succeed(["sag-table"] + DESIGN6 + spans
                                                + ["--csv", "-"]).decode())))
     assert rows[0][:2] == ["span_m", "controlling"] and len(rows) == 17
     for row, span in zip(rows[1:], doc["spans"]):
         assert float(row[0]) == span["span_m"]
-        assert row[1] == span["controlling"]
+        assert row[1] == span["controlling"]["name"]
         assert row[2:11] == [f"{s:.4f}" for s in span["stress_N_per_mm2"]]
         assert row[11:20] == [f"{s:.4f}" for s in span["sag_m"]]
     # Area VI: 低温 controls the shortest spans, then 年平, then 覆冰.
-    assert [s["controlling"] for s in doc["spans"][:4]] == ["低温", "年平", "年平", "覆冰"]
+    assert [s["controlling"]["name"] for s in doc["spans"][:4]] == ["低温", "年平", "年平", "覆冰"]
 
 
 @pytest.mark.parametrize("design", [DESIGN, DESIGN6], ids=["III", "VI"])
@@ -182,7 +182,7 @@ def test_sag_table_gives_the_figures_of_control(design):
         doc = json.loads(succeed(["control"] + design + ["--cos", "0.93", "--span", str(span),
                                                          "--json"]))
         row = rows[span]
-        assert row["controlling"] == doc["controlling"]["name"]
+        assert row["controlling"] == doc["controlling"]
         assert row["stress_N_per_mm2"] == [c["stress_N_per_mm2"] for c in doc["conditions"]]
         assert row["sag_m"] == [c["sag_m"] for c in doc["conditions"]]
 
@@ -295,7 +295,7 @@ USAGE = [
     (["sag-table"] + DESIGN + ["--spans", "100:50:10"], "--spans 100:50:10: TO is below FROM"),
     (["sag-table"] + DESIGN + ["--spans", "a:b"], "--spans a:b: expected FROM:TO:STEP"),
     (["sag-table"] + DESIGN + ["--spans", "0:10:0"], "STEP must be above 0"),
-    (["sag-table"] + DESIGN + ["--spans", "-5:10:1"], "spans cannot be negative"),
+    (["sag-table"] + DESIGN + ["--spans", "-5:10:1"], 'FROM: "-5" must be at least 0'),
     (["sag-table"] + DESIGN + ["--spans", "0:1e9:1"], "more than 10000000 spans"),
     (["sag-table"] + DESIGN + ["--spans", "1e16:1e16:1", "--svg", "o.svg"],
      "a step of 1 does not change a span of 1e+16"),
@@ -428,7 +428,7 @@ def test_a_million_spans_in_flat_memory(tmp_path):
 def test_critical_ranges_are_where_the_search_changes():
     doc = json.loads(succeed(["critical"] + DESIGN6 + ["--json"]))
     ranges = doc["ranges"]
-    assert [r["condition"] for r in ranges] == ["低温", "年平", "覆冰"]
+    assert [r["controlling"]["name"] for r in ranges] == ["低温", "年平", "覆冰"]
     assert ranges[0]["from_m"] == 0 and ranges[-1]["to_m"] is None
 
     def controlling(span):
@@ -438,15 +438,16 @@ def test_critical_ranges_are_where_the_search_changes():
     # Bisection on the library's own search, through the command's control.
     for left, right in zip(ranges, ranges[1:]):
         lo, hi = left["from_m"] + 1e-3, right["to_m"] or right["from_m"] + 100
-        assert controlling(lo) == left["condition"] and controlling(hi) == right["condition"]
+        assert controlling(lo) == left["controlling"]["name"]
+        assert controlling(hi) == right["controlling"]["name"]
         while hi - lo > 1e-3:
             mid = (lo + hi) / 2
-            if controlling(mid) == left["condition"]:
+            if controlling(mid) == left["controlling"]["name"]:
                 lo = mid
             else:
                 hi = mid
         assert left["to_m"] == pytest.approx(hi, abs=2e-3)
-    pairs = {(p["a"], p["b"]): p["span_m"] for p in doc["pairs"]}
+    pairs = {(p["a"]["name"], p["b"]["name"]): p["span_m"] for p in doc["pairs"]}
     assert pairs[("大风", "年平")] is None  # the annual average dominates the wind
     assert pairs[("低温", "年平")] == pytest.approx(ranges[0]["to_m"], abs=1e-9)
 
@@ -490,11 +491,12 @@ def test_level_section_ruling_span_and_stringing_against_the_library(tmp_path):
     doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", str(path), "--json"]))
     ruling = math.sqrt(sum(l ** 3 for l in lengths) / sum(lengths))
     assert doc["ruling_span_m"] == pytest.approx(ruling, rel=1e-14)
-    assert [t["temperature_c"] for t in doc["stringing"]] == list(range(-20, 41, 5))
+    assert [t["temperature_degC"] for t in doc["stringing"]] == list(range(-20, 41, 5))
 
     area = next(a for a in json.loads(succeed(["areas", AREAS, "--json"]))["areas"]
                 if a["name"] == AREA6)
-    known = next(c for c in area["conditions"] if c["name"] == doc["controlling"])
+    known = area["conditions"][doc["controlling"]["index"]]
+    assert known["name"] == doc["controlling"]["name"]
     c = doc["conductor"]
     conductor = _Conductor(area=c["area_mm2"], diameter=c["diameter_mm"],
                            unit_mass=c["unit_mass_kg_per_km"],
@@ -504,20 +506,21 @@ def test_level_section_ruling_span_and_stringing_against_the_library(tmp_path):
     known_c = _Condition(b"", known["ice_mm"], known["wind_m_per_s"], known["temperature_degC"])
     force = library_force()
     for row in doc["stringing"]:
-        still = _Condition(b"", 0, 0, row["temperature_c"])
+        still = _Condition(b"", 0, 0, row["temperature_degC"])
         out = ctypes.c_double()
         assert force(doc["ruling_span_m"], 1.0, conductor, known_c, still,
                      doc["control_stress_N_per_mm2"], ctypes.byref(out))
-        assert row["stress"] == pytest.approx(out.value, rel=1e-9)
+        assert row["stress_N_per_mm2"] == pytest.approx(out.value, rel=1e-9)
         # Each span's sag at that stress: γ·l²/(8σ), γ the bare conductor's.
         gamma = c["unit_mass_kg_per_km"] * 9.80665e-3 / c["area_mm2"]
         for l, sag in zip(lengths, row["sag_m"]):
-            assert sag == pytest.approx(gamma * l * l / (8 * row["stress"]), rel=1e-12)
+            assert sag == pytest.approx(gamma * l * l / (8 * row["stress_N_per_mm2"]), rel=1e-12)
     # Every span's largest sag is one of its sags, and the controlling stress is the allowable.
     for span in doc["spans"]:
-        assert span["max_sag_m"] == max(span["sag_m"].values())
-        assert span["sag_m"][span["max_sag_condition"]] == span["max_sag_m"]
-    assert doc["stress"][doc["controlling"]] == doc["control_stress_N_per_mm2"]
+        assert span["max_sag_m"] == max(span["sag_m"])
+        assert span["sag_m"][span["max_sag_condition"]["index"]] == span["max_sag_m"]
+    control = doc["conditions"][doc["controlling"]["index"]]
+    assert control["stress_N_per_mm2"] == doc["control_stress_N_per_mm2"]
 
 
 def test_sample_section_text_csv_and_chart(tmp_path):
@@ -528,7 +531,8 @@ def test_sample_section_text_csv_and_chart(tmp_path):
                    "Stringing table", "compensated by 20 °C lower", "SVG written to s.svg"]:
         assert needle in out
     rows = list(csv.reader(open(tmp_path / "s.csv", encoding="utf-8")))
-    assert rows[0][:3] == ["temperature_c", "stress_N/mm2", "sag_span1_m"] and len(rows) == 14
+    assert rows[0][:3] == ["temperature_degC", "stress_N_per_mm2", "sag_span1_m"]
+    assert len(rows) == 14
     root = ET.parse(tmp_path / "s.svg").getroot()
     ns = "{http://www.w3.org/2000/svg}"
     curves = [p for p in root.iter(ns + "path") if p.get("class") == "curve"]
@@ -540,7 +544,8 @@ def test_sample_section_text_csv_and_chart(tmp_path):
                                                     "--json"]))
     b = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION,
                                                     "--stringing", "-40:20:5", "--json"]))
-    assert [r["stress"] for r in a["stringing"]] == [r["stress"] for r in b["stringing"]]
+    assert ([r["stress_N_per_mm2"] for r in a["stringing"]]
+            == [r["stress_N_per_mm2"] for r in b["stringing"]])
 
 
 @pytest.mark.parametrize("text,message", [
@@ -1085,3 +1090,232 @@ def test_an_infinite_ruling_span_is_refused_not_printed(tmp_path):
 
 def test_a_span_whose_sag_overflows_is_refused_not_printed():
     fail(["control"] + DESIGN6 + ["--span", "1e300"], 1, "span of", "not finite")
+
+
+# ---- JSON keys, section streaming, stringing options, suspension points ----
+
+# A figure's key ends in its unit; these are the units the documents use (docs/json.md).
+UNIT_SUFFIXES = ("_m", "_mm", "_mm2", "_m2", "_kg_per_km", "_N", "_kN", "_kN_m", "_N_per_mm2",
+                 "_N_per_m_mm2", "_degC", "_per_degC", "_m_per_s", "_deg", "_kN_per_m2")
+# Numbers without a unit: ratios, factors, counts and places.
+DIMENSIONLESS = {"cos", "ruling_cos", "avg_ratio", "strength_factor", "safety",
+                 "suspension_point_safety", "index", "aluminium_wires",
+                 "alpha", "mu_s", "mu_z", "mu_z_top", "mu_z_bottom", "mu_sc"}
+
+
+@pytest.fixture(scope="module")
+def json_documents():
+    """Every command's --json on the samples, by name."""
+    runs = {
+        "areas": ["areas", AREAS], "conductors": ["conductors", CONDUCTORS],
+        "control": ["control"] + DESIGN + ["--span", "300"],
+        "control-none": ["control"] + DESIGN + ["--span", "300", "--safety", "1e6",
+                                                "--avg-ratio", "1"],
+        "sag-table": ["sag-table"] + DESIGN6 + ["--spans", "0:800:100"],
+        "critical": ["critical"] + DESIGN6,
+        "section": ["section"] + DESIGN6 + ["--section", SECTION],
+        "span": ["span", "--span", "300", "--height-difference", "8", "--stress", "161.5",
+                 "--load", "0.089", "--points", "4"],
+        "wind-pole": GOLDEN["wind_pole"], "wind-conductor": GOLDEN["wind_conductor"],
+        "wind-insulator": GOLDEN["wind_insulator"],
+    }
+    return {name: json.loads(succeed(args + ["--json"])) for name, args in runs.items()}
+
+
+def walk(value, path=""):
+    """(key path, key, value) of every member of every object in a document."""
+    if isinstance(value, dict):
+        for k, v in value.items():
+            yield path + "." + k, k, v
+            yield from walk(v, path + "." + k)
+    elif isinstance(value, list):
+        for v in value:
+            yield from walk(v, path + "[]")
+
+
+def test_every_figure_has_its_unit_in_its_key(json_documents):
+    for name, doc in json_documents.items():
+        for where, key, value in walk(doc):
+            figures = [value] if not isinstance(value, list) else value
+            if any(isinstance(v, (int, float)) and not isinstance(v, bool) for v in figures):
+                assert key.endswith(UNIT_SUFFIXES) or key in DIMENSIONLESS, f"{name}: {where}"
+            # Text keys and figures of unknown meaning (column4 ...) have no place here.
+            assert not re.fullmatch(r"column\d+", key), f"{name}: {where}"
+
+
+def test_a_condition_is_referred_to_by_index_and_name_everywhere(json_documents):
+    docs = json_documents
+    seen = 0
+    for name, doc in docs.items():
+        names = [c["name"] for c in doc.get("conditions", [])]
+        for where, key, value in walk(doc):
+            if key not in ("controlling", "max_sag_condition", "a", "b") or value is None:
+                continue
+            assert isinstance(value, dict) and list(value) == ["index", "name"], f"{name}: {where}"
+            if names:
+                assert names[value["index"]] == value["name"], f"{name}: {where}"
+            seen += 1
+    for doc in (docs["control"], docs["control-none"], docs["section"]):
+        stress = doc["control_stress_N_per_mm2"]
+        if doc["controlling"] is None:
+            assert stress is None
+        else:
+            assert doc["conditions"][doc["controlling"]["index"]]["stress_N_per_mm2"] == stress
+    assert seen > 30
+    for c in docs["critical"]["candidates"]:
+        assert list(c) == ["index", "name"]
+
+
+def read_dbf_rows(path):
+    """Field names and text cells of a dBASE III table, read here from its bytes."""
+    data = open(path, "rb").read()
+    count, header, length = struct.unpack("<IHH", data[4:12])
+    fields = []
+    for at in range(32, header - 1, 32):
+        fields.append((data[at:at + 11].split(b"\0")[0].decode(), data[at + 16]))
+    rows = []
+    for r in range(count):
+        at = header + r * length + 1
+        row = {}
+        for field, width in fields:
+            row[field] = data[at:at + width].decode("gbk").strip()
+            at += width
+        rows.append(row)
+    return rows
+
+
+def test_conductors_json_names_the_fields_of_the_table():
+    rows = read_dbf_rows(CONDUCTORS)
+    conductors = json.loads(succeed(["conductors", CONDUCTORS, "--json"]))["conductors"]
+    assert len(conductors) == len(rows)
+    for c, row in zip(conductors, rows):
+        assert c["name"] == row["NAME"]
+        assert c["aluminium_area_mm2"] == float(row["AL_AREA"])
+        assert c["steel_area_mm2"] == float(row["ST_AREA"])
+        assert c["aluminium_wires"] == int(row["AL_WIRES"])
+        assert c["stranding"] == row["STRANDING"]
+    control = json.loads(succeed(["control"] + DESIGN + ["--span", "300", "--json"]))
+    assert control["conductor"] == conductors[0]
+    text = succeed(["conductors", CONDUCTORS]).decode().splitlines()[0]
+    assert "column" not in text and "stranding" in text
+
+
+def test_text_shows_derived_figures_without_noise_digits(tmp_path):
+    # 20.9e-6 read from the table, times 1e6, is 20.899999999999995.
+    design = DESIGN6[:-1] + ["JL/G1A-630/45"]
+    out = succeed(["control"] + design + ["--span", "300"]).decode()
+    assert "α 20.9e-6/°C" in out
+    # Temperatures stepped by 0.1 are 0.30000000000000004 and the like.
+    text = succeed(["section"] + DESIGN6 + ["--section", SECTION, "--stringing", "0:1:0.1"])
+    temperatures = re.findall(r"^ *(-?\d\S*) +\d+\.\d\d +\d", text.decode().split(
+        "Stringing table")[1], re.M)
+    assert temperatures == [f"{t / 10:.1f}" for t in range(11)]
+    rows = list(csv.reader(io.StringIO(succeed(["section"] + DESIGN6 + [
+        "--section", SECTION, "--stringing", "0:1:0.1", "--csv", "-"]).decode())))
+    assert [r[0] for r in rows[1:]] == temperatures
+    doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION, "--stringing",
+                                                      "0:1:0.1", "--json"]))
+    # JSON keeps the doubles as they are: FROM + STEP × i.
+    assert [r["temperature_degC"] for r in doc["stringing"]] == [0 + 0.1 * i for i in range(11)]
+
+
+def test_streamed_section_rows_are_the_whole_tables_rows():
+    whole = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION, "--json",
+                                                        "--stringing", "-20:40:5"]))
+    rows = {r["temperature_degC"]: r for r in whole["stringing"]}
+    assert len(rows) == 13
+    for start in ("-20", "5", "40"):
+        part = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION, "--json",
+                                                           "--stringing", start + ":40:5"]))
+        for r in part["stringing"]:
+            assert r == rows[r["temperature_degC"]]
+    text = succeed(["section"] + DESIGN6 + ["--section", SECTION]).decode()
+    table = text.split("Stringing table")[1].splitlines()[3:]
+    assert len(table) == 13
+    for line, r in zip(table, whole["stringing"]):
+        cells = line.split()
+        assert cells[1] == f"{r['stress_N_per_mm2']:.2f}"
+        assert cells[2:] == [f"{f:.2f}" for f in r["sag_m"]]
+
+
+@pytest.mark.parametrize("args,message", [
+    (["--stringing", "-1000:0:5"], '--stringing -1000:0:5: FROM: "-1000" must be at least -100'),
+    (["--stringing", "0:1e300:1"], '--stringing 0:1e300:1: TO: "1e300" must be at most 200'),
+    (["--stringing", "1e17:1e17:1"], "must be at most 200"),
+    # 999.9999999995 steps: the design layer counts 1001 temperatures, one past its limit.
+    (["--stringing", "0:99.99999999995:0.1"], "more than 1000 temperatures"),
+    (["--stringing", "0:200:1e-300"], "more than 1000 temperatures"),
+    (["--stringing", "100:100:1e-15"], "a step of 1e-15 does not change a temperature of 100"),
+    (["--stringing", "0:nan:1"], '"nan" is not a finite number'),
+    (["--compensate", "1e308"], '--compensate: "1e308" must be at most 100'),
+    (["--compensate", "-5"], '--compensate: "-5" must be at least 0'),
+    (["--suspension-safety", "0"], '--suspension-safety: "0" must be above 0'),
+])
+def test_stringing_options_are_checked_up_front(args, message):
+    fail(["section"] + DESIGN6 + ["--section", SECTION] + args, 2, message)
+
+
+def test_the_limits_of_the_stringing_options_are_accepted():
+    doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION, "--json",
+                                                      "--stringing", "-100:200:0.3003",
+                                                      "--compensate", "100"]))
+    # (200 + 100) / 0.3003 = 999.0...: 1000 temperatures, the most there may be.
+    assert len(doc["stringing"]) == 1000 and doc["compensation_degC"] == 100
+    assert all(math.isfinite(r["stress_N_per_mm2"]) and r["stress_N_per_mm2"] > 0
+               for r in doc["stringing"])
+
+
+def steep_section(tmp_path):
+    path = tmp_path / "steep.csv"
+    path.write_text("span_m,height_difference_m\n320,0\n385,12.5\n300,1000\n")
+    return path
+
+
+def test_a_support_stress_above_the_suspension_points_allowable_is_flagged(tmp_path):
+    path = steep_section(tmp_path)
+    doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", str(path), "--json"]))
+    c = doc["conductor"]
+    # Worked by hand: 75190 N × 0.95 / 275.96 mm² / 2.25.
+    allowable = c["rated_strength_N"] * 0.95 / c["area_mm2"] / 2.25
+    assert allowable == pytest.approx(115.04, abs=5e-3)
+    assert doc["suspension_point_allowable_N_per_mm2"] == pytest.approx(allowable, rel=1e-15)
+    for span in doc["spans"]:
+        assert span["max_support_stress_N_per_mm2"] == max(
+            span["higher_support_stress_N_per_mm2"])
+        assert span["suspension_point_ok"] == (span["max_support_stress_N_per_mm2"] <= allowable)
+    # The steep span is over even the rated strength per area (272.5 N/mm²); the level ones hold.
+    assert [s["suspension_point_ok"] for s in doc["spans"]] == [True, True, False]
+    assert doc["spans"][2]["max_support_stress_N_per_mm2"] > c["rated_strength_N"] / c["area_mm2"]
+    text = succeed(["section"] + DESIGN6 + ["--section", str(path)]).decode()
+    flagged = [l.split()[0] for l in text.splitlines() if re.match(r"^ +\d+ .* !$", l)]
+    assert flagged == ["3"]
+    assert "Allowable stress at a suspension point: 115.04 N/mm² (safety factor 2.25); " \
+           "! 1 of 3 spans above it" in text
+    # A factor low enough lets it pass; nothing is refused either way.
+    doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", str(path), "--json",
+                                                      "--suspension-safety", "0.5"]))
+    assert all(s["suspension_point_ok"] for s in doc["spans"])
+
+
+@pytest.mark.skipif(os.environ.get("VARNEL_MILLION_SPANS") != "1",
+                    reason="the optimised build runs it")
+def test_section_json_in_flat_memory(tmp_path):
+    # 10,000 spans and 1,000 temperatures: a document of some 280 MB, written as it goes.
+    path = tmp_path / "long.csv"
+    path.write_text("span_m,height_difference_m\n"
+                    + "".join(f"{300 + i % 150},{(i % 40) - 20}\n" for i in range(10000)))
+    peak_kb = 0
+    with open(os.devnull, "wb") as out:
+        p = subprocess.Popen([VARNEL, "section"] + DESIGN6 + ["--section", str(path), "--json",
+                                                              "--stringing", "-50:49.9:0.1"],
+                             stdout=out, stderr=subprocess.PIPE)
+        while p.poll() is None:
+            try:
+                with open(f"/proc/{p.pid}/status") as f:
+                    hwm = re.search(r"VmHWM:\s+(\d+) kB", f.read())
+                    peak_kb = max(peak_kb, int(hwm.group(1)) if hwm else 0)
+            except OSError:
+                pass
+            time.sleep(0.05)
+        assert p.wait(timeout=600) == 0, p.stderr.read()
+    assert 0 < peak_kb < 50 * 1024, f"{peak_kb} KB"

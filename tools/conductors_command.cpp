@@ -17,9 +17,12 @@ const LineAttribSeq& loadConductors(const std::string& path) {
 }
 
 std::string conductorsText(const LineAttribSeq& lib) {
-    TextTable out({"name", "area mm\u00B2", "diameter mm", "mass kg/km", "column 4", "E N/mm\u00B2",
-                   "\u03B1 1e-6/\u00B0C", "column 7", "strength N", "column 9", "column 10"},
-                  {false, true, true, true, true, true, true, true, true, true, false});
+    // Fields 4, 7, 9 and 10 are only carried for the host; conductor tables hold there the
+    // aluminium and steel areas, the number of aluminium wires and the stranding.
+    TextTable out(
+        {"name", "area mm\u00B2", "diameter mm", "mass kg/km", "Al mm\u00B2", "E N/mm\u00B2",
+         "\u03B1 1e-6/\u00B0C", "steel mm\u00B2", "strength N", "Al wires", "stranding"},
+        {false, true, true, true, true, true, true, true, true, true, false});
     for (std::size_t i = 0; i < countOf(lib); ++i) {
         const LineAttrib& c = lib.first[i];
         out.addRow({nameOf(c.name), fmt::format("{}", c.area), fmt::format("{}", c.diameter),

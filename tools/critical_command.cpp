@@ -7,6 +7,7 @@
 #include "design/critical_spans.h"
 #include "tools/command.h"
 #include "tools/design_records.h"
+#include "tools/json_output.h"
 #include "tools/library_tables.h"
 #include "tools/text_table.h"
 
@@ -70,19 +71,24 @@ std::string criticalJson(const CriticalResult& r, const DesignFactors& f) {
     Json doc;
     describeDesign(r.design, f, doc);
     Json candidates = Json::array();
-    for (std::size_t k : r.spans.candidates) candidates.push_back(r.names[k]);
+    for (std::size_t k : r.spans.candidates) {
+        candidates.push_back(conditionRef(static_cast<int>(k), r.names[k]));
+    }
     doc["candidates"] = std::move(candidates);
     Json ranges = Json::array();
     for (const auto& range : r.spans.ranges) {
-        Json row{{"condition", nullptr}, {"from_m", range.from}, {"to_m", nullptr}};
-        if (range.condition >= 0) row["condition"] = nameAt(r, range.condition);
+        Json row{{"controlling", conditionRef(range.condition, nameAt(r, range.condition))},
+                 {"from_m", range.from},
+                 {"to_m", nullptr}};
         if (range.to) row["to_m"] = *range.to;
         ranges.push_back(std::move(row));
     }
     doc["ranges"] = std::move(ranges);
     Json pairs = Json::array();
     for (const auto& p : r.spans.pairs) {
-        Json row{{"a", r.names[p.a]}, {"b", r.names[p.b]}, {"span_m", nullptr}};
+        Json row{{"a", conditionRef(static_cast<int>(p.a), r.names[p.a])},
+                 {"b", conditionRef(static_cast<int>(p.b), r.names[p.b])},
+                 {"span_m", nullptr}};
         if (p.span) row["span_m"] = *p.span;
         pairs.push_back(std::move(row));
     }

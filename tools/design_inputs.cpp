@@ -72,7 +72,7 @@ std::string describeDesign(const Design& d, const DesignFactors& f, bool withCos
     const ::LineAttrib& c = *d.conductor;
     return fmt::format(
         "Weather area {}; conductor {}: {} mm\u00B2, {} mm, {} kg/km, E {} N/mm\u00B2, "
-        "\u03B1 {}e-6/\u00B0C, rated strength {} N\n"
+        "\u03B1 {:.4g}e-6/\u00B0C, rated strength {} N\n"
         "{}annual average ratio {}, strength factor {}, safety factor {}\n",
         nameOf(d.area->name), nameOf(c.name), c.area, c.diameter, c.unitMass, c.elasticModulus,
         c.expansionCoeff * 1e6, c.ratedStrength,
@@ -85,13 +85,13 @@ Json conductorJson(const LineAttrib& c) {
                 {"area_mm2", c.area},
                 {"diameter_mm", c.diameter},
                 {"unit_mass_kg_per_km", c.unitMass},
-                {"column4", c.column4Value},
+                {"aluminium_area_mm2", c.column4Value},
                 {"elastic_modulus_N_per_mm2", c.elasticModulus},
                 {"expansion_per_degC", c.expansionCoeff},
-                {"column7", c.column7Value},
+                {"steel_area_mm2", c.column7Value},
                 {"rated_strength_N", c.ratedStrength},
-                {"column9", c.column9Number},
-                {"column10", nameOf(c.column10Text)}};
+                {"aluminium_wires", c.column9Number},
+                {"stranding", nameOf(c.column10Text)}};
 }
 
 void describeDesign(const Design& d, const DesignFactors& f, Json& into) {
@@ -121,11 +121,12 @@ Json spanJson(const WeatherArea& area, const LineAttrib& conductor, const SpanSt
     Json out;
     out["span_m"] = state.span;
     if (state.control >= 0) {
-        out["controlling"] = Json{{"index", state.control},
-                                  {"name", nameOf(area.conditions.first[state.control].name)},
-                                  {"stress_N_per_mm2", state.controlStress}};
+        out["controlling"] =
+            conditionRef(state.control, nameOf(area.conditions.first[state.control].name));
+        out["control_stress_N_per_mm2"] = state.controlStress;
     } else {
         out["controlling"] = nullptr;
+        out["control_stress_N_per_mm2"] = nullptr;
     }
     Json conditions = Json::array();
     for (std::size_t i = 0; i < state.conditions.size(); ++i) {

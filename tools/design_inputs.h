@@ -49,7 +49,8 @@ Json conductorJson(const ::LineAttrib& conductor);
 
 // The rows of one span: specific load, stress, sag, limit and whether it holds.
 std::string spanTable(const ::WeatherArea& area, const SpanState& state);
-// As JSON members: "span_m", "controlling" (null when no condition qualifies) and "conditions";
+// As JSON members: "span_m", "controlling" and "control_stress_N_per_mm2" (null when no
+// condition qualifies) and "conditions";
 // without a controlling condition only each condition's name and specific load are known.
 Json spanJson(const ::WeatherArea& area, const ::LineAttrib& conductor, const SpanState& state);
 

@@ -145,7 +145,7 @@ class SagTable {
 
     std::string csvHeader() const {
         std::string line = "span_m,controlling";
-        for (const auto& n : names_) line += "," + csvField("stress_" + n + "_N/mm2");
+        for (const auto& n : names_) line += "," + csvField("stress_" + n + "_N_per_mm2");
         for (const auto& n : names_) line += "," + csvField("sag_" + n + "_m");
         return (o_.bom ? kUtf8Bom : "") + line + "\n";
     }
@@ -188,12 +188,12 @@ class SagTable {
         if (o_.json) {
             Json head;
             describeDesign(design_, o_.design.factors, head);
-            head["conditions"] = names_;
+            Json conditions = Json::array();
+            for (const auto& n : names_) conditions.push_back(Json{{"name", n}});
+            head["conditions"] = std::move(conditions);
             // The document's last member, the rows, follows as they are computed.
-            std::string text = jsonDocument(head);
-            text.erase(text.rfind('}'));
-            while (!text.empty() && text.back() == '\n') text.pop_back();
-            out_.write(text + ",\n  \"spans\": [\n");
+            json_.emplace([this](std::string_view text) { out_.write(text); }, head);
+            json_->beginArray("spans");
         } else if (o_.csvPath == kStdout) {
             out_.write(csvHeader());
         } else {
@@ -207,8 +207,7 @@ class SagTable {
 
     void addRow(std::size_t i, const SpanState& s) {
         if (o_.json) {
-            Json row{{"span_m", s.span}, {"controlling", nullptr}};
-            if (s.control >= 0) row["controlling"] = controlName(s);
+            Json row{{"span_m", s.span}, {"controlling", conditionRef(s.control, controlName(s))}};
             Json stress = Json::array(), sag = Json::array();
             for (const auto& c : s.conditions) {
                 stress.push_back(c.stress);
@@ -216,7 +215,7 @@ class SagTable {
             }
             row["stress_N_per_mm2"] = std::move(stress);
             row["sag_m"] = std::move(sag);
-            out_.write((i == 0 ? "    " : ",\n    ") + jsonLine(row));
+            json_->add(row);
         } else if (o_.csvPath == kStdout) {
             out_.write(csvRow(s));
         } else {
@@ -276,7 +275,8 @@ class SagTable {
             notes += "SVG written to " + o_.svgPath + "\n";
         }
         if (o_.json) {
-            out_.write("\n  ]\n}\n");
+            json_->endArray();
+            json_->end();
         } else if (o_.csvPath != kStdout) {
             spool_->copyTo(out_);
             out_.write(notes);
@@ -296,6 +296,7 @@ class SagTable {
     std::optional<ChartSampler> chart_;
     std::unique_ptr<SpoolFile> spool_;
     std::optional<FixedColumns> table_;
+    std::optional<JsonStream> json_;
 };
 
 }  // namespace

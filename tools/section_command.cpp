@@ -8,12 +8,17 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <stdexcept>
 
+#include "design/critical_spans.h"
 #include "design/strain_section.h"
 #include "tools/command.h"
 #include "tools/design_records.h"
 #include "tools/encoding.h"
+#include "tools/json_output.h"
 #include "tools/library_tables.h"
+#include "tools/span_range.h"
 #include "tools/stringing_chart.h"
 #include "tools/text_table.h"
 #include "tools/tool_error.h"
@@ -23,6 +28,7 @@ namespace varnel::tool {
 namespace {
 
 constexpr std::size_t kMaxSpans = 10'000;
+constexpr std::size_t kMaxTemperatures = 1000;  // as many as the design layer takes
 constexpr const char* kHeader = "span_m,height_difference_m";
 
 struct SectionOptions {
@@ -30,6 +36,7 @@ struct SectionOptions {
     std::string sectionPath;
     std::string stringing = "-20:40:5";
     double compensation = 0;
+    double suspensionSafety = 2.25;
     std::string csvPath;
     std::string svgPath;
     bool json = false;
@@ -119,119 +126,154 @@ std::vector<design::SpanGeometry> readSection(const std::string& path) {
     return spans;
 }
 
-design::TemperatureRange parseTemperatures(const std::string& text) {
-    const auto fail = [&](const std::string& why) {
-        return UsageError("--stringing " + text + ": " + why);
-    };
-    const std::size_t a = text.find(':');
-    const std::size_t b = a == std::string::npos ? a : text.find(':', a + 1);
-    if (b == std::string::npos || text.find(':', b + 1) != std::string::npos) {
-        throw fail("expected FROM:TO:STEP");
-    }
-    const std::string parts[3] = {text.substr(0, a), text.substr(a + 1, b - a - 1),
-                                  text.substr(b + 1)};
-    double v[3];
-    for (int k = 0; k < 3; ++k) {
-        try {
-            v[k] = parseNumber("", parts[k], kAnyNumber);
-        } catch (const UsageError&) {
-            throw fail("\"" + parts[k] + "\" is not a finite number");
-        }
-    }
-    if (v[1] < v[0]) throw fail("TO is below FROM");
-    if (!(v[2] > 0)) throw fail("STEP must be above 0");
-    if ((v[1] - v[0]) / v[2] >= 1000) throw fail("more than 1000 temperatures");
-    return {v[0], v[1], v[2]};
-}
+// Temperatures of the day on which a conductor is strung: from -100 °C to 200 °C covers every
+// climate and every conductor's rated temperature; beyond it the figures mean nothing.
+constexpr StepLimits kStringingLimits{Bounds{-100, 200}, kMaxTemperatures, "temperature"};
 
-struct SectionResult {
-    Design design;
-    std::vector<std::string> names;
-    std::vector<design::SpanGeometry> spans;
-    design::SectionDesign section;
-    std::vector<design::StringingRow> stringing;
+// The section, designed once; the stringing table's rows are worked out one at a time, so a
+// document of many spans and temperatures is written without holding the whole table.
+class Section {
+  public:
+    explicit Section(const SectionOptions& o)
+        : options_(o),
+          temperatures_(parseSteppedRange("--stringing", o.stringing, kStringingLimits)),
+          design_(loadDesign(o.design)),
+          records_(design_),
+          spans_(readSection(o.sectionPath)) {
+        for (std::size_t i = 0; i < conditionCount(*design_.area); ++i) {
+            names_.push_back(nameOf(design_.area->conditions.first[i].name));
+        }
+        const DesignFactors& f = o.design.factors;
+        try {
+            section_ = design::designSection(records_.conductor(), records_.conditions(),
+                                             {1.0, f.avgRatio, f.strengthFactor, f.safety}, spans_);
+        } catch (const std::invalid_argument& e) {
+            // The records were checked on loading: what is left is the section's.
+            throw ToolError(o.sectionPath + ": " + e.what());
+        }
+        if (section_.controlling < 0) {
+            throw ToolError(o.design.areasPath + ": no condition of " + nameOf(design_.area->name) +
+                            " qualifies as controlling at the ruling span");
+        }
+        // The suspension point's limit is worked out as the lowest point's, with its own
+        // safety factor.
+        suspensionAllowable_ =
+            design::allowableStresses(records_.conductor(),
+                                      {1.0, f.avgRatio, f.strengthFactor, o.suspensionSafety})
+                .normal;
+    }
+    Section(const Section&) = delete;
+    Section& operator=(const Section&) = delete;
+
+    const SectionOptions& options() const { return options_; }
+    const Design& design() const { return design_; }
+    const std::vector<std::string>& names() const { return names_; }
+    const std::vector<design::SpanGeometry>& spans() const { return spans_; }
+    const design::SectionDesign& section() const { return section_; }
+    const SpanRange& temperatures() const { return temperatures_; }
+    double suspensionAllowable() const { return suspensionAllowable_; }
+
+    // The largest stress at the span's higher support over every condition, N/mm².
+    double supportStress(std::size_t span) const {
+        double largest = 0;
+        for (double v : section_.spans[span].higherSupportStress) largest = std::max(largest, v);
+        return largest;
+    }
+    bool supportHolds(std::size_t span) const {
+        return supportStress(span) <= suspensionAllowable_;
+    }
+
+    // Row i of the stringing table: a range of the one temperature gives the very row the whole
+    // table has there, since both step from FROM alike.
+    design::StringingRow stringingRow(std::size_t i) const {
+        const double t = temperatures_.at(i);
+        return design::stringingTable(records_.conductor(), records_.conditions(), section_, spans_,
+                                      {t, t, 1}, options_.compensation)
+            .front();
+    }
+    std::vector<design::StringingRow> stringingRows() const {
+        std::vector<design::StringingRow> rows;
+        for (std::size_t i = 0; i < temperatures_.count; ++i) rows.push_back(stringingRow(i));
+        return rows;
+    }
+
+  private:
+    const SectionOptions& options_;
+    SpanRange temperatures_;
+    Design design_;
+    DesignRecords records_;
+    std::vector<design::SpanGeometry> spans_;
+    std::vector<std::string> names_;
+    design::SectionDesign section_;
+    double suspensionAllowable_ = 0;
 };
 
-SectionResult runSection(const SectionOptions& o) {
-    const design::TemperatureRange temperatures = parseTemperatures(o.stringing);
-    SectionResult r{loadDesign(o.design), {}, readSection(o.sectionPath), {}, {}};
-    const DesignRecords records(r.design);
-    for (std::size_t i = 0; i < conditionCount(*r.design.area); ++i) {
-        r.names.push_back(nameOf(r.design.area->conditions.first[i].name));
-    }
-    const DesignFactors& f = o.design.factors;
-    try {
-        r.section = design::designSection(records.conductor(), records.conditions(),
-                                          {1.0, f.avgRatio, f.strengthFactor, f.safety}, r.spans);
-    } catch (const std::invalid_argument& e) {
-        // The records were checked on loading: what is left is the section's.
-        throw ToolError(o.sectionPath + ": " + e.what());
-    }
-    if (r.section.controlling < 0) {
-        throw ToolError(o.design.areasPath + ": no condition of " + nameOf(r.design.area->name) +
-                        " qualifies as controlling at the ruling span");
-    }
-    r.stringing = design::stringingTable(records.conductor(), records.conditions(), r.section,
-                                         r.spans, temperatures, o.compensation);
-    return r;
+std::string stringingCsvHeader(const Section& r) {
+    std::string out = "temperature_degC,stress_N_per_mm2";
+    for (std::size_t i = 0; i < r.spans().size(); ++i) out += fmt::format(",sag_span{}_m", i + 1);
+    return out + "\n";
 }
 
-std::string stringingCsv(const SectionResult& r) {
-    std::string out = "temperature_c,stress_N/mm2";
-    for (std::size_t i = 0; i < r.spans.size(); ++i) out += fmt::format(",sag_span{}_m", i + 1);
-    out += "\n";
-    for (const auto& row : r.stringing) {
-        out += fmt::format("{},{}", shortNumber(row.temperature), number(row.stress, 4));
-        for (double f : row.sag) out += "," + number(f, 4);
-        out += "\n";
-    }
-    return out;
+std::string stringingCsvRow(const Section& r, const design::StringingRow& row) {
+    std::string out = r.temperatures().format(row.temperature) + "," + number(row.stress, 4);
+    for (double f : row.sag) out += "," + number(f, 4);
+    return out + "\n";
 }
 
-std::string sectionText(const SectionResult& r, const SectionOptions& o) {
-    const design::SectionDesign& s = r.section;
+std::string sectionText(const Section& r, const std::vector<design::StringingRow>& rows) {
+    const SectionOptions& o = r.options();
+    const design::SectionDesign& s = r.section();
+    const std::vector<std::string>& names = r.names();
     const auto control = static_cast<std::size_t>(s.controlling);
     double total = 0;
-    for (const auto& sp : r.spans) total += sp.length;
-    std::string out = describeDesign(r.design, o.design.factors, false);
+    for (const auto& sp : r.spans()) total += sp.length;
+    std::string out = describeDesign(r.design(), o.design.factors, false);
     out += fmt::format(
         "\nSection of {} span{}, {} m in all: ruling span {} m (cos \u03B2r {})\n"
         "Controlling condition at the ruling span: {}, strung to {} N/mm\u00B2\n",
-        r.spans.size(), r.spans.size() == 1 ? "" : "s", number(total, 1), number(s.ruling.span, 3),
-        number(s.ruling.cosAngle, 6), r.names[control], number(s.controlStress, 3));
+        r.spans().size(), r.spans().size() == 1 ? "" : "s", number(total, 1),
+        number(s.ruling.span, 3), number(s.ruling.cosAngle, 6), names[control],
+        number(s.controlStress, 3));
 
     TextTable stresses({"condition", "load N/(m\u00B7mm\u00B2)", "stress N/mm\u00B2"},
                        {false, true, true});
-    for (std::size_t k = 0; k < r.names.size(); ++k) {
-        stresses.addRow({r.names[k] + (k == control ? " *" : ""), fmt::format("{:.6e}", s.load[k]),
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        stresses.addRow({names[k] + (k == control ? " *" : ""), fmt::format("{:.6e}", s.load[k]),
                          number(s.stress[k], 3)});
     }
     out += "\nHorizontal stress in every condition (* controlling)\n" + stresses.aligned();
 
     std::vector<std::string> headers{"span", "length m", "height m"};
-    headers.insert(headers.end(), r.names.begin(), r.names.end());
+    headers.insert(headers.end(), names.begin(), names.end());
     headers.insert(headers.end(), {"largest", "support N/mm\u00B2"});
     std::vector<bool> right(headers.size(), true);
     right[headers.size() - 2] = false;
     TextTable sags(headers, right);
-    for (std::size_t i = 0; i < r.spans.size(); ++i) {
+    std::size_t over = 0;
+    for (std::size_t i = 0; i < r.spans().size(); ++i) {
         const design::SpanSags& sp = s.spans[i];
-        std::vector<std::string> row{std::to_string(i + 1), shortNumber(r.spans[i].length),
-                                     shortNumber(r.spans[i].heightDifference)};
+        std::vector<std::string> row{std::to_string(i + 1), shortNumber(r.spans()[i].length),
+                                     shortNumber(r.spans()[i].heightDifference)};
         for (double f : sp.sag) row.push_back(number(f, 2));
-        row.push_back(r.names[sp.largest]);
-        double support = 0;
-        for (double v : sp.higherSupportStress) support = std::max(support, v);
-        row.push_back(number(support, 2));
+        row.push_back(names[sp.largest]);
+        const bool holds = r.supportHolds(i);
+        over += holds ? 0 : 1;
+        row.push_back(number(r.supportStress(i), 2) + (holds ? "  " : " !"));
         sags.addRow(row);
     }
     out += "\nSag at mid-span, m, and the largest stress at the higher support\n" + sags.aligned();
+    out +=
+        fmt::format("Allowable stress at a suspension point: {} N/mm\u00B2 (safety factor {}){}\n",
+                    number(r.suspensionAllowable(), 2), shortNumber(o.suspensionSafety),
+                    over == 0 ? std::string()
+                              : fmt::format("; ! {} of {} spans above it", over, r.spans().size()));
 
     std::vector<std::string> sh{"\u00B0C", "stress N/mm\u00B2"};
-    for (std::size_t i = 0; i < r.spans.size(); ++i) sh.push_back(fmt::format("span {}", i + 1));
+    for (std::size_t i = 0; i < r.spans().size(); ++i) sh.push_back(fmt::format("span {}", i + 1));
     TextTable stringing(sh, std::vector<bool>(sh.size(), true));
-    for (const auto& row : r.stringing) {
-        std::vector<std::string> cells{shortNumber(row.temperature), number(row.stress, 2)};
+    for (const auto& row : rows) {
+        std::vector<std::string> cells{r.temperatures().format(row.temperature),
+                                       number(row.stress, 2)};
         for (double f : row.sag) cells.push_back(number(f, 2));
         stringing.addRow(cells);
     }
@@ -244,41 +286,54 @@ std::string sectionText(const SectionResult& r, const SectionOptions& o) {
     return out;
 }
 
-std::string sectionJson(const SectionResult& r, const SectionOptions& o) {
-    const design::SectionDesign& s = r.section;
-    Json doc;
-    describeDesign(r.design, o.design.factors, doc);
-    doc["ruling_span_m"] = s.ruling.span;
-    doc["ruling_cos"] = s.ruling.cosAngle;
-    doc["controlling"] = r.names[static_cast<std::size_t>(s.controlling)];
-    doc["control_stress_N_per_mm2"] = s.controlStress;
-    Json stress = Json::object();
-    for (std::size_t k = 0; k < r.names.size(); ++k) stress[r.names[k]] = s.stress[k];
-    doc["stress"] = std::move(stress);
-    Json spans = Json::array();
-    for (std::size_t i = 0; i < r.spans.size(); ++i) {
+// Per-condition figures are arrays in the order of "conditions"; nothing but the current span
+// or stringing row is held while the document is written.
+void writeSectionJson(const Section& r, ResultStream& out) {
+    const SectionOptions& o = r.options();
+    const design::SectionDesign& s = r.section();
+    const std::vector<std::string>& names = r.names();
+    Json head;
+    describeDesign(r.design(), o.design.factors, head);
+    head["factors"]["suspension_point_safety"] = o.suspensionSafety;
+    Json conditions = Json::array();
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        conditions.push_back(Json{{"name", names[k]},
+                                  {"specific_load_N_per_m_mm2", s.load[k]},
+                                  {"stress_N_per_mm2", s.stress[k]}});
+    }
+    head["conditions"] = std::move(conditions);
+    head["ruling_span_m"] = s.ruling.span;
+    head["ruling_cos"] = s.ruling.cosAngle;
+    head["controlling"] =
+        conditionRef(s.controlling, names[static_cast<std::size_t>(s.controlling)]);
+    head["control_stress_N_per_mm2"] = s.controlStress;
+    head["suspension_point_allowable_N_per_mm2"] = r.suspensionAllowable();
+    head["compensation_degC"] = o.compensation;
+
+    JsonStream doc([&out](std::string_view text) { out.write(text); }, head);
+    doc.beginArray("spans");
+    for (std::size_t i = 0; i < r.spans().size(); ++i) {
         const design::SpanSags& sp = s.spans[i];
-        Json sag = Json::object(), support = Json::object();
-        for (std::size_t k = 0; k < r.names.size(); ++k) {
-            sag[r.names[k]] = sp.sag[k];
-            support[r.names[k]] = sp.higherSupportStress[k];
-        }
-        spans.push_back(Json{{"span_m", r.spans[i].length},
-                             {"height_difference_m", r.spans[i].heightDifference},
-                             {"sag_m", std::move(sag)},
-                             {"max_sag_m", sp.sag[sp.largest]},
-                             {"max_sag_condition", r.names[sp.largest]},
-                             {"higher_support_stress_N_per_mm2", std::move(support)}});
+        doc.add(Json{
+            {"span_m", r.spans()[i].length},
+            {"height_difference_m", r.spans()[i].heightDifference},
+            {"sag_m", sp.sag},
+            {"max_sag_m", sp.sag[sp.largest]},
+            {"max_sag_condition", conditionRef(static_cast<int>(sp.largest), names[sp.largest])},
+            {"higher_support_stress_N_per_mm2", sp.higherSupportStress},
+            {"max_support_stress_N_per_mm2", r.supportStress(i)},
+            {"suspension_point_ok", r.supportHolds(i)}});
     }
-    doc["spans"] = std::move(spans);
-    doc["compensation_c"] = o.compensation;
-    Json stringing = Json::array();
-    for (const auto& row : r.stringing) {
-        stringing.push_back(
-            Json{{"temperature_c", row.temperature}, {"stress", row.stress}, {"sag_m", row.sag}});
+    doc.endArray();
+    doc.beginArray("stringing");
+    for (std::size_t i = 0; i < r.temperatures().count; ++i) {
+        const design::StringingRow row = r.stringingRow(i);
+        doc.add(Json{{"temperature_degC", row.temperature},
+                     {"stress_N_per_mm2", row.stress},
+                     {"sag_m", row.sag}});
     }
-    doc["stringing"] = std::move(stringing);
-    return jsonDocument(doc);
+    doc.endArray();
+    doc.end();
 }
 
 void runSectionCommand(const SectionOptions& o, ResultStream& out) {
@@ -286,28 +341,37 @@ void runSectionCommand(const SectionOptions& o, ResultStream& out) {
         throw UsageError("--csv -: standard output already takes the --json document");
     }
     if (o.svgPath == "-") throw UsageError("--svg -: the chart goes to a file; name one");
-    const SectionResult r = runSection(o);
+    const Section r(o);
     std::optional<OutputFile> csv, svg;
     if (!o.csvPath.empty() && o.csvPath != "-") csv.emplace(o.csvPath);
     if (!o.svgPath.empty()) svg.emplace(o.svgPath);
+    // The whole table only where a chart or the terminal's aligned columns need it.
+    std::vector<design::StringingRow> rows;
+    if (svg || (!o.json && o.csvPath != "-")) rows = r.stringingRows();
     std::string notes;
     if (csv) {
-        csv->write(stringingCsv(r));
+        csv->write(stringingCsvHeader(r));
+        for (std::size_t i = 0; i < r.temperatures().count; ++i) {
+            csv->write(stringingCsvRow(r, rows.empty() ? r.stringingRow(i) : rows[i]));
+        }
         csv->commit();
         notes += "CSV written to " + o.csvPath + "\n";
     }
     if (svg) {
-        svg->write(stringingSvg(nameOf(r.design.conductor->name), r.stringing, r.spans,
-                                o.compensation, r.section.ruling.span));
+        svg->write(stringingSvg(nameOf(r.design().conductor->name), rows, r.spans(), o.compensation,
+                                r.section().ruling.span));
         svg->commit();
         notes += "SVG written to " + o.svgPath + "\n";
     }
     if (o.json) {
-        out.write(sectionJson(r, o));
+        writeSectionJson(r, out);
     } else if (o.csvPath == "-") {
-        out.write(stringingCsv(r));
+        out.write(stringingCsvHeader(r));
+        for (std::size_t i = 0; i < r.temperatures().count; ++i) {
+            out.write(stringingCsvRow(r, r.stringingRow(i)));
+        }
     } else {
-        out.write(sectionText(r, o) + notes);
+        out.write(sectionText(r, rows) + notes);
     }
 }
 
@@ -333,12 +397,17 @@ void addSectionCommand(CLI::App& app, CommandSet& set) {
         ->required()
         ->type_name("FILE");
     cmd->add_option("--stringing", o->stringing,
-                    "Temperatures of the stringing table, \u00B0C (default -20:40:5)")
+                    "Temperatures of the stringing table, \u00B0C, from -100 to 200, at most 1000 "
+                    "of them (default -20:40:5)")
         ->type_name("FROM:TO:STEP");
     set.numbers.add(cmd, "--compensate", o->compensation,
                     "Compensate the initial elongation by stringing as at a temperature this many "
-                    "\u00B0C lower",
-                    "DT", kNonNegative, false);
+                    "\u00B0C lower, from 0 to 100",
+                    "DT", Bounds{0, 100}, false);
+    set.numbers.add(cmd, "--suspension-safety", o->suspensionSafety,
+                    "Safety factor dividing the strength in the allowable stress at a suspension "
+                    "point; a support stress above it is flagged",
+                    "FACTOR", kPositive, false);
     cmd->add_option("--csv", o->csvPath,
                     "Also write the stringing table as CSV to FILE; - writes only the CSV, to "
                     "standard output")

@@ -29,9 +29,10 @@ std::string SpanRange::format(double span) const {
     return number(span, decimals);
 }
 
-SpanRange parseSpanRange(const std::string& text) {
+SpanRange parseSteppedRange(const std::string& option, const std::string& text,
+                            const StepLimits& limits) {
     const auto fail = [&](const std::string& why) {
-        return UsageError("--spans " + text + ": " + why);
+        return UsageError(option + " " + text + ": " + why);
     };
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -51,28 +52,39 @@ SpanRange parseSpanRange(const std::string& text) {
         }
     }
     const double from = values[0], to = values[1], step = values[2];
-    if (from < 0) throw fail("spans cannot be negative");
+    for (std::size_t k = 0; k < 2; ++k) {
+        try {
+            parseNumber(names[k], parts[k], limits.bounds);
+        } catch (const UsageError& e) {
+            throw fail(e.what());  // FROM: "-1000" must be at least -100
+        }
+    }
     if (to < from) throw fail("TO is below FROM");
     if (!(step > 0)) throw fail("STEP must be above 0");
 
     const double rows = std::floor((to - from) / step + 1e-9) + 1;
-    if (!(rows <= static_cast<double>(SpanRange::kMaxRows))) {
-        throw fail(fmt::format("more than {} spans", SpanRange::kMaxRows));
+    if (!(rows <= static_cast<double>(limits.maxRows))) {
+        throw fail(fmt::format("more than {} {}s", limits.maxRows, limits.noun));
     }
     SpanRange range;
     range.from = from;
     range.step = step;
     range.count = static_cast<std::size_t>(rows);
-    // The spacing of doubles is widest at the largest span: a step of more than twice it there
-    // gives every row a span of its own.
+    // The spacing of doubles is widest at the value farthest from 0: a step of more than twice it
+    // there gives every row a value of its own.
     const double last = range.at(range.count - 1);
-    const double spacing = std::nextafter(last, std::numeric_limits<double>::infinity()) - last;
+    const double wide = std::max(std::fabs(from), std::fabs(last));
+    const double spacing = std::nextafter(wide, std::numeric_limits<double>::infinity()) - wide;
     if (!(step > 2 * spacing)) {
-        throw fail(fmt::format("a step of {} does not change a span of {}", shortNumber(step),
-                               shortNumber(last)));
+        throw fail(fmt::format("a step of {} does not change a {} of {}", shortNumber(step),
+                               limits.noun, shortNumber(last)));
     }
     range.decimals = std::max(decimalsOf(parts[0]), decimalsOf(parts[2]));
     return range;
+}
+
+SpanRange parseSpanRange(const std::string& text) {
+    return parseSteppedRange("--spans", text, {kNonNegative, SpanRange::kMaxRows, "span"});
 }
 
 }  // namespace varnel::tool
