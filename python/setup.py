@@ -31,6 +31,8 @@ LIBRARY_SOURCES = [
     "calc/state_equation.cpp",
     "calc/control_search.cpp",
     "calc/wind_loads.cpp",
+    "calc/span_curve.cpp",
+    "calc/catenary_state.cpp",
     "dbf/table_path.cpp",
     "dbf/table_format.cpp",
     "dbf/table_file.cpp",
@@ -42,7 +44,8 @@ LIBRARY_SOURCES = [
     "design/critical_spans.cpp",
     "design/strain_section.cpp",
 ]
-BINDING_SOURCES = ["python/src/core_module.cpp", "python/src/calc_bindings.cpp"]
+BINDING_SOURCES = ["python/src/core_module.cpp", "python/src/calc_bindings.cpp",
+                   "python/src/curve_bindings.cpp"]
 
 sources = LIBRARY_SOURCES + BINDING_SOURCES
 missing = [s for s in sources if not os.path.isfile(os.path.join(ROOT, s))]

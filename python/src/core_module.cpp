@@ -466,4 +466,5 @@ PYBIND11_MODULE(_core, m) {
     varnel::python::bindTables(m);
     varnel::python::bindCalculations(m);
     varnel::python::bindDesign(m);
+    varnel::python::bindCurve(m);
 }

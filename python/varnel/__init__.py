@@ -22,6 +22,7 @@ from ._calc import (
     specific_load,
     state_stress,
 )
+from ._curve import SpanCurve, catenary_state_stress, span_curve
 from ._design import (
     ControlRange,
     CriticalPair,
@@ -62,12 +63,14 @@ __all__ = [
     "Records",
     "RulingSpan",
     "SectionDesign",
+    "SpanCurve",
     "SpanSags",
     "Table",
     "TableError",
     "Trial",
     "WeatherArea",
     "__version__",
+    "catenary_state_stress",
     "conductor_wind",
     "control",
     "critical_spans",
@@ -81,6 +84,7 @@ __all__ = [
     "read_table",
     "ruling_span",
     "sag_table",
+    "span_curve",
     "specific_load",
     "state_stress",
     "stringing_table",

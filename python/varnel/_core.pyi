@@ -158,3 +158,23 @@ def design_section(
     temperatures: Optional[tuple[float, float, float]],
     compensation: float,
 ) -> tuple[object, ...]: ...
+def span_curve(
+    model: str, span: float, height_difference: float, stress: float, load: float
+) -> dict[str, Any]: ...
+def span_curve_at(
+    model: str,
+    span: float,
+    height_difference: float,
+    stress: float,
+    load: float,
+    what: str,
+    x: _Doubles,
+) -> _Doubles: ...
+def catenary_state_stress(
+    span: _Doubles,
+    height_difference: _Doubles,
+    known_stress: _Doubles,
+    conductor: Conductor,
+    known: Condition,
+    sought: Condition,
+) -> _Doubles: ...
