@@ -4,7 +4,9 @@ the Python layer's broadcasting and refusals."""
 
 import decimal
 import doctest
+import fractions
 import math
+import pickle
 import random
 import sys
 from decimal import Decimal
@@ -270,6 +272,13 @@ def test_along_the_span_keeps_the_shape_of_x():
         assert figure([]).shape == (0,)
     assert c.height_at(400.0) == pytest.approx(-30, rel=1e-14)
     assert c.sag_at([0.0, 400.0]) == pytest.approx([0, 0], abs=1e-12)
+
+
+def test_any_real_number_goes_and_the_curve_pickles():
+    c = varnel.span_curve(np.int64(400), fractions.Fraction(-30), np.float32(80), 0.035)
+    assert (type(c.span), type(c.height_difference), type(c.stress)) == (float, float, float)
+    assert c == varnel.span_curve(400, -30, 80, 0.035)
+    assert pickle.loads(pickle.dumps(c)) == c
 
 
 def test_state_stress_broadcasts_as_state_stress_does():

@@ -138,11 +138,11 @@ def span_curve(span: float, height_difference: float, stress: float, load: float
     >>> span_curve(300, 8, 161.5, 89e-3).sag_at([0, 150, 300]).round(4)
     array([0.    , 6.2054, 0.    ])
     """
-    figures = _core.span_curve(_model(model), _positive(span, "span"),
-                               _finite(height_difference, "height_difference"),
-                               _positive(stress, "stress"), _positive(load, "load"))
-    return SpanCurve(span=float(span), height_difference=float(height_difference),
-                     stress=float(stress), load=float(load), **figures)
+    inputs = dict(span=_positive(span, "span"),
+                  height_difference=_finite(height_difference, "height_difference"),
+                  stress=_positive(stress, "stress"), load=_positive(load, "load"))
+    figures = _core.span_curve(_model(model), **inputs)
+    return SpanCurve(**inputs, **figures)
 
 
 def catenary_state_stress(span: ArrayLike, height_difference: ArrayLike, conductor: Conductor,
