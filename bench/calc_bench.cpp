@@ -367,9 +367,9 @@ SearchSet makeSearches(const std::vector<std::size_t>& areas,
                                   r.pairs.size(),
                                   0};
                     PairRecorder recorder(r.coreSeqs[ai], r.pairs);
-                    varnel::controllingCondition(span, cosAngle, kAverageRatio,
-                                                 s.coreConductors[ci], r.coreSeqs[ai],
-                                                 kStrengthFactor, kSafety, &recorder);
+                    varnel::controllingCondition(
+                        span, cosAngle, kAverageRatio, s.coreConductors[ci], r.coreSeqs[ai],
+                        kStrengthFactor, kSafety, &recorder, varnel::AnnualAverage::byName());
                     search.pairCount = r.pairs.size() - search.firstPair;
                     r.searches.push_back(search);
                 }
@@ -442,9 +442,9 @@ void BM_ControllingConditionSilent(benchmark::State& state) {
     if (!set.ok) return state.SkipWithError("samples not loaded");
     for (auto _ : state) {
         for (const Search& s : set.searches) {
-            benchmark::DoNotOptimize(
-                varnel::controllingCondition(s.span, s.cosAngle, kAverageRatio, *s.coreConductor,
-                                             *s.coreConditions, kStrengthFactor, kSafety, nullptr));
+            benchmark::DoNotOptimize(varnel::controllingCondition(
+                s.span, s.cosAngle, kAverageRatio, *s.coreConductor, *s.coreConditions,
+                kStrengthFactor, kSafety, nullptr, varnel::AnnualAverage::byName()));
         }
     }
     countSearches(state, set);

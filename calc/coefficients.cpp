@@ -7,7 +7,7 @@ namespace varnel {
 namespace {
 
 // Height (m), then classes A-D normalised to 10 m, A-C to 15 m, A-C to 20 m.
-constexpr int kRows = 18;
+constexpr std::size_t kRows = 18;
 constexpr std::array<std::array<double, 11>, kRows> kHeightTable{{
     {10, 1.38, 1.00, 0.74, 0.62, 1.21, 0.88, 0.63, 1.11, 0.80, 0.57},
     {15, 1.52, 1.14, 0.74, 0.62, 1.34, 1.00, 0.74, 1.22, 0.91, 0.67},
@@ -52,8 +52,8 @@ double ringStickShapeCoff(double x) noexcept {
 }
 
 double windHeightChangeCoff(double height, char terrainClass, int groupSelector) noexcept {
-    const int col = heightTableColumn(terrainClass, groupSelector);
-    int i = 0;
+    const auto col = static_cast<std::size_t>(heightTableColumn(terrainClass, groupSelector));
+    std::size_t i = 0;
     while (i < kRows && kHeightTable[i][0] < height) ++i;
     if (i == 0) return kHeightTable[0][col];
     if (i == kRows) return kHeightTable[kRows - 1][col];

@@ -24,10 +24,18 @@ double specificLoad(const WeatherCondition& condition, const LineAttrib& conduct
     // The ice cross-section enters only the vertical load, the iced width d + 2b only the wind.
     const double vertical = (d + b) * b * kIceWeight + ownWeight;
     const double wind = (d + 2 * b) * v * v * mu * alpha * kWindPressure;
-    // Loads of real conductors are tens of N/m, so their squares are nowhere near overflow (or
-    // underflow, but for an exact zero): the plain root of the sum of squares is as accurate as
-    // hypot, and a third of its cost.
-    return std::sqrt(vertical * vertical + wind * wind) / conductor.area;
+    // Loads of real conductors are tens of N/m: their squares are far from overflow and from
+    // underflow, and the plain root of the sum of squares is as accurate as hypot at a third of
+    // its cost. Beyond 2^±450 (or at an exact zero, or not finite) hypot takes over, which
+    // scales instead of squaring, so that every finite load gives a finite result. Inside the
+    // bounds the smaller load's square loses bits to underflow only when that load is below
+    // 2^-61 of the larger, where it no longer counts.
+    const double larger =
+        std::fabs(vertical) > std::fabs(wind) ? std::fabs(vertical) : std::fabs(wind);
+    if (larger < 0x1p450 && larger > 0x1p-450) {
+        return std::sqrt(vertical * vertical + wind * wind) / conductor.area;
+    }
+    return std::hypot(vertical, wind) / conductor.area;
 }
 
 }  // namespace varnel

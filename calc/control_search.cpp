@@ -122,7 +122,8 @@ StressLimits stressLimits(double avgStressRatio, const LineAttrib& conductor, do
 
 int controllingCondition(double span, double cosAngle, double avgStressRatio,
                          const LineAttrib& conductor, const WeatherConditionSeq& conditions,
-                         double strengthFactor, double safetyFactor, SearchObserver* observer) {
+                         double strengthFactor, double safetyFactor, SearchObserver* observer,
+                         AnnualAverage average) {
     const StressLimits limits =
         stressLimits(avgStressRatio, conductor, strengthFactor, safetyFactor);
     const std::size_t n = conditions.size();
@@ -138,7 +139,7 @@ int controllingCondition(double span, double cosAngle, double avgStressRatio,
     }
     for (std::size_t i = 0; i < n; ++i) {
         const WeatherCondition& assumed = conditions[i];
-        const bool assumedIsAverage = isAnnualAverage(assumed);
+        const bool assumedIsAverage = average.is(conditions, i);
         const double assumedStress = assumedIsAverage ? limits.average : limits.normal;
         if (observer != nullptr) observer->trialStarted(i, assumedStress);
 
@@ -155,7 +156,7 @@ int controllingCondition(double span, double cosAngle, double avgStressRatio,
             double limit = assumedStress;
             if (assumedIsAverage) {
                 limit = assumedStress / avgStressRatio / safetyFactor;
-            } else if (isAnnualAverage(checked)) {
+            } else if (average.is(conditions, j)) {
                 limit = limits.average;
             }
             // Equality passes; a stress or limit that is not a number is an exceedance.
@@ -171,11 +172,11 @@ int controllingCondition(double span, double cosAngle, double avgStressRatio,
 int controllingConditionWithAccount(double span, double cosAngle, double avgStressRatio,
                                     const LineAttrib& conductor,
                                     const WeatherConditionSeq& conditions, double strengthFactor,
-                                    double safetyFactor) noexcept {
+                                    double safetyFactor, AnnualAverage average) noexcept {
     AccountPrinter printer(conditions);
     // The printer throws nothing.
     return controllingCondition(span, cosAngle, avgStressRatio, conductor, conditions,
-                                strengthFactor, safetyFactor, &printer);
+                                strengthFactor, safetyFactor, &printer, average);
 }
 
 }  // namespace varnel

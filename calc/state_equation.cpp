@@ -182,6 +182,13 @@ double stateEquationStress(double span, double cosAngle, double elasticModulus,
         // case may be, is passed on.
         return closedFormRoot(a, b);
     }
+    // The sought state equal to the known one: σm is then an exact root (σm³ + (K/σm² − σm)·σm²
+    // − K = 0 with K = B), the only positive one. The rounded A and B would put the computed
+    // root an ulp or so away, and a condition strung to its own limit would then exceed it.
+    if (sought.load == known.load && sought.temperature == known.temperature && sm > 0 &&
+        sm < HUGE_VAL) {
+        return sm;
+    }
     // An error δA in A moves the root by δA/(3σ + 2A) (from f′·δσ = −σ²·δA). The rounding of A's
     // terms, a few ulps of the largest, thus costs more than a few ulps of σ when the terms
     // exceed 3σ + 2A: short spans at low stress with a large change of temperature.

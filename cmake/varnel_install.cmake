@@ -1,6 +1,6 @@
-# Install rules: the C header, the library (with its import libraries on Windows), the varnel
-# command, the samples and the docs; a CMake package (find_package(Varnel CONFIG) gives
-# Varnel::varnel) and a pkg-config file. `cmake --install BUILD --strip` strips what it installs.
+# Install rules: the C header, the design layer's C++ headers (Linux), the library (with its
+# import libraries on Windows), the varnel command, the samples, the docs and the C# declarations;
+# a CMake package (find_package(Varnel CONFIG) gives Varnel::varnel) and a pkg-config file. `cmake --install BUILD --strip` strips what it installs.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -18,6 +18,22 @@ if(WIN32)
 endif()
 install(FILES include/varnel.h ${PROJECT_BINARY_DIR}/include/varnel_version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(NOT WIN32)
+  # The design layer's C++ interface, which libvarnel.so exports (varnel.dll does not): its
+  # headers and the records and search types they take from calc/, under include/varnel/ so that
+  # design/ and calc/ stay out of the include root. Varnel::varnel and varnel.pc put
+  # include/varnel on the include path: a host writes #include <design/critical_spans.h>.
+  install(FILES design/critical_spans.h design/strain_section.h design/design_api.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/varnel/design)
+  install(FILES calc/control_search.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/varnel/calc)
+  install(FILES calc/records/records.h calc/records/sequence.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/varnel/calc/records)
+  set_property(TARGET varnel APPEND PROPERTY INTERFACE_INCLUDE_DIRECTORIES
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/varnel>)
+  set(VARNEL_PC_DESIGN_CFLAGS " -I\${includedir}/varnel")
+endif()
+# The C# declarations of the exports, beside csharp.md that tells how to use them.
+install(FILES bindings/csharp/Varnel.cs DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 install(EXPORT VarnelTargets NAMESPACE Varnel:: DESTINATION ${VARNEL_CMAKE_DIR})
 configure_package_config_file(cmake/VarnelConfig.cmake.in

@@ -39,6 +39,7 @@ set_target_properties(varnel_libraries PROPERTIES POSITION_INDEPENDENT_CODE ON)
 # span, section sags and stringing tables. Never exported from varnel.dll.
 add_library(varnel_design STATIC
   design/critical_spans.cpp
+  design/input_checks.cpp
   design/strain_section.cpp)
 target_include_directories(varnel_design PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(varnel_design PUBLIC varnel_calc PRIVATE varnel_warnings)
@@ -58,8 +59,10 @@ if(NOT WIN32)
 endif()
 
 if(NOT WIN32)
-  # The native library carries the design layer's C++ entry points too (design/design_api.h).
+  # The native library carries the design layer's C++ entry points too (design/design_api.h),
+  # included as <design/...> from the source tree as from an installed prefix.
   target_link_libraries(varnel PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,varnel_design>")
+  target_include_directories(varnel PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
 endif()
 
 if(WIN32)
@@ -127,7 +130,10 @@ if(WIN32)
     COMMAND ${VARNEL_DLLTOOL} -m ${dlltool_machine} ${dlltool_kill_at} -d ${msvc_def}
             -l $<TARGET_LINKER_FILE:varnel>
     VERBATIM)
-else()
+elseif(NOT (VARNEL_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang") AND NOT VARNEL_BUILD_FUZZ)
+  # Every symbol resolved when the library is linked, not when it is loaded. Not so under clang's
+  # sanitizers or libFuzzer's coverage: clang links their runtimes into the executable only, and
+  # the library takes them from there (GCC's sanitizers link a shared runtime into both).
   target_link_options(varnel PRIVATE -Wl,--no-undefined)
 endif()
 

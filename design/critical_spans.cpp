@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 #include "calc/conductor_load.h"
 #include "calc/control_search.h"
+#include "design/input_checks.h"
 
 namespace varnel::design {
 
@@ -86,13 +89,40 @@ std::optional<std::vector<ControlRange>> lowestLines(const std::vector<Line>& li
     return ranges;
 }
 
+// The search on inputs already checked, with the annual average already found.
+int searchAt(double span, const LineAttrib& conductor, const WeatherConditionSeq& conditions,
+             const SearchFactors& f, AnnualAverage average) {
+    return controllingCondition(span, f.cosAngle, f.avgStressRatio, conductor, conditions,
+                                f.strengthFactor, f.safetyFactor, nullptr, average);
+}
+
+std::vector<LimitState> checkedLimitStates(const LineAttrib& conductor,
+                                           const WeatherConditionSeq& conditions,
+                                           const SearchFactors& f, AnnualAverage average) {
+    const StressLimits limits =
+        stressLimits(f.avgStressRatio, conductor, f.strengthFactor, f.safetyFactor);
+    std::vector<LimitState> states;
+    states.reserve(conditions.size());
+    for (std::size_t k = 0; k < conditions.size(); ++k) {
+        const WeatherCondition& c = conditions[k];
+        states.push_back({specificLoad(c, conductor),
+                          average.is(conditions, k) ? limits.average : limits.normal,
+                          c.temperature});
+        requireFinite(states.back().load, "the specific load of condition " + std::to_string(k + 1),
+                      "the conductor or the condition is far beyond any real line");
+    }
+    return states;
+}
+
 class Search {
   public:
     Search(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
-           const SearchFactors& factors)
-        : conductor_(conductor), conditions_(conditions), factors_(factors) {}
+           const SearchFactors& factors, AnnualAverage average)
+        : conductor_(conductor), conditions_(conditions), factors_(factors), average_(average) {}
 
-    int at(double span) const { return controllingAt(span, conductor_, conditions_, factors_); }
+    int at(double span) const {
+        return searchAt(span, conductor_, conditions_, factors_, average_);
+    }
 
     // A span in (lo, hi] where the answer is no longer at(lo), to within kResolution.
     double change(double lo, double hi) const {
@@ -111,6 +141,7 @@ class Search {
     const LineAttrib& conductor_;
     const WeatherConditionSeq& conditions_;
     const SearchFactors& factors_;
+    AnnualAverage average_;
 };
 
 // A span a little either side of a boundary, far wider than the search's rounding there.
@@ -171,16 +202,10 @@ StressLimits allowableStresses(const LineAttrib& conductor, const SearchFactors&
 }
 
 std::vector<LimitState> limitStates(const LineAttrib& conductor,
-                                    const WeatherConditionSeq& conditions, const SearchFactors& f) {
-    const StressLimits limits =
-        stressLimits(f.avgStressRatio, conductor, f.strengthFactor, f.safetyFactor);
-    std::vector<LimitState> states;
-    states.reserve(conditions.size());
-    for (const WeatherCondition& k : conditions) {
-        states.push_back({specificLoad(k, conductor),
-                          isAnnualAverage(k) ? limits.average : limits.normal, k.temperature});
-    }
-    return states;
+                                    const WeatherConditionSeq& conditions, const SearchFactors& f,
+                                    GivenAverage annualAverage) {
+    return checkedLimitStates(conductor, conditions, f,
+                              checkDesignInputs(conductor, conditions, f, annualAverage));
 }
 
 std::optional<double> criticalSpan(const LimitState& a, const LimitState& b, double elasticModulus,
@@ -198,24 +223,21 @@ std::vector<ControlRange> lowestLimitRanges(const std::vector<LimitState>& state
 }
 
 int controllingAt(double span, const LineAttrib& conductor, const WeatherConditionSeq& conditions,
-                  const SearchFactors& f) {
-    return controllingCondition(span, f.cosAngle, f.avgStressRatio, conductor, conditions,
-                                f.strengthFactor, f.safetyFactor, nullptr);
+                  const SearchFactors& f, GivenAverage annualAverage) {
+    const AnnualAverage average = checkDesignInputs(conductor, conditions, f, annualAverage);
+    checkSpan(span);
+    return searchAt(span, conductor, conditions, f, average);
 }
 
 CriticalSpans criticalSpans(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
-                            const SearchFactors& factors) {
+                            const SearchFactors& factors, GivenAverage annualAverage) {
     CriticalSpans result;
+    const AnnualAverage average = checkDesignInputs(conductor, conditions, factors, annualAverage);
     const std::vector<Line> lines =
-        linesOf(limitStates(conductor, conditions, factors), conductor.elasticModulus,
-                conductor.expansionCoeff, factors.cosAngle);
+        linesOf(checkedLimitStates(conductor, conditions, factors, average),
+                conductor.elasticModulus, conductor.expansionCoeff, factors.cosAngle);
     const std::size_t n = lines.size();
-
-    const Search search(conductor, conditions, factors);
-    if (n == 0) {
-        result.ranges = {{-1, 0.0, std::nullopt}};
-        return result;
-    }
+    const Search search(conductor, conditions, factors, average);
     // The candidates of the design manuals, whatever the area calls them: the annual average,
     // the coldest condition, the one with the thickest ice and the one with the strongest wind
     // (the first of equals); and any other condition the search finds controlling.
@@ -223,7 +245,7 @@ CriticalSpans criticalSpans(const LineAttrib& conductor, const WeatherConditionS
     std::size_t coldest = 0, iciest = 0, windiest = 0;
     for (std::size_t k = 0; k < n; ++k) {
         const WeatherCondition& c = conditions[k];
-        if (isAnnualAverage(c)) candidate[k] = true;
+        if (average.is(conditions, k)) candidate[k] = true;
         if (c.temperature < conditions[coldest].temperature) coldest = k;
         if (c.iceThickness > conditions[iciest].iceThickness) iciest = k;
         if (c.windSpeed > conditions[windiest].windSpeed) windiest = k;

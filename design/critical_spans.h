@@ -28,6 +28,11 @@ struct SearchFactors {
     double safetyFactor = 2.5;     // divides the strength in the normal limit
 };
 
+// Each function below takes the condition held to the annual-average limit as its last argument;
+// when it is not given, it is found in the area whatever the area calls it
+// (design/input_checks.h), or the call refused.
+using GivenAverage = std::optional<AnnualAverage>;
+
 // The allowable stresses of the search, N/mm²: σN for every condition, σA for the annual average.
 VARNEL_DESIGN_API StressLimits allowableStresses(const LineAttrib& conductor,
                                                  const SearchFactors& factors);
@@ -71,10 +76,13 @@ struct LimitState {
 };
 
 // Each condition of an area at the limit the search holds it to (σA for the annual average, σN
-// for the others).
+// for the others). The functions of the design layer refuse, with std::invalid_argument naming
+// the field and its value, the records and factors design/input_checks.h does not accept, and
+// results that are not finite.
 VARNEL_DESIGN_API std::vector<LimitState> limitStates(const LineAttrib& conductor,
                                                       const WeatherConditionSeq& conditions,
-                                                      const SearchFactors& factors);
+                                                      const SearchFactors& factors,
+                                                      GivenAverage annualAverage = std::nullopt);
 
 // The critical span of two conditions at their limits, m, by the closed form above; none when
 // it has no real answer.
@@ -91,11 +99,13 @@ VARNEL_DESIGN_API std::vector<ControlRange> lowestLimitRanges(const std::vector<
 
 VARNEL_DESIGN_API CriticalSpans criticalSpans(const LineAttrib& conductor,
                                               const WeatherConditionSeq& conditions,
-                                              const SearchFactors& factors);
+                                              const SearchFactors& factors,
+                                              GivenAverage annualAverage = std::nullopt);
 
-// The condition the search picks for one span, without its account.
+// The condition the search picks for one span, without its account; -1 when none qualifies.
 VARNEL_DESIGN_API int controllingAt(double span, const LineAttrib& conductor,
                                     const WeatherConditionSeq& conditions,
-                                    const SearchFactors& factors);
+                                    const SearchFactors& factors,
+                                    GivenAverage annualAverage = std::nullopt);
 
 }  // namespace varnel::design

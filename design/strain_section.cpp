@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
 #include "calc/conductor_load.h"
 #include "calc/control_search.h"
 #include "calc/state_equation.h"
+#include "design/input_checks.h"
 
 namespace varnel::design {
 
@@ -29,24 +31,36 @@ RulingSpan rulingSpan(const std::vector<SpanGeometry>& spans) {
         weighted += s.length / (c * c);
     }
     const double k = chords / weighted;
-    return {std::sqrt(cubes / weighted / (k * k * k)), k};
+    const RulingSpan ruling{std::sqrt(cubes / weighted / (k * k * k)), k};
+    // Finite spans can still overflow the sums (lengths beyond 1e100 m) or make the cosine
+    // vanish (a height difference beyond 1e300 times the length).
+    requireFinite(ruling.span, "the section's ruling span",
+                  "its spans are too long or too steep for a section");
+    if (!(ruling.cosAngle > 0 && ruling.cosAngle <= 1)) {
+        throw std::invalid_argument(
+            "the cosine of the section's ruling span = " + shownValue(ruling.cosAngle) +
+            " is not above 0: its spans are too steep for a section");
+    }
+    return ruling;
 }
 
 SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
-                            const SearchFactors& factors, const std::vector<SpanGeometry>& spans) {
+                            const SearchFactors& factors, const std::vector<SpanGeometry>& spans,
+                            GivenAverage annualAverage) {
     SectionDesign d;
     d.ruling = rulingSpan(spans);
+    SearchFactors atRuling = factors;
+    atRuling.cosAngle = d.ruling.cosAngle;
+    const AnnualAverage average = checkDesignInputs(conductor, conditions, atRuling, annualAverage);
     const std::size_t n = conditions.size();
     for (const WeatherCondition& c : conditions) d.load.push_back(specificLoad(c, conductor));
 
-    SearchFactors atRuling = factors;
-    atRuling.cosAngle = d.ruling.cosAngle;
-    d.controlling = controllingAt(d.ruling.span, conductor, conditions, atRuling);
+    d.controlling = controllingAt(d.ruling.span, conductor, conditions, atRuling, average);
     if (d.controlling < 0) return d;
     const auto control = static_cast<std::size_t>(d.controlling);
     const StressLimits limits = stressLimits(factors.avgStressRatio, conductor,
                                              factors.strengthFactor, factors.safetyFactor);
-    d.controlStress = isAnnualAverage(conditions[control]) ? limits.average : limits.normal;
+    d.controlStress = average.is(conditions, control) ? limits.average : limits.normal;
     for (std::size_t k = 0; k < n; ++k) {
         d.stress.push_back(k == control ? d.controlStress
                                         : stateEquationStress(d.ruling.span, d.ruling.cosAngle,
@@ -66,6 +80,18 @@ SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionS
             if (sags.sag[k] > sags.sag[sags.largest]) sags.largest = k;
         }
         d.spans.push_back(std::move(sags));
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        requireFinite(d.stress[k], "the stress in condition " + std::to_string(k + 1),
+                      "the section is beyond what the state equation can solve");
+    }
+    for (std::size_t i = 0; i < d.spans.size(); ++i) {
+        for (std::size_t k = 0; k < n; ++k) {
+            requireFinite(d.spans[i].sag[k],
+                          "the sag of span " + std::to_string(i + 1) + " in condition " +
+                              std::to_string(k + 1),
+                          "the section is beyond what a sag can be worked out for");
+        }
     }
     return d;
 }
@@ -95,8 +121,14 @@ std::vector<StringingRow> stringingTable(const LineAttrib& conductor,
         const double gamma = specificLoad(still, conductor);
         row.stress = stateEquationStress(design.ruling.span, design.ruling.cosAngle, conductor,
                                          control, still, design.controlStress);
+        requireFinite(row.stress,
+                      "the stringing stress at " + shownValue(row.temperature) + " \u00B0C",
+                      "beyond what the state equation can solve");
         for (const SpanGeometry& s : spans) {
             row.sag.push_back(gamma * s.length * s.length / (8 * row.stress * cosineOf(s)));
+            requireFinite(row.sag.back(),
+                          "a stringing sag at " + shownValue(row.temperature) + " \u00B0C",
+                          "beyond what a sag can be worked out for");
         }
         rows.push_back(std::move(row));
     }

@@ -63,7 +63,8 @@ struct SectionDesign {
 VARNEL_DESIGN_API SectionDesign designSection(const LineAttrib& conductor,
                                               const WeatherConditionSeq& conditions,
                                               const SearchFactors& factors,
-                                              const std::vector<SpanGeometry>& spans);
+                                              const std::vector<SpanGeometry>& spans,
+                                              GivenAverage annualAverage = std::nullopt);
 
 // The stringing table: the horizontal stress at the ruling span, and each span's sag, at each
 // installation temperature without wind or ice, strung from the controlling condition. A

@@ -61,7 +61,8 @@ VARNEL_EXPORT int VARNEL_CALL StateEquationGetControl(
     const WeatherConditionSeq* conditions, double strengthFactor, double safetyFactor) noexcept {
     if (conductor == nullptr || conditions == nullptr) return -1;
     return varnel::controllingConditionWithAccount(span, cosAngle, avgStressRatio, *conductor,
-                                                   *conditions, strengthFactor, safetyFactor);
+                                                   *conditions, strengthFactor, safetyFactor,
+                                                   varnel::AnnualAverage::byName());
 }
 
 VARNEL_EXPORT void VARNEL_CALL CPBodyWindHZ(const WeatherCondition* condition, double topDiameter,

@@ -43,6 +43,7 @@ LIBRARY_SOURCES = [
     "libraries/components/component_loaders.cpp",
     "design/critical_spans.cpp",
     "design/strain_section.cpp",
+    "design/input_checks.cpp",
 ]
 BINDING_SOURCES = ["python/src/core_module.cpp", "python/src/calc_bindings.cpp",
                    "python/src/curve_bindings.cpp"]

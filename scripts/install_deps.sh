@@ -18,10 +18,11 @@ python_pkgs=(build-essential python3 python3-dev python3-venv python3-pip python
   python3-pyshp fonts-noto-cjk)
 # mono-mcs, libmono-i18n-cjk4.0-cil: the C# kit's test (mcs, the runtime, code page 936).
 # locales: the zh_CN sources from which the win32 tests compile a locale for wine (code page 936).
+# libexpat1-dev: the section fuzz target parses the SVGs the command writes.
 # clang-tools-14 (clang-cl-14), lld (lld-link, and lld-link-14 from lld-14) and llvm-14
 # (llvm-dlltool-14): the MSVC import libraries and the MSVC-style host that tests them, with the
 # docs' lines as a user types them.
-test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev libexpat1-dev
   libshp-dev libboost-dev g++-mingw-w64-i686-posix wine wine32:i386 python3 python3-pytest locales
   mono-mcs libmono-i18n-cjk4.0-cil g++-mingw-w64-x86-64-posix wine64 clang-tools-14 lld lld-14
   llvm-14 "${python_pkgs[@]}")

@@ -25,10 +25,20 @@ bash scripts/install_python.sh build/python-venv
 VARNEL_LIBRARY="$PWD/build/release/bin/libvarnel.so" VARNEL_REQUIRE_LIBRARY=1 \
   build/python-venv/bin/python -m pytest -q -p no:cacheprovider python/tests
 
-# About a minute of fuzzing from the committed seeds. New inputs go to a folder in the build tree;
-# a crash or a broken invariant stops the fuzzer with a failure, and the script with it.
+# About a minute of fuzzing from the committed seeds: half of it for the table reader, a quarter
+# each for the design layer and for `varnel section` (which loads the sample tables and runs the
+# command twice an input, so it makes far fewer runs a second). New inputs go to a folder per
+# target in the build tree; a crash or a broken invariant stops the fuzzer with a failure, and the
+# script with it.
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-mkdir -p build/fuzz/dbf_corpus build/fuzz/artifacts
-build/fuzz/bin/dbf_fuzz -max_total_time=60 -max_len=8192 -print_final_stats=1 \
-  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/dbf_corpus fuzz/seeds/dbf
+fuzz() {
+  local target=$1 seconds=$2 max_len=$3
+  mkdir -p "build/fuzz/${target}_corpus" build/fuzz/artifacts
+  "build/fuzz/bin/${target}_fuzz" -max_total_time="$seconds" -max_len="$max_len" \
+    -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ "build/fuzz/${target}_corpus" \
+    "fuzz/seeds/$target"
+}
+fuzz dbf 30 8192
+fuzz design 15 256
+fuzz section 15 4096

@@ -68,6 +68,41 @@ TEST(SpecificLoad, ZeroAreaAndNullRecords) {
     EXPECT_TRUE(std::isnan(CalcBZ(&c, nullptr)));
 }
 
+// Loads whose squares leave the range of doubles: the result is still the root of the sum of
+// squares. Expected values worked by hand from the formula; with area equal to the scale of the
+// load, the quotient is the load's ordinary figure.
+struct ExtremeLoad {
+    const char* what;
+    double area, diameter, mass, wind;
+    double expected;
+};
+
+class SpecificLoadExtremes : public testing::TestWithParam<ExtremeLoad> {};
+
+TEST_P(SpecificLoadExtremes, RootOfTheSumOfSquaresWithoutOverflow) {
+    const ExtremeLoad& x = GetParam();
+    const auto c = condition(0, x.wind);
+    const auto a = conductor(x.area, x.diameter, x.mass);
+    const double result = CalcBZ(&c, &a);
+    ASSERT_TRUE(std::isfinite(result)) << x.what;
+    EXPECT_NEAR(result, x.expected, 1e-14 * x.expected) << x.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loads, SpecificLoadExtremes,
+    testing::Values(
+        // 1e300 kg/km × 0.00980665 / 1e300 mm²
+        ExtremeLoad{"own weight of 1e300 kg/km", 1e300, 10, 1e300, 0, 0.00980665},
+        // 1e300 mm × 20² × 1.1 (d ≥ 17) × 0.85 (20 m/s) × 9.80665/16000 / 1e300 mm²
+        ExtremeLoad{"wind on a diameter of 1e300 mm", 1e300, 1e300, 0, 20, 0.22923044375},
+        // both at once: √(0.00980665² + 0.22923044375²)
+        ExtremeLoad{"both loads of order 1e297", 1e300, 1e300, 1e300, 20, 0.2294401157732545},
+        // squares below the smallest subnormal
+        ExtremeLoad{"own weight of 1e-300 kg/km", 1e-300, 10, 1e-300, 0, 0.00980665},
+        // the largest finite mass: 1.797e308 × 0.00980665 / 1e300
+        ExtremeLoad{"the largest finite mass", 1e300, 10, 1.7976931348623157e308, 0,
+                    1762934.7380997527}));
+
 TEST(SpecificLoad, LeavesItsRecordsAlone) {
     auto c = condition(10, 25, -5);
     std::strcpy(c.name, "ice");

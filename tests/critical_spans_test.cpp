@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -128,14 +129,14 @@ TEST(CriticalSpans, PairsWithoutARealSpan) {
     EXPECT_TRUE(none);  // two conditions whose lines do not meet at any real span
 }
 
-TEST(CriticalSpans, InputsThatAreNotNumbersLeaveNoConditionControlling) {
+TEST(CriticalSpans, AConductorOfNoAreaIsRefusedNotDesigned) {
     Samples s;
     varnel::LineAttrib broken = s.conductors[0];
-    broken.area = 0;  // limits and loads are not finite
-    const auto result = criticalSpans(broken, s.areas[0].conditions, SearchFactors{});
-    ASSERT_EQ(result.ranges.size(), 1u);
-    EXPECT_EQ(result.ranges[0].condition,
-              controllingAt(300, broken, s.areas[0].conditions, SearchFactors{}));
+    broken.area = 0;  // limits and loads would not be finite
+    EXPECT_THROW(criticalSpans(broken, s.areas[0].conditions, SearchFactors{}),
+                 std::invalid_argument);
+    EXPECT_THROW(controllingAt(300, broken, s.areas[0].conditions, SearchFactors{}),
+                 std::invalid_argument);
 }
 
 }  // namespace

@@ -87,18 +87,20 @@ TEST(SearchObserver, SeesWhatTheAccountShows) {
     std::vector<int> seen;
     for (double span = 20; span <= 1500; span += 20) {
         AccountFromEvents events(conditions);
-        const int quiet = varnel::controllingCondition(span, 0.98, 0.25, conductor, conditions,
-                                                       0.95, 2.5, &events);
+        const int quiet =
+            varnel::controllingCondition(span, 0.98, 0.25, conductor, conditions, 0.95, 2.5,
+                                         &events, varnel::AnnualAverage::byName());
         int printed = -2;
         const std::string account = varnel::test::captureStdout([&] {
-            printed = varnel::controllingConditionWithAccount(span, 0.98, 0.25, conductor,
-                                                              conditions, 0.95, 2.5);
+            printed =
+                varnel::controllingConditionWithAccount(span, 0.98, 0.25, conductor, conditions,
+                                                        0.95, 2.5, varnel::AnnualAverage::byName());
         });
         ASSERT_EQ(quiet, printed) << "span " << span;
         ASSERT_EQ(events.winner, quiet) << "span " << span;
         ASSERT_EQ(events.text, account) << "span " << span;
         EXPECT_EQ(varnel::controllingCondition(span, 0.98, 0.25, conductor, conditions, 0.95, 2.5,
-                                               nullptr),
+                                               nullptr, varnel::AnnualAverage::byName()),
                   quiet);
         if (seen.empty() || seen.back() != quiet) seen.push_back(quiet);
     }
@@ -124,11 +126,12 @@ TEST(SearchObserver, LongAccountIsWholeAndInOrder) {
     for (double span : {60.0, 400.0, 1200.0}) {
         AccountFromEvents events(conditions);
         const int quiet =
-            varnel::controllingCondition(span, 1, 0.25, conductor, conditions, 0.95, 2.5, &events);
+            varnel::controllingCondition(span, 1, 0.25, conductor, conditions, 0.95, 2.5, &events,
+                                         varnel::AnnualAverage::byName());
         int printed = -2;
         const std::string account = varnel::test::captureStdout([&] {
-            printed = varnel::controllingConditionWithAccount(span, 1, 0.25, conductor, conditions,
-                                                              0.95, 2.5);
+            printed = varnel::controllingConditionWithAccount(
+                span, 1, 0.25, conductor, conditions, 0.95, 2.5, varnel::AnnualAverage::byName());
         });
         EXPECT_EQ(quiet, printed) << "span " << span;
         EXPECT_GT(account.size(), 16384u) << "span " << span;
@@ -174,7 +177,7 @@ TEST(SearchObserver, StressesAreTheStateEquationsToTheBit) {
         for (double span : {35.0, 320.0, 900.0}) {
             StressRecorder recorder;
             varnel::controllingCondition(span, 0.97, 0.25, conductor, conditions, 0.95, 2.5,
-                                         &recorder);
+                                         &recorder, varnel::AnnualAverage::byName());
             ASSERT_GE(recorder.checks.size(), count - 1);
             for (const auto& c : recorder.checks) {
                 EXPECT_EQ(c.stress,

@@ -1033,3 +1033,55 @@ def test_sag_chart_example_writes_where_it_is_told(tmp_path):
     p = chart(["--area", "典型气象区9"], tmp_path)
     assert p.returncode == 1 and "no weather area" in p.stderr.decode()
     assert set(os.listdir(os.path.dirname(SAG_CHART))) == before
+
+
+# ---- records the design cannot use, and the annual average whatever its name ----
+
+def conductors_with(tmp_path, field, text, row=0):
+    """The sample conductor table with one numeric cell of one row replaced by `text`."""
+    data = bytearray(open(CONDUCTORS, "rb").read())
+    header_length, record_length = struct.unpack("<HH", data[8:12])
+    offset = 1
+    for at in range(32, header_length - 1, 32):
+        name = data[at:at + 11].split(b"\0")[0].decode()
+        width = data[at + 16]
+        if name == field:
+            start = header_length + row * record_length + offset
+            data[start:start + width] = text.encode().rjust(width)[:width]
+            path = tmp_path / f"conductors_{field.lower()}.dbf"
+            path.write_bytes(bytes(data))
+            return str(path)
+        offset += width
+    raise KeyError(field)
+
+
+@pytest.mark.parametrize("field, text, needle", [
+    ("AREA", "0", "conductor area = 0 mm²"),
+    ("MODULUS", "-73000", "conductor elasticModulus = -73000 N/mm²"),
+    ("STRENGTH", "0", "conductor ratedStrength = 0 N"),
+    ("STRENGTH", "-5", "conductor ratedStrength = -5 N"),
+    ("MODULUS", "abc", "conductor elasticModulus = 0 N/mm²"),
+    ("EXPANSION", "nan", "conductor expansionCoeff = 0 1/°C"),
+])
+@pytest.mark.parametrize("command", [["critical"], ["sag-table", "--spans", "50:500:50"],
+                                     ["control", "--span", "300"]])
+def test_a_conductor_the_design_cannot_use_is_refused_by_field(tmp_path, field, text, needle,
+                                                               command):
+    path = conductors_with(tmp_path, field, text)
+    args = [command[0], "--areas", AREAS, "--area", AREA6, "--conductors", path,
+            "--conductor", "JL/G1A-240/30"] + command[1:]
+    line = fail(args, 1, os.path.basename(path), "JL/G1A-240/30", needle)
+    # Neither the weather-area table nor a missing controlling condition is blamed.
+    assert "qualifies" not in line and "weather_areas" not in line
+
+
+def test_an_infinite_ruling_span_is_refused_not_printed(tmp_path):
+    path = tmp_path / "long.csv"
+    path.write_text("span_m,height_difference_m\n1e200,0\n")
+    line = fail(["section"] + DESIGN6 + ["--section", str(path)], 1,
+                "long.csv: the section's ruling span = inf is not finite")
+    assert "qualifies" not in line and "weather_areas" not in line
+
+
+def test_a_span_whose_sag_overflows_is_refused_not_printed():
+    fail(["control"] + DESIGN6 + ["--span", "1e300"], 1, "span of", "not finite")

@@ -59,7 +59,9 @@ Design loadDesign(const DesignOptions& o) {
     loadLibrary(TableKind::Conductors, o.conductorsPath);
     const WeatherArea& area = findArea(kind, o.areaName, o.areasPath);
     const LineAttrib& conductor = findConductor(o.conductorName, o.conductorsPath);
-    return {&area, &conductor};
+    const Design design{&area, &conductor};
+    checkDesign(design, o);
+    return design;
 }
 
 std::size_t conditionCount(const WeatherArea& area) {

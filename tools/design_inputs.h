@@ -30,8 +30,14 @@ struct Design {
     const ::LineAttrib* conductor;
 };
 
-// Loads both tables into the library and finds the area and the conductor. Throws ToolError.
+// Loads both tables into the library and finds the area and the conductor, then checks them as
+// checkDesign does. Throws ToolError.
 Design loadDesign(const DesignOptions& options);
+
+// The loaders take any row as the table holds it; the design refuses at once, with ToolError
+// naming the table, the row and the field, a conductor or an area no calculation can use (and
+// an area whose annual-average condition cannot be told).
+void checkDesign(const Design& design, const DesignOptions& options);
 
 std::size_t conditionCount(const ::WeatherArea& area);
 

@@ -160,8 +160,13 @@ SectionResult runSection(const SectionOptions& o) {
         r.names.push_back(nameOf(r.design.area->conditions.first[i].name));
     }
     const DesignFactors& f = o.design.factors;
-    r.section = design::designSection(records.conductor(), records.conditions(),
-                                      {1.0, f.avgRatio, f.strengthFactor, f.safety}, r.spans);
+    try {
+        r.section = design::designSection(records.conductor(), records.conditions(),
+                                          {1.0, f.avgRatio, f.strengthFactor, f.safety}, r.spans);
+    } catch (const std::invalid_argument& e) {
+        // The records were checked on loading: what is left is the section's.
+        throw ToolError(o.sectionPath + ": " + e.what());
+    }
     if (r.section.controlling < 0) {
         throw ToolError(o.design.areasPath + ": no condition of " + nameOf(r.design.area->name) +
                         " qualifies as controlling at the ruling span");

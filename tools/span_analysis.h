@@ -30,14 +30,14 @@ struct SpanState {
     std::vector<ConditionState> conditions;  // empty when control is -1
 };
 
-bool isAnnualAverage(const ::WeatherCondition& condition);
+class DesignRecords;
 
 // Runs the library's search (which writes its account to standard output) and, when a
-// condition controls, the state equation for every condition.
+// condition controls, the state equation for every condition. The records and factors are
+// checked as the design layer checks them (std::invalid_argument), and the annual-average
+// condition is found whatever the area calls it.
 SpanState analyseSpan(double span, const ::LineAttrib& conductor, const ::WeatherConditionSeq& area,
                       const DesignFactors& factors);
-
-class DesignRecords;
 
 // The same figures, span after span, without the account: the search's own trial gives the
 // stresses (the very state-equation calls analyseSpan makes again), and the specific loads are
@@ -50,6 +50,7 @@ class SpanAnalyser {
   private:
     const DesignRecords& records_;
     DesignFactors factors_;
+    std::size_t averageIndex_;  // of the annual-average condition
     std::vector<double> loads_;
     std::vector<double> stresses_;
 };

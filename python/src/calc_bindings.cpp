@@ -16,6 +16,7 @@
 #include "calc/state_equation.h"
 #include "calc/wind_loads.h"
 #include "design/critical_spans.h"
+#include "design/input_checks.h"
 #include "design/strain_section.h"
 #include "python/src/core_bindings.h"
 
@@ -94,11 +95,11 @@ struct Factors {
 // One span as the varnel command's sag table works it: the search, then every condition strung
 // from the controlling one. Rows where nothing controls are NaN.
 void sagRow(double span, const LineAttrib& conductor, WeatherConditionSeq& seq,
-            const std::vector<double>& loads, const Factors& f, std::int32_t& control,
-            double* stress, double* sag, std::size_t stride) {
+            const std::vector<double>& loads, const Factors& f, AnnualAverage average,
+            std::int32_t& control, double* stress, double* sag, std::size_t stride) {
     const std::size_t m = seq.size();
     const int c = controllingCondition(span, f.cosAngle, f.avgRatio, conductor, seq,
-                                       f.strengthFactor, f.safety, nullptr);
+                                       f.strengthFactor, f.safety, nullptr, average);
     control = c;
     if (c < 0) {
         for (std::size_t j = 0; j < m; ++j) stress[j * stride] = sag[j * stride] = kNaN;
@@ -106,7 +107,8 @@ void sagRow(double span, const LineAttrib& conductor, WeatherConditionSeq& seq,
     }
     const StressLimits limits = stressLimits(f.avgRatio, conductor, f.strengthFactor, f.safety);
     const WeatherCondition& controlling = seq[static_cast<std::size_t>(c)];
-    const double controlStress = isAnnualAverage(controlling) ? limits.average : limits.normal;
+    const double controlStress =
+        average.is(seq, static_cast<std::size_t>(c)) ? limits.average : limits.normal;
     for (std::size_t j = 0; j < m; ++j) {
         const double s = static_cast<int>(j) == c
                              ? controlStress
@@ -122,6 +124,8 @@ py::tuple sagTable(const Doubles& spans, const Doubles& cos, const LineAttrib& c
                    const std::vector<WeatherCondition>& conditions, const Factors& f) {
     ConditionList list{conditions};
     WeatherConditionSeq seq = list.seq();
+    const AnnualAverage average = design::checkDesignInputs(
+        conductor, seq, {f.cosAngle, f.avgRatio, f.strengthFactor, f.safety});
     const auto n = static_cast<std::size_t>(spans.size());
     const std::size_t m = conditions.size();
     py::array_t<std::int32_t> control(static_cast<py::ssize_t>(n));
@@ -140,7 +144,7 @@ py::tuple sagTable(const Doubles& spans, const Doubles& cos, const LineAttrib& c
         Factors fi = f;
         for (std::size_t i = 0; i < n; ++i) {
             fi.cosAngle = cosines[i];
-            sagRow(s[i], conductor, seq, loads, fi, c[i], st + i, sg + i, n);
+            sagRow(s[i], conductor, seq, loads, fi, average, c[i], st + i, sg + i, n);
         }
     }
     return py::make_tuple(control, stress, sag, loads);
@@ -165,13 +169,22 @@ py::object optional(const std::optional<double>& v) {
 }  // namespace
 
 void bindCalculations(py::module_& m) {
-    m.def("specific_load", &specificLoad, py::arg("condition"), py::arg("conductor"));
+    // A conductor loaded from a table may hold what no calculation can use (an area of 0, a
+    // negative modulus): refused here as the design layer refuses it.
+    m.def(
+        "specific_load",
+        [](const WeatherCondition& condition, const LineAttrib& conductor) {
+            design::checkConductor(conductor);
+            return specificLoad(condition, conductor);
+        },
+        py::arg("condition"), py::arg("conductor"));
 
     m.def(
         "state_stress",
         [](const Doubles& span, const Doubles& cosAngle, const Doubles& knownStress,
            const LineAttrib& conductor, const WeatherCondition& known,
            const WeatherCondition& sought) {
+            design::checkConductor(conductor);
             const auto n = static_cast<std::size_t>(
                 std::max({span.size(), cosAngle.size(), knownStress.size()}));
             const Column l = column(span, n, "span");
@@ -236,9 +249,11 @@ void bindCalculations(py::module_& m) {
            const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions) {
             ConditionList list{conditions};
             const WeatherConditionSeq seq = list.seq();
+            const AnnualAverage average = design::checkDesignInputs(
+                conductor, seq, {cosAngle, avgRatio, strengthFactor, safety});
             TrialRecorder recorder;
             const int index = controllingCondition(span, cosAngle, avgRatio, conductor, seq,
-                                                   strengthFactor, safety, &recorder);
+                                                   strengthFactor, safety, &recorder, average);
             py::list trials;
             for (const auto& t : recorder.trials) {
                 py::list checks;

@@ -137,9 +137,11 @@ def control(span: float, conductor: Conductor, conditions: Conditions, *, cos: f
             safety: float = 2.5) -> ControlResult:
     """The controlling condition of a span (m): the first condition which, strung to its
     allowable stress, keeps every other within its limit. Normal allowable stress
-    strength_factor × rated strength / safety / area; annual average (年平)
+    strength_factor × rated strength / safety / area; annual average (年平 or "Avg. ann", else
+    the third of nine or six conditions; ValueError when none can be told)
     avg_ratio × rated strength × strength_factor / area. The same search as
-    StateEquationGetControl, which prints this account instead of returning it."""
+    StateEquationGetControl, which prints this account instead of returning it but knows the
+    annual average by its Chinese name alone."""
     _args.conductor(conductor)
     found = _conditions(conditions)
     span = _finite(span, "span", 0)

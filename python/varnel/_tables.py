@@ -346,7 +346,7 @@ def load_weather_areas(path: PathLike, load_case: bool = False, english: bool = 
     """The weather areas of a table: 15 fields and nine conditions per area, or with
     ``load_case`` a 10-field load-case table and six conditions per area. Conditions are named
     in Chinese (低温 大风 年平 ...) or, with ``english``, "Lowest Temp", "Max. wind vel", ...;
-    only 年平 is the annual average condition to the search."""
+    the calculations find the annual average condition by either name (年平, "Avg. ann")."""
     kind = "load_case_areas" if load_case else "areas"
     found = _load(path, kind, _core.load_weather_areas, bool(load_case), bool(english))
     return Records(WeatherArea(name, tuple(conditions)) for name, conditions in found)

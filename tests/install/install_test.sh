@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs a build to a fresh prefix, as docs/linking.md tells a user to, and uses it from
-# outside the source tree with the docs' own snippets: a CMake project with find_package, a
-# program built with pkg-config; then the SONAME, the command's version, and its demo run from /
-# with the installed samples.
+# outside the source tree with the docs' own snippets: a C program and a C++ program of the
+# design layer, each built with CMake's find_package and with pkg-config; then the SONAME,
+# Varnel.cs beside the C# guide, the command's version, and its demo run from / with the
+# installed samples.
 #   install_test.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/install_setup.sh" "$@"
 
@@ -25,6 +26,19 @@ cp "$source/tests/install/downstream/main.c" "$work/host/linehost/"
 mkdir "$work/pc"
 cp "$source/tests/install/downstream/main.c" "$work/pc/"
 (cd "$work/pc" && eval "$(snippet pkg-config)" && ./linehost)
+
+# C++: the design layer's installed headers, with CMake and with pkg-config.
+mkdir -p "$work/host/sectionhost" "$work/pcxx"
+snippet cmake-project-cxx >"$work/host/sectionhost/CMakeLists.txt"
+cp "$source/tests/install/downstream/design_host.cpp" "$work/host/sectionhost/"
+(cd "$work/host" && eval "$(snippet cmake-build-cxx)") >/dev/null
+"$work/host/sectionhost-build/sectionhost"
+cp "$source/tests/install/downstream/design_host.cpp" "$work/pcxx/"
+(cd "$work/pcxx" && eval "$(snippet pkg-config-cxx)" && ./sectionhost)
+
+# The C# declarations beside their guide.
+[[ -s $VARNEL/share/doc/varnel/docs/Varnel.cs && -s $VARNEL/share/doc/varnel/docs/csharp.md ]] ||
+  { echo "Varnel.cs is not installed beside csharp.md" >&2; exit 1; }
 
 # The command, from anywhere.
 want="varnel $(PKG_CONFIG_PATH=$libdir/pkgconfig pkg-config --modversion varnel)"
