@@ -14,6 +14,7 @@
 #include "calc/catenary_state.h"
 #include "calc/conductor_load.h"
 #include "calc/span_curve.h"
+#include "design/input_checks.h"
 #include "python/src/core_bindings.h"
 
 namespace varnel::python {
@@ -151,6 +152,8 @@ void bindCurve(py::module_& m) {
         [](const Doubles& span, const Doubles& heightDifference, const Doubles& knownStress,
            const LineAttrib& conductor, const WeatherCondition& known,
            const WeatherCondition& sought) {
+            // As state_stress: a loaded record may hold what no calculation can use.
+            design::checkConductor(conductor);
             const auto n = static_cast<std::size_t>(
                 std::max({span.size(), heightDifference.size(), knownStress.size()}));
             const Column l = column(span, n, "span");

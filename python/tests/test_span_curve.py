@@ -16,6 +16,7 @@ import pytest
 
 import varnel
 import varnel._curve
+from conftest import SAMPLES
 
 decimal.getcontext().prec = 60
 
@@ -328,6 +329,17 @@ REFUSED = [
 def test_impossible_inputs_are_refused(error, message, call):
     with pytest.raises(error, match=message):
         call()
+
+
+def test_a_loaded_conductor_no_calculation_can_use_is_refused(tmp_path):
+    # The loader takes an area of 0 as the table holds it; the change of state refuses it.
+    data = bytearray((SAMPLES / "conductors.dbf").read_bytes())
+    area_at = int.from_bytes(data[8:10], "little") + 1 + 32  # flag, NAME (32), then AREA (7)
+    data[area_at:area_at + 7] = b"      0"
+    (tmp_path / "conductors.dbf").write_bytes(bytes(data))
+    line = varnel.load_conductors(tmp_path / "conductors.dbf")[0]
+    with pytest.raises(ValueError, match="conductor area = 0 mm"):
+        varnel.catenary_state_stress(300, 0, line, CONDITIONS[0], CONDITIONS[1], 80)
 
 
 def test_docstring_examples_run():
