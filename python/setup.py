@@ -44,15 +44,23 @@ LIBRARY_SOURCES = [
     "design/critical_spans.cpp",
     "design/strain_section.cpp",
     "design/input_checks.cpp",
+    "thermal/ieee738.cpp",
+    "thermal/cigre601.cpp",
+    "thermal/thermal_rating.cpp",
 ]
-BINDING_SOURCES = ["python/src/core_module.cpp", "python/src/calc_bindings.cpp",
-                   "python/src/curve_bindings.cpp"]
+BINDING_SOURCES = [
+    "python/src/core_module.cpp",
+    "python/src/calc_bindings.cpp",
+    "python/src/thermal_bindings.cpp",
+    "python/src/curve_bindings.cpp",
+]
 
 sources = LIBRARY_SOURCES + BINDING_SOURCES
 missing = [s for s in sources if not os.path.isfile(os.path.join(ROOT, s))]
 if missing:
     raise RuntimeError(
-        "varnel builds from its source tree: python/ with calc/, dbf/, libraries/ and design/ "
+        "varnel builds from its source tree: python/ with calc/, dbf/, libraries/, design/ and "
+        "thermal/ "
         "beside it; missing: " + ", ".join(missing))
 
 VERSION = project_version()

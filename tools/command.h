@@ -37,6 +37,7 @@ void addSectionCommand(CLI::App& app, CommandSet& set);
 void addWindCommand(CLI::App& app, CommandSet& set);
 void addSpanCommand(CLI::App& app, CommandSet& set);
 void addDemoCommand(CLI::App& app, CommandSet& set);
+void addThermalCommand(CLI::App& app, CommandSet& set);
 
 // The pieces of the commands that the demo walks through.
 std::string areasReport(const std::string& path);

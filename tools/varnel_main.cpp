@@ -167,6 +167,7 @@ int main(int argc, char** argv) {
     addSectionCommand(app, set);
     addWindCommand(app, set);
     addSpanCommand(app, set);
+    addThermalCommand(app, set);
     addDemoCommand(app, set);
     addHelpCommand(app, set);
     // Set after the commands are added, which would otherwise take these examples as theirs.

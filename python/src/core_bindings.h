@@ -57,6 +57,7 @@ void bindRecords(py::module_& m);
 void bindTables(py::module_& m);
 void bindCalculations(py::module_& m);
 void bindDesign(py::module_& m);
+void bindThermal(py::module_& m);
 void bindCurve(py::module_& m);
 
 }  // namespace varnel::python

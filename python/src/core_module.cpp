@@ -466,5 +466,6 @@ PYBIND11_MODULE(_core, m) {
     varnel::python::bindTables(m);
     varnel::python::bindCalculations(m);
     varnel::python::bindDesign(m);
+    varnel::python::bindThermal(m);
     varnel::python::bindCurve(m);
 }

@@ -35,6 +35,7 @@ from ._design import (
     ruling_span,
     stringing_table,
 )
+from ._thermal import HeatBalance, ampacity, conductor_temperature
 from ._tables import (
     HBLine,
     Insulator,
@@ -58,6 +59,7 @@ __all__ = [
     "CriticalPair",
     "CriticalSpans",
     "HBLine",
+    "HeatBalance",
     "Insulator",
     "PoleWind",
     "Records",
@@ -70,7 +72,9 @@ __all__ = [
     "Trial",
     "WeatherArea",
     "__version__",
+    "ampacity",
     "catenary_state_stress",
+    "conductor_temperature",
     "conductor_wind",
     "control",
     "critical_spans",

@@ -1,7 +1,7 @@
 """Type stubs of the compiled module varnel._core. Use the package's own functions: these take
 checked arguments from it."""
 
-from typing import Any, Optional
+from typing import Any, Optional, Tuple
 
 import numpy as np
 import numpy.typing as npt
@@ -158,6 +158,30 @@ def design_section(
     temperatures: Optional[tuple[float, float, float]],
     compensation: float,
 ) -> tuple[object, ...]: ...
+def _thermal_balances(
+    ampacity: bool,
+    values: _Doubles,
+    ambients: _Doubles,
+    winds: _Doubles,
+    diameter_mm: float,
+    strand_mm: float,
+    emissivity: float,
+    absorptivity: float,
+    t1: float,
+    r1_km: float,
+    t2: float,
+    r2_km: float,
+    wind_angle: float,
+    elevation: float,
+    solar: Optional[float],
+    latitude: Optional[float],
+    day: Optional[int],
+    hour: Optional[float],
+    azimuth: Optional[float],
+    atmosphere: str,
+    albedo: float,
+    model: str,
+) -> Tuple[_Doubles, ...]: ...
 def span_curve(
     model: str, span: float, height_difference: float, stress: float, load: float
 ) -> dict[str, Any]: ...

@@ -1,0 +1,196 @@
+"""varnel thermal end to end: IEEE 738-2012's worked example through --json, the sample
+conductors with their resistances from samples/conductor_resistance.csv, and the refusals.
+
+Run by ctest with VARNEL (the program) and VARNEL_ROOT (the source tree) in the environment.
+"""
+import csv
+import json
+import os
+import re
+import shutil
+import subprocess
+
+import pytest
+
+VARNEL = os.path.abspath(os.environ["VARNEL"])
+SAMPLES = os.path.join(os.environ["VARNEL_ROOT"], "samples")
+CONDUCTORS = os.path.join(SAMPLES, "conductors.dbf")
+
+# The example: Drake, 100 °C, 40 °C air, 0.61 m/s across the line, 30° N on 10 June at 11:00.
+EXAMPLE = ["--diameter", "28.14", "--ambient", "40", "--wind", "0.61", "--wind-angle", "90",
+           "--elevation", "0", "--latitude", "30", "--day", "161", "--hour", "11",
+           "--azimuth", "90", "--atmosphere", "clear", "--emissivity", "0.8",
+           "--absorptivity", "0.8", "--resistance", "25:0.07283,75:0.08688"]
+KEYS = ["model", "temperature_degC", "current_A", "resistance_ohm_per_m", "joule_W_per_m",
+        "solar_W_per_m", "convection_W_per_m", "forced_W_per_m", "natural_W_per_m",
+        "radiation_W_per_m"]
+
+
+def run(args):
+    p = subprocess.run([VARNEL, "thermal"] + args, capture_output=True, timeout=60)
+    return p.returncode, p.stdout.decode("utf-8"), p.stderr.decode("utf-8", "replace")
+
+
+def balance(args):
+    status, out, err = run(args + ["--json"])
+    assert status == 0, err
+    assert err == ""
+    doc = json.loads(out)
+    assert list(doc) == KEYS
+    return doc
+
+
+def test_ieee738_example_ampacity():
+    doc = balance(EXAMPLE + ["--max-temperature", "100"])
+    assert doc["model"] == "ieee738"
+    assert doc["temperature_degC"] == 100
+    assert abs(doc["forced_W_per_m"] / 81.93 - 1) < 0.002
+    assert doc["convection_W_per_m"] == doc["forced_W_per_m"]
+    assert round(doc["radiation_W_per_m"], 1) == 39.1
+    assert abs(doc["solar_W_per_m"] / 22.44 - 1) < 0.006
+    assert abs(doc["resistance_ohm_per_m"] - 9.390e-5) <= 0.5001e-8
+    assert abs(doc["current_A"] - 1025) < 1
+    # The balance closes.
+    heating = doc["joule_W_per_m"] + doc["solar_W_per_m"]
+    cooling = doc["convection_W_per_m"] + doc["radiation_W_per_m"]
+    assert heating == pytest.approx(cooling, rel=1e-9)
+
+
+def test_ieee738_example_temperature_for_its_current():
+    doc = balance(EXAMPLE + ["--current", "1025"])
+    assert doc["current_A"] == 1025
+    assert abs(doc["temperature_degC"] - 100) < 0.1
+
+
+@pytest.mark.parametrize("model", ["ieee738", "cigre601"])
+def test_text_shows_the_json_figures(model):
+    status, out, err = run(EXAMPLE + ["--max-temperature", "100", "--model", model])
+    assert status == 0 and err == ""
+    doc = balance(EXAMPLE + ["--max-temperature", "100", "--model", model])
+    assert f"({model})" in out
+    assert f"current      {doc['current_A']:.1f} A" in out
+    assert f"radiation    {doc['radiation_W_per_m']:.2f} W/m" in out
+    assert f"forced {doc['forced_W_per_m']:.2f}, natural {doc['natural_W_per_m']:.2f}" in out
+
+
+def read_csv(name):
+    with open(os.path.join(SAMPLES, name), encoding="utf-8", newline="") as f:
+        return {row["NAME"]: row for row in csv.DictReader(f)}
+
+
+def test_resistance_sample_agrees_with_the_conductor_sources():
+    table = read_csv("conductor_resistance.csv")
+    hb = read_csv(os.path.join("src", "hb_lines.csv"))
+    conductors = read_csv(os.path.join("src", "conductors.csv"))
+    assert set(table) == set(conductors)
+    for name, row in table.items():
+        assert row["R20"] == hb[name]["RESISTANCE"]
+        # "钢芯铝绞线 24/3.60+7/2.40 ...": the aluminium wires are the outer layer's.
+        stranding = conductors[name]["STRANDING"].split()[1]
+        assert row["STRAND_DIAMETER"] == stranding.split("+")[0].split("/")[1]
+
+
+@pytest.mark.parametrize("name,diameter,r20,strand", [
+    ("JL/G1A-240/30", "21.6", "0.1181", "3.60"),
+    ("JL/G1A-630/45", "33.8", "0.0459", "4.22"),
+])
+@pytest.mark.parametrize("model", ["ieee738", "cigre601"])
+def test_sample_conductor_takes_its_resistance_from_the_sample(name, diameter, r20, strand, model):
+    common = ["--max-temperature", "70", "--ambient", "40", "--wind", "0.5", "--solar", "1000",
+              "--model", model]
+    from_table = balance(["--conductors", CONDUCTORS, "--conductor", name] + common)
+    typed = balance(["--diameter", diameter, "--r20", r20, "--strand-diameter", strand] + common)
+    assert from_table == typed
+    # R20 scaled to 70 °C with aluminium's 0.00403/°C.
+    assert from_table["resistance_ohm_per_m"] == pytest.approx(
+        float(r20) / 1000 * (1 + 0.00403 * 50), rel=1e-12)
+
+
+def test_typed_resistance_overrides_the_sample():
+    args = ["--conductors", CONDUCTORS, "--conductor", "JL/G1A-240/30", "--max-temperature", "70"]
+    assert balance(args + ["--r20", "0.2"])["current_A"] < balance(args)["current_A"]
+
+
+@pytest.mark.parametrize("args,needle", [
+    (["--diameter", "28", "--r20", "0.1", "--current", "-5"], "--current: \"-5\" must be at least 0"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--wind", "-1"], "--wind"),
+    (["--diameter", "-28", "--r20", "0.1", "--current", "500"], "--diameter"),
+    (["--diameter", "28", "--r20", "0.1", "--max-temperature", "30", "--ambient", "40"],
+     "above the ambient 40"),
+    (["--diameter", "28", "--r20", "0.1", "--max-temperature", "40", "--ambient", "40"],
+     "above the ambient 40"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--emissivity", "1.5"],
+     "--emissivity"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--absorptivity", "-0.1"],
+     "--absorptivity"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--solar", "900", "--latitude",
+      "30"], "--solar"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--latitude", "30", "--day", "161"],
+     "needs all of --latitude, --day, --hour and --azimuth"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--latitude", "30", "--day",
+      "161.5", "--hour", "11", "--azimuth", "0"], "--day"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--model", "ieee"],
+     "--model: the model must be ieee738 or cigre601"),
+    (["--diameter", "28", "--resistance", "25:0.07", "--current", "500"], "--resistance"),
+    (["--diameter", "28", "--resistance", "25:0.07,25:0.08", "--current", "500"],
+     "same temperature"),
+    (["--diameter", "28", "--current", "500"], "the resistance is needed"),
+    (["--diameter", "28", "--r20", "0.1"], "--current A (the temperature) or --max-temperature"),
+    (["--r20", "0.1", "--current", "500"], "the conductor is needed"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--max-temperature", "70"],
+     "--current"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--atmosphere", "industrial"],
+     "--atmosphere and --albedo need the sun's position"),
+])
+def test_refusals_are_one_line_and_status_2(args, needle):
+    status, out, err = run(args)
+    assert status == 2, err
+    assert out == ""
+    lines = err.splitlines()
+    assert len(lines) == 1, err
+    assert lines[0].startswith("varnel: ")
+    assert needle in lines[0]
+
+
+def test_unknown_sample_conductor_fails_the_work():
+    status, out, err = run(["--conductors", CONDUCTORS, "--conductor", "JL/G1A-999/99",
+                            "--current", "500"])
+    assert status == 1 and out == ""
+    assert len(err.splitlines()) == 1 and "JL/G1A-999/99" in err
+
+
+def test_help_has_examples_and_plain_hints():
+    status, out, err = run(["--help"])
+    assert status == 0 and err == ""
+    assert "varnel thermal" in out.split("Example")[1]
+    # Options that are alternatives, or whose absence means "unknown", show no default.
+    blocks = re.split(r"\n  (?=--)", out.split("Options:")[1])
+    for option in ["--diameter", "--current", "--max-temperature", "--latitude", "--day",
+                   "--hour", "--azimuth", "--strand-diameter", "--r20"]:
+        block = next(b for b in blocks if b.startswith(option + " "))
+        assert "(default" not in block, block
+    assert "(default 0)" in next(b for b in blocks if b.startswith("--elevation "))
+    assert "FLOAT" not in out and "TEXT" not in out
+
+
+@pytest.mark.parametrize("row,needle", [
+    ("JL/G1A-240/30,0.1x,3.60", 'line 2: R20: "0.1x" is not a number'),
+    ("JL/G1A-240/30,0.1181", "line 2: expected NAME,R20,STRAND_DIAMETER"),
+])
+def test_a_resistance_row_that_does_not_read_fails_the_work(tmp_path, row, needle):
+    shutil.copy(CONDUCTORS, tmp_path / "conductors.dbf")
+    (tmp_path / "conductor_resistance.csv").write_text("NAME,R20,STRAND_DIAMETER\n" + row + "\n",
+                                                       encoding="utf-8")
+    status, out, err = run(["--conductors", str(tmp_path / "conductors.dbf"), "--conductor",
+                            "JL/G1A-240/30", "--current", "500"])
+    assert status == 1 and out == ""
+    assert len(err.splitlines()) == 1
+    assert "conductor_resistance.csv: " + needle in err
+
+
+def test_without_the_resistance_file_the_resistance_is_asked_for(tmp_path):
+    shutil.copy(CONDUCTORS, tmp_path / "conductors.dbf")
+    status, out, err = run(["--conductors", str(tmp_path / "conductors.dbf"), "--conductor",
+                            "JL/G1A-240/30", "--current", "500"])
+    assert status == 2 and out == ""
+    assert "the resistance is needed: --r20 or --resistance" in err
