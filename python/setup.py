@@ -31,6 +31,8 @@ LIBRARY_SOURCES = [
     "calc/state_equation.cpp",
     "calc/control_search.cpp",
     "calc/wind_loads.cpp",
+    "calc/span_curve.cpp",
+    "calc/catenary_state.cpp",
     "dbf/table_path.cpp",
     "dbf/table_format.cpp",
     "dbf/table_file.cpp",
@@ -50,6 +52,7 @@ BINDING_SOURCES = [
     "python/src/core_module.cpp",
     "python/src/calc_bindings.cpp",
     "python/src/thermal_bindings.cpp",
+    "python/src/curve_bindings.cpp",
 ]
 
 sources = LIBRARY_SOURCES + BINDING_SOURCES

@@ -58,5 +58,6 @@ void bindTables(py::module_& m);
 void bindCalculations(py::module_& m);
 void bindDesign(py::module_& m);
 void bindThermal(py::module_& m);
+void bindCurve(py::module_& m);
 
 }  // namespace varnel::python

@@ -467,4 +467,5 @@ PYBIND11_MODULE(_core, m) {
     varnel::python::bindCalculations(m);
     varnel::python::bindDesign(m);
     varnel::python::bindThermal(m);
+    varnel::python::bindCurve(m);
 }

@@ -22,6 +22,7 @@ from ._calc import (
     specific_load,
     state_stress,
 )
+from ._curve import SpanCurve, catenary_state_stress, span_curve
 from ._design import (
     ControlRange,
     CriticalPair,
@@ -64,6 +65,7 @@ __all__ = [
     "Records",
     "RulingSpan",
     "SectionDesign",
+    "SpanCurve",
     "SpanSags",
     "Table",
     "TableError",
@@ -71,6 +73,7 @@ __all__ = [
     "WeatherArea",
     "__version__",
     "ampacity",
+    "catenary_state_stress",
     "conductor_temperature",
     "conductor_wind",
     "control",
@@ -85,6 +88,7 @@ __all__ = [
     "read_table",
     "ruling_span",
     "sag_table",
+    "span_curve",
     "specific_load",
     "state_stress",
     "stringing_table",

@@ -182,3 +182,23 @@ def _thermal_balances(
     albedo: float,
     model: str,
 ) -> Tuple[_Doubles, ...]: ...
+def span_curve(
+    model: str, span: float, height_difference: float, stress: float, load: float
+) -> dict[str, Any]: ...
+def span_curve_at(
+    model: str,
+    span: float,
+    height_difference: float,
+    stress: float,
+    load: float,
+    what: str,
+    x: _Doubles,
+) -> _Doubles: ...
+def catenary_state_stress(
+    span: _Doubles,
+    height_difference: _Doubles,
+    known_stress: _Doubles,
+    conductor: Conductor,
+    known: Condition,
+    sought: Condition,
+) -> _Doubles: ...
