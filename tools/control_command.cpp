@@ -2,11 +2,18 @@
 // search, then every condition strung from the controlling one.
 #include <fmt/format.h>
 
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+
+#include "calc/catenary_state.h"
+#include "calc/span_curve.h"
 #include "tools/command.h"
 #include "tools/design_inputs.h"
 #include "tools/encoding.h"
 #include "tools/library_output.h"
 #include "tools/library_tables.h"
+#include "tools/tool_error.h"
 
 namespace varnel::tool {
 
@@ -17,13 +24,46 @@ struct ControlOptions {
     double span = 0;
     bool raw = false;
     bool json = false;
+    std::string model = "parabola";
+    double heightDifference = 0;
+    bool haveHeightDifference = false;
 };
 
 struct ControlResult {
     Design design;
     SpanState state;
     std::string account;  // GBK, as the library wrote it
+    bool catenary = false;
+    double heightDifference = 0;  // m, the catenary's
 };
+
+// Every condition restrung from the controlling one by the catenary change of state of the
+// span, each sag the curve's largest. The controlling condition is the one the library's search
+// found; a condition the catenary takes above its limit shows as not holding.
+void restringAsCatenary(ControlResult& r) {
+    SpanState& s = r.state;
+    if (s.control < 0) return;
+    const ::LineAttrib& c = *r.design.conductor;
+    const ConductorStrain strain{c.elasticModulus, c.expansionCoeff};
+    const ::WeatherCondition* conditions = r.design.area->conditions.first;
+    const auto k0 = static_cast<std::size_t>(s.control);
+    const LoadState known{s.conditions[k0].specificLoad, conditions[k0].temperature};
+    for (std::size_t k = 0; k < s.conditions.size(); ++k) {
+        ConditionState& cs = s.conditions[k];
+        try {
+            cs.stress =
+                catenaryStateStress({s.span, r.heightDifference}, strain, known, s.controlStress,
+                                    {cs.specificLoad, conditions[k].temperature});
+        } catch (const std::exception& e) {
+            throw ToolError(fmt::format("{}: the catenary change of state: {}",
+                                        nameOf(conditions[k].name), e.what()));
+        }
+        cs.sag =
+            SpanCurve(SpanModel::catenary, s.span, r.heightDifference, cs.stress, cs.specificLoad)
+                .maxSag();
+        cs.holds = cs.stress <= cs.limit;
+    }
+}
 
 ControlResult runControl(const DesignOptions& options, double span) {
     ControlResult r{loadDesign(options), {}, {}};
@@ -31,6 +71,26 @@ ControlResult runControl(const DesignOptions& options, double span) {
         r.state =
             analyseSpan(span, *r.design.conductor, r.design.area->conditions, options.factors);
     });
+    return r;
+}
+
+// The cosine is --cos or, with --height-difference, l/√(l² + h²) (set when the options are read);
+// without a height difference the catenary hangs the span with that of --cos, l·tan β, its far
+// support the higher.
+ControlResult runControl(const ControlOptions& o) {
+    const DesignOptions& design = o.design;
+    const bool catenary = o.model == "catenary";
+    if (catenary && !(o.span > 0)) {
+        throw UsageError("--span: the catenary needs a span longer than 0 m");
+    }
+    ControlResult r = runControl(design, o.span);
+    if (catenary) {
+        const double c = design.factors.cosAngle;
+        r.catenary = true;
+        r.heightDifference =
+            o.haveHeightDifference ? o.heightDifference : o.span * std::sqrt((1 - c) * (1 + c)) / c;
+        restringAsCatenary(r);
+    }
     return r;
 }
 
@@ -43,6 +103,12 @@ std::string controlText(const ControlResult& r, const DesignFactors& factors, bo
     out += fmt::format("\nControlling condition: {}, strung to {} N/mm\u00B2\n\n",
                        nameOf(area.conditions.first[r.state.control].name),
                        number(r.state.controlStress, 3));
+    if (r.catenary) {
+        out += fmt::format(
+            "Model: catenary, height difference {} m: every condition strung from the "
+            "controlling one as an exact catenary; sag the largest\n\n",
+            number(r.heightDifference, 3));
+    }
     return out + spanTable(area, r.state);
 }
 
@@ -51,6 +117,8 @@ std::string controlJson(const ControlResult& r, const DesignFactors& factors) {
     describeDesign(r.design, factors, doc);
     const Json span = spanJson(*r.design.area, *r.design.conductor, r.state);
     for (const auto& [key, value] : span.items()) doc[key] = value;
+    doc["model"] = r.catenary ? "catenary" : "parabola";
+    if (r.catenary) doc["height_difference_m"] = r.heightDifference;
     return jsonDocument(doc);
 }
 
@@ -73,12 +141,28 @@ void addControlCommand(CLI::App& app, CommandSet& set) {
                   "One JSON document: the controlling condition and, for every condition, its "
                   "specific load, stress, sag, limit and whether it holds")
         ->excludes(raw);
+    cmd->add_option("--model", o->model,
+                    "catenary (every condition strung from the controlling one as an exact "
+                    "catenary) or parabola (the state equation; default)")
+        ->check(CLI::IsMember({"catenary", "parabola"}))
+        ->type_name("MODEL");
+    CLI::Option* height =
+        set.numbers.add(cmd, "--height-difference", o->heightDifference,
+                        "Height of the far support above the near one, m; gives the cosine "
+                        "l/\u221A(l\u00B2 + h\u00B2) in place of --cos",
+                        "METRES", kAnyNumber, false);
+    height->excludes("--cos");
     cmd->footer(examples(
         {"varnel control --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
          "\u533A\u2162 --conductors samples/conductors.dbf --conductor JL/G1A-240/30 --span 300"}));
-    set.commands.push_back({cmd, [o](ResultStream& out) {
+    set.commands.push_back({cmd, [o, cmd](ResultStream& out) {
                                 warnOfLongSpan("--span", o->span);
-                                const ControlResult r = runControl(o->design, o->span);
+                                o->haveHeightDifference = cmd->count("--height-difference") > 0;
+                                if (o->haveHeightDifference) {
+                                    o->design.factors.cosAngle =
+                                        o->span / std::hypot(o->span, o->heightDifference);
+                                }
+                                const ControlResult r = runControl(*o);
                                 out.write(o->json ? controlJson(r, o->design.factors)
                                                   : controlText(r, o->design.factors, o->raw));
                             }});

@@ -237,7 +237,7 @@ class SagTable {
             fmt::format("{} in {}: stress and sag against span", nameOf(design_.conductor->name),
                         nameOf(design_.area->name)),
             fmt::format("cos {}, annual average ratio {}, strength factor {}, safety factor {}; "
-                        "every condition strung from the controlling one; sag "
+                        "model: parabola; every condition strung from the controlling one; sag "
                         "\u03B3\u00B7l\u00B2/(8\u03C3\u00B7cos \u03B2)",
                         shortNumber(f.cosAngle), shortNumber(f.avgRatio),
                         shortNumber(f.strengthFactor), shortNumber(f.safety)),
