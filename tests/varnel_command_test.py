@@ -1535,3 +1535,33 @@ def test_control_height_difference_refusals():
     fail(["control"] + DESIGN + ["--span", "300", "--height-difference", "10", "--cos", "0.9"], 2,
          "--height-difference")
     fail(["control"] + DESIGN + ["--span", "0", "--model", "catenary"], 2, "--span")
+
+
+def test_catenary_sag_table_strings_each_span_as_a_catenary(tmp_path):
+    args = ["sag-table"] + DESIGN6 + ["--spans", "100:700:200", "--cos", "0.95", "--json"]
+    doc = json.loads(succeed(args + ["--model", "catenary", "--svg", "t.svg"], cwd=tmp_path))
+    parabola = json.loads(succeed(args))
+    assert (doc["model"], parabola["model"]) == ("catenary", "parabola")
+    c = doc["conductor"]
+    E, alpha = c["elastic_modulus_N_per_mm2"], c["expansion_per_degC"]
+    area = next(a for a in json.loads(succeed(["areas", AREAS, "--json"]))["areas"]
+                if a["name"] == AREA6)
+    temperatures = [cond["temperature_degC"] for cond in area["conditions"]]
+    control = json.loads(succeed(["control"] + DESIGN6 + ["--span", "300", "--json"]))
+    loads = [cond["specific_load_N_per_m_mm2"] for cond in control["conditions"]]
+    for row, prow in zip(doc["spans"], parabola["spans"]):
+        l = row["span_m"]
+        h = l * math.sqrt(1 - 0.95 ** 2) / 0.95
+        k0 = row["controlling"]["index"]
+        assert row["controlling"] == prow["controlling"]
+        assert row["stress_N_per_mm2"][k0] == prow["stress_N_per_mm2"][k0]
+        kept = _catenary_unstressed_length([(l, h)], row["stress_N_per_mm2"][k0], loads[k0],
+                                           temperatures[k0], E, alpha)
+        for k, s in enumerate(row["stress_N_per_mm2"]):
+            got = _catenary_unstressed_length([(l, h)], s, loads[k], temperatures[k], E, alpha)
+            assert got == pytest.approx(kept, rel=1e-12, abs=0), (l, k)
+    root = ET.parse(tmp_path / "t.svg").getroot()
+    ns = "{http://www.w3.org/2000/svg}"
+    caption = [t.text for t in root.iter(ns + "text") if t.get("class") == "caption"][0]
+    assert "model: catenary" in caption
+    fail(["sag-table"] + DESIGN6 + ["--spans", "0:700:100", "--model", "catenary"], 2, "--spans")

@@ -6,8 +6,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "calc/catenary_state.h"
-#include "calc/span_curve.h"
+#include "tools/catenary_restring.h"
 #include "tools/command.h"
 #include "tools/design_inputs.h"
 #include "tools/encoding.h"
@@ -37,34 +36,6 @@ struct ControlResult {
     double heightDifference = 0;  // m, the catenary's
 };
 
-// Every condition restrung from the controlling one by the catenary change of state of the
-// span, each sag the curve's largest. The controlling condition is the one the library's search
-// found; a condition the catenary takes above its limit shows as not holding.
-void restringAsCatenary(ControlResult& r) {
-    SpanState& s = r.state;
-    if (s.control < 0) return;
-    const ::LineAttrib& c = *r.design.conductor;
-    const ConductorStrain strain{c.elasticModulus, c.expansionCoeff};
-    const ::WeatherCondition* conditions = r.design.area->conditions.first;
-    const auto k0 = static_cast<std::size_t>(s.control);
-    const LoadState known{s.conditions[k0].specificLoad, conditions[k0].temperature};
-    for (std::size_t k = 0; k < s.conditions.size(); ++k) {
-        ConditionState& cs = s.conditions[k];
-        try {
-            cs.stress =
-                catenaryStateStress({s.span, r.heightDifference}, strain, known, s.controlStress,
-                                    {cs.specificLoad, conditions[k].temperature});
-        } catch (const std::exception& e) {
-            throw ToolError(fmt::format("{}: the catenary change of state: {}",
-                                        nameOf(conditions[k].name), e.what()));
-        }
-        cs.sag =
-            SpanCurve(SpanModel::catenary, s.span, r.heightDifference, cs.stress, cs.specificLoad)
-                .maxSag();
-        cs.holds = cs.stress <= cs.limit;
-    }
-}
-
 ControlResult runControl(const DesignOptions& options, double span) {
     ControlResult r{loadDesign(options), {}, {}};
     r.account = captureStandardOutput([&] {
@@ -85,11 +56,12 @@ ControlResult runControl(const ControlOptions& o) {
     }
     ControlResult r = runControl(design, o.span);
     if (catenary) {
-        const double c = design.factors.cosAngle;
         r.catenary = true;
-        r.heightDifference =
-            o.haveHeightDifference ? o.heightDifference : o.span * std::sqrt((1 - c) * (1 + c)) / c;
-        restringAsCatenary(r);
+        r.heightDifference = o.haveHeightDifference
+                                 ? o.heightDifference
+                                 : heightDifferenceOf(o.span, design.factors.cosAngle);
+        restringAsCatenary(r.state, r.heightDifference, *r.design.conductor,
+                           r.design.area->conditions.first);
     }
     return r;
 }
