@@ -354,8 +354,8 @@ std::string sectionText(const Section& r, const std::vector<design::StringingRow
         sags.addRow(row);
     }
     out += r.catenary()
-               ? "\nLargest sag, m, each span an exact catenary (the section's change of state "
-                 "solved as catenaries), and the largest stress at the higher support\n"
+               ? "\nLargest sag of each span's catenary, m, and the largest stress at the higher "
+                 "support\n"
                : "\nSag at mid-span, m, and the largest stress at the higher support\n";
     out += sags.aligned();
     out +=
