@@ -18,6 +18,7 @@
 #include "tools/encoding.h"
 #include "tools/json_output.h"
 #include "tools/library_tables.h"
+#include "tools/section_current.h"
 #include "tools/span_range.h"
 #include "tools/stringing_chart.h"
 #include "tools/text_table.h"
@@ -40,6 +41,7 @@ struct SectionOptions {
     std::string csvPath;
     std::string svgPath;
     bool json = false;
+    OperatingOptions operating;
 };
 
 std::string readFile(const std::string& pathUtf8) {
@@ -155,6 +157,13 @@ class Section {
             throw ToolError(o.design.areasPath + ": no condition of " + nameOf(design_.area->name) +
                             " qualifies as controlling at the ruling span");
         }
+        operating_ = operatingState(o.operating, o.design.conductorsPath, o.design.conductorName,
+                                    design_.conductor->diameter);
+        if (operating_) {
+            addOperatingCondition(section_, records_.conductor(), records_.conditions(), spans_,
+                                  operating_->temperature);
+            names_.push_back(operating_->name);
+        }
         // The suspension point's limit is worked out as the lowest point's, with its own
         // safety factor.
         suspensionAllowable_ =
@@ -172,6 +181,7 @@ class Section {
     const design::SectionDesign& section() const { return section_; }
     const SpanRange& temperatures() const { return temperatures_; }
     double suspensionAllowable() const { return suspensionAllowable_; }
+    const std::optional<OperatingState>& operating() const { return operating_; }
 
     // The largest stress at the span's higher support over every condition, N/mm².
     double supportStress(std::size_t span) const {
@@ -206,6 +216,7 @@ class Section {
     std::vector<std::string> names_;
     design::SectionDesign section_;
     double suspensionAllowable_ = 0;
+    std::optional<OperatingState> operating_;  // its condition is the last
 };
 
 std::string stringingCsvHeader(const Section& r) {
@@ -309,6 +320,7 @@ void writeSectionJson(const Section& r, ResultStream& out) {
     head["control_stress_N_per_mm2"] = s.controlStress;
     head["suspension_point_allowable_N_per_mm2"] = r.suspensionAllowable();
     head["compensation_degC"] = o.compensation;
+    if (r.operating()) head["operating"] = operatingJson(*r.operating(), names.size() - 1);
 
     JsonStream doc([&out](std::string_view text) { out.write(text); }, head);
     doc.beginArray("spans");
@@ -415,6 +427,7 @@ void addSectionCommand(CLI::App& app, CommandSet& set) {
     cmd->add_option("--svg", o->svgPath, "Also draw the stringing chart as SVG to FILE")
         ->type_name("FILE");
     cmd->add_flag("--json", o->json, "One JSON document instead of the tables");
+    addOperatingOptions(cmd, set.numbers, o->operating);
     cmd->footer(
         examples({"varnel section --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
                   "\u533A\u2165 --conductors samples/conductors.dbf --conductor JL/G1A-240/30 \\\n"
