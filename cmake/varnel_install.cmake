@@ -55,3 +55,5 @@ install(DIRECTORY samples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel/samples
 # not overwrite the README either.
 install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md")
+# The samples' description beside the docs as well, where their links look for it.
+install(FILES samples/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/samples)

@@ -1565,3 +1565,20 @@ def test_catenary_sag_table_strings_each_span_as_a_catenary(tmp_path):
     caption = [t.text for t in root.iter(ns + "text") if t.get("class") == "caption"][0]
     assert "model: catenary" in caption
     fail(["sag-table"] + DESIGN6 + ["--spans", "0:700:100", "--model", "catenary"], 2, "--spans")
+
+
+def test_catenary_section_strings_its_operating_condition_too():
+    doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION, "--model", "catenary",
+                                                      "--max-temperature", "70", "--json"]))
+    c = doc["conductor"]
+    E, alpha = c["elastic_modulus_N_per_mm2"], c["expansion_per_degC"]
+    spans = [(s["span_m"], s["height_difference_m"]) for s in doc["spans"]]
+    control = doc["conditions"][doc["controlling"]["index"]]
+    hot = doc["conditions"][doc["operating"]["condition"]["index"]]
+    assert hot is doc["conditions"][-1] and hot["temperature_degC"] == 70
+    lengths = [_catenary_unstressed_length(spans, k["stress_N_per_mm2"],
+                                           k["specific_load_N_per_m_mm2"], k["temperature_degC"],
+                                           E, alpha) for k in (control, hot)]
+    assert lengths[1] == pytest.approx(lengths[0], rel=1e-12, abs=0)
+    for span in doc["spans"]:
+        assert len(span["low_point_m"]) == len(doc["conditions"])

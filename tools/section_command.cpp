@@ -21,6 +21,7 @@
 #include "tools/encoding.h"
 #include "tools/json_output.h"
 #include "tools/library_tables.h"
+#include "tools/section_current.h"
 #include "tools/span_range.h"
 #include "tools/stringing_chart.h"
 #include "tools/text_table.h"
@@ -44,6 +45,7 @@ struct SectionOptions {
     std::string svgPath;
     bool json = false;
     std::string model = "parabola";
+    OperatingOptions operating;
 };
 
 // One span's curve in one condition, as the section's model hangs it.
@@ -169,6 +171,13 @@ class Section {
             throw ToolError(o.design.areasPath + ": no condition of " + nameOf(design_.area->name) +
                             " qualifies as controlling at the ruling span");
         }
+        operating_ = operatingState(o.operating, o.design.conductorsPath, o.design.conductorName,
+                                    design_.conductor->diameter);
+        if (operating_) {
+            addOperatingCondition(section_, records_.conductor(), records_.conditions(), spans_,
+                                  operating_->temperature);
+            names_.push_back(operating_->name);
+        }
         // The suspension point's limit is worked out as the lowest point's, with its own
         // safety factor.
         suspensionAllowable_ =
@@ -197,11 +206,16 @@ class Section {
     const design::SectionDesign& section() const { return section_; }
     const SpanRange& temperatures() const { return temperatures_; }
     double suspensionAllowable() const { return suspensionAllowable_; }
-    double temperature(std::size_t k) const { return records_.conditions()[k].temperature; }
+    // Condition k's temperature, °C; the operating condition, when there is one, is the last.
+    double temperature(std::size_t k) const {
+        return k < conditionCount(*design_.area) ? records_.conditions()[k].temperature
+                                                 : operating_->temperature;
+    }
     bool catenary() const { return options_.model == "catenary"; }
     SpanModel curveModel() const { return catenary() ? SpanModel::catenary : SpanModel::parabola; }
     // Span i's curve in condition k.
     const SpanFigures& figures(std::size_t i, std::size_t k) const { return figures_[i][k]; }
+    const std::optional<OperatingState>& operating() const { return operating_; }
 
     // The largest stress at the span's higher support over every condition, N/mm².
     double supportStress(std::size_t span) const {
@@ -241,9 +255,9 @@ class Section {
             geometry_.push_back({g.length, g.heightDifference});
         }
         const auto control = static_cast<std::size_t>(section_.controlling);
-        control_ = {section_.load[control], records_.conditions()[control].temperature};
+        control_ = {section_.load[control], temperature(control)};
         for (std::size_t k = 0; k < names_.size(); ++k) {
-            const LoadState state{section_.load[k], records_.conditions()[k].temperature};
+            const LoadState state{section_.load[k], temperature(k)};
             section_.stress[k] = solve(state, names_[k]);
         }
         for (std::size_t i = 0; i < spans_.size(); ++i) {
@@ -293,6 +307,7 @@ class Section {
     ConductorStrain strain_{};
     std::vector<SectionSpan> geometry_;
     LoadState control_{};
+    std::optional<OperatingState> operating_;  // its condition is the last
 };
 
 std::string stringingCsvHeader(const Section& r) {
@@ -414,6 +429,7 @@ void writeSectionJson(const Section& r, ResultStream& out) {
     head["suspension_point_allowable_N_per_mm2"] = r.suspensionAllowable();
     head["compensation_degC"] = o.compensation;
     head["model"] = o.model;
+    if (r.operating()) head["operating"] = operatingJson(*r.operating(), names.size() - 1);
 
     JsonStream doc([&out](std::string_view text) { out.write(text); }, head);
     doc.beginArray("spans");
@@ -532,6 +548,7 @@ void addSectionCommand(CLI::App& app, CommandSet& set) {
     cmd->add_option("--svg", o->svgPath, "Also draw the stringing chart as SVG to FILE")
         ->type_name("FILE");
     cmd->add_flag("--json", o->json, "One JSON document instead of the tables");
+    addOperatingOptions(cmd, set.numbers, o->operating);
     cmd->footer(
         examples({"varnel section --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
                   "\u533A\u2165 --conductors samples/conductors.dbf --conductor JL/G1A-240/30 \\\n"

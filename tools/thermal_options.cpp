@@ -73,7 +73,8 @@ void dropDefault(CLI::Option* option) {
     if (at != std::string::npos) option->description(text.substr(0, at));
 }
 
-void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o) {
+void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o,
+                       const std::string& modelOption) {
     numbers.add(c, "--ambient", o.ambient, "Air temperature, \u00B0C", "T", Bounds{-90, 60}, false);
     numbers.add(c, "--wind", o.wind, "Wind speed at the conductor, m/s, at least 0", "M/S",
                 kNonNegative, false);
@@ -122,7 +123,8 @@ void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o) {
                       "25:0.07283,75:0.08688")
             ->type_name("T1:R1,T2:R2");
     o.r20Option->excludes(o.resistanceOption);
-    c->add_option("--model", o.model, "ieee738 (default) or cigre601")
+    o.modelOptionName = modelOption;
+    c->add_option(modelOption, o.model, "ieee738 (default) or cigre601")
         ->type_name("ieee738|cigre601");
     for (CLI::Option* given : {o.latitudeOption, o.dayOption, o.hourOption, o.azimuthOption,
                                o.strandOption, o.r20Option}) {
@@ -197,7 +199,7 @@ thermal::Model thermalModel(const ThermalOptions& o) {
     try {
         return thermal::modelFromName(o.model);
     } catch (const thermal::ThermalInputError& e) {
-        throw UsageError(std::string("--model: ") + e.what());
+        throw UsageError(o.modelOptionName + ": " + e.what());
     }
 }
 

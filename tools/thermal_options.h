@@ -32,6 +32,7 @@ struct ThermalOptions {
     double r20 = 0;             // Ω/km
     std::string resistance;     // "T1:R1,T2:R2", °C and Ω/km
     std::string model = "ieee738";
+    std::string modelOptionName = "--model";  // as the command names it, for its errors
     // The options themselves, to tell which were given.
     CLI::Option* latitudeOption = nullptr;
     CLI::Option* dayOption = nullptr;
@@ -46,8 +47,10 @@ struct ThermalOptions {
 };
 
 // Adds the options to `command`. The resistance (--r20 or --resistance) is not required here: a
-// command may find it elsewhere (a conductor's row in conductor_resistance.csv).
-void addThermalOptions(CLI::App* command, NumberOptions& numbers, ThermalOptions& options);
+// command may find it elsewhere (a conductor's row in conductor_resistance.csv). The model's
+// option takes another name where the command has a --model of its own.
+void addThermalOptions(CLI::App* command, NumberOptions& numbers, ThermalOptions& options,
+                       const std::string& modelOption = "--model");
 
 // Takes the "(default N)" off the help of a number option that has no default (one of several
 // alternatives, or one whose absence means "unknown").

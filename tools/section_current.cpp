@@ -1,0 +1,132 @@
+#include "tools/section_current.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+
+#include "calc/conductor_load.h"
+#include "calc/state_equation.h"
+#include "tools/design_inputs.h"
+#include "tools/tool_error.h"
+
+namespace varnel::tool {
+
+void addOperatingOptions(CLI::App* c, NumberOptions& numbers, OperatingOptions& o) {
+    o.currentOption = numbers.add(c, "--current", o.current,
+                                  "Current, A, at least 0: the conductor's temperature for it "
+                                  "becomes a condition of the sag table",
+                                  "A", kNonNegative, false);
+    o.maxTemperatureOption =
+        numbers.add(c, "--max-temperature", o.maxTemperature,
+                    "Highest conductor temperature, \u00B0C: a condition of the sag table", "T",
+                    Bounds{-90, 200}, false);
+    o.currentOption->excludes(o.maxTemperatureOption);
+    dropDefault(o.currentOption);
+    dropDefault(o.maxTemperatureOption);
+    // Every option addThermalOptions adds describes the heat balance, which only --current needs.
+    const std::size_t before = c->get_options().size();
+    addThermalOptions(c, numbers, o.thermal, "--thermal-model");
+    const std::vector<CLI::Option*> all = c->get_options();
+    o.weatherOptions.assign(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+}
+
+std::optional<OperatingState> operatingState(const OperatingOptions& o,
+                                             const std::string& conductorsPath,
+                                             const std::string& conductorName, double diameterMm) {
+    if (o.currentOption == nullptr) return std::nullopt;  // options never registered
+    const bool fromCurrent = o.currentOption->count() > 0;
+    if (!fromCurrent) {
+        for (const CLI::Option* given : o.weatherOptions) {
+            if (given->count() > 0) {
+                throw UsageError(given->get_name() +
+                                 " describes the heat balance, which only --current needs");
+            }
+        }
+    }
+    OperatingState state;
+    state.fromCurrent = fromCurrent;
+    if (!fromCurrent) {
+        if (o.maxTemperatureOption->count() == 0) return std::nullopt;
+        state.temperature = o.maxTemperature;
+        // 导线温度 (conductor temperature)
+        state.name =
+            fmt::format("\u5BFC\u7EBF\u6E29\u5EA6 {} \u00B0C", shortNumber(o.maxTemperature));
+        return state;
+    }
+    const ThermalOptions& t = o.thermal;
+    state.model = thermalModel(t);
+    const thermal::Weather weather = thermalWeather(t);
+    std::optional<thermal::Resistance> resistance = givenResistance(t);
+    double strand = t.strandDiameter;
+    const std::optional<ThermalRow> row = thermalRow(conductorsPath, conductorName);
+    if (row && !resistance) resistance = thermal::resistanceFromR20(row->r20 / 1000);
+    if (row && t.strandOption->count() == 0) strand = row->strandDiameter;
+    if (!resistance) {
+        throw UsageError(fmt::format(
+            "--current needs the resistance: --r20 or --resistance ({} beside the conductor "
+            "table has no row for {})",
+            kThermalRowsFile, conductorName));
+    }
+    thermal::Conductor conductor = thermalConductor(t, diameterMm, *resistance);
+    conductor.strandDiameter = strand / 1000;
+    try {
+        state.temperature =
+            thermal::conductorTemperature(conductor, weather, o.current, state.model).temperature;
+    } catch (const thermal::ThermalInputError& e) {
+        throw UsageError(e.what());
+    }
+    state.current = o.current;
+    // The sag table runs the state equation no further than a conductor can be.
+    if (state.temperature > 200) {
+        throw UsageError(fmt::format(
+            "--current {} A heats the conductor to {} \u00B0C, beyond the 200 \u00B0C a sag is "
+            "worked out for",
+            shortNumber(o.current), number(state.temperature, 1)));
+    }
+    // 载流 (carrying current)
+    state.name = fmt::format("\u8F7D\u6D41 {} A ({} \u00B0C)", shortNumber(o.current),
+                             number(state.temperature, 1));
+    return state;
+}
+
+void addOperatingCondition(design::SectionDesign& s, const LineAttrib& conductor,
+                           const WeatherConditionSeq& conditions,
+                           const std::vector<design::SpanGeometry>& spans, double temperature) {
+    WeatherCondition still{};  // no ice, no wind
+    still.temperature = temperature;
+    const WeatherCondition& control = conditions[static_cast<std::size_t>(s.controlling)];
+    const double gamma = specificLoad(still, conductor);
+    const double sigma = stateEquationStress(s.ruling.span, s.ruling.cosAngle, conductor, control,
+                                             still, s.controlStress);
+    if (!std::isfinite(sigma)) {
+        throw ToolError(
+            fmt::format("the stress at {} \u00B0C is beyond what the state equation can solve",
+                        shortNumber(temperature)));
+    }
+    const std::size_t k = s.load.size();
+    s.load.push_back(gamma);
+    s.stress.push_back(sigma);
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        design::SpanSags& sags = s.spans[i];
+        const double l = spans[i].length;
+        const double c = design::cosineOf(spans[i]);
+        // As the section's own conditions: the parabola's sag and its slope at the higher support.
+        sags.sag.push_back(gamma * l * l / (8 * sigma * c));
+        const double vertical =
+            sigma * std::fabs(spans[i].heightDifference) / l + gamma * l / (2 * c);
+        sags.higherSupportStress.push_back(std::hypot(sigma, vertical));
+        if (sags.sag[k] > sags.sag[sags.largest]) sags.largest = k;
+    }
+}
+
+Json operatingJson(const OperatingState& state, std::size_t index) {
+    Json j{{"condition", conditionRef(static_cast<int>(index), state.name)},
+           {"temperature_degC", state.temperature}};
+    if (state.fromCurrent) {
+        j["current_A"] = state.current;
+        j["model"] = thermal::modelName(state.model);
+    }
+    return j;
+}
+
+}  // namespace varnel::tool
