@@ -1138,7 +1138,11 @@ def test_every_figure_has_its_unit_in_its_key(json_documents):
         for where, key, value in walk(doc):
             figures = [value] if not isinstance(value, list) else value
             if any(isinstance(v, (int, float)) and not isinstance(v, bool) for v in figures):
-                assert key.endswith(UNIT_SUFFIXES) or key in DIMENSIONLESS, f"{name}: {where}"
+                # A figure's places may be keyed under the figure's own unit-bearing key, as
+                # section's support_stress_N_per_mm2: {"near": [...], "far": [...]}.
+                parent = where.rsplit(".", 2)[-2].removesuffix("[]")
+                assert (key.endswith(UNIT_SUFFIXES) or key in DIMENSIONLESS
+                        or parent.endswith(UNIT_SUFFIXES)), f"{name}: {where}"
             # Text keys and figures of unknown meaning (column4 ...) have no place here.
             assert not re.fullmatch(r"column\d+", key), f"{name}: {where}"
 
@@ -1319,3 +1323,262 @@ def test_section_json_in_flat_memory(tmp_path):
             time.sleep(0.05)
         assert p.wait(timeout=600) == 0, p.stderr.read()
     assert 0 < peak_kb < 50 * 1024, f"{peak_kb} KB"
+
+
+# ---- the section hung as catenaries ----
+
+GOLDEN["section_parabola"] = ["section"] + DESIGN6 + ["--section", SECTION, "--compensate", "20"]
+
+
+def _gauss_legendre(n):
+    """Nodes and weights of n-point Gauss–Legendre quadrature on [−1, 1], by Newton's method on
+    Pₙ from the usual first guesses."""
+    nodes, weights = [], []
+    for i in range(1, n + 1):
+        x = math.cos(math.pi * (i - 0.25) / (n + 0.5))
+        for _ in range(100):
+            p0, p1 = 1.0, x
+            for k in range(2, n + 1):
+                p0, p1 = p1, ((2 * k - 1) * x * p1 - (k - 1) * p0) / k
+            dp = n * (x * p1 - p0) / (x * x - 1)
+            step = p1 / dp
+            x -= step
+            if abs(step) < 1e-17:
+                break
+        p0, p1 = 1.0, x
+        for k in range(2, n + 1):
+            p0, p1 = p1, ((2 * k - 1) * x * p1 - (k - 1) * p0) / k
+        dp = n * (x * p1 - p0) / (x * x - 1)
+        nodes.append(x)
+        weights.append(2 / ((1 - x * x) * dp * dp))
+    return nodes, weights
+
+
+_GL = _gauss_legendre(30)
+
+
+def _catenary_unstressed_length(spans, stress, load, temperature, modulus, expansion):
+    """L₀ of a section whose spans share horizontal stress `stress`, worked out here from the
+    curve: ∫ cosh z / (1 + α·(t − 20) + (σ₀/E)·cosh z) dx over each span, z = (x − a)/p, by
+    Gauss–Legendre on 8 panels a span, each far narrower than the integrand's poles are
+    distant, summed with math.fsum."""
+    p = stress / load
+    terms = []
+    for l, h in spans:
+        a = l / 2 - p * math.asinh(h / (2 * p * math.sinh(l / (2 * p))))
+        for j in range(8):
+            x0, x1 = l * j / 8, l * (j + 1) / 8
+            for u, w in zip(*_GL):
+                cz = math.cosh(((x1 - x0) / 2 * u + (x0 + x1) / 2 - a) / p)
+                terms.append((x1 - x0) / 2 * w * cz
+                             / (1 + expansion * (temperature - 20) + stress / modulus * cz))
+    return math.fsum(terms)
+
+
+@pytest.fixture(scope="module")
+def catenary_section():
+    return json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION, "--compensate", "20",
+                                                       "--model", "catenary", "--json"]))
+
+
+def test_catenary_section_keeps_the_unstressed_length_of_its_controlling_condition(
+        catenary_section):
+    doc = catenary_section
+    c = doc["conductor"]
+    E, alpha = c["elastic_modulus_N_per_mm2"], c["expansion_per_degC"]
+    spans = [(s["span_m"], s["height_difference_m"]) for s in doc["spans"]]
+    assert doc["model"] == "catenary"
+    control = doc["conditions"][doc["controlling"]["index"]]
+    assert control["stress_N_per_mm2"] == doc["control_stress_N_per_mm2"]
+    kept = _catenary_unstressed_length(spans, control["stress_N_per_mm2"],
+                                       control["specific_load_N_per_m_mm2"],
+                                       control["temperature_degC"], E, alpha)
+    for cond in doc["conditions"]:
+        got = _catenary_unstressed_length(spans, cond["stress_N_per_mm2"],
+                                          cond["specific_load_N_per_m_mm2"],
+                                          cond["temperature_degC"], E, alpha)
+        assert got == pytest.approx(kept, rel=1e-12, abs=0), cond["name"]
+    # The stringing table too, strung bare and compensated 20 °C.
+    bare = c["unit_mass_kg_per_km"] * 9.80665e-3 / c["area_mm2"]
+    for row in doc["stringing"]:
+        got = _catenary_unstressed_length(spans, row["stress_N_per_mm2"], bare,
+                                          row["temperature_degC"] - 20, E, alpha)
+        assert got == pytest.approx(kept, rel=1e-12, abs=0), row["temperature_degC"]
+    # The parabola's ruling span strings these gentle spans within a few per mille of it.
+    parabola = json.load(open(os.path.join(EXPECTED, "section_parabola.json"), encoding="utf-8"))
+    for cat, par in zip(doc["conditions"], parabola["conditions"]):
+        assert cat["stress_N_per_mm2"] == pytest.approx(par["stress_N_per_mm2"], rel=5e-3)
+
+
+def test_catenary_section_curves_and_support_checks(catenary_section):
+    doc = catenary_section
+    allowable = doc["suspension_point_allowable_N_per_mm2"]
+    c = doc["conductor"]
+    f = doc["factors"]
+    assert allowable == pytest.approx(c["rated_strength_N"] * f["strength_factor"] / c["area_mm2"]
+                                      / f["suspension_point_safety"], rel=1e-12)
+    for span in doc["spans"]:
+        l, h = span["span_m"], span["height_difference_m"]
+        assert span["model"] == "catenary"
+        near = span["support_stress_N_per_mm2"]["near"]
+        far = span["support_stress_N_per_mm2"]["far"]
+        for k, cond in enumerate(doc["conditions"]):
+            s0, g = cond["stress_N_per_mm2"], cond["specific_load_N_per_m_mm2"]
+            p = s0 / g
+            a = l / 2 - p * math.asinh(h / (2 * p * math.sinh(l / (2 * p))))
+            assert span["low_point_m"][k] == pytest.approx(a, rel=1e-12, abs=1e-9)
+            assert near[k] == pytest.approx(s0 * math.cosh(a / p), rel=1e-12)
+            assert far[k] == pytest.approx(s0 * math.cosh((l - a) / p), rel=1e-12)
+            assert far[k] - near[k] == pytest.approx(g * h, abs=1e-12 * s0)
+            assert span["length_m"][k] == pytest.approx(
+                math.hypot(h, 2 * p * math.sinh(l / (2 * p))), rel=1e-12)
+            # The largest sag is where the slope is the chord's: sinh((x − a)/p) = h/l.
+            at = a + p * math.asinh(h / l)
+            assert span["max_sag_at_m"][k] == pytest.approx(at, rel=1e-9)
+            sag = h * at / l - p * (math.cosh((at - a) / p) - math.cosh(a / p))
+            assert span["sag_m"][k] == pytest.approx(sag, rel=1e-9)
+            assert span["higher_support_stress_N_per_mm2"][k] == max(near[k], far[k])
+        assert span["suspension_point_ok"] == (span["max_support_stress_N_per_mm2"] <= allowable)
+
+
+def test_parabola_section_is_the_figures_it_always_was():
+    pinned = json.load(open(os.path.join(EXPECTED, "section_parabola.json"), encoding="utf-8"))
+
+    def same(old, new, where):
+        if isinstance(old, dict):
+            for key in old:
+                same(old[key], new[key], where + "." + key)
+        elif isinstance(old, list):
+            assert len(old) == len(new), where
+            for i, (o, n) in enumerate(zip(old, new)):
+                same(o, n, f"{where}[{i}]")
+        else:
+            assert old == new, where
+
+    for extra in [[], ["--model", "parabola"]]:
+        doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION, "--compensate",
+                                                          "20", "--json"] + extra))
+        same(pinned, doc, "")
+        assert doc["model"] == "parabola"
+        for span in doc["spans"]:
+            assert span["model"] == "parabola"
+            for k, cond in enumerate(doc["conditions"]):
+                far = span["support_stress_N_per_mm2"]["far"][k]
+                near = span["support_stress_N_per_mm2"]["near"][k]
+                assert far - near == pytest.approx(
+                    cond["specific_load_N_per_m_mm2"] * span["height_difference_m"],
+                    abs=1e-12 * cond["stress_N_per_mm2"])
+
+
+@pytest.mark.parametrize("model", ["catenary", "parabola"])
+def test_section_chart_names_its_model(tmp_path, model):
+    succeed(["section"] + DESIGN6 + ["--section", SECTION, "--model", model, "--svg", "s.svg"],
+            cwd=tmp_path)
+    root = ET.parse(tmp_path / "s.svg").getroot()
+    ns = "{http://www.w3.org/2000/svg}"
+    caption = [t.text for t in root.iter(ns + "text") if t.get("class") == "caption"][0]
+    assert caption.startswith("model: " + model)
+
+
+def test_sag_chart_names_its_model(tmp_path):
+    succeed(["sag-table"] + DESIGN6 + ["--spans", "100:400:100", "--svg", "t.svg"], cwd=tmp_path)
+    root = ET.parse(tmp_path / "t.svg").getroot()
+    ns = "{http://www.w3.org/2000/svg}"
+    caption = [t.text for t in root.iter(ns + "text") if t.get("class") == "caption"][0]
+    assert "model: parabola" in caption
+
+
+def test_section_model_is_checked():
+    fail(SECTION_FAILING + ["--model", "hyperbola"], 2, "--model")
+
+
+@pytest.mark.parametrize("span,shape", [(300, ["--height-difference", "45"]),
+                                        (800, ["--height-difference", "-260"]),
+                                        (450, ["--cos", "0.9"])])
+def test_catenary_control_strings_every_condition_as_a_catenary(span, shape):
+    args = ["control"] + DESIGN + ["--span", str(span), "--json"] + shape
+    doc = json.loads(succeed(args + ["--model", "catenary"]))
+    c = doc["conductor"]
+    E, alpha = c["elastic_modulus_N_per_mm2"], c["expansion_per_degC"]
+    area = [a for a in json.loads(succeed(["areas", AREAS, "--json"]))["areas"]
+            if a["name"] == AREA3][0]
+    temperatures = [cond["temperature_degC"] for cond in area["conditions"]]
+    if shape[0] == "--cos":
+        h = span * math.sqrt(1 - 0.81) / 0.9
+    else:
+        h = float(shape[1])
+        assert doc["factors"]["cos"] == pytest.approx(span / math.hypot(span, h), rel=1e-15)
+    assert doc["model"] == "catenary"
+    assert doc["height_difference_m"] == pytest.approx(h, rel=1e-15)
+    k0 = doc["controlling"]["index"]
+    control = doc["conditions"][k0]
+    assert control["stress_N_per_mm2"] == doc["control_stress_N_per_mm2"]
+    kept = _catenary_unstressed_length([(span, h)], control["stress_N_per_mm2"],
+                                       control["specific_load_N_per_m_mm2"], temperatures[k0],
+                                       E, alpha)
+    for k, cond in enumerate(doc["conditions"]):
+        got = _catenary_unstressed_length([(span, h)], cond["stress_N_per_mm2"],
+                                          cond["specific_load_N_per_m_mm2"], temperatures[k],
+                                          E, alpha)
+        assert got == pytest.approx(kept, rel=1e-12, abs=0), cond["name"]
+        assert cond["holds"] == (cond["stress_N_per_mm2"] <= cond["limit_N_per_mm2"])
+    # The parabola, given the same cosine, controls with the same condition; its account is the
+    # one the catenary's text shows.
+    parabola = json.loads(succeed(args))
+    assert parabola["model"] == "parabola"
+    assert parabola["controlling"] == doc["controlling"]
+    text = ["control"] + DESIGN + ["--span", str(span)] + shape
+    assert succeed(text + ["--model", "catenary"]).startswith(succeed(text).split(b"\nControlling")[0])
+
+
+def test_control_height_difference_refusals():
+    fail(["control"] + DESIGN + ["--span", "300", "--height-difference", "10", "--cos", "0.9"], 2,
+         "--height-difference")
+    fail(["control"] + DESIGN + ["--span", "0", "--model", "catenary"], 2, "--span")
+
+
+def test_catenary_sag_table_strings_each_span_as_a_catenary(tmp_path):
+    args = ["sag-table"] + DESIGN6 + ["--spans", "100:700:200", "--cos", "0.95", "--json"]
+    doc = json.loads(succeed(args + ["--model", "catenary", "--svg", "t.svg"], cwd=tmp_path))
+    parabola = json.loads(succeed(args))
+    assert (doc["model"], parabola["model"]) == ("catenary", "parabola")
+    c = doc["conductor"]
+    E, alpha = c["elastic_modulus_N_per_mm2"], c["expansion_per_degC"]
+    area = next(a for a in json.loads(succeed(["areas", AREAS, "--json"]))["areas"]
+                if a["name"] == AREA6)
+    temperatures = [cond["temperature_degC"] for cond in area["conditions"]]
+    control = json.loads(succeed(["control"] + DESIGN6 + ["--span", "300", "--json"]))
+    loads = [cond["specific_load_N_per_m_mm2"] for cond in control["conditions"]]
+    for row, prow in zip(doc["spans"], parabola["spans"]):
+        l = row["span_m"]
+        h = l * math.sqrt(1 - 0.95 ** 2) / 0.95
+        k0 = row["controlling"]["index"]
+        assert row["controlling"] == prow["controlling"]
+        assert row["stress_N_per_mm2"][k0] == prow["stress_N_per_mm2"][k0]
+        kept = _catenary_unstressed_length([(l, h)], row["stress_N_per_mm2"][k0], loads[k0],
+                                           temperatures[k0], E, alpha)
+        for k, s in enumerate(row["stress_N_per_mm2"]):
+            got = _catenary_unstressed_length([(l, h)], s, loads[k], temperatures[k], E, alpha)
+            assert got == pytest.approx(kept, rel=1e-12, abs=0), (l, k)
+    root = ET.parse(tmp_path / "t.svg").getroot()
+    ns = "{http://www.w3.org/2000/svg}"
+    caption = [t.text for t in root.iter(ns + "text") if t.get("class") == "caption"][0]
+    assert "model: catenary" in caption
+    fail(["sag-table"] + DESIGN6 + ["--spans", "0:700:100", "--model", "catenary"], 2, "--spans")
+
+
+def test_catenary_section_strings_its_operating_condition_too():
+    doc = json.loads(succeed(["section"] + DESIGN6 + ["--section", SECTION, "--model", "catenary",
+                                                      "--max-temperature", "70", "--json"]))
+    c = doc["conductor"]
+    E, alpha = c["elastic_modulus_N_per_mm2"], c["expansion_per_degC"]
+    spans = [(s["span_m"], s["height_difference_m"]) for s in doc["spans"]]
+    control = doc["conditions"][doc["controlling"]["index"]]
+    hot = doc["conditions"][doc["operating"]["condition"]["index"]]
+    assert hot is doc["conditions"][-1] and hot["temperature_degC"] == 70
+    lengths = [_catenary_unstressed_length(spans, k["stress_N_per_mm2"],
+                                           k["specific_load_N_per_m_mm2"], k["temperature_degC"],
+                                           E, alpha) for k in (control, hot)]
+    assert lengths[1] == pytest.approx(lengths[0], rel=1e-12, abs=0)
+    for span in doc["spans"]:
+        assert len(span["low_point_m"]) == len(doc["conditions"])

@@ -2,11 +2,17 @@
 // search, then every condition strung from the controlling one.
 #include <fmt/format.h>
 
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+
+#include "tools/catenary_restring.h"
 #include "tools/command.h"
 #include "tools/design_inputs.h"
 #include "tools/encoding.h"
 #include "tools/library_output.h"
 #include "tools/library_tables.h"
+#include "tools/tool_error.h"
 
 namespace varnel::tool {
 
@@ -17,12 +23,17 @@ struct ControlOptions {
     double span = 0;
     bool raw = false;
     bool json = false;
+    std::string model = "parabola";
+    double heightDifference = 0;
+    bool haveHeightDifference = false;
 };
 
 struct ControlResult {
     Design design;
     SpanState state;
     std::string account;  // GBK, as the library wrote it
+    bool catenary = false;
+    double heightDifference = 0;  // m, the catenary's
 };
 
 ControlResult runControl(const DesignOptions& options, double span) {
@@ -31,6 +42,27 @@ ControlResult runControl(const DesignOptions& options, double span) {
         r.state =
             analyseSpan(span, *r.design.conductor, r.design.area->conditions, options.factors);
     });
+    return r;
+}
+
+// The cosine is --cos or, with --height-difference, l/√(l² + h²) (set when the options are read);
+// without a height difference the catenary hangs the span with that of --cos, l·tan β, its far
+// support the higher.
+ControlResult runControl(const ControlOptions& o) {
+    const DesignOptions& design = o.design;
+    const bool catenary = o.model == "catenary";
+    if (catenary && !(o.span > 0)) {
+        throw UsageError("--span: the catenary needs a span longer than 0 m");
+    }
+    ControlResult r = runControl(design, o.span);
+    if (catenary) {
+        r.catenary = true;
+        r.heightDifference = o.haveHeightDifference
+                                 ? o.heightDifference
+                                 : heightDifferenceOf(o.span, design.factors.cosAngle);
+        restringAsCatenary(r.state, r.heightDifference, *r.design.conductor,
+                           r.design.area->conditions.first);
+    }
     return r;
 }
 
@@ -43,6 +75,12 @@ std::string controlText(const ControlResult& r, const DesignFactors& factors, bo
     out += fmt::format("\nControlling condition: {}, strung to {} N/mm\u00B2\n\n",
                        nameOf(area.conditions.first[r.state.control].name),
                        number(r.state.controlStress, 3));
+    if (r.catenary) {
+        out += fmt::format(
+            "Model: catenary, height difference {} m: every condition strung from the "
+            "controlling one as an exact catenary; sag the largest\n\n",
+            number(r.heightDifference, 3));
+    }
     return out + spanTable(area, r.state);
 }
 
@@ -51,6 +89,8 @@ std::string controlJson(const ControlResult& r, const DesignFactors& factors) {
     describeDesign(r.design, factors, doc);
     const Json span = spanJson(*r.design.area, *r.design.conductor, r.state);
     for (const auto& [key, value] : span.items()) doc[key] = value;
+    doc["model"] = r.catenary ? "catenary" : "parabola";
+    if (r.catenary) doc["height_difference_m"] = r.heightDifference;
     return jsonDocument(doc);
 }
 
@@ -73,12 +113,28 @@ void addControlCommand(CLI::App& app, CommandSet& set) {
                   "One JSON document: the controlling condition and, for every condition, its "
                   "specific load, stress, sag, limit and whether it holds")
         ->excludes(raw);
+    cmd->add_option("--model", o->model,
+                    "catenary (every condition strung from the controlling one as an exact "
+                    "catenary) or parabola (the state equation; default)")
+        ->check(CLI::IsMember({"catenary", "parabola"}))
+        ->type_name("MODEL");
+    CLI::Option* height =
+        set.numbers.add(cmd, "--height-difference", o->heightDifference,
+                        "Height of the far support above the near one, m; gives the cosine "
+                        "l/\u221A(l\u00B2 + h\u00B2) in place of --cos",
+                        "METRES", kAnyNumber, false);
+    height->excludes("--cos");
     cmd->footer(examples(
         {"varnel control --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
          "\u533A\u2162 --conductors samples/conductors.dbf --conductor JL/G1A-240/30 --span 300"}));
-    set.commands.push_back({cmd, [o](ResultStream& out) {
+    set.commands.push_back({cmd, [o, cmd](ResultStream& out) {
                                 warnOfLongSpan("--span", o->span);
-                                const ControlResult r = runControl(o->design, o->span);
+                                o->haveHeightDifference = cmd->count("--height-difference") > 0;
+                                if (o->haveHeightDifference) {
+                                    o->design.factors.cosAngle =
+                                        o->span / std::hypot(o->span, o->heightDifference);
+                                }
+                                const ControlResult r = runControl(*o);
                                 out.write(o->json ? controlJson(r, o->design.factors)
                                                   : controlText(r, o->design.factors, o->raw));
                             }});

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "design/critical_spans.h"
+#include "tools/catenary_restring.h"
 #include "tools/command.h"
 #include "tools/design_inputs.h"
 #include "tools/design_records.h"
@@ -34,6 +35,7 @@ struct SagTableOptions {
     std::string svgPath;
     bool bom = false;
     bool json = false;
+    std::string model = "parabola";
 };
 
 // Terminal columns of fixed width, known before the first row: each as wide as its header and
@@ -111,6 +113,9 @@ class SagTable {
         }
         if (o.svgPath == kStdout) throw UsageError("--svg -: the chart goes to a file; name one");
         range_ = parseSpanRange(o.spans);
+        if (o.model == "catenary" && !(range_.at(0) > 0)) {
+            throw UsageError("--spans " + o.spans + ": the catenary needs spans longer than 0 m");
+        }
         warnOfLongSpan("--spans " + o.spans, range_.at(range_.count - 1));
         design_ = loadDesign(o.design);
         records_.emplace(design_);
@@ -131,7 +136,12 @@ class SagTable {
         begin();
         Progress progress("spans", range_.count, out_);
         for (std::size_t i = 0; i < range_.count; ++i) {
-            const SpanState state = (*analyser_)(range_.at(i));
+            SpanState state = (*analyser_)(range_.at(i));
+            if (catenary()) {
+                restringAsCatenary(state,
+                                   heightDifferenceOf(state.span, o_.design.factors.cosAngle),
+                                   *design_.conductor, design_.area->conditions.first);
+            }
             addRow(i, state);
             progress.update(i + 1);
         }
@@ -139,6 +149,7 @@ class SagTable {
     }
 
   private:
+    bool catenary() const { return o_.model == "catenary"; }
     std::string controlName(const SpanState& s) const {
         return s.control >= 0 ? names_[static_cast<std::size_t>(s.control)] : std::string("-");
     }
@@ -191,6 +202,7 @@ class SagTable {
             Json conditions = Json::array();
             for (const auto& n : names_) conditions.push_back(Json{{"name", n}});
             head["conditions"] = std::move(conditions);
+            head["model"] = o_.model;
             // The document's last member, the rows, follows as they are computed.
             json_.emplace([this](std::string_view text) { out_.write(text); }, head);
             json_->beginArray("spans");
@@ -236,11 +248,13 @@ class SagTable {
         SagChart chart{
             fmt::format("{} in {}: stress and sag against span", nameOf(design_.conductor->name),
                         nameOf(design_.area->name)),
-            fmt::format("cos {}, annual average ratio {}, strength factor {}, safety factor {}; "
-                        "every condition strung from the controlling one; sag "
-                        "\u03B3\u00B7l\u00B2/(8\u03C3\u00B7cos \u03B2)",
-                        shortNumber(f.cosAngle), shortNumber(f.avgRatio),
-                        shortNumber(f.strengthFactor), shortNumber(f.safety)),
+            fmt::format(
+                "cos {}, annual average ratio {}, strength factor {}, safety factor {}; "
+                "model: {}; every condition strung from the controlling one; sag {}",
+                shortNumber(f.cosAngle), shortNumber(f.avgRatio), shortNumber(f.strengthFactor),
+                shortNumber(f.safety),
+                catenary() ? "catenary, the height difference l\u00B7tan \u03B2" : "parabola",
+                catenary() ? "the largest" : "\u03B3\u00B7l\u00B2/(8\u03C3\u00B7cos \u03B2)"),
             names_,
             limits.normal,
             limits.average,
@@ -333,6 +347,12 @@ void addSagTableCommand(CLI::App& app, CommandSet& set) {
         ->needs(csv);
     cmd->add_option("--svg", o->svgPath, "Also draw the curves as SVG to FILE")->type_name("FILE");
     cmd->add_flag("--json", o->json, "One JSON document instead of the tables");
+    cmd->add_option("--model", o->model,
+                    "catenary (each span's conditions strung from its controlling one as an exact "
+                    "catenary, its height difference l\u00B7tan \u03B2 from --cos) or parabola "
+                    "(the state equation; default)")
+        ->check(CLI::IsMember({"catenary", "parabola"}))
+        ->type_name("MODEL");
     cmd->footer(examples(
         {"varnel sag-table --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
          "\u533A\u2165 --conductors samples/conductors.dbf --conductor JL/G1A-240/30 \\\n"

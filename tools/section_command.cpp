@@ -11,6 +11,9 @@
 #include <optional>
 #include <stdexcept>
 
+#include "calc/catenary_state.h"
+#include "calc/conductor_load.h"
+#include "calc/span_curve.h"
 #include "design/critical_spans.h"
 #include "design/strain_section.h"
 #include "tools/command.h"
@@ -41,7 +44,18 @@ struct SectionOptions {
     std::string csvPath;
     std::string svgPath;
     bool json = false;
+    std::string model = "parabola";
     OperatingOptions operating;
+};
+
+// One span's curve in one condition, as the section's model hangs it.
+struct SpanFigures {
+    double lowPoint;    // m from the near support
+    double maxSag;      // m
+    double maxSagAt;    // m from the near support
+    double length;      // m
+    double nearStress;  // N/mm², along the conductor at the near support
+    double farStress;   // N/mm², at the far one
 };
 
 std::string readFile(const std::string& pathUtf8) {
@@ -170,6 +184,17 @@ class Section {
             design::allowableStresses(records_.conductor(),
                                       {1.0, f.avgRatio, f.strengthFactor, o.suspensionSafety})
                 .normal;
+        if (catenary()) hangAsCatenaries();
+        for (std::size_t i = 0; i < spans_.size(); ++i) {
+            std::vector<SpanFigures> figures;
+            for (std::size_t k = 0; k < names_.size(); ++k) {
+                const SpanCurve c(curveModel(), spans_[i].length, spans_[i].heightDifference,
+                                  section_.stress[k], section_.load[k]);
+                figures.push_back({c.lowPoint(), c.maxSag(), c.maxSagAt(), c.length(),
+                                   c.nearStress(), c.farStress()});
+            }
+            figures_.push_back(std::move(figures));
+        }
     }
     Section(const Section&) = delete;
     Section& operator=(const Section&) = delete;
@@ -181,6 +206,15 @@ class Section {
     const design::SectionDesign& section() const { return section_; }
     const SpanRange& temperatures() const { return temperatures_; }
     double suspensionAllowable() const { return suspensionAllowable_; }
+    // Condition k's temperature, °C; the operating condition, when there is one, is the last.
+    double temperature(std::size_t k) const {
+        return k < conditionCount(*design_.area) ? records_.conditions()[k].temperature
+                                                 : operating_->temperature;
+    }
+    bool catenary() const { return options_.model == "catenary"; }
+    SpanModel curveModel() const { return catenary() ? SpanModel::catenary : SpanModel::parabola; }
+    // Span i's curve in condition k.
+    const SpanFigures& figures(std::size_t i, std::size_t k) const { return figures_[i][k]; }
     const std::optional<OperatingState>& operating() const { return operating_; }
 
     // The largest stress at the span's higher support over every condition, N/mm².
@@ -197,6 +231,7 @@ class Section {
     // table has there, since both step from FROM alike.
     design::StringingRow stringingRow(std::size_t i) const {
         const double t = temperatures_.at(i);
+        if (catenary()) return catenaryStringingRow(t);
         return design::stringingTable(records_.conductor(), records_.conditions(), section_, spans_,
                                       {t, t, 1}, options_.compensation)
             .front();
@@ -208,6 +243,58 @@ class Section {
     }
 
   private:
+    // The section's spans share one horizontal stress and keep their unstressed length as a
+    // whole: each condition's stress solves the catenary change of state of the whole section
+    // from the controlling condition's. The controlling condition and its allowable stress are
+    // those the ruling span's search found. The resultant specific load of a condition with
+    // wind hangs each span in the plane of that load, its height difference taken as it stands.
+    // Each span's sag is then its largest, and the stress at its higher support the catenary's.
+    void hangAsCatenaries() {
+        strain_ = {records_.conductor().elasticModulus, records_.conductor().expansionCoeff};
+        for (const design::SpanGeometry& g : spans_) {
+            geometry_.push_back({g.length, g.heightDifference});
+        }
+        const auto control = static_cast<std::size_t>(section_.controlling);
+        control_ = {section_.load[control], temperature(control)};
+        for (std::size_t k = 0; k < names_.size(); ++k) {
+            const LoadState state{section_.load[k], temperature(k)};
+            section_.stress[k] = solve(state, names_[k]);
+        }
+        for (std::size_t i = 0; i < spans_.size(); ++i) {
+            design::SpanSags& sp = section_.spans[i];
+            sp.largest = 0;
+            for (std::size_t k = 0; k < names_.size(); ++k) {
+                const SpanCurve c(SpanModel::catenary, spans_[i].length, spans_[i].heightDifference,
+                                  section_.stress[k], section_.load[k]);
+                sp.sag[k] = c.maxSag();
+                sp.higherSupportStress[k] = std::max(c.nearStress(), c.farStress());
+                if (sp.sag[k] > sp.sag[sp.largest]) sp.largest = k;
+            }
+        }
+    }
+    double solve(const LoadState& state, const std::string& what) const {
+        try {
+            return catenarySectionStress(geometry_, strain_, control_, section_.controlStress,
+                                         state);
+        } catch (const std::exception& e) {
+            throw ToolError(fmt::format("{}: the catenary change of state to {}: {}",
+                                        options_.sectionPath, what, e.what()));
+        }
+    }
+    design::StringingRow catenaryStringingRow(double t) const {
+        WeatherCondition still{};  // no ice, no wind
+        still.temperature = t - options_.compensation;
+        const double gamma = specificLoad(still, records_.conductor());
+        design::StringingRow row{
+            t, solve({gamma, still.temperature}, temperatures_.format(t) + " \u00B0C"), {}};
+        for (const design::SpanGeometry& g : spans_) {
+            row.sag.push_back(
+                SpanCurve(SpanModel::catenary, g.length, g.heightDifference, row.stress, gamma)
+                    .maxSag());
+        }
+        return row;
+    }
+
     const SectionOptions& options_;
     SpanRange temperatures_;
     Design design_;
@@ -216,6 +303,10 @@ class Section {
     std::vector<std::string> names_;
     design::SectionDesign section_;
     double suspensionAllowable_ = 0;
+    std::vector<std::vector<SpanFigures>> figures_;
+    ConductorStrain strain_{};
+    std::vector<SectionSpan> geometry_;
+    LoadState control_{};
     std::optional<OperatingState> operating_;  // its condition is the last
 };
 
@@ -245,6 +336,11 @@ std::string sectionText(const Section& r, const std::vector<design::StringingRow
         r.spans().size(), r.spans().size() == 1 ? "" : "s", number(total, 1),
         number(s.ruling.span, 3), number(s.ruling.cosAngle, 6), names[control],
         number(s.controlStress, 3));
+    if (r.catenary()) {
+        out +=
+            "Model: catenary, the section's spans hung as exact catenaries sharing one "
+            "horizontal stress\n";
+    }
 
     TextTable stresses({"condition", "load N/(m\u00B7mm\u00B2)", "stress N/mm\u00B2"},
                        {false, true, true});
@@ -272,7 +368,11 @@ std::string sectionText(const Section& r, const std::vector<design::StringingRow
         row.push_back(number(r.supportStress(i), 2) + (holds ? "  " : " !"));
         sags.addRow(row);
     }
-    out += "\nSag at mid-span, m, and the largest stress at the higher support\n" + sags.aligned();
+    out += r.catenary()
+               ? "\nLargest sag of each span's catenary, m, and the largest stress at the higher "
+                 "support\n"
+               : "\nSag at mid-span, m, and the largest stress at the higher support\n";
+    out += sags.aligned();
     out +=
         fmt::format("Allowable stress at a suspension point: {} N/mm\u00B2 (safety factor {}){}\n",
                     number(r.suspensionAllowable(), 2), shortNumber(o.suspensionSafety),
@@ -297,6 +397,13 @@ std::string sectionText(const Section& r, const std::vector<design::StringingRow
     return out;
 }
 
+// One figure of span i's curve in every condition, in the order of "conditions".
+Json perCondition(const Section& r, std::size_t i, double SpanFigures::*figure) {
+    Json values = Json::array();
+    for (std::size_t k = 0; k < r.names().size(); ++k) values.push_back(r.figures(i, k).*figure);
+    return values;
+}
+
 // Per-condition figures are arrays in the order of "conditions"; nothing but the current span
 // or stringing row is held while the document is written.
 void writeSectionJson(const Section& r, ResultStream& out) {
@@ -310,7 +417,8 @@ void writeSectionJson(const Section& r, ResultStream& out) {
     for (std::size_t k = 0; k < names.size(); ++k) {
         conditions.push_back(Json{{"name", names[k]},
                                   {"specific_load_N_per_m_mm2", s.load[k]},
-                                  {"stress_N_per_mm2", s.stress[k]}});
+                                  {"stress_N_per_mm2", s.stress[k]},
+                                  {"temperature_degC", r.temperature(k)}});
     }
     head["conditions"] = std::move(conditions);
     head["ruling_span_m"] = s.ruling.span;
@@ -320,6 +428,7 @@ void writeSectionJson(const Section& r, ResultStream& out) {
     head["control_stress_N_per_mm2"] = s.controlStress;
     head["suspension_point_allowable_N_per_mm2"] = r.suspensionAllowable();
     head["compensation_degC"] = o.compensation;
+    head["model"] = o.model;
     if (r.operating()) head["operating"] = operatingJson(*r.operating(), names.size() - 1);
 
     JsonStream doc([&out](std::string_view text) { out.write(text); }, head);
@@ -334,7 +443,14 @@ void writeSectionJson(const Section& r, ResultStream& out) {
             {"max_sag_condition", conditionRef(static_cast<int>(sp.largest), names[sp.largest])},
             {"higher_support_stress_N_per_mm2", sp.higherSupportStress},
             {"max_support_stress_N_per_mm2", r.supportStress(i)},
-            {"suspension_point_ok", r.supportHolds(i)}});
+            {"suspension_point_ok", r.supportHolds(i)},
+            {"model", o.model},
+            {"low_point_m", perCondition(r, i, &SpanFigures::lowPoint)},
+            {"max_sag_at_m", perCondition(r, i, &SpanFigures::maxSagAt)},
+            {"length_m", perCondition(r, i, &SpanFigures::length)},
+            {"support_stress_N_per_mm2",
+             Json{{"near", perCondition(r, i, &SpanFigures::nearStress)},
+                  {"far", perCondition(r, i, &SpanFigures::farStress)}}}});
     }
     doc.endArray();
     doc.beginArray("stringing");
@@ -371,7 +487,7 @@ void runSectionCommand(const SectionOptions& o, ResultStream& out) {
     }
     if (svg) {
         svg->write(stringingSvg(nameOf(r.design().conductor->name), rows, r.spans(), o.compensation,
-                                r.section().ruling.span));
+                                r.section().ruling.span, o.model));
         svg->commit();
         notes += "SVG written to " + o.svgPath + "\n";
     }
@@ -420,6 +536,11 @@ void addSectionCommand(CLI::App& app, CommandSet& set) {
                     "Safety factor dividing the strength in the allowable stress at a suspension "
                     "point; a support stress above it is flagged",
                     "FACTOR", kPositive, false);
+    cmd->add_option("--model", o->model,
+                    "catenary (each span hung as an exact catenary, the section's change of state "
+                    "solved with them) or parabola (the ruling span's state equation; default)")
+        ->check(CLI::IsMember({"catenary", "parabola"}))
+        ->type_name("MODEL");
     cmd->add_option("--csv", o->csvPath,
                     "Also write the stringing table as CSV to FILE; - writes only the CSV, to "
                     "standard output")

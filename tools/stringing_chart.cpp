@@ -18,13 +18,13 @@ constexpr double kLeft = 80, kRight = 250, kTop = 78, kBottom = 60;
 std::string stringingSvg(const std::string& conductorName,
                          const std::vector<design::StringingRow>& rows,
                          const std::vector<design::SpanGeometry>& spans, double compensation,
-                         double rulingSpan) {
+                         double rulingSpan, std::string_view model) {
     using svg::escape;
     const std::string caption =
         fmt::format(
-            "ruling span {:.2f} m; no wind, no ice; \u0394h: height of a span's far "
+            "model: {}; ruling span {:.2f} m; no wind, no ice; \u0394h: height of a span's far "
             "support above its near one; ",
-            rulingSpan) +
+            model == "catenary" ? "catenary, each span's largest sag" : "parabola", rulingSpan) +
         (compensation > 0 ? fmt::format("initial elongation compensated: strung as at {} \u00B0C "
                                         "lower than the temperature of the day",
                                         shortNumber(compensation))

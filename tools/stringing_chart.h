@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "design/strain_section.h"
@@ -11,6 +12,6 @@ namespace varnel::tool {
 std::string stringingSvg(const std::string& conductorName,
                          const std::vector<design::StringingRow>& rows,
                          const std::vector<design::SpanGeometry>& spans, double compensation,
-                         double rulingSpan);
+                         double rulingSpan, std::string_view model);
 
 }  // namespace varnel::tool
