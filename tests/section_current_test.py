@@ -174,7 +174,7 @@ def test_current_takes_the_temperature_of_varnel_thermal(current, model):
                                         "--json"] + WEATHER))
     n = len(doc["conditions"]) - 1
     assert doc["operating"] == {"condition": {"index": n, "name": f"载流 {current} A ({t:.1f} °C)"},
-                                "temperature_degC": t, "current_A": current, "model": model}
+                                "temperature_degC": t, "current_A": current, "thermal_model": model}
     # The same condition as the temperature given directly.
     direct = json.loads(succeed(SECTION + ["--max-temperature", repr(t), "--json"]))
     assert doc["conditions"][n]["stress_N_per_mm2"] == direct["conditions"][n]["stress_N_per_mm2"]

@@ -124,7 +124,7 @@ Json operatingJson(const OperatingState& state, std::size_t index) {
            {"temperature_degC", state.temperature}};
     if (state.fromCurrent) {
         j["current_A"] = state.current;
-        j["model"] = thermal::modelName(state.model);
+        j["thermal_model"] = thermal::modelName(state.model);
     }
     return j;
 }
