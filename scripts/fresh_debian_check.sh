@@ -69,4 +69,4 @@ run() {
 }
 run demo scripts/run_demo.sh
 run tests scripts/run_tests.sh
-echo "fresh_debian_check: both commands passed in a fresh Debian 12 root at $(git -C "$repo" rev-parse --short HEAD)" >&2
+echo "fresh_debian_check: both commands passed in a fresh Debian 12 root at $(git -C "$root/root/varnel" rev-parse --short HEAD)" >&2
