@@ -24,6 +24,14 @@ using varnel::SectionSpan;
 using Real = boost::multiprecision::cpp_bin_float_50;
 #else
 using Real = long double;  // the cross build: Debian has no Boost for mingw
+// The long double overloads, which unqualified calls would otherwise miss for ::sinh(double).
+using std::asinh;
+using std::atan;
+using std::cosh;
+using std::exp;
+using std::log;
+using std::sinh;
+using std::sqrt;
 #endif
 
 // The unstressed length by another road than the library's quadrature: in z = (x − a)/p,

@@ -20,6 +20,14 @@ using varnel::SpanModel;
 using Real = boost::multiprecision::cpp_bin_float_50;
 #else
 using Real = long double;  // the cross build: Debian has no Boost for mingw
+// The long double overloads, which unqualified calls would otherwise miss for ::sinh(double).
+using std::asinh;
+using std::atan;
+using std::cosh;
+using std::exp;
+using std::log;
+using std::sinh;
+using std::sqrt;
 #endif
 
 // The catenary's figures straight from the textbook formulas, evaluated in Real from the same

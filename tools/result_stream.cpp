@@ -96,11 +96,6 @@ std::string followLinks(const std::string& native) {
     return native;
 }
 
-std::string folderOf(const std::string& native) {
-    const std::size_t slash = native.find_last_of("\\/:");
-    return slash == std::string::npos ? std::string() : native.substr(0, slash + 1);
-}
-
 // A new file in `folder`, made exclusively so that nothing already there is opened.
 int createBeside(const std::string& target, std::string& made) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
