@@ -73,9 +73,6 @@ void check(bool ok, const char* what) {
     std::abort();
 }
 
-// About twice the longest span any line has (river and fjord crossings of a few kilometres), m.
-constexpr double kPhysicalReach = 1e4;
-
 bool positiveFinite(double v) {
     return std::isfinite(v) && v > 0;
 }
@@ -176,8 +173,8 @@ void checkCriticalSpans(const CriticalSpans& r, const std::vector<LimitState>& s
     check(r.ranges.front().from == 0, "the ranges do not start at 0");
     for (std::size_t i = 0; i < r.ranges.size(); ++i) {
         const ControlRange& range = r.ranges[i];
-        check(range.condition >= -1 && range.condition < static_cast<int>(n),
-              "a range naming no condition of the area");
+        check(range.condition >= 0 && static_cast<std::size_t>(range.condition) < n,
+              "a range without a condition of the area");
         check(std::isfinite(range.from) && range.from >= 0, "a range from below 0");
         const bool last = i + 1 == r.ranges.size();
         check(range.to.has_value() != last, "only the last range is unbounded");
@@ -185,11 +182,6 @@ void checkCriticalSpans(const CriticalSpans& r, const std::vector<LimitState>& s
             check(std::isfinite(*range.to) && *range.to > range.from, "a range not rising");
             check(r.ranges[i + 1].from == *range.to, "a gap or overlap between ranges");
         }
-        // Past any span a line has, where the limit lines of two conditions of nearly equal
-        // loads cross, each condition strung to its limit can take the other an ulp above its
-        // own (no condition passes in a sliver of 6e-8 m at 77 km).
-        if (range.from > kPhysicalReach) continue;
-        check(range.condition >= 0, "no condition controls a physical span");
         // Inside a range (away from boundaries found to 1e-7 m) the search picks its condition,
         // or one whose limit line is the same within rounding: near a crossing of lines of
         // nearly equal loads (at 1 mm or at 20,000 km) the search's answer flips back and forth.
