@@ -1,8 +1,11 @@
 // Drives the design layer with a physical conductor, weather area, search factors and section
 // drawn from the bytes, and checks what holds for every physical input:
+// - an area of neither nine nor six conditions without one named as the annual average is
+//   refused (then designed with every condition held to the normal limit);
 // - every condition's limit state has a positive finite load and allowable stress;
 // - the critical-span ranges start at 0 and rise without gap or overlap to one unbounded range,
-//   each naming a condition of the area that the search itself picks inside it;
+//   each naming a condition of the area that the search itself picks inside it (or one whose
+//   limit line is the same there within rounding);
 //   a pair's critical span, where there is one, is finite and >= 0;
 // - the section's ruling span lies between its shortest and longest span; a condition controls
 //   it; the stress in every condition is finite, positive and within that condition's limit;
