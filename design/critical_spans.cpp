@@ -89,11 +89,36 @@ std::optional<std::vector<ControlRange>> lowestLines(const std::vector<Line>& li
     return ranges;
 }
 
-// The search on inputs already checked, with the annual average already found.
+std::vector<LimitState> checkedLimitStates(const LineAttrib& conductor,
+                                           const WeatherConditionSeq& conditions,
+                                           const SearchFactors& f, AnnualAverage average);
+
+// The search on inputs already checked, with the annual average already found. Strung to the
+// lowest limit line at a span, a conductor keeps every other condition within its limit, so
+// some condition always qualifies; only rounding fails them all, where the lines of two
+// conditions of nearly equal loads cross (each strung to its limit takes the other an ulp
+// above its own). There the lowest line decides (the earlier of equals).
 int searchAt(double span, const LineAttrib& conductor, const WeatherConditionSeq& conditions,
              const SearchFactors& f, AnnualAverage average) {
-    return controllingCondition(span, f.cosAngle, f.avgStressRatio, conductor, conditions,
-                                f.strengthFactor, f.safetyFactor, nullptr, average);
+    const int found =
+        controllingCondition(span, f.cosAngle, f.avgStressRatio, conductor, conditions,
+                             f.strengthFactor, f.safetyFactor, nullptr, average);
+    if (found >= 0) return found;
+    const std::vector<Line> lines =
+        linesOf(checkedLimitStates(conductor, conditions, f, average), conductor.elasticModulus,
+                conductor.expansionCoeff, f.cosAngle);
+    const double x = span * span;
+    int lowest = -1;
+    double lowestH = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const double h = lines[k].a - lines[k].b * x;
+        if (!std::isfinite(h)) return -1;
+        if (lowest < 0 || h < lowestH) {
+            lowest = static_cast<int>(k);
+            lowestH = h;
+        }
+    }
+    return lowest;
 }
 
 std::vector<LimitState> checkedLimitStates(const LineAttrib& conductor,

@@ -1,7 +1,7 @@
 // Runs `varnel section` on arbitrary bytes as the section CSV, with a sample weather area and
 // conductor, twice: with the text on standard output and the stringing table written as CSV and
 // as an SVG chart, and with --json. Checks what the command promises, whatever the bytes:
-// - both runs agree on success;
+// - both runs agree on success, and on the warnings a success writes on standard error;
 // - a failure prints nothing on standard output, one line "varnel: ..." on standard error
 //   without control bytes and of bounded length, exits with status 1, and leaves no file behind;
 // - a success leaves exactly the files asked for; the CSV is a header and rows of one width whose
@@ -26,6 +26,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -155,6 +156,23 @@ void checkFailure(const Run& r) {
     }
 }
 
+// A success may note on standard error what it computed but doubts (a span longer than a line's),
+// each note one line "varnel: warning: ..." without control bytes.
+void checkWarnings(const std::string& err) {
+    for (std::size_t start = 0; start < err.size();) {
+        const std::size_t end = err.find('\n', start);
+        check(end != std::string::npos, "a warning is not a whole line", err);
+        const std::string_view line(err.data() + start, end - start);
+        check(line.rfind("varnel: warning: ", 0) == 0, "a success writes other than warnings", err);
+        check(line.size() <= 1024, "a warning longer than 1024 bytes", err);
+        for (char ch : line) {
+            const auto c = static_cast<unsigned char>(ch);
+            check(c >= 0x20 && c != 0x7F, "a control byte in a warning", err);
+        }
+        start = end + 1;
+    }
+}
+
 void checkCsv(const std::string& text) {
     check(!text.empty() && text.back() == '\n', "CSV without a last line feed");
     std::size_t width = 0, rows = 0;
@@ -231,7 +249,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkFailure(text);
         check(folder.names() == input, "files left behind by a failed run");
     } else {
-        check(!text.out.empty() && text.err.empty(), "a success without text, or with an error");
+        check(!text.out.empty(), "a success without text");
+        checkWarnings(text.err);
         check(folder.names() ==
                   std::set<std::string>{"section.csv", "stringing.csv", "stringing.svg"},
               "not exactly the files asked for");
@@ -249,6 +268,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto doc = nlohmann::json::parse(json.out, nullptr, false);
         check(!doc.is_discarded() && doc.is_object(), "the JSON document does not parse", json.out);
         checkJson(doc, "");
+        checkWarnings(json.err);
+        check(json.err == text.err, "--json and the text warn differently", json.err);
     }
     check(folder.names() == input, "files left behind");
     return 0;

@@ -139,4 +139,44 @@ TEST(CriticalSpans, AConductorOfNoAreaIsRefusedNotDesigned) {
                  std::invalid_argument);
 }
 
+// Two icy conditions of nearly equal loads (30 mm of ice, one with a breath of wind) have limit
+// lines that cross at 9,982.54 m; in a sliver just past the crossing each, strung to its limit,
+// took the other an ulp above its own, so no condition passed and the ranges held one of no
+// condition. There the lower of the two lines controls, as it does either side.
+TEST(CriticalSpans, RoundingAtACrossingOfNearlyEqualLoadsLeavesNoSpanUncontrolled) {
+    varnel::LineAttrib conductor{};
+    conductor.area = 16.866254673075456;
+    conductor.diameter = 5.2748217353939939;
+    conductor.unitMass = 134.93003738460365;
+    conductor.elasticModulus = 199558.09872587168;
+    conductor.expansionCoeff = 1.7396200503547726e-05;
+    conductor.ratedStrength = 15833.304344917136;
+    SearchFactors f;
+    f.cosAngle = 0.9198977645532922;
+    f.avgStressRatio = 0.25;
+    f.strengthFactor = 0.90630045014114602;
+    f.safetyFactor = 3.386678873884184;
+    varnel::WeatherConditionSeq conditions{};
+    const double area[][3] = {{30, 1.0736247806515602, 39.870603494316015},
+                              {30, 0, -37.647669184405281},
+                              {0.7635614557106889, 39.898069733730068, 39.692378118562601},
+                              {0, 12.22674906538491, -39.687495231555658}};
+    for (const auto& c : area) {
+        varnel::WeatherCondition w{};
+        w.iceThickness = c[0];
+        w.windSpeed = c[1];
+        w.temperature = c[2];
+        conditions.append(w);
+    }
+    const auto none = varnel::AnnualAverage::none();
+    for (const double span : {9982.5407893342272, 9982.5407894340533, 9982.540789465,
+                              9982.5407894960335 - 1e-9, 9982.5407895}) {
+        EXPECT_EQ(controllingAt(span, conductor, conditions, f, none), 0) << span;
+    }
+    for (const auto& r : criticalSpans(conductor, conditions, f, none).ranges) {
+        EXPECT_GE(r.condition, 0) << r.from;
+    }
+    conditions.release();
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 // - status 0 on success, 1 when the work fails (files, data), 2 for a command line that cannot
 //   be carried out.
 #include <CLI/CLI.hpp>
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -68,8 +69,10 @@ void checkCommandWord(const CLI::App& group, const std::vector<std::string>& arg
     // Only options without values stand before the command word.
     std::size_t word = at;
     while (word < args.size() && !args[word].empty() && args[word][0] == '-') ++word;
-    checkOptionWords(group, std::vector<std::string>(args.begin(), args.begin() + word), at,
-                     groupName);
+    checkOptionWords(
+        group,
+        std::vector<std::string>(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(word)),
+        at, groupName);
     if (word >= args.size()) return;  // CLI11 says that a command is required
     std::vector<std::string> names;
     for (const CLI::App* c : commands) {
