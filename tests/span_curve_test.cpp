@@ -66,7 +66,14 @@ TEST(SpanCurve, CatenaryAgreesWithAMultiprecisionEvaluation) {
     std::mt19937_64 random(20261208);
     std::uniform_real_distribution<double> spans(50, 2500), slopes(-1.6, 1.6),
         logRatio(std::log(0.25), std::log(1000)), stresses(20, 300);
+#ifdef VARNEL_TEST_MULTIPRECISION
     constexpr double kTolerance = 1e-12;
+#else
+    // The long double oracle takes the textbook's differences of cosh as they stand, and near a
+    // support of a steep span the sag is such a difference: its 64-bit significand leaves
+    // about 1e-11 there, so the cross build holds the library to 1e-10.
+    constexpr double kTolerance = 1e-10;
+#endif
     for (int i = 0; i < 300; ++i) {
         const double l = spans(random);
         const double h = slopes(random) * l;
