@@ -22,11 +22,9 @@ std::string stringingSvg(const std::string& conductorName,
     using svg::escape;
     const std::string caption =
         fmt::format(
-            "model: {}; ruling span {:.2f} m; no wind, no ice; \u0394h: height of a span's far "
-            "support above its near one; ",
-            model == "catenary" ? "catenary, each span's largest sag" : "parabola", rulingSpan) +
-        (compensation > 0 ? fmt::format("initial elongation compensated: strung as at {} \u00B0C "
-                                        "lower than the temperature of the day",
+            "model: {}; ruling span {:.2f} m; no wind, no ice; \u0394h: far support above near; ",
+            model == "catenary" ? "catenary, largest sags" : "parabola", rulingSpan) +
+        (compensation > 0 ? fmt::format("strung as at {} \u00B0C lower, for initial elongation",
                                         shortNumber(compensation))
                           : std::string("no compensation for initial elongation"));
     std::string out = fmt::format(
@@ -54,7 +52,8 @@ std::string stringingSvg(const std::string& conductorName,
     const svg::Plot plot{kLeft, kTop, plotWidth, plotHeight, tLo, tHi, 0, hi};
     auto x = [&](double t) { return plot.x(t); };
     auto y = [&](double f) { return plot.y(f); };
-    out += svg::axes(plot, "temperature of the day (\u00B0C)", "sag at mid-span (m)");
+    out += svg::axes(plot, "temperature of the day (\u00B0C)",
+                     model == "catenary" ? "largest sag (m)" : "sag at mid-span (m)");
 
     std::vector<svg::EndLabel> ends;
     for (std::size_t i = 0; i < spans.size(); ++i) {
