@@ -54,7 +54,9 @@ class AnnualAverage {
     // The index given to at(), if any.
     bool isIndex() const noexcept { return index_ < kNone; }
     std::size_t index() const noexcept { return index_; }
-    bool operator==(const AnnualAverage&) const = default;
+    // Written out, not defaulted: the installed design headers serve C++17 hosts too.
+    bool operator==(const AnnualAverage& other) const noexcept { return index_ == other.index_; }
+    bool operator!=(const AnnualAverage& other) const noexcept { return !(*this == other); }
 
   private:
     static constexpr std::size_t kByName = static_cast<std::size_t>(-1);
