@@ -49,8 +49,8 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 
 # The committed tree, as `git clone` gives it; git itself is the host's, since a minimal root has
 # none and a user's clone is made before the README's commands run.
-rm -rf "$root/root/varnel"
-git clone -q --no-hardlinks "$repo" "$root/root/varnel"
+rm -rf "$root/srv/varnel"
+git clone -q --no-hardlinks "$repo" "$root/srv/varnel"
 
 for m in proc sys dev dev/pts dev/shm; do
   mkdir -p "$root/$m"
@@ -62,11 +62,11 @@ run() {
   local name=$1 script=$2 start=$SECONDS status=0
   echo "fresh_debian_check: $script (log: $root.$name.log)" >&2
   chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    LANG=C.UTF-8 TERM=dumb /bin/bash -c "cd /root/varnel && bash $script" >"$root.$name.log" 2>&1 ||
+    LANG=C.UTF-8 TERM=dumb /bin/bash -c "cd /srv/varnel && bash $script" >"$root.$name.log" 2>&1 ||
     status=$?
   echo "fresh_debian_check: $script exited $status after $((SECONDS - start)) s" >&2
   [[ $status -eq 0 ]] || { tail -30 "$root.$name.log" >&2; exit "$status"; }
 }
 run demo scripts/run_demo.sh
 run tests scripts/run_tests.sh
-echo "fresh_debian_check: both commands passed in a fresh Debian 12 root at $(git -C "$root/root/varnel" rev-parse --short HEAD)" >&2
+echo "fresh_debian_check: both commands passed in a fresh Debian 12 root at $(git -C "$root/srv/varnel" rev-parse --short HEAD)" >&2
