@@ -60,7 +60,7 @@ if(NOT WIN32)
                                           SOVERSION ${PROJECT_VERSION_MAJOR})
 endif()
 
-if(NOT WIN32)
+if(NOT WIN32 AND NOT EMSCRIPTEN)
   # The native library carries the design layer's C++ entry points too (design/design_api.h),
   # included as <design/...> from the source tree as from an installed prefix.
   target_link_libraries(varnel PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,varnel_design>")
