@@ -246,3 +246,13 @@ test('random spans, cosines, areas and conductors equal the native command', (t)
     close(t, ['section', ...base, '--section', `section${i}.csv`, '--model', model, '--json']);
   }
 });
+
+// (Not the section's help: CLI11 lists an option's exclusions in the order of their addresses.)
+test('help and command-line refusals equal the native command', (t) => {
+  for (const args of [['--help'], ['help', 'control'], ['sag-table', '--help'], [], ['bogus'],
+                      ['control', '--spam', '3'], ['control', ...design], ['table', 'missing.dbf'],
+                      ['control', ...design, '--span', '1e400']]) {
+    const r = same(t, args);
+    assert.ok(r.status === 0 ? r.stdout.length > 0 : r.stderr.startsWith('varnel: '), args.join(' '));
+  }
+});
