@@ -28,15 +28,15 @@ const nativeDir = fs.mkdtempSync(path.join(os.tmpdir(), 'varnel-web-'));
 for (const name of fs.readdirSync(samples)) {
   if (/\.(dbf|csv)$/.test(name)) fs.copyFileSync(path.join(samples, name), path.join(nativeDir, name));
 }
-v.FS.mkdirTree('/work');
+v.FS.mkdirTree('/tables');
 for (const name of v.FS.readdir(v.samplesDir)) {
-  if (name !== '.' && name !== '..') v.FS.writeFile(`/work/${name}`, v.FS.readFile(`${v.samplesDir}/${name}`));
+  if (name !== '.' && name !== '..') v.FS.writeFile(`/tables/${name}`, v.FS.readFile(`${v.samplesDir}/${name}`));
 }
-v.FS.chdir('/work');
+v.FS.chdir('/tables');
 
 function putFile(name, bytes) {
   fs.writeFileSync(path.join(nativeDir, name), bytes);
-  v.FS.writeFile(`/work/${name}`, bytes);
+  v.FS.writeFile(`/tables/${name}`, bytes);
 }
 
 function runNative(args) {
@@ -56,7 +56,7 @@ function same(t, args, outputs = []) {
   const expected = runNative(args);
   assert.deepEqual(web, expected, `varnel ${args.join(' ')}`);
   for (const out of outputs) {
-    assert.equal(v.FS.readFile(`/work/${out}`, {encoding: 'utf8'}),
+    assert.equal(v.FS.readFile(`/tables/${out}`, {encoding: 'utf8'}),
                  fs.readFileSync(path.join(nativeDir, out), 'utf8'), out);
   }
   return web;
@@ -191,9 +191,9 @@ function firstFieldTexts(bytes) {
 
 test('GBK names come out right: the sample tables and one written here', (t) => {
   const conductors = JSON.parse(v.run(['conductors', 'conductors.dbf', '--json']).stdout).conductors;
-  assert.deepEqual(conductors.map((c) => c.name), firstFieldTexts(v.FS.readFile('/work/conductors.dbf')));
+  assert.deepEqual(conductors.map((c) => c.name), firstFieldTexts(v.FS.readFile('/tables/conductors.dbf')));
   const areas = JSON.parse(v.run(['areas', 'weather_areas.dbf', '--json']).stdout).areas;
-  assert.deepEqual(areas.map((a) => a.name), firstFieldTexts(v.FS.readFile('/work/weather_areas.dbf')));
+  assert.deepEqual(areas.map((a) => a.name), firstFieldTexts(v.FS.readFile('/tables/weather_areas.dbf')));
   assert.ok(areas.some((a) => a.name === '典型气象区Ⅵ'));
   // A conductor table of a name with characters from every part of GBK, and the euro sign, which
   // code page 936 writes as the one byte 0x80.
