@@ -96,6 +96,15 @@ function close(t, args) {
 const design = ['--areas', 'weather_areas.dbf', '--area', '典型气象区Ⅵ', '--conductors',
                 'conductors.dbf', '--conductor', 'JL/G1A-240/30'];
 
+test('the WebAssembly module embedded in varnel.js is under 2 MB', () => {
+  const source = fs.readFileSync(modulePath, 'utf8');
+  const embedded = source.match(/data:application\/octet-stream;base64,([A-Za-z0-9+/=]+)/);
+  assert.ok(embedded, 'varnel.js embeds its module');
+  const wasm = Buffer.from(embedded[1], 'base64');
+  assert.equal(wasm.subarray(0, 4).toString('latin1'), '\0asm');
+  assert.ok(wasm.length < 2 * 1024 * 1024, `${wasm.length} bytes`);
+});
+
 test('the module says its version and where its samples are', () => {
   assert.match(v.version(), /^\d+\.\d+\.\d+$/);
   assert.equal(v.run(['--version']).stdout, `varnel ${v.version()}\n`);
