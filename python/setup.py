@@ -44,6 +44,7 @@ LIBRARY_SOURCES = [
     "design/critical_spans.cpp",
     "design/strain_section.cpp",
     "design/input_checks.cpp",
+    "design/catenary_section.cpp",
     "thermal/ieee738.cpp",
     "thermal/cigre601.cpp",
     "thermal/thermal_rating.cpp",
