@@ -11,11 +11,13 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "calc/records/records.h"
+#include "design/critical_spans.h"
 #include "design/design_api.h"
 #include "design/strain_section.h"
 
@@ -70,5 +72,47 @@ VARNEL_DESIGN_API std::vector<StringingRow> catenaryStringingTable(
     const LineAttrib& conductor, const WeatherConditionSeq& conditions, const SectionDesign& design,
     const std::vector<SpanGeometry>& spans, const TemperatureRange& temperatures,
     double compensation);
+
+// Critical spans with each condition strung by the catenary change of state of a single span.
+// The span's height difference is either fixed (`heightDifference`, m, the far support the
+// higher when positive) or in proportion to the span, l·tan β with cos β = `cosAngle` (a level
+// span at 1).
+struct CatenarySpanShape {
+    double cosAngle = 1.0;
+    std::optional<double> heightDifference;
+};
+
+// The spans searched, m: a critical span outside them is reported as none.
+inline constexpr double kShortestCriticalSpan = 0.1;
+inline constexpr double kLongestCriticalSpan = 20'000;
+
+// The span (m) at which conditions a and b, each at its limit, are strung from one another by
+// the catenary change of state: stringing a to its allowable stress takes b exactly to its own.
+// A bracketed root search on the span, started about the parabola's critical span (where there
+// is one; else a scan of the spans searched), refined by bisection with secant steps to a
+// relative 1e-12. None where the two limits do not cross within the spans searched.
+VARNEL_DESIGN_API std::optional<double> catenaryCriticalSpan(const LimitState& a,
+                                                             const LimitState& b,
+                                                             double elasticModulus,
+                                                             double expansionCoeff,
+                                                             const CatenarySpanShape& shape);
+
+// The condition controlling a span of length l (m) when each is strung by the catenary: the
+// first, in the area's order, whose limit keeps every other condition within its own (to a
+// relative 1e-9, so a tie at a critical span holds); -1 when none does.
+VARNEL_DESIGN_API int catenaryControllingAt(double span, const std::vector<LimitState>& states,
+                                            double elasticModulus, double expansionCoeff,
+                                            const CatenarySpanShape& shape);
+
+// criticalSpans for the catenary: the same candidates (the conditions the parabola's search
+// compares), each pair's catenary critical span, and the ranges of span in which
+// catenaryControllingAt gives the same condition, from span 0 on, their boundaries where some
+// pair of conditions crosses. `factors.cosAngle` is the shape's cosine. Refused as
+// criticalSpans refuses; a height difference that is not finite is refused too.
+VARNEL_DESIGN_API CriticalSpans catenaryCriticalSpans(const LineAttrib& conductor,
+                                                      const WeatherConditionSeq& conditions,
+                                                      const SearchFactors& factors,
+                                                      std::optional<double> heightDifference,
+                                                      GivenAverage annualAverage = std::nullopt);
 
 }  // namespace varnel::design

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -188,6 +189,135 @@ TEST(CatenarySection, RefusalsNameWhatFailed) {
     EXPECT_THROW(design::catenaryStringingRow(conductor, area.seq, p, spans, 10, 0),
                  std::invalid_argument);
     EXPECT_THROW(design::catenaryStringingTable(conductor, area.seq, p, spans, {0, 10, 1}, 0),
+                 std::invalid_argument);
+}
+
+// ---- critical spans ----
+
+struct ShapeCase {
+    const char* name;
+    design::CatenarySpanShape shape;
+};
+
+class CatenaryCritical : public testing::TestWithParam<ShapeCase> {};
+
+// b's stress strung from a at its limit, less b's limit.
+double gapAt(const design::LimitState& a, const design::LimitState& b, const LineAttrib& c,
+             const design::CatenarySpanShape& shape, double l) {
+    const double cosA = shape.cosAngle;
+    const double h =
+        shape.heightDifference ? *shape.heightDifference : l * std::sqrt(1 - cosA * cosA) / cosA;
+    return catenaryStateStress({l, h}, {c.elasticModulus, c.expansionCoeff},
+                               {a.load, a.temperature}, a.allowableStress,
+                               {b.load, b.temperature}) -
+           b.allowableStress;
+}
+
+// Every pair's root against a brute-force one: a scan of spans from 1 m to 2 km by 1 m for
+// the first change of sign, then plain bisection. Both must find the same crossing, or neither.
+TEST_P(CatenaryCritical, RootsAgreeWithABruteForceScan) {
+    const LineAttrib conductor = coreJlg1a240();
+    ConditionList area(areaSixConditions());
+    const auto states = design::limitStates(conductor, area.seq, {});
+    const auto& shape = GetParam().shape;
+    int roots = 0;
+    for (std::size_t a = 0; a < states.size(); ++a) {
+        for (std::size_t b = a + 1; b < states.size(); ++b) {
+            const auto found = design::catenaryCriticalSpan(
+                states[a], states[b], conductor.elasticModulus, conductor.expansionCoeff, shape);
+            std::optional<double> scanned;
+            double prev = gapAt(states[a], states[b], conductor, shape, 1);
+            for (double l = 2; l <= 2000 && !scanned; l += 1) {
+                const double g = gapAt(states[a], states[b], conductor, shape, l);
+                if ((prev < 0) != (g < 0)) {
+                    double lo = l - 1, hi = l;
+                    for (int i = 0; i < 80; ++i) {
+                        const double mid = (lo + hi) / 2;
+                        ((gapAt(states[a], states[b], conductor, shape, mid) < 0) == (prev < 0)
+                             ? lo
+                             : hi) = mid;
+                    }
+                    scanned = (lo + hi) / 2;
+                }
+                prev = g;
+            }
+            if (scanned) {
+                ASSERT_TRUE(found.has_value()) << a << "-" << b << " at " << *scanned;
+                // Where the two limits run almost together (conditions of one temperature and
+                // one limit), the crossing is known only as well as the gap's rounding allows:
+                // there the root must leave a gap of rounding size.
+                const double left = gapAt(states[a], states[b], conductor, shape, *found);
+                EXPECT_TRUE(std::fabs(*found / *scanned - 1) < 1e-9 ||
+                            std::fabs(left) < 1e-12 * states[b].allowableStress)
+                    << a << "-" << b << ": " << *found << " against " << *scanned << ", gap "
+                    << left;
+                ++roots;
+            } else if (found) {
+                // Beyond the scan, or so near the start that the scan began past it.
+                EXPECT_TRUE(*found > 2000 || *found < 2) << a << "-" << b << ": " << *found;
+            }
+        }
+    }
+    EXPECT_GE(roots, 3);
+}
+
+// The ranges: at every span of a grid the controlling condition is the one its range names.
+TEST_P(CatenaryCritical, RangesNameTheControllingCondition) {
+    const LineAttrib conductor = coreJlg1a240();
+    ConditionList area(areaSixConditions());
+    design::SearchFactors f;
+    f.cosAngle = GetParam().shape.cosAngle;
+    const auto cs =
+        design::catenaryCriticalSpans(conductor, area.seq, f, GetParam().shape.heightDifference);
+    const auto states = design::limitStates(conductor, area.seq, f);
+    ASSERT_FALSE(cs.ranges.empty());
+    EXPECT_EQ(cs.ranges.front().from, 0);
+    EXPECT_FALSE(cs.ranges.back().to.has_value());
+    for (std::size_t i = 1; i < cs.ranges.size(); ++i) {
+        EXPECT_EQ(cs.ranges[i].from, cs.ranges[i - 1].to);
+        EXPECT_NE(cs.ranges[i].condition, cs.ranges[i - 1].condition);
+    }
+    for (double l = 2; l < 1500; l *= 1.07) {
+        const auto range = std::find_if(cs.ranges.begin(), cs.ranges.end(), [&](const auto& r) {
+            return l >= r.from && (!r.to || l < *r.to);
+        });
+        ASSERT_NE(range, cs.ranges.end());
+        if ((range->to && *range->to - l < 1e-6 * l) || l - range->from < 1e-6 * l) continue;
+        EXPECT_EQ(design::catenaryControllingAt(l, states, conductor.elasticModulus,
+                                                conductor.expansionCoeff, GetParam().shape),
+                  range->condition)
+            << "at " << l << " m";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, CatenaryCritical,
+                         testing::Values(ShapeCase{"level", {1.0, std::nullopt}},
+                                         ShapeCase{"inclined", {0.9, std::nullopt}},
+                                         ShapeCase{"fixed_height", {1.0, 60.0}}),
+                         [](const auto& tp) { return std::string(tp.param.name); });
+
+// Short level spans hang with sags of a percent or two: there the parabola's critical spans
+// are the catenary's to the parabola's own error, (f/l)² of a few 1e-4.
+TEST(CatenaryCritical, ShortSpansAgreeWithTheParabola) {
+    const LineAttrib conductor = coreJlg1a240();
+    ConditionList area(areaSixConditions());
+    const auto parabola = design::criticalSpans(conductor, area.seq, {});
+    const auto catenary = design::catenaryCriticalSpans(conductor, area.seq, {}, std::nullopt);
+    ASSERT_EQ(parabola.pairs.size(), catenary.pairs.size());
+    int compared = 0;
+    for (std::size_t i = 0; i < parabola.pairs.size(); ++i) {
+        const auto& p = parabola.pairs[i];
+        const auto& c = catenary.pairs[i];
+        EXPECT_EQ(p.a, c.a);
+        EXPECT_EQ(p.b, c.b);
+        if (p.span && *p.span > 10 && *p.span < 400) {
+            ASSERT_TRUE(c.span.has_value());
+            EXPECT_NEAR(*c.span / *p.span, 1, 2e-3) << p.a << "-" << p.b;
+            ++compared;
+        }
+    }
+    EXPECT_GE(compared, 3);
+    EXPECT_THROW(design::catenaryCriticalSpans(conductor, area.seq, {}, NAN),
                  std::invalid_argument);
 }
 
