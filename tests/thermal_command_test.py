@@ -73,6 +73,22 @@ def test_text_shows_the_json_figures(model):
     assert f"forced {doc['forced_W_per_m']:.2f}, natural {doc['natural_W_per_m']:.2f}" in out
 
 
+# CIGRE TB 601's example B (Annex E): Drake-like, 100 °C, 20 °C air, 1.66 m/s at 80° to a
+# north-south line at 50° N and 500 m, 3 October at 14:00 under a sky of clearness 0.5. The
+# brochure prints P_c = 172.1, P_r = 54, P_s = 13.7 W/m and (transposed) 1054 for 1504 A.
+def test_cigre601_brochure_example_b():
+    doc = balance(["--diameter", "28.1", "--strand-diameter", "2.2", "--max-temperature", "100",
+                   "--ambient", "20", "--wind", "1.66", "--wind-angle", "80", "--elevation", "500",
+                   "--latitude", "50", "--day", "276", "--hour", "14", "--azimuth", "0",
+                   "--clearness", "0.5", "--albedo", "0.15", "--emissivity", "0.9",
+                   "--absorptivity", "0.9", "--resistance", "25:0.07283,75:0.08688",
+                   "--model", "cigre601"])
+    assert abs(doc["convection_W_per_m"] - 172.1) <= 0.1
+    assert round(doc["radiation_W_per_m"]) == 54
+    assert round(doc["solar_W_per_m"], 1) == 13.7
+    assert abs(doc["current_A"] - 1504) < 1
+
+
 def read_csv(name):
     with open(os.path.join(SAMPLES, name), encoding="utf-8", newline="") as f:
         return {row["NAME"]: row for row in csv.DictReader(f)}
@@ -140,7 +156,13 @@ def test_typed_resistance_overrides_the_sample():
     (["--diameter", "28", "--r20", "0.1", "--current", "500", "--max-temperature", "70"],
      "--current"),
     (["--diameter", "28", "--r20", "0.1", "--current", "500", "--atmosphere", "industrial"],
-     "--atmosphere and --albedo need the sun's position"),
+     "--atmosphere, --albedo and --clearness need the sun's position"),
+    ([a for a in EXAMPLE if a not in ("--atmosphere", "clear")] +
+     ["--current", "500", "--clearness", "0.5"], "--clearness is cigre601's"),
+    (EXAMPLE + ["--current", "500", "--clearness", "0.5", "--model", "cigre601"], "--clearness"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--latitude", "30", "--day", "161",
+      "--hour", "11", "--azimuth", "0", "--clearness", "1.5", "--model", "cigre601"],
+     "--clearness"),
 ])
 def test_refusals_are_one_line_and_status_2(args, needle):
     status, out, err = run(args)

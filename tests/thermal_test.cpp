@@ -158,6 +158,93 @@ TEST(Cigre601, CloseToIeeeOnTheExample) {
     EXPECT_LT(relative(cigre, ieee), 0.05) << ieee << " " << cigre;
 }
 
+// CIGRE TB 601's own steady-state examples (Annex E, examples A and B): a Drake-like conductor
+// at 100 °C. A is IEEE 738's case with the wind at 60° to the line and TB 601's sun; B a windier
+// autumn afternoon at 500 m under a hazy sky (clearness 0.5). The published terms are printed to
+// a tenth of a W/m (B's radiation to a whole one); the published current to a whole ampere.
+struct BrochureExample {
+    const char* name;
+    double strandDiameter;  // m
+    double emissivity;      // = absorptivity
+    double ambient;         // °C
+    double wind;            // m/s
+    double windAngle;       // degrees
+    double elevation;       // m
+    double latitude;        // degrees
+    int day;
+    double hour;
+    double lineAzimuth;  // degrees
+    double clearness;
+    double albedo;
+    double convection, radiation, solar;  // W/m, as printed
+    double radiationDigits;               // the printed last digit, W/m
+    double current;                       // A, as printed
+};
+
+class Cigre601Brochure : public ::testing::TestWithParam<BrochureExample> {};
+
+Conductor brochureDrake(const BrochureExample& e) {
+    Conductor c;
+    c.diameter = 0.0281;
+    c.strandDiameter = e.strandDiameter;
+    c.emissivity = e.emissivity;
+    c.absorptivity = e.emissivity;
+    c.resistance = Resistance{25, 7.283e-5, 75, 8.688e-5};
+    return c;
+}
+
+Weather brochureWeather(const BrochureExample& e) {
+    Weather w;
+    w.ambient = e.ambient;
+    w.windSpeed = e.wind;
+    w.windAngle = e.windAngle;
+    w.elevation = e.elevation;
+    w.sun.direct = false;
+    w.sun.latitude = e.latitude;
+    w.sun.day = e.day;
+    w.sun.hour = e.hour;
+    w.sun.lineAzimuth = e.lineAzimuth;
+    w.sun.clearness = e.clearness;
+    w.sun.albedo = e.albedo;
+    return w;
+}
+
+TEST_P(Cigre601Brochure, TermsAndAmpacityAsPublished) {
+    const BrochureExample& e = GetParam();
+    const HeatBalance b = ampacity(brochureDrake(e), brochureWeather(e), 100, Model::cigre601);
+    EXPECT_NEAR(b.convection, e.convection, 0.1);
+    EXPECT_EQ(b.convection, b.forced);
+    EXPECT_NEAR(b.radiation, e.radiation, e.radiationDigits / 2);
+    EXPECT_NEAR(b.solar, e.solar, 0.05);
+    EXPECT_NEAR(b.current, e.current, 1);
+    // And back: the published current holds the conductor at 100 °C.
+    const HeatBalance t =
+        conductorTemperature(brochureDrake(e), brochureWeather(e), e.current, Model::cigre601);
+    EXPECT_NEAR(t.temperature, 100, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AnnexE, Cigre601Brochure,
+    ::testing::Values(BrochureExample{"A", 0.0044, 0.8, 40, 0.61, 60, 0, 30, 161, 11, 90, 1, 0.1,
+                                      77.6, 39.1, 27.2, 0.1, 976},
+                      // Printed as 1054 A, a transposition: its own terms give
+                      // √((172.1 + 54 − 13.7) / 9.3905e-5) = 1504 A.
+                      BrochureExample{"B", 0.0022, 0.9, 20, 1.66, 80, 500, 50, 276, 14, 0, 0.5,
+                                      0.15, 172.1, 54, 13.7, 1, 1504}),
+    [](const ::testing::TestParamInfo<BrochureExample>& p) { return std::string(p.param.name); });
+
+// A clearness given outright replaces the atmosphere's: 0.8 is the industrial sky's.
+TEST(Cigre601, ClearnessReplacesTheAtmosphere) {
+    Weather industrial = exampleWeather();
+    industrial.sun.atmosphere = Atmosphere::industrial;
+    Weather given = exampleWeather();
+    given.sun.clearness = 0.8;
+    EXPECT_DOUBLE_EQ(heatBalance(drake(), given, 100, 0, Model::cigre601).solar,
+                     heatBalance(drake(), industrial, 100, 0, Model::cigre601).solar);
+    given.sun.clearness = 1.2;
+    EXPECT_THROW(ampacity(drake(), given, 100, Model::cigre601), ThermalInputError);
+}
+
 // The temperature for the ampacity at T is T, over conductors, winds, ambients, temperatures,
 // both models and a sun or none.
 struct GridCase {

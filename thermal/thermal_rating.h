@@ -71,6 +71,9 @@ struct Sun {
     double lineAzimuth = 0;  // the line's direction, degrees clockwise from north
     Atmosphere atmosphere = Atmosphere::clear;
     double albedo = 0.1;  // ground reflectance, CIGRE only
+    // CIGRE's clearness ratio of the direct beam, 0 to 1, when at least 0; below 0 it is the
+    // atmosphere's (1 clear, 0.8 industrial). IEEE 738 knows only the two atmospheres.
+    double clearness = -1;
 };
 // No sun at all (night, or a rating without solar heating).
 Sun noSun();

@@ -100,6 +100,11 @@ void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o,
     o.albedoOption =
         numbers.add(c, "--albedo", o.albedo, "Ground reflectance, 0 to 1 (cigre601 only)", "A",
                     Bounds{0, 1}, false);
+    o.clearnessOption = numbers.add(
+        c, "--clearness", o.clearness,
+        "Clearness ratio of the direct beam, 0 to 1, instead of --atmosphere (cigre601 only)", "K",
+        Bounds{0, 1}, false);
+    o.clearnessOption->excludes(o.atmosphereOption);
     o.solarOption = numbers.add(c, "--solar", o.solar,
                                 "Solar irradiance on the conductor, W/m\u00B2, instead of the "
                                 "sun's position",
@@ -131,7 +136,7 @@ void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o,
         dropDefault(given);
     }
     for (CLI::Option* position : {o.latitudeOption, o.dayOption, o.hourOption, o.azimuthOption,
-                                  o.atmosphereOption, o.albedoOption}) {
+                                  o.atmosphereOption, o.albedoOption, o.clearnessOption}) {
         o.solarOption->excludes(position);
     }
 }
@@ -163,9 +168,10 @@ thermal::Weather thermalWeather(const ThermalOptions& o) {
     std::size_t given = 0;
     for (const CLI::Option* p : position) given += p->count() > 0 ? 1 : 0;
     if (given == 0) {
-        if (o.atmosphereOption->count() > 0 || o.albedoOption->count() > 0) {
+        if (o.atmosphereOption->count() > 0 || o.albedoOption->count() > 0 ||
+            o.clearnessOption->count() > 0) {
             throw UsageError(
-                "--atmosphere and --albedo need the sun's position: --latitude, "
+                "--atmosphere, --albedo and --clearness need the sun's position: --latitude, "
                 "--day, --hour and --azimuth");
         }
         w.sun = thermal::noSun();
@@ -192,6 +198,14 @@ thermal::Weather thermalWeather(const ThermalOptions& o) {
         throw UsageError(std::string("--atmosphere: ") + e.what());
     }
     w.sun.albedo = o.albedo;
+    if (o.clearnessOption->count() > 0) {
+        // IEEE 738's irradiance has no such ratio: a clearness there would be silently lost.
+        if (o.model != "cigre601") {
+            throw UsageError("--clearness is cigre601's: with " + o.modelOptionName + " " +
+                             o.model + " the sky is --atmosphere clear or industrial");
+        }
+        w.sun.clearness = o.clearness;
+    }
     return w;
 }
 

@@ -25,7 +25,8 @@ struct ThermalOptions {
     double azimuth = 0;
     std::string atmosphere = "clear";
     double albedo = 0.1;
-    double solar = 1000;  // W/m², when no position is given
+    double clearness = 1;  // cigre601's clearness ratio, instead of --atmosphere
+    double solar = 1000;   // W/m², when no position is given
     double emissivity = 0.9;
     double absorptivity = 0.9;
     double strandDiameter = 0;  // mm
@@ -40,6 +41,7 @@ struct ThermalOptions {
     CLI::Option* azimuthOption = nullptr;
     CLI::Option* atmosphereOption = nullptr;
     CLI::Option* albedoOption = nullptr;
+    CLI::Option* clearnessOption = nullptr;
     CLI::Option* solarOption = nullptr;
     CLI::Option* strandOption = nullptr;
     CLI::Option* r20Option = nullptr;
