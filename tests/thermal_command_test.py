@@ -5,6 +5,7 @@ Run by ctest with VARNEL (the program) and VARNEL_ROOT (the source tree) in the 
 """
 import csv
 import json
+import math
 import os
 import re
 import shutil
@@ -104,6 +105,38 @@ def test_resistance_sample_agrees_with_the_conductor_sources():
         # "钢芯铝绞线 24/3.60+7/2.40 ...": the aluminium wires are the outer layer's.
         stranding = conductors[name]["STRANDING"].split()[1]
         assert row["STRAND_DIAMETER"] == stranding.split("+")[0].split("/")[1]
+
+
+# Hard-drawn aluminium's resistivity at 20 °C (IEC 60889, GB/T 17048), Ω·mm²/m. The steel core's
+# conductance (0.19157 Ω·mm²/m over some 30 to 45 mm²: about 6 Ω/km) is left out, as the
+# conductor standard's resistance table leaves it out.
+ALUMINIUM_RESISTIVITY = 0.028264
+
+
+def test_resistance_sample_follows_from_the_aluminium_area():
+    """R20 = ρ k / A_al: each aluminium wire is a helix, longer than the conductor by the factor
+    k = √(1 + (π D_m / L)²) of its layer (D_m the layer's mean diameter, L = m D its lay length,
+    m the lay ratio on the layer's outer diameter D, from 10 to 16 for aluminium layers). So k lies
+    between the innermost layer's at m = 16 and the outermost's at m = 10."""
+    table = read_csv("conductor_resistance.csv")
+    conductors = read_csv(os.path.join("src", "conductors.csv"))
+    for name, row in table.items():
+        c = conductors[name]
+        aluminium, steel = c["STRANDING"].split()[1].split("+")
+        al_wire = float(aluminium.split("/")[1])
+        st_wires, st_wire = steel.split("/")
+        assert float(c["AL_AREA"]) == pytest.approx(
+            int(aluminium.split("/")[0]) * math.pi / 4 * al_wire ** 2, rel=2e-4)
+        core = 3 * float(st_wire) if st_wires == "7" else float(st_wire)
+        outer = float(c["DIAMETER"])
+
+        def factor(layer_outer, lay_ratio):
+            return math.sqrt(1 + (math.pi * (layer_outer - al_wire) / (lay_ratio * layer_outer)) ** 2)
+
+        lowest = factor(core + 2 * al_wire, 16)
+        highest = factor(outer, 10)
+        k = float(row["R20"]) / (ALUMINIUM_RESISTIVITY / float(c["AL_AREA"]) * 1000)
+        assert lowest < k < highest, (name, lowest, k, highest)
 
 
 @pytest.mark.parametrize("name,diameter,r20,strand", [
