@@ -90,6 +90,37 @@ def test_cigre601_brochure_example_b():
     assert abs(doc["current_A"] - 1504) < 1
 
 
+def tube_skin_factor(rdc, core_ratio, frequency):
+    """R_ac / R_dc of a tube (bore `core_ratio` of its outer diameter) from the closed form of the
+    current's diffusion: J(u) = K1(qa) I0(qu) + I1(qa) K0(qu), q² = j x², J'(a) = 0."""
+    mpmath = pytest.importorskip("mpmath")
+    mpmath.mp.dps = 30
+    a = mpmath.mpf(core_ratio)
+    x2 = 2 * frequency * 4e-7 * mpmath.pi / (rdc * (1 - a * a))
+    q = mpmath.sqrt(1j * x2)
+    j1 = mpmath.besselk(1, q * a) * mpmath.besseli(0, q) + mpmath.besseli(1, q * a) * mpmath.besselk(0, q)
+    dj1 = q * (mpmath.besselk(1, q * a) * mpmath.besseli(1, q) - mpmath.besseli(1, q * a) * mpmath.besselk(1, q))
+    if core_ratio == 0:  # K1(0) is infinite: the solid conductor's J = I0(qu)
+        j1, dj1 = mpmath.besseli(0, q), q * mpmath.besseli(1, q)
+    return float(mpmath.re(1j * x2 * (1 - a * a) * j1 / (2 * dj1)))
+
+
+@pytest.mark.parametrize("diameter,core,r20,frequency,temperature", [
+    ("28.1", "10.4", "0.0718", "50", "100"),   # Drake-like: under 1 %
+    ("33.8", "8.43", "0.0459", "60", "80"),    # JL/G1A-630/45
+    ("33.8", "8.43", "0.0459", "400", "80"),   # a strong effect
+    ("21.6", "0", "0.1181", "1000", "70"),      # a solid conductor
+])
+def test_skin_effect_agrees_with_the_tubes_closed_form(diameter, core, r20, frequency,
+                                                        temperature):
+    doc = balance(["--diameter", diameter, "--core-diameter", core, "--frequency", frequency,
+                   "--r20", r20, "--max-temperature", temperature, "--model", "cigre601"])
+    rdc = float(r20) / 1000 * (1 + 0.00403 * (float(temperature) - 20))
+    k = tube_skin_factor(rdc, float(core) / float(diameter), float(frequency))
+    assert doc["resistance_ohm_per_m"] / rdc == pytest.approx(k, rel=1e-7)
+    assert k > 1
+
+
 def read_csv(name):
     with open(os.path.join(SAMPLES, name), encoding="utf-8", newline="") as f:
         return {row["NAME"]: row for row in csv.DictReader(f)}
@@ -193,6 +224,12 @@ def test_typed_resistance_overrides_the_sample():
     ([a for a in EXAMPLE if a not in ("--atmosphere", "clear")] +
      ["--current", "500", "--clearness", "0.5"], "--clearness is cigre601's"),
     (EXAMPLE + ["--current", "500", "--clearness", "0.5", "--model", "cigre601"], "--clearness"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--core-diameter", "10"],
+     "--core-diameter is cigre601's"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--core-diameter", "28",
+      "--model", "cigre601"], "below the conductor's diameter"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--frequency", "60",
+      "--model", "cigre601"], "--frequency requires --core-diameter"),
     (["--diameter", "28", "--r20", "0.1", "--current", "500", "--latitude", "30", "--day", "161",
       "--hour", "11", "--azimuth", "0", "--clearness", "1.5", "--model", "cigre601"],
      "--clearness"),

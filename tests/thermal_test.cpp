@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include "thermal/thermal_rating.h"
@@ -243,6 +244,56 @@ TEST(Cigre601, ClearnessReplacesTheAtmosphere) {
                      heatBalance(drake(), industrial, 100, 0, Model::cigre601).solar);
     given.sun.clearness = 1.2;
     EXPECT_THROW(ampacity(drake(), given, 100, Model::cigre601), ThermalInputError);
+}
+
+// The skin effect of a solid round wire against the published table of R_ac / R_dc by the
+// Kelvin-function argument x = r √(ω μ0 / ρ) (NBS Circular 74, as in Terman's Radio Engineers'
+// Handbook), printed to three decimals; below x = 1 the series 1 + x⁴/192 holds.
+struct SkinCase {
+    double x;
+    double ratio;
+    double digits;
+};
+
+class SkinEffect : public ::testing::TestWithParam<SkinCase> {};
+
+TEST_P(SkinEffect, SolidWireAsTabulated) {
+    const double x = GetParam().x;
+    // x² = ω μ0 r² / ρ = 2 f μ0 / R_dc for a solid wire: the R_dc that gives x at 50 Hz.
+    const double rdc = 2 * 50 * 4e-7 * std::numbers::pi / (x * x);
+    EXPECT_NEAR(cigre601::k_skin(rdc, 0, 50), GetParam().ratio, GetParam().digits / 2) << x;
+}
+
+INSTANTIATE_TEST_SUITE_P(Nbs, SkinEffect,
+                         ::testing::Values(SkinCase{0.5, 1 + std::pow(0.5, 4) / 192, 2e-6},
+                                           SkinCase{1, 1.005, 1e-3}, SkinCase{1.5, 1.026, 1e-3},
+                                           SkinCase{2, 1.078, 1e-3}, SkinCase{2.5, 1.175, 1e-3},
+                                           SkinCase{3, 1.318, 1e-3}, SkinCase{4, 1.678, 1e-3},
+                                           SkinCase{5, 2.043, 1e-3}));
+
+// The skin effect counts under cigre601 only, and only when the core says the resistances are
+// DC ones: IEEE 738's figures do not move by a bit.
+TEST(SkinEffect, OnlyCigreWithACore) {
+    Conductor dc = drake();
+    dc.coreDiameter = 0.0104;
+    for (const double t : {60.0, 100.0}) {
+        const HeatBalance plain = heatBalance(drake(), exampleWeather(), t, 900, Model::ieee738);
+        const HeatBalance cored = heatBalance(dc, exampleWeather(), t, 900, Model::ieee738);
+        EXPECT_EQ(plain.resistance, cored.resistance);
+        EXPECT_EQ(plain.joule, cored.joule);
+        const double rdc = resistanceAt(drake().resistance, t);
+        const HeatBalance skin = heatBalance(dc, exampleWeather(), t, 900, Model::cigre601);
+        EXPECT_DOUBLE_EQ(skin.resistance, rdc * cigre601::k_skin(rdc, 0.0104 / 0.02814, 50));
+        EXPECT_GT(skin.resistance, rdc * 1.003);
+        EXPECT_LT(skin.resistance, rdc * 1.02);
+    }
+    // At 0 Hz there is none.
+    dc.frequency = 0;
+    EXPECT_EQ(heatBalance(dc, exampleWeather(), 100, 900, Model::cigre601).resistance,
+              resistanceAt(drake().resistance, 100));
+    dc.frequency = 50;
+    dc.coreDiameter = 0.03;
+    EXPECT_THROW(ampacity(dc, exampleWeather(), 100, Model::cigre601), ThermalInputError);
 }
 
 // The temperature for the ampacity at T is T, over conductors, winds, ambients, temperatures,

@@ -126,6 +126,9 @@ HeatBalance balanceAt(const Conductor& c, const Weather& w, double ts, double cu
     b.temperature = ts;
     b.current = current;
     b.resistance = resistanceAt(c.resistance, ts);
+    if (model == Model::cigre601 && c.coreDiameter >= 0) {
+        b.resistance *= cigre601::k_skin(b.resistance, c.coreDiameter / c.diameter, c.frequency);
+    }
     b.joule = current * current * b.resistance;
     b.solar = solar;
     cooling(c, w, ts, model, b);
@@ -181,6 +184,14 @@ void checkInputs(const Conductor& c, const Weather& w) {
             "the strand diameter must be at least 0 and below half the "
             "conductor's diameter, not " +
             text(c.strandDiameter));
+    }
+    if (!(c.coreDiameter < 0)) {
+        if (!(std::isfinite(c.coreDiameter) && c.coreDiameter < c.diameter)) {
+            throw ThermalInputError(
+                "the core diameter must be at least 0 and below the conductor's diameter, not " +
+                text(c.coreDiameter));
+        }
+        requireRange(c.frequency, 0, 1000, "the frequency", " Hz");
     }
     requireRange(c.emissivity, 0, 1, "the emissivity", "");
     requireRange(c.absorptivity, 0, 1, "the absorptivity", "");

@@ -118,6 +118,14 @@ void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o,
                     "Diameter of the outer layer's strands, mm: sets cigre601's surface roughness "
                     "(unknown: taken as rough)",
                     "MM", kNonNegative, false);
+    o.coreOption = numbers.add(c, "--core-diameter", o.coreDiameter,
+                               "Diameter of the steel core, mm: the resistances are then DC ones "
+                               "and cigre601 adds the skin effect (0: an all-aluminium conductor)",
+                               "MM", kNonNegative, false);
+    o.frequencyOption = numbers.add(c, "--frequency", o.frequency,
+                                    "The current's frequency, Hz, for the skin effect", "HZ",
+                                    Bounds{0, 1000}, false);
+    o.frequencyOption->needs(o.coreOption);
     o.r20Option = numbers.add(c, "--r20", o.r20,
                               "DC resistance at 20 \u00B0C, \u03A9/km (aluminium's temperature "
                               "coefficient 0.00403/\u00B0C)",
@@ -132,7 +140,7 @@ void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o,
     c->add_option(modelOption, o.model, "ieee738 (default) or cigre601")
         ->type_name("ieee738|cigre601");
     for (CLI::Option* given : {o.latitudeOption, o.dayOption, o.hourOption, o.azimuthOption,
-                               o.strandOption, o.r20Option}) {
+                               o.strandOption, o.coreOption, o.r20Option}) {
         dropDefault(given);
     }
     for (CLI::Option* position : {o.latitudeOption, o.dayOption, o.hourOption, o.azimuthOption,
@@ -225,6 +233,20 @@ thermal::Conductor thermalConductor(const ThermalOptions& o, double diameterMm,
     c.emissivity = o.emissivity;
     c.absorptivity = o.absorptivity;
     c.resistance = resistance;
+    if (o.coreOption->count() > 0) {
+        // IEEE 738 takes the resistances as AC ones: a skin effect there would count twice.
+        if (o.model != "cigre601") {
+            throw UsageError("--core-diameter is cigre601's: with " + o.modelOptionName + " " +
+                             o.model + " the resistances are taken as AC ones");
+        }
+        if (!(o.coreDiameter < diameterMm)) {
+            throw UsageError(
+                fmt::format("--core-diameter: \"{}\" must be below the conductor's diameter, {} mm",
+                            shortNumber(o.coreDiameter), shortNumber(diameterMm)));
+        }
+        c.coreDiameter = o.coreDiameter / 1000;
+        c.frequency = o.frequency;
+    }
     return c;
 }
 

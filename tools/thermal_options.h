@@ -30,6 +30,8 @@ struct ThermalOptions {
     double emissivity = 0.9;
     double absorptivity = 0.9;
     double strandDiameter = 0;  // mm
+    double coreDiameter = 0;    // mm, with --core-diameter: the resistances are DC ones
+    double frequency = 50;      // Hz
     double r20 = 0;             // Ω/km
     std::string resistance;     // "T1:R1,T2:R2", °C and Ω/km
     std::string model = "ieee738";
@@ -44,6 +46,8 @@ struct ThermalOptions {
     CLI::Option* clearnessOption = nullptr;
     CLI::Option* solarOption = nullptr;
     CLI::Option* strandOption = nullptr;
+    CLI::Option* coreOption = nullptr;
+    CLI::Option* frequencyOption = nullptr;
     CLI::Option* r20Option = nullptr;
     CLI::Option* resistanceOption = nullptr;
 };
