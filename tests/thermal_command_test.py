@@ -228,6 +228,8 @@ def test_typed_resistance_overrides_the_sample():
      "--core-diameter is cigre601's"),
     (["--diameter", "28", "--r20", "0.1", "--current", "500", "--core-diameter", "28",
       "--model", "cigre601"], "below the conductor's diameter"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--strand-diameter", "20"],
+     "--strand-diameter: \"20\" must be below half the conductor's diameter, 14 mm"),
     (["--diameter", "28", "--r20", "0.1", "--current", "500", "--frequency", "60",
       "--model", "cigre601"], "--frequency requires --core-diameter"),
     (["--diameter", "28", "--r20", "0.1", "--current", "500", "--latitude", "30", "--day", "161",

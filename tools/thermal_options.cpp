@@ -233,6 +233,13 @@ thermal::Conductor thermalConductor(const ThermalOptions& o, double diameterMm,
     c.emissivity = o.emissivity;
     c.absorptivity = o.absorptivity;
     c.resistance = resistance;
+    // Said here in the option's millimetres; the library would say it in metres.
+    if (o.strandOption->count() > 0 && !(o.strandDiameter < diameterMm / 2)) {
+        throw UsageError(
+            fmt::format("--strand-diameter: \"{}\" must be below half the conductor's diameter, "
+                        "{} mm",
+                        shortNumber(o.strandDiameter), shortNumber(diameterMm / 2)));
+    }
     if (o.coreOption->count() > 0) {
         // IEEE 738 takes the resistances as AC ones: a skin effect there would count twice.
         if (o.model != "cigre601") {
