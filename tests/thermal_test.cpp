@@ -162,7 +162,9 @@ TEST(Cigre601, CloseToIeeeOnTheExample) {
 // CIGRE TB 601's own steady-state examples (Annex E, examples A and B): a Drake-like conductor
 // at 100 °C. A is IEEE 738's case with the wind at 60° to the line and TB 601's sun; B a windier
 // autumn afternoon at 500 m under a hazy sky (clearness 0.5). The published terms are printed to
-// a tenth of a W/m (B's radiation to a whole one); the published current to a whole ampere.
+// a tenth of a W/m (B's radiation to a whole one), and held to half that digit, but for the
+// convection, held to 0.1 W/m since the brochure rounds its air properties as it goes; the
+// published current to a whole ampere.
 struct BrochureExample {
     const char* name;
     double strandDiameter;  // m

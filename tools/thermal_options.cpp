@@ -140,7 +140,7 @@ void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o,
     c->add_option(modelOption, o.model, "ieee738 (default) or cigre601")
         ->type_name("ieee738|cigre601");
     for (CLI::Option* given : {o.latitudeOption, o.dayOption, o.hourOption, o.azimuthOption,
-                               o.strandOption, o.coreOption, o.r20Option}) {
+                               o.clearnessOption, o.strandOption, o.coreOption, o.r20Option}) {
         dropDefault(given);
     }
     for (CLI::Option* position : {o.latitudeOption, o.dayOption, o.hourOption, o.azimuthOption,
