@@ -303,6 +303,7 @@ TEST(SkinEffect, OnlyCigreWithACore) {
 struct GridCase {
     double diameter;  // m
     double r20;       // Ω/m
+    double core;      // m, the steel core for cigre601's skin effect; below 0 none
 };
 
 class InverseConsistency : public ::testing::TestWithParam<GridCase> {};
@@ -312,6 +313,7 @@ TEST_P(InverseConsistency, TemperatureOfTheAmpacity) {
     c.diameter = GetParam().diameter;
     c.strandDiameter = c.diameter / 8;
     c.resistance = resistanceFromR20(GetParam().r20);
+    c.coreDiameter = GetParam().core;
     for (const Model m : {Model::ieee738, Model::cigre601}) {
         for (const double wind : {0.0, 0.3, 0.5, 2.0, 10.0}) {
             for (const double angle : {0.0, 30.0, 90.0}) {
@@ -342,9 +344,10 @@ TEST_P(InverseConsistency, TemperatureOfTheAmpacity) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleSizes, InverseConsistency,
-                         ::testing::Values(GridCase{0.0216, 0.1181e-3},
-                                           GridCase{0.02682, 0.0739e-3},
-                                           GridCase{0.0338, 0.0459e-3}, GridCase{0.0096, 0.6e-3}));
+                         ::testing::Values(GridCase{0.0216, 0.1181e-3, -1},
+                                           GridCase{0.02682, 0.0739e-3, 0.0075},
+                                           GridCase{0.0338, 0.0459e-3, 0.00843},
+                                           GridCase{0.0096, 0.6e-3, -1}));
 
 // The temperature rises with the current and the ambient and falls with the wind.
 TEST(Physics, MonotoneInCurrentAmbientAndWind) {
