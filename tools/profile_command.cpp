@@ -48,11 +48,13 @@ struct CheckedLine {
     std::optional<OperatingState> operating;
     std::vector<double> temperatures;  // °C, per condition
     std::vector<bool> windy;           // per condition
+    std::vector<double> ice;           // mm, per condition
+    std::vector<double> wind;          // m/s, per condition
     design::LineProfile profile;
 };
 
 CheckedLine checkLine(const ProfileCommandOptions& o) {
-    CheckedLine r{loadDesign(o.design), {}, {}, {}, {}, {}, {}, {}};
+    CheckedLine r{loadDesign(o.design), {}, {}, {}, {}, {}, {}, {}, {}, {}};
     const DesignRecords records(r.design);
     r.terrain = readTerrain(o.terrainPath);
     r.towers = readTowers(o.towersPath, r.terrain);
@@ -68,12 +70,16 @@ CheckedLine checkLine(const ProfileCommandOptions& o) {
         options.conditionNames.push_back(nameOf(c.name));
         r.temperatures.push_back(c.temperature);
         r.windy.push_back(c.windSpeed != 0);
+        r.ice.push_back(c.iceThickness);
+        r.wind.push_back(c.windSpeed);
     }
     if (r.operating) {
         options.maxTemperature = r.operating->temperature;
         options.maxTemperatureName = r.operating->name;
         r.temperatures.push_back(r.operating->temperature);
         r.windy.push_back(false);
+        r.ice.push_back(0);
+        r.wind.push_back(0);
     }
     const DesignFactors& f = o.design.factors;
     try {
@@ -217,6 +223,8 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
     Json conditions = Json::array();
     for (std::size_t k = 0; k < p.conditions.size(); ++k) {
         conditions.push_back(Json{{"name", p.conditions[k]},
+                                  {"ice_mm", r.ice[k]},
+                                  {"wind_m_per_s", r.wind[k]},
                                   {"temperature_degC", r.temperatures[k]},
                                   {"specific_load_N_per_m_mm2", p.load[k]},
                                   {"vertical_load_N_per_m_mm2", p.verticalLoad[k]},
