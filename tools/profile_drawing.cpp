@@ -176,7 +176,8 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
     const double hi = std::min(drawing.to.value_or(lineHi), lineHi);
     if (!(hi > lo)) {
         throw UsageError(fmt::format(
-            "the window {} to {} m holds no part of the line, which runs from {} to {} m",
+            "--from/--to: the window {} to {} m holds no part of the line, which runs from {} to "
+            "{} m",
             figure(drawing.from.value_or(lineLo), 3), figure(drawing.to.value_or(lineHi), 3),
             figure(lineLo, 3), figure(lineHi, 3)));
     }
