@@ -15,6 +15,7 @@ import math
 import os
 import re
 import subprocess
+import unicodedata
 import xml.etree.ElementTree as ET
 
 import pytest
@@ -135,7 +136,6 @@ def text_box(t, default_size):
 
 
 def unicode_wide(c):
-    import unicodedata
     return unicodedata.east_asian_width(c) in ("W", "F")
 
 

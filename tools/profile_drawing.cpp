@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 #include <string_view>
 
@@ -463,8 +464,13 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
                             {"clearance line", kClearance, "7 4"},
                             {"crossing, required clearance", kCrossing, "3 3"},
                             {"violation", kViolation, ""}};
+        // Only what this drawing shows.
+        const bool shown[] = {true, true, required.has_value(), !shownCrossings.empty(),
+                              shownViolations > 0};
         double x = kLeft;
-        for (const Key& k : keys) {
+        for (std::size_t i = 0; i < std::size(keys); ++i) {
+            if (!shown[i]) continue;
+            const Key& k = keys[i];
             out += fmt::format(
                 "<line class=\"key\" x1=\"{0}\" y1=\"{1}\" x2=\"{2}\" y2=\"{1}\" stroke=\"{3}\" "
                 "stroke-width=\"2\"{4}/><text class=\"legend\" x=\"{5}\" y=\"{6}\">{7}</text>\n",
