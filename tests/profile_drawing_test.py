@@ -194,6 +194,13 @@ def test_every_violation_in_the_window_is_red_with_its_figure(tmp_path_factory, 
         assert any(abs(f - v["limit"]) <= 0.051 for f in figures), (v, found)
     if window is None:
         assert f"{len(violations)} violation" in " ".join(text_of(t) for t in texts(root))
+    # Where the ground rises above the clearance line, that span's line is red; elsewhere not.
+    names = [t[0] for t in attachments()]
+    low = {names.index(v["where"].split("-")[0]) for v in violations if v["kind"] == "ground"}
+    lines = root.findall(f".//{SVG_NS}path[@class='clearance-line']")
+    assert lines
+    for path in lines:
+        assert (path.get("stroke") == RED) == (int(path.get("data-span")) in low)
 
 
 @pytest.mark.parametrize("extra,window", CASES)

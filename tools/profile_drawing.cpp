@@ -517,11 +517,17 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
             "fill=\"none\" stroke=\"{}\" stroke-width=\"1.6\"/>\n",
             d.span, condition, path, kConductor);
         if (!lowered.empty()) {
+            // Red where the ground rises above it.
+            const bool low = std::any_of(
+                profile.violations.begin(), profile.violations.end(), [&](const auto& vi) {
+                    return vi.kind == design::ViolationKind::ground && vi.index == d.span;
+                });
             out += fmt::format(
                 "<path class=\"clearance-line\" data-span=\"{}\" data-clearance-m=\"{}\" "
-                "d=\"{}\" fill=\"none\" stroke=\"{}\" stroke-width=\"1\" "
+                "d=\"{}\" fill=\"none\" stroke=\"{}\" stroke-width=\"{}\" "
                 "stroke-dasharray=\"7 4\"/>\n",
-                d.span, *s.requiredClearance, lowered, kClearance);
+                d.span, *s.requiredClearance, lowered, low ? kViolation : kClearance,
+                low ? 1.6 : 1.0);
         }
     }
     // Towers: the body from the ground to the arm, the string down to the attachment.
