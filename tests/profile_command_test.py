@@ -176,6 +176,30 @@ def test_random_lines_against_sampled_curves(tmp_path, seed, model):
             else:
                 assert tower["swing_angle_deg"] is None
         assert tower["uplift"] == (suspension and min(tower["vertical_span_m"]) < 0)
+        if suspension:
+            windy = [a for a, c in zip(tower["swing_angle_deg"], conditions) if c["wind_m_per_s"]]
+            swung = [v for v in doc["violations"] if v["kind"] == "swing" and v["where"] == rows[t][0]]
+            assert len(swung) == (1 if max(windy) > 50 else 0)
+            if swung:
+                assert swung[0]["value"] == max(windy) and swung[0]["limit"] == 50
+            assert tower["ok"] == (not swung and not tower["uplift"])
+
+    if model == "catenary":
+        # The stress along the conductor at a support, σ₀·cosh((x − a)/p), under the resultant
+        # load, the largest over both supports and every condition.
+        allowable = doc["suspension_point_allowable_N_per_mm2"]
+        for i, s in enumerate(spans):
+            largest = 0
+            for k, cond in enumerate(conditions):
+                sigma = sections[s["section"]]["stress_N_per_mm2"][k]
+                c = Curve(model, s["span_m"], s["height_difference_m"], sigma,
+                          cond["specific_load_N_per_m_mm2"])
+                reach = max(abs(c.a), abs(s["span_m"] - c.a))
+                largest = max(largest, sigma * math.cosh(reach / c.p))
+            assert s["support_stress_N_per_mm2"] == pytest.approx(largest, rel=1e-9)
+            flagged = [v for v in doc["violations"] if v["kind"] == "suspension_point"
+                       and v["where"] == f"{s['from']}-{s['to']}"]
+            assert len(flagged) == (1 if largest > allowable else 0)
 
 
 def x_rows(tmp_path):
@@ -282,3 +306,43 @@ def test_bad_command_line_is_status_2(tmp_path):
     status, out, err = run(["--terrain", "t.csv", "--towers", "w.csv", "--ground-clearance",
                             "-1"])
     assert status == 2 and out == ""
+
+
+def three_towers(tmp_path):
+    terrain = write_csv(tmp_path / "t.csv", ["station_m", "elevation_m"], [(0, 100), (900, 100)])
+    towers = write_csv(tmp_path / "w.csv",
+                       ["name", "station_m", "kind", "arm_height_m", "insulator_length_m",
+                        "insulator_weight_N"],
+                       [("A", 0, "strain", 30, 0, 600), ("B", 420, "suspension", 32.5, 2.5, 600),
+                        ("C", 900, "strain", 30, 0, 600)])
+    return ["--terrain", terrain, "--towers", towers]
+
+
+def test_max_temperature_is_a_condition_and_the_largest_sag_when_hot(tmp_path):
+    status, out, err = run(three_towers(tmp_path) + ["--json", "--max-temperature", "80"])
+    assert status == 0, err
+    doc = json.loads(out)
+    last = doc["conditions"][-1]
+    assert (last["name"], last["temperature_degC"], last["ice_mm"], last["wind_m_per_s"]) == (
+        "导线温度 80 °C", 80, 0, 0)
+    assert doc["sections"][0]["max_sag_condition"]["index"] == len(doc["conditions"]) - 1
+    # Cooler than the area's 40 °C, it is not the largest sag.
+    status, out, err = run(three_towers(tmp_path) + ["--json", "--max-temperature", "10"])
+    cool = json.loads(out)
+    assert cool["sections"][0]["max_sag_condition"]["name"] != cool["conditions"][-1]["name"]
+    assert doc["spans"][0]["max_sag_m"] > cool["spans"][0]["max_sag_m"]
+
+
+def test_current_is_the_temperature_varnel_thermal_gives(tmp_path):
+    weather = ["--ambient", "40", "--wind", "0.5", "--solar", "1000"]
+    p = subprocess.run([VARNEL, "thermal"] + DESIGN[4:] + weather + ["--current", "700", "--json"],
+                       capture_output=True, timeout=60)
+    assert p.returncode == 0, p.stderr
+    hot = json.loads(p.stdout)["temperature_degC"]
+    status, out, err = run(three_towers(tmp_path) + weather + ["--current", "700", "--json"])
+    assert status == 0, err
+    doc = json.loads(out)
+    assert doc["conditions"][-1]["temperature_degC"] == hot
+    status, out, err = run(three_towers(tmp_path) + ["--json", "--max-temperature", repr(hot)])
+    same = json.loads(out)
+    assert same["towers"][1]["vertical_span_m"] == doc["towers"][1]["vertical_span_m"]
