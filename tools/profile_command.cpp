@@ -16,6 +16,7 @@
 #include "tools/encoding.h"
 #include "tools/json_output.h"
 #include "tools/library_tables.h"
+#include "tools/profile_drawing.h"
 #include "tools/profile_inputs.h"
 #include "tools/section_current.h"
 #include "tools/text_table.h"
@@ -37,6 +38,11 @@ struct ProfileCommandOptions {
     std::string csvDir;
     bool json = false;
     OperatingOptions operating;
+    std::string svgPath;
+    double exaggeration = 10;
+    double from = 0, to = 0;
+    CLI::Option* fromOption = nullptr;
+    CLI::Option* toOption = nullptr;
 };
 
 // Everything the outputs need: the inputs as read and the checked line.
@@ -377,11 +383,31 @@ void writeProfileCsv(const std::string& dir, const CheckedLine& r) {
 
 void runProfileCommand(const ProfileCommandOptions& o, ResultStream& out) {
     if (o.csvDir == "-") throw UsageError("--csv -: the CSV files go into a folder; name one");
+    if (o.svgPath == "-") throw UsageError("--svg -: the drawing goes to a file; name one");
+    if (o.fromOption->count() > 0 && o.toOption->count() > 0 && !(o.to > o.from)) {
+        throw UsageError("--to: must be beyond --from");
+    }
     const CheckedLine r = checkLine(o);
     std::string notes;
     if (!o.csvDir.empty()) {
         writeProfileCsv(o.csvDir, r);
         notes += "CSV written to " + o.csvDir + " (spans.csv, towers.csv, violations.csv)\n";
+    }
+    if (!o.svgPath.empty()) {
+        OutputFile svg(o.svgPath);
+        ProfileDrawingInputs drawing{r.terrain,
+                                     r.towers,
+                                     r.crossings,
+                                     nameOf(r.design.area->name),
+                                     nameOf(r.design.conductor->name),
+                                     o.exaggeration,
+                                     {},
+                                     {}};
+        if (o.fromOption->count() > 0) drawing.from = o.from;
+        if (o.toOption->count() > 0) drawing.to = o.to;
+        writeProfileDrawing(r.profile, drawing, svg);
+        svg.commit();
+        notes += "SVG written to " + o.svgPath + "\n";
     }
     if (o.json) {
         writeProfileJson(o, r, out);
@@ -431,6 +457,16 @@ void addProfileCommand(CLI::App& app, CommandSet& set) {
                     "Also write spans.csv, towers.csv and violations.csv into the folder DIR")
         ->type_name("DIR");
     cmd->add_flag("--json", o->json, "One JSON document instead of the tables");
+    cmd->add_option("--svg", o->svgPath, "Also draw the profile as SVG to FILE")->type_name("FILE");
+    set.numbers.add(cmd, "--exaggeration", o->exaggeration,
+                    "The drawing's vertical scale over its horizontal scale (default 10)", "RATIO",
+                    Bounds{1, 100}, false);
+    o->fromOption = set.numbers.add(cmd, "--from", o->from,
+                                    "The first station drawn, m (default the line's start)", "M",
+                                    kAnyNumber, false);
+    o->toOption =
+        set.numbers.add(cmd, "--to", o->to, "The last station drawn, m (default the line's end)",
+                        "M", kAnyNumber, false);
     addOperatingOptions(cmd, set.numbers, o->operating);
     cmd->footer(
         examples({"varnel profile --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
