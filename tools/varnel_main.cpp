@@ -171,6 +171,7 @@ int main(int argc, char** argv) {
     addWindCommand(app, set);
     addSpanCommand(app, set);
     addThermalCommand(app, set);
+    addProfileCommand(app, set);
     addDemoCommand(app, set);
     addHelpCommand(app, set);
     // Set after the commands are added, which would otherwise take these examples as theirs.
