@@ -38,6 +38,7 @@ set_target_properties(varnel_libraries PROPERTIES POSITION_INDEPENDENT_CODE ON)
 # Strain-section design over the calculation core's C++ interface: critical spans, the ruling
 # span, section sags and stringing tables. Never exported from varnel.dll.
 add_library(varnel_design STATIC
+  design/catenary_section.cpp
   design/critical_spans.cpp
   design/input_checks.cpp
   design/line_profile.cpp

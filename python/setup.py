@@ -45,6 +45,7 @@ LIBRARY_SOURCES = [
     "design/strain_section.cpp",
     "design/input_checks.cpp",
     "design/line_profile.cpp",
+    "design/catenary_section.cpp",
     "thermal/ieee738.cpp",
     "thermal/cigre601.cpp",
     "thermal/thermal_rating.cpp",
