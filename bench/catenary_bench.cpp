@@ -3,6 +3,7 @@
 // - Per span: the same few hundred realistic solves (spans 50–1500 m, level and inclined, from a
 //   cold calm condition to hot, iced and windy ones) by the parabolic state equation and by the
 //   catenary change of state. The goal: the catenary at most 3× the parabola.
+// - One evaluation of the unstressed length L₀, the unit of the catenary's cost.
 // - A strain section of 100 spans: its stress in each of nine conditions (the section's one
 //   unstressed length kept), then its stringing table: the stress at every 5 °C from −40 to 40 °C
 //   and every span's curve at that stress (largest sag, its place, length, support stresses).
@@ -72,6 +73,18 @@ void catenaryChangeOfState(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<long>(solves().size()));
 }
 BENCHMARK(catenaryChangeOfState);
+
+// One evaluation of L₀ (what each Newton step costs), over the same spans in the sought state.
+void catenaryUnstressedLength(benchmark::State& state) {
+    for (auto _ : state) {
+        for (const Solve& s : solves()) {
+            benchmark::DoNotOptimize(
+                varnel::unstressedLength(s.span, s.knownStress, s.sought, kConductor));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(solves().size()));
+}
+BENCHMARK(catenaryUnstressedLength);
 
 // 100 spans of 250–550 m over rolling ground.
 std::vector<varnel::SectionSpan> hundredSpans() {

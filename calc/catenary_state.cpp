@@ -84,6 +84,85 @@ double thermalFactor(const ConductorStrain& c, double temperature) {
     return k;
 }
 
+// L₀ of a taut span and its derivative in σ₀ by the series of the integrand in r = q/K:
+//   L₀ = (p/K)·Σₙ (−r)ⁿ·Jₙ₊₁,  Jₘ = ∫ coshᵐ z dz from z₁ = b − t to z₂ = b + t,
+// whose terms fall as (r·cosh z)ⁿ, below 1e-17 within ten terms where r·cosh z ≤ 1/64 (σ at the
+// supports under E/64: every conductor under tension). J₁ and J₂ are taken in closed forms
+// without differences (z₁ + z₂ = 2b, z₂ − z₁ = 2t):
+//   J₁ = 2·cosh b·sinh t,  J₂ = t + cosh 2b·sinh t·cosh t,
+// the others by Jₘ = [coshᵐ⁻¹ z·sinh z]/m + (m − 1)/m·Jₘ₋₂, whose bracket may lose digits to
+// cancellation where the span is taut and steep, at most (z/t)·ε of a term already r² small.
+// The derivative: ∂L₀/∂p = S/K + (p/K)·[g(z)·dz/dp] from z₁ to z₂ with S the sum and
+// g(z) = Σ (−r)ⁿ coshⁿ⁺¹ z = cosh z/(1 + r·cosh z); ∂L₀/∂q = −(p/K²)·Σ n·(−r)ⁿ⁻¹·Jₙ₊₁.
+// Returns false, leaving `out` alone, where the series would converge too slowly.
+constexpr double kInverse[12] = {0,       1,       1.0 / 2, 1.0 / 3, 1.0 / 4,  1.0 / 5,
+                                 1.0 / 6, 1.0 / 7, 1.0 / 8, 1.0 / 9, 1.0 / 10, 1.0 / 11};
+
+bool seriesIntegral(const SectionSpan& s, double stress, double load, double k, double modulus,
+                    LengthAndSlope& out) noexcept {
+    const double l = s.span;
+    const double p = stress / load;
+    const double t = l / (2 * p);
+    if (!(t < 4)) return false;
+    // Every hyperbolic function here from one expm1 and one square root: with E = eᵗ − 1,
+    // sinh t = E·(2 + E)/(2·(1 + E)) keeps its digits however small t is; and e^b, b = asinh u,
+    // is u + cosh b or 1/(cosh b − u), whichever adds.
+    const double em1 = std::expm1(t);
+    const double et = 1 + em1;
+    const double iet = 1 / et;
+    const double sinhT = em1 * (2 + em1) * iet / 2;
+    const double coshT = (et + iet) / 2;
+    const double u = s.heightDifference / (2 * p * sinhT);
+    const double coshB = std::sqrt(1 + u * u);
+    if (!(coshB < 1e6)) return false;
+    const double eb = u >= 0 ? u + coshB : 1 / (coshB - u);
+    const double ieb = u >= 0 ? 1 / eb : coshB - u;
+    const double r = stress / (modulus * k);
+    const double e1 = eb * iet, ie1 = ieb * et;  // e^z₁ and e^−z₁, z₁ = b − t
+    const double e2 = eb * et, ie2 = ieb * iet;  // z₂ = b + t
+    const double c1 = (e1 + ie1) / 2, s1 = (e1 - ie1) / 2;
+    const double c2 = (e2 + ie2) / 2, s2 = (e2 - ie2) / 2;
+    const double ratio = r * std::max(c1, c2);
+    if (!(ratio <= 1.0 / 64)) return false;
+
+    // Jₘ for m = 1 … 11, and the brackets coshᵐ⁻¹ z·sinh z at each end, stepped by cosh².
+    double j[12];
+    j[1] = 2 * coshB * sinhT;
+    j[2] = t + (1 + 2 * u * u) * sinhT * coshT;
+    double top1 = s1, top2 = s2;                  // m = 1: cosh⁰ z·sinh z
+    double top1Odd = c1 * s1, top2Odd = c2 * s2;  // m = 2
+    const double cc1 = c1 * c1, cc2 = c2 * c2;
+    double sum = j[1] - r * j[2];
+    double dq = j[2];   // Σ n·(−r)ⁿ⁻¹·Jₙ₊₁ from n = 1
+    double power = -r;  // (−r)ⁿ
+    double bound = ratio;
+    int m = 2;
+    while (bound > 1e-17 && m < 11) {
+        ++m;
+        double& a1 = (m % 2 == 1) ? top1 : top1Odd;
+        double& a2 = (m % 2 == 1) ? top2 : top2Odd;
+        a1 *= cc1;
+        a2 *= cc2;
+        j[m] = (a2 - a1 + (m - 1) * j[m - 2]) * kInverse[m];
+        dq += (m - 1) * power * j[m];  // n = m − 1: n·(−r)ⁿ⁻¹ = (m − 1)·power
+        power *= -r;
+        sum += power * j[m];
+        bound *= ratio;
+    }
+    if (bound > 1e-17) return false;
+
+    const double tanhB = u / coshB;
+    const double cothGap = t * coshT / sinhT - 1;
+    const double dz1 = (t + tanhB * cothGap) / p;
+    const double dz2 = (-t + tanhB * cothGap) / p;
+    const double g1 = c1 / (1 + r * c1);
+    const double g2 = c2 / (1 + r * c2);
+    const double dLdp = sum / k + (p / k) * (g2 * dz2 - g1 * dz1);
+    const double dLdq = -(p / (k * k)) * dq;
+    out = {p / k * sum, dLdp / load + dLdq / modulus};
+    return true;
+}
+
 // L₀ of one span and its derivative in σ₀. With E = exp(−|z|), 1/cosh z = 2E/(1 + E²) and
 // tanh|z| = (1 − E²)/(1 + E²): no overflow for any z, so a very slack span (cosh z beyond a
 // double) still gives the integrand's limit E/σ₀.
@@ -91,6 +170,9 @@ double thermalFactor(const ConductorStrain& c, double temperature) {
 // with z = x/p − t + b, so that dz/dp = (t − x/p + tanh b·(t·coth t − 1))/p and dp/dσ₀ = 1/γ.
 LengthAndSlope spanIntegral(const SectionSpan& s, double stress, double load, double k,
                             double modulus) noexcept {
+    if (LengthAndSlope series{}; seriesIntegral(s, stress, load, k, modulus, series)) {
+        return series;
+    }
     const double l = s.span;
     const double p = stress / load;
     const double t = l / (2 * p);
@@ -197,9 +279,10 @@ double solve(const Section& section, double load, double k, double target, doubl
         }
         const double change = std::fabs(next - s);
         // Newton's error is squared at each step (times f″/(2f′)·σ, of order 1 here): after a
-        // step of 1e-9 of σ what is left is below the rounding of L₀, and one more evaluation
-        // would only confirm it.
-        if (newton && change <= 1e-9 * s) return next;
+        // step of 1e-7 of σ what is left is of order 1e-14, below what the rounding of L₀ lets
+        // any σ be told apart (1e-16·E/σ₀, about 1e-13), and one more evaluation would only
+        // confirm it. From the parabola's start that is most often the second step.
+        if (newton && change <= 1e-7 * s) return next;
         if (change <= 2 * DBL_EPSILON * s) return improved ? next : best;
         if (!improved && change <= 1e-9 * s) return best;
         if (!(next > DBL_MIN && next < DBL_MAX)) {

@@ -7,8 +7,9 @@
 // being the stress along the conductor there. The unstressed length
 //   L₀ = ∫ ds / (1 + σ/E + α·(t − t₀)) = ∫₀ˡ cosh z / (1 + α·(t − t₀) + (σ₀/E)·cosh z) dx,
 // z = (x − a)/p, is the same in every condition; for a section, the sum over its spans is. The
-// integrand is smooth (its poles lie π off the real axis in z): Gauss–Legendre quadrature on
-// panels at most 1 wide in z is exact to rounding.
+// integrand is smooth (its poles lie π off the real axis in z): it is summed as its series in
+// σ₀·cosh z/(E·K) wherever that is under 1/64, elsewhere by Gauss–Legendre quadrature on panels
+// at most 1 wide in z; either is exact to rounding.
 //
 // Compared with the parabolic state equation (calc/state_equation.h), nothing is approximated:
 // the length is the catenary's, not l/cos β + γ²·l³·cos β/(24σ²); the stretch follows the stress

@@ -40,8 +40,10 @@ set_target_properties(varnel_libraries PROPERTIES POSITION_INDEPENDENT_CODE ON)
 # Strain-section design over the calculation core's C++ interface: critical spans, the ruling
 # span, section sags and stringing tables. Never exported from varnel.dll.
 add_library(varnel_design STATIC
+  design/catenary_section.cpp
   design/critical_spans.cpp
   design/input_checks.cpp
+  design/line_profile.cpp
   design/strain_section.cpp)
 target_include_directories(varnel_design PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(varnel_design PUBLIC varnel_calc PRIVATE varnel_warnings)

@@ -44,6 +44,8 @@ LIBRARY_SOURCES = [
     "design/critical_spans.cpp",
     "design/strain_section.cpp",
     "design/input_checks.cpp",
+    "design/line_profile.cpp",
+    "design/catenary_section.cpp",
     "thermal/ieee738.cpp",
     "thermal/cigre601.cpp",
     "thermal/thermal_rating.cpp",
@@ -53,6 +55,7 @@ BINDING_SOURCES = [
     "python/src/calc_bindings.cpp",
     "python/src/thermal_bindings.cpp",
     "python/src/curve_bindings.cpp",
+    "python/src/profile_bindings.cpp",
 ]
 
 sources = LIBRARY_SOURCES + BINDING_SOURCES

@@ -223,4 +223,48 @@ TEST(CatenaryState, Refusals) {
                  std::invalid_argument);
 }
 
+// The integral itself, not its series: composite 8-point Gauss–Legendre in long double over the
+// span in x, 64 panels, with the low point placed in long double. It holds both ways L₀ is
+// worked out (the series for taut spans, the quadrature for slack ones), on either side of where
+// one hands over to the other, including |h| > l and p from l/4 to 1000·l.
+TEST(CatenaryState, UnstressedLengthIsTheIntegral) {
+    using Wide = long double;
+    static const Wide xs[] = {0.18343464249564980494L, 0.52553240991632898582L,
+                              0.79666647741362673959L, 0.96028985649753623168L};
+    static const Wide ws[] = {0.36268378337836198297L, 0.31370664587788728734L,
+                              0.22238103445337447054L, 0.10122853629037625915L};
+    const varnel::ConductorStrain c{73000, 19.6e-6};
+    std::mt19937_64 random(17);
+    std::uniform_real_distribution<double> spans(10, 2500), slopes(-1.5, 1.5), logRatio(-0.6, 3),
+        loads(0.025, 0.12), temperatures(-40, 80);
+    for (int i = 0; i < 400; ++i) {
+        const double l = spans(random);
+        const double h = slopes(random) * l;
+        const double load = loads(random);
+        const double stress = l * std::pow(10.0, logRatio(random)) * load;
+        const double t = temperatures(random);
+        if (stress > 2000) continue;
+        const Wide p = Wide(stress) / load;
+        const Wide a =
+            Wide(l) / 2 - p * std::asinh(Wide(h) / (2 * p * std::sinh(Wide(l) / (2 * p))));
+        const Wide k = 1 + Wide(c.expansionCoeff) * (t - c.referenceTemperature);
+        const Wide q = Wide(stress) / c.elasticModulus;
+        Wide sum = 0;
+        const int panels = 64;
+        const Wide half = Wide(l) / panels / 2;
+        for (int j = 0; j < panels; ++j) {
+            const Wide centre = (2 * j + 1) * half;
+            for (int n = 0; n < 4; ++n) {
+                for (const Wide x : {centre - half * xs[n], centre + half * xs[n]}) {
+                    const Wide ch = std::cosh((x - a) / p);
+                    sum += half * ws[n] * ch / (k + q * ch);
+                }
+            }
+        }
+        const double got = varnel::unstressedLength({l, h}, stress, {load, t}, c);
+        EXPECT_LE(std::fabs(got / static_cast<double>(sum) - 1), 1e-13)
+            << "l " << l << " h " << h << " stress " << stress << " load " << load;
+    }
+}
+
 }  // namespace

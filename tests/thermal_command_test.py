@@ -5,6 +5,7 @@ Run by ctest with VARNEL (the program) and VARNEL_ROOT (the source tree) in the 
 """
 import csv
 import json
+import math
 import os
 import re
 import shutil
@@ -73,6 +74,53 @@ def test_text_shows_the_json_figures(model):
     assert f"forced {doc['forced_W_per_m']:.2f}, natural {doc['natural_W_per_m']:.2f}" in out
 
 
+# CIGRE TB 601's example B (Annex E): Drake-like, 100 °C, 20 °C air, 1.66 m/s at 80° to a
+# north-south line at 50° N and 500 m, 3 October at 14:00 under a sky of clearness 0.5. The
+# brochure prints P_c = 172.1, P_r = 54, P_s = 13.7 W/m and (transposed) 1054 for 1504 A.
+def test_cigre601_brochure_example_b():
+    doc = balance(["--diameter", "28.1", "--strand-diameter", "2.2", "--max-temperature", "100",
+                   "--ambient", "20", "--wind", "1.66", "--wind-angle", "80", "--elevation", "500",
+                   "--latitude", "50", "--day", "276", "--hour", "14", "--azimuth", "0",
+                   "--clearness", "0.5", "--albedo", "0.15", "--emissivity", "0.9",
+                   "--absorptivity", "0.9", "--resistance", "25:0.07283,75:0.08688",
+                   "--model", "cigre601"])
+    assert abs(doc["convection_W_per_m"] - 172.1) <= 0.1
+    assert round(doc["radiation_W_per_m"]) == 54
+    assert round(doc["solar_W_per_m"], 1) == 13.7
+    assert abs(doc["current_A"] - 1504) < 1
+
+
+def tube_skin_factor(rdc, core_ratio, frequency):
+    """R_ac / R_dc of a tube (bore `core_ratio` of its outer diameter) from the closed form of the
+    current's diffusion: J(u) = K1(qa) I0(qu) + I1(qa) K0(qu), q² = j x², J'(a) = 0."""
+    mpmath = pytest.importorskip("mpmath")
+    mpmath.mp.dps = 30
+    a = mpmath.mpf(core_ratio)
+    x2 = 2 * frequency * 4e-7 * mpmath.pi / (rdc * (1 - a * a))
+    q = mpmath.sqrt(1j * x2)
+    j1 = mpmath.besselk(1, q * a) * mpmath.besseli(0, q) + mpmath.besseli(1, q * a) * mpmath.besselk(0, q)
+    dj1 = q * (mpmath.besselk(1, q * a) * mpmath.besseli(1, q) - mpmath.besseli(1, q * a) * mpmath.besselk(1, q))
+    if core_ratio == 0:  # K1(0) is infinite: the solid conductor's J = I0(qu)
+        j1, dj1 = mpmath.besseli(0, q), q * mpmath.besseli(1, q)
+    return float(mpmath.re(1j * x2 * (1 - a * a) * j1 / (2 * dj1)))
+
+
+@pytest.mark.parametrize("diameter,core,r20,frequency,temperature", [
+    ("28.1", "10.4", "0.0718", "50", "100"),   # Drake-like: under 1 %
+    ("33.8", "8.43", "0.0459", "60", "80"),    # JL/G1A-630/45
+    ("33.8", "8.43", "0.0459", "400", "80"),   # a strong effect
+    ("21.6", "0", "0.1181", "1000", "70"),      # a solid conductor
+])
+def test_skin_effect_agrees_with_the_tubes_closed_form(diameter, core, r20, frequency,
+                                                        temperature):
+    doc = balance(["--diameter", diameter, "--core-diameter", core, "--frequency", frequency,
+                   "--r20", r20, "--max-temperature", temperature, "--model", "cigre601"])
+    rdc = float(r20) / 1000 * (1 + 0.00403 * (float(temperature) - 20))
+    k = tube_skin_factor(rdc, float(core) / float(diameter), float(frequency))
+    assert doc["resistance_ohm_per_m"] / rdc == pytest.approx(k, rel=1e-7)
+    assert k > 1
+
+
 def read_csv(name):
     with open(os.path.join(SAMPLES, name), encoding="utf-8", newline="") as f:
         return {row["NAME"]: row for row in csv.DictReader(f)}
@@ -88,6 +136,38 @@ def test_resistance_sample_agrees_with_the_conductor_sources():
         # "钢芯铝绞线 24/3.60+7/2.40 ...": the aluminium wires are the outer layer's.
         stranding = conductors[name]["STRANDING"].split()[1]
         assert row["STRAND_DIAMETER"] == stranding.split("+")[0].split("/")[1]
+
+
+# Hard-drawn aluminium's resistivity at 20 °C (IEC 60889, GB/T 17048), Ω·mm²/m. The steel core's
+# conductance (0.19157 Ω·mm²/m over some 30 to 45 mm²: about 6 Ω/km) is left out, as the
+# conductor standard's resistance table leaves it out.
+ALUMINIUM_RESISTIVITY = 0.028264
+
+
+def test_resistance_sample_follows_from_the_aluminium_area():
+    """R20 = ρ k / A_al: each aluminium wire is a helix, longer than the conductor by the factor
+    k = √(1 + (π D_m / L)²) of its layer (D_m the layer's mean diameter, L = m D its lay length,
+    m the lay ratio on the layer's outer diameter D, from 10 to 16 for aluminium layers). So k lies
+    between the innermost layer's at m = 16 and the outermost's at m = 10."""
+    table = read_csv("conductor_resistance.csv")
+    conductors = read_csv(os.path.join("src", "conductors.csv"))
+    for name, row in table.items():
+        c = conductors[name]
+        aluminium, steel = c["STRANDING"].split()[1].split("+")
+        al_wire = float(aluminium.split("/")[1])
+        st_wires, st_wire = steel.split("/")
+        assert float(c["AL_AREA"]) == pytest.approx(
+            int(aluminium.split("/")[0]) * math.pi / 4 * al_wire ** 2, rel=2e-4)
+        core = 3 * float(st_wire) if st_wires == "7" else float(st_wire)
+        outer = float(c["DIAMETER"])
+
+        def factor(layer_outer, lay_ratio):
+            return math.sqrt(1 + (math.pi * (layer_outer - al_wire) / (lay_ratio * layer_outer)) ** 2)
+
+        lowest = factor(core + 2 * al_wire, 16)
+        highest = factor(outer, 10)
+        k = float(row["R20"]) / (ALUMINIUM_RESISTIVITY / float(c["AL_AREA"]) * 1000)
+        assert lowest < k < highest, (name, lowest, k, highest)
 
 
 @pytest.mark.parametrize("name,diameter,r20,strand", [
@@ -140,7 +220,21 @@ def test_typed_resistance_overrides_the_sample():
     (["--diameter", "28", "--r20", "0.1", "--current", "500", "--max-temperature", "70"],
      "--current"),
     (["--diameter", "28", "--r20", "0.1", "--current", "500", "--atmosphere", "industrial"],
-     "--atmosphere and --albedo need the sun's position"),
+     "--atmosphere, --albedo and --clearness need the sun's position"),
+    ([a for a in EXAMPLE if a not in ("--atmosphere", "clear")] +
+     ["--current", "500", "--clearness", "0.5"], "--clearness is cigre601's"),
+    (EXAMPLE + ["--current", "500", "--clearness", "0.5", "--model", "cigre601"], "--clearness"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--core-diameter", "10"],
+     "--core-diameter is cigre601's"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--core-diameter", "28",
+      "--model", "cigre601"], "below the conductor's diameter"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--strand-diameter", "20"],
+     "--strand-diameter: \"20\" must be below half the conductor's diameter, 14 mm"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--frequency", "60",
+      "--model", "cigre601"], "--frequency requires --core-diameter"),
+    (["--diameter", "28", "--r20", "0.1", "--current", "500", "--latitude", "30", "--day", "161",
+      "--hour", "11", "--azimuth", "0", "--clearness", "1.5", "--model", "cigre601"],
+     "--clearness"),
 ])
 def test_refusals_are_one_line_and_status_2(args, needle):
     status, out, err = run(args)

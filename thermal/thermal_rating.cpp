@@ -12,8 +12,9 @@ namespace {
 
 // Clearness ratio of TB 601's direct beam for the two atmospheres: 1 for a clean sky; for an
 // industrial one the brochure's lower figure, 0.8.
-double clearness(Atmosphere atmosphere) {
-    return atmosphere == Atmosphere::clear ? 1.0 : 0.8;
+double clearness(const Sun& sun) {
+    if (sun.clearness >= 0) return sun.clearness;
+    return sun.atmosphere == Atmosphere::clear ? 1.0 : 0.8;
 }
 
 // Above this the balance is not a conductor's any more (aluminium melts near 660 °C); a current
@@ -71,7 +72,7 @@ double solarHeating(const Conductor& c, const Weather& w, Model model) {
         const double qse = ieee738::K_solar(w.elevation) * ieee738::Q_s(a.altitude, sun.atmosphere);
         return ieee738::q_s(c.absorptivity, qse, a.incidence, c.diameter);
     }
-    const double beam = cigre601::I_B(a.altitude, clearness(sun.atmosphere), w.elevation);
+    const double beam = cigre601::I_B(a.altitude, clearness(sun), w.elevation);
     const double diffuse = cigre601::I_d(beam, a.altitude);
     const double total = cigre601::I_T(beam, diffuse, a.altitude, a.incidence, sun.albedo);
     return cigre601::P_s(c.absorptivity, total, c.diameter);
@@ -125,6 +126,9 @@ HeatBalance balanceAt(const Conductor& c, const Weather& w, double ts, double cu
     b.temperature = ts;
     b.current = current;
     b.resistance = resistanceAt(c.resistance, ts);
+    if (model == Model::cigre601 && c.coreDiameter >= 0) {
+        b.resistance *= cigre601::k_skin(b.resistance, c.coreDiameter / c.diameter, c.frequency);
+    }
     b.joule = current * current * b.resistance;
     b.solar = solar;
     cooling(c, w, ts, model, b);
@@ -181,6 +185,14 @@ void checkInputs(const Conductor& c, const Weather& w) {
             "conductor's diameter, not " +
             text(c.strandDiameter));
     }
+    if (!(c.coreDiameter < 0)) {
+        if (!(std::isfinite(c.coreDiameter) && c.coreDiameter < c.diameter)) {
+            throw ThermalInputError(
+                "the core diameter must be at least 0 and below the conductor's diameter, not " +
+                text(c.coreDiameter));
+        }
+        requireRange(c.frequency, 0, 1000, "the frequency", " Hz");
+    }
     requireRange(c.emissivity, 0, 1, "the emissivity", "");
     requireRange(c.absorptivity, 0, 1, "the absorptivity", "");
     const Resistance& r = c.resistance;
@@ -227,6 +239,7 @@ void checkInputs(const Conductor& c, const Weather& w) {
         requireRange(s.hour, 0, 24, "the hour", "");
         requireFinite(s.lineAzimuth, "the line's azimuth");
         requireRange(s.albedo, 0, 1, "the albedo", "");
+        if (!(s.clearness < 0)) requireRange(s.clearness, 0, 1, "the clearness ratio", "");
     }
 }
 

@@ -57,6 +57,11 @@ struct Conductor {
     double emissivity = 0.9;    // ε
     double absorptivity = 0.9;  // α
     Resistance resistance;      // Ω/m
+    // The steel core's diameter, m. At least 0, it says the resistances are DC ones and cigre601
+    // adds the skin effect of the aluminium tube around it (0: a solid conductor); below 0 the
+    // resistances are taken as they are, AC ones where the skin effect is to count.
+    double coreDiameter = -1;
+    double frequency = 50;  // Hz, for the skin effect
 };
 
 // The sun: either its position (from the place, the day and the hour) with the atmosphere, or an
@@ -71,6 +76,9 @@ struct Sun {
     double lineAzimuth = 0;  // the line's direction, degrees clockwise from north
     Atmosphere atmosphere = Atmosphere::clear;
     double albedo = 0.1;  // ground reflectance, CIGRE only
+    // CIGRE's clearness ratio of the direct beam, 0 to 1, when at least 0; below 0 it is the
+    // atmosphere's (1 clear, 0.8 industrial). IEEE 738 knows only the two atmospheres.
+    double clearness = -1;
 };
 // No sun at all (night, or a rating without solar heating).
 Sun noSun();
@@ -161,6 +169,10 @@ double I_d(double directBeam, double altitude);                        // diffus
 // Total irradiance on the conductor; η the beam's incidence, F the albedo.
 double I_T(double directBeam, double diffuse, double altitude, double incidence, double albedo);
 double P_s(double absorptivity, double irradiance, double diameter);  // W/m
+// The skin effect factor k_j = R_ac / R_dc of an aluminium tube of DC resistance `rdc` (Ω/m) whose
+// bore is `coreRatio` of its outer diameter (the steel core carries next to nothing), at
+// `frequency` (Hz). It depends on the geometry only through that ratio.
+double k_skin(double rdc, double coreRatio, double frequency);
 }  // namespace cigre601
 
 }  // namespace varnel::thermal

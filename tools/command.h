@@ -38,6 +38,7 @@ void addWindCommand(CLI::App& app, CommandSet& set);
 void addSpanCommand(CLI::App& app, CommandSet& set);
 void addDemoCommand(CLI::App& app, CommandSet& set);
 void addThermalCommand(CLI::App& app, CommandSet& set);
+void addProfileCommand(CLI::App& app, CommandSet& set);
 
 // The pieces of the commands that the demo walks through.
 std::string areasReport(const std::string& path);

@@ -11,10 +11,9 @@
 #include <optional>
 #include <stdexcept>
 
-#include "calc/catenary_state.h"
-#include "calc/conductor_load.h"
 #include "calc/decimal_parse.h"
 #include "calc/span_curve.h"
+#include "design/catenary_section.h"
 #include "design/critical_spans.h"
 #include "design/strain_section.h"
 #include "tools/command.h"
@@ -244,56 +243,29 @@ class Section {
     }
 
   private:
-    // The section's spans share one horizontal stress and keep their unstressed length as a
-    // whole: each condition's stress solves the catenary change of state of the whole section
-    // from the controlling condition's. The controlling condition and its allowable stress are
-    // those the ruling span's search found. The resultant specific load of a condition with
-    // wind hangs each span in the plane of that load, its height difference taken as it stands.
-    // Each span's sag is then its largest, and the stress at its higher support the catenary's.
+    // Every condition's stress by the catenary change of state of the whole section from the
+    // controlling condition's (design/catenary_section.h).
     void hangAsCatenaries() {
-        strain_ = {records_.conductor().elasticModulus, records_.conductor().expansionCoeff};
-        for (const design::SpanGeometry& g : spans_) {
-            geometry_.push_back({g.length, g.heightDifference});
-        }
-        const auto control = static_cast<std::size_t>(section_.controlling);
-        control_ = {section_.load[control], temperature(control)};
-        for (std::size_t k = 0; k < names_.size(); ++k) {
-            const LoadState state{section_.load[k], temperature(k)};
-            section_.stress[k] = solve(state, names_[k]);
-        }
-        for (std::size_t i = 0; i < spans_.size(); ++i) {
-            design::SpanSags& sp = section_.spans[i];
-            sp.largest = 0;
-            for (std::size_t k = 0; k < names_.size(); ++k) {
-                const SpanCurve c(SpanModel::catenary, spans_[i].length, spans_[i].heightDifference,
-                                  section_.stress[k], section_.load[k]);
-                sp.sag[k] = c.maxSag();
-                sp.higherSupportStress[k] = std::max(c.nearStress(), c.farStress());
-                if (sp.sag[k] > sp.sag[sp.largest]) sp.largest = k;
-            }
+        std::vector<double> extra;
+        if (operating_) extra.push_back(operating_->temperature);
+        try {
+            section_ = design::catenarySection(records_.conductor(), records_.conditions(),
+                                               section_, spans_, extra);
+        } catch (const design::CatenaryStateError& e) {
+            throw stateError(names_[e.condition()], e);
         }
     }
-    double solve(const LoadState& state, const std::string& what) const {
-        try {
-            return catenarySectionStress(geometry_, strain_, control_, section_.controlStress,
-                                         state);
-        } catch (const std::exception& e) {
-            throw ToolError(fmt::format("{}: the catenary change of state to {}: {}",
-                                        options_.sectionPath, what, e.what()));
-        }
+    ToolError stateError(const std::string& what, const design::CatenaryStateError& e) const {
+        return ToolError(fmt::format("{}: the catenary change of state to {}: {}",
+                                     options_.sectionPath, what, e.reason()));
     }
     design::StringingRow catenaryStringingRow(double t) const {
-        WeatherCondition still{};  // no ice, no wind
-        still.temperature = t - options_.compensation;
-        const double gamma = specificLoad(still, records_.conductor());
-        design::StringingRow row{
-            t, solve({gamma, still.temperature}, temperatures_.format(t) + " \u00B0C"), {}};
-        for (const design::SpanGeometry& g : spans_) {
-            row.sag.push_back(
-                SpanCurve(SpanModel::catenary, g.length, g.heightDifference, row.stress, gamma)
-                    .maxSag());
+        try {
+            return design::catenaryStringingRow(records_.conductor(), records_.conditions(),
+                                                section_, spans_, t, options_.compensation);
+        } catch (const design::CatenaryStateError& e) {
+            throw stateError(temperatures_.format(t) + " \u00B0C", e);
         }
-        return row;
     }
 
     const SectionOptions& options_;
@@ -305,9 +277,6 @@ class Section {
     design::SectionDesign section_;
     double suspensionAllowable_ = 0;
     std::vector<std::vector<SpanFigures>> figures_;
-    ConductorStrain strain_{};
-    std::vector<SectionSpan> geometry_;
-    LoadState control_{};
     std::optional<OperatingState> operating_;  // its condition is the last
 };
 

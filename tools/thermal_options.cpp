@@ -100,6 +100,11 @@ void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o,
     o.albedoOption =
         numbers.add(c, "--albedo", o.albedo, "Ground reflectance, 0 to 1 (cigre601 only)", "A",
                     Bounds{0, 1}, false);
+    o.clearnessOption = numbers.add(
+        c, "--clearness", o.clearness,
+        "Clearness ratio of the direct beam, 0 to 1, instead of --atmosphere (cigre601 only)", "K",
+        Bounds{0, 1}, false);
+    o.clearnessOption->excludes(o.atmosphereOption);
     o.solarOption = numbers.add(c, "--solar", o.solar,
                                 "Solar irradiance on the conductor, W/m\u00B2, instead of the "
                                 "sun's position",
@@ -113,6 +118,14 @@ void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o,
                     "Diameter of the outer layer's strands, mm: sets cigre601's surface roughness "
                     "(unknown: taken as rough)",
                     "MM", kNonNegative, false);
+    o.coreOption = numbers.add(c, "--core-diameter", o.coreDiameter,
+                               "Diameter of the steel core, mm: the resistances are then DC ones "
+                               "and cigre601 adds the skin effect (0: an all-aluminium conductor)",
+                               "MM", kNonNegative, false);
+    o.frequencyOption = numbers.add(c, "--frequency", o.frequency,
+                                    "The current's frequency, Hz, for the skin effect", "HZ",
+                                    Bounds{0, 1000}, false);
+    o.frequencyOption->needs(o.coreOption);
     o.r20Option = numbers.add(c, "--r20", o.r20,
                               "DC resistance at 20 \u00B0C, \u03A9/km (aluminium's temperature "
                               "coefficient 0.00403/\u00B0C)",
@@ -127,11 +140,11 @@ void addThermalOptions(CLI::App* c, NumberOptions& numbers, ThermalOptions& o,
     c->add_option(modelOption, o.model, "ieee738 (default) or cigre601")
         ->type_name("ieee738|cigre601");
     for (CLI::Option* given : {o.latitudeOption, o.dayOption, o.hourOption, o.azimuthOption,
-                               o.strandOption, o.r20Option}) {
+                               o.clearnessOption, o.strandOption, o.coreOption, o.r20Option}) {
         dropDefault(given);
     }
     for (CLI::Option* position : {o.latitudeOption, o.dayOption, o.hourOption, o.azimuthOption,
-                                  o.atmosphereOption, o.albedoOption}) {
+                                  o.atmosphereOption, o.albedoOption, o.clearnessOption}) {
         o.solarOption->excludes(position);
     }
 }
@@ -163,9 +176,10 @@ thermal::Weather thermalWeather(const ThermalOptions& o) {
     std::size_t given = 0;
     for (const CLI::Option* p : position) given += p->count() > 0 ? 1 : 0;
     if (given == 0) {
-        if (o.atmosphereOption->count() > 0 || o.albedoOption->count() > 0) {
+        if (o.atmosphereOption->count() > 0 || o.albedoOption->count() > 0 ||
+            o.clearnessOption->count() > 0) {
             throw UsageError(
-                "--atmosphere and --albedo need the sun's position: --latitude, "
+                "--atmosphere, --albedo and --clearness need the sun's position: --latitude, "
                 "--day, --hour and --azimuth");
         }
         w.sun = thermal::noSun();
@@ -192,6 +206,14 @@ thermal::Weather thermalWeather(const ThermalOptions& o) {
         throw UsageError(std::string("--atmosphere: ") + e.what());
     }
     w.sun.albedo = o.albedo;
+    if (o.clearnessOption->count() > 0) {
+        // IEEE 738's irradiance has no such ratio: a clearness there would be silently lost.
+        if (o.model != "cigre601") {
+            throw UsageError("--clearness is cigre601's: with " + o.modelOptionName + " " +
+                             o.model + " the sky is --atmosphere clear or industrial");
+        }
+        w.sun.clearness = o.clearness;
+    }
     return w;
 }
 
@@ -211,6 +233,27 @@ thermal::Conductor thermalConductor(const ThermalOptions& o, double diameterMm,
     c.emissivity = o.emissivity;
     c.absorptivity = o.absorptivity;
     c.resistance = resistance;
+    // Said here in the option's millimetres; the library would say it in metres.
+    if (o.strandOption->count() > 0 && !(o.strandDiameter < diameterMm / 2)) {
+        throw UsageError(
+            fmt::format("--strand-diameter: \"{}\" must be below half the conductor's diameter, "
+                        "{} mm",
+                        shortNumber(o.strandDiameter), shortNumber(diameterMm / 2)));
+    }
+    if (o.coreOption->count() > 0) {
+        // IEEE 738 takes the resistances as AC ones: a skin effect there would count twice.
+        if (o.model != "cigre601") {
+            throw UsageError("--core-diameter is cigre601's: with " + o.modelOptionName + " " +
+                             o.model + " the resistances are taken as AC ones");
+        }
+        if (!(o.coreDiameter < diameterMm)) {
+            throw UsageError(
+                fmt::format("--core-diameter: \"{}\" must be below the conductor's diameter, {} mm",
+                            shortNumber(o.coreDiameter), shortNumber(diameterMm)));
+        }
+        c.coreDiameter = o.coreDiameter / 1000;
+        c.frequency = o.frequency;
+    }
     return c;
 }
 

@@ -25,10 +25,13 @@ struct ThermalOptions {
     double azimuth = 0;
     std::string atmosphere = "clear";
     double albedo = 0.1;
-    double solar = 1000;  // W/m², when no position is given
+    double clearness = 1;  // cigre601's clearness ratio, instead of --atmosphere
+    double solar = 1000;   // W/m², when no position is given
     double emissivity = 0.9;
     double absorptivity = 0.9;
     double strandDiameter = 0;  // mm
+    double coreDiameter = 0;    // mm, with --core-diameter: the resistances are DC ones
+    double frequency = 50;      // Hz
     double r20 = 0;             // Ω/km
     std::string resistance;     // "T1:R1,T2:R2", °C and Ω/km
     std::string model = "ieee738";
@@ -40,8 +43,11 @@ struct ThermalOptions {
     CLI::Option* azimuthOption = nullptr;
     CLI::Option* atmosphereOption = nullptr;
     CLI::Option* albedoOption = nullptr;
+    CLI::Option* clearnessOption = nullptr;
     CLI::Option* solarOption = nullptr;
     CLI::Option* strandOption = nullptr;
+    CLI::Option* coreOption = nullptr;
+    CLI::Option* frequencyOption = nullptr;
     CLI::Option* r20Option = nullptr;
     CLI::Option* resistanceOption = nullptr;
 };

@@ -173,6 +173,7 @@ int varnel::tool::runVarnel(std::vector<std::string> args) {
     addWindCommand(app, set);
     addSpanCommand(app, set);
     addThermalCommand(app, set);
+    addProfileCommand(app, set);
     addDemoCommand(app, set);
     addHelpCommand(app, set);
     // Set after the commands are added, which would otherwise take these examples as theirs.

@@ -7,14 +7,18 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "calc/catenary_state.h"
 #include "calc/conductor_load.h"
 #include "calc/control_search.h"
+#include "calc/span_curve.h"
 #include "calc/state_equation.h"
 #include "calc/wind_loads.h"
+#include "design/catenary_section.h"
 #include "design/critical_spans.h"
 #include "design/input_checks.h"
 #include "design/strain_section.h"
@@ -119,9 +123,43 @@ void sagRow(double span, const LineAttrib& conductor, WeatherConditionSeq& seq,
     }
 }
 
+// The design models by name: the parabola (the state equation) or the catenary.
+bool catenaryNamed(const std::string& model) {
+    if (model == "catenary") return true;
+    if (model == "parabola") return false;
+    throw py::value_error("model = '" + model +
+                          "': the design models are 'parabola' and 'catenary'");
+}
+
+// The height difference of a span whose height-difference angle has cosine c: l·tan β, the far
+// support the higher, as the varnel command takes it without --height-difference.
+double heightOf(double span, double c) {
+    return span * std::sqrt((1 - c) * (1 + c)) / c;
+}
+
+// A row of sagRow strung again from its controlling condition by the catenary change of state
+// of the single span, each sag the curve's largest: the varnel command's --model catenary.
+void restringRow(double span, double heightDifference, const LineAttrib& conductor,
+                 const WeatherConditionSeq& seq, const std::vector<double>& loads,
+                 std::int32_t control, double* stress, double* sag, std::size_t stride) {
+    if (control < 0) return;
+    const ConductorStrain strain{conductor.elasticModulus, conductor.expansionCoeff};
+    const auto k0 = static_cast<std::size_t>(control);
+    const LoadState known{loads[k0], seq[k0].temperature};
+    const double controlStress = stress[k0 * stride];
+    for (std::size_t k = 0; k < seq.size(); ++k) {
+        const double s = catenaryStateStress({span, heightDifference}, strain, known, controlStress,
+                                             {loads[k], seq[k].temperature});
+        stress[k * stride] = s;
+        sag[k * stride] =
+            SpanCurve(SpanModel::catenary, span, heightDifference, s, loads[k]).maxSag();
+    }
+}
+
 // `cos` holds one cosine for every span or one per span.
 py::tuple sagTable(const Doubles& spans, const Doubles& cos, const LineAttrib& conductor,
-                   const std::vector<WeatherCondition>& conditions, const Factors& f) {
+                   const std::vector<WeatherCondition>& conditions, const Factors& f,
+                   bool catenary) {
     ConditionList list{conditions};
     WeatherConditionSeq seq = list.seq();
     const AnnualAverage average = design::checkDesignInputs(
@@ -145,6 +183,10 @@ py::tuple sagTable(const Doubles& spans, const Doubles& cos, const LineAttrib& c
         for (std::size_t i = 0; i < n; ++i) {
             fi.cosAngle = cosines[i];
             sagRow(s[i], conductor, seq, loads, fi, average, c[i], st + i, sg + i, n);
+            if (catenary) {
+                restringRow(s[i], heightOf(s[i], cosines[i]), conductor, seq, loads, c[i], st + i,
+                            sg + i, n);
+            }
         }
     }
     return py::make_tuple(control, stress, sag, loads);
@@ -246,9 +288,11 @@ void bindCalculations(py::module_& m) {
     m.def(
         "control",
         [](double span, double cosAngle, double avgRatio, double strengthFactor, double safety,
-           const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions) {
+           const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions,
+           const std::string& model, py::object heightDifference) {
+            const bool catenary = catenaryNamed(model);
             ConditionList list{conditions};
-            const WeatherConditionSeq seq = list.seq();
+            WeatherConditionSeq seq = list.seq();
             const AnnualAverage average = design::checkDesignInputs(
                 conductor, seq, {cosAngle, avgRatio, strengthFactor, safety});
             TrialRecorder recorder;
@@ -262,21 +306,35 @@ void bindCalculations(py::module_& m) {
                 }
                 trials.append(py::make_tuple(t.assumed, t.stress, checks, t.controlling));
             }
-            return py::make_tuple(index, trials);
+            // Every condition strung from the controlling one, as the command's table.
+            const std::size_t m = seq.size();
+            std::vector<double> loads(m), stress(m), sag(m);
+            for (std::size_t j = 0; j < m; ++j) loads[j] = specificLoad(seq[j], conductor);
+            std::int32_t control = -1;
+            const Factors f{cosAngle, avgRatio, strengthFactor, safety};
+            sagRow(span, conductor, seq, loads, f, average, control, stress.data(), sag.data(), 1);
+            if (catenary) {
+                const double h = heightDifference.is_none() ? heightOf(span, cosAngle)
+                                                            : heightDifference.cast<double>();
+                restringRow(span, h, conductor, seq, loads, control, stress.data(), sag.data(), 1);
+            }
+            return py::make_tuple(index, trials, stress, sag);
         },
         py::arg("span"), py::arg("cos"), py::arg("avg_ratio"), py::arg("strength_factor"),
-        py::arg("safety"), py::arg("conductor"), py::arg("conditions"));
+        py::arg("safety"), py::arg("conductor"), py::arg("conditions"),
+        py::arg("model") = "parabola", py::arg("height_difference") = py::none());
 
     m.def(
         "sag_table",
         [](const Doubles& spans, const LineAttrib& conductor,
            const std::vector<WeatherCondition>& conditions, const Doubles& cosAngle,
-           double avgRatio, double strengthFactor, double safety) {
+           double avgRatio, double strengthFactor, double safety, const std::string& model) {
             return sagTable(spans, cosAngle, conductor, conditions,
-                            Factors{1.0, avgRatio, strengthFactor, safety});
+                            Factors{1.0, avgRatio, strengthFactor, safety}, catenaryNamed(model));
         },
         py::arg("spans"), py::arg("conductor"), py::arg("conditions"), py::arg("cos"),
         py::arg("avg_ratio"), py::arg("strength_factor"), py::arg("safety"),
+        py::arg("model") = "parabola",
         "(control, stress, sag, loads): the controlling index per span (int32, -1 for none), "
         "cos one value or one per span, "
         "stress and sag as (conditions, spans) arrays, NaN where nothing controls.");
@@ -300,10 +358,19 @@ void bindDesign(py::module_& m) {
     m.def(
         "critical_spans",
         [](const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions,
-           double cosAngle, double avgRatio, double strengthFactor, double safety) {
+           double cosAngle, double avgRatio, double strengthFactor, double safety,
+           const std::string& model, py::object heightDifference) {
             ConditionList list{conditions};
-            const design::CriticalSpans cs = design::criticalSpans(
-                conductor, list.seq(), searchFactors(cosAngle, avgRatio, strengthFactor, safety));
+            const design::SearchFactors f =
+                searchFactors(cosAngle, avgRatio, strengthFactor, safety);
+            const design::CriticalSpans cs =
+                catenaryNamed(model)
+                    ? design::catenaryCriticalSpans(
+                          conductor, list.seq(), f,
+                          heightDifference.is_none()
+                              ? std::nullopt
+                              : std::optional<double>(heightDifference.cast<double>()))
+                    : design::criticalSpans(conductor, list.seq(), f);
             py::list pairs;
             for (const auto& p : cs.pairs) pairs.append(py::make_tuple(p.a, p.b, optional(p.span)));
             py::list ranges;
@@ -313,7 +380,8 @@ void bindDesign(py::module_& m) {
             return py::make_tuple(cs.candidates, pairs, ranges);
         },
         py::arg("conductor"), py::arg("conditions"), py::arg("cos"), py::arg("avg_ratio"),
-        py::arg("strength_factor"), py::arg("safety"));
+        py::arg("strength_factor"), py::arg("safety"), py::arg("model") = "parabola",
+        py::arg("height_difference") = py::none());
 
     m.def(
         "ruling_span",
@@ -327,12 +395,15 @@ void bindDesign(py::module_& m) {
         "design_section",
         [](const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions,
            const std::vector<std::pair<double, double>>& spans, double avgRatio,
-           double strengthFactor, double safety, py::object temperatures, double compensation) {
+           double strengthFactor, double safety, py::object temperatures, double compensation,
+           const std::string& model) {
+            const bool catenary = catenaryNamed(model);
             ConditionList list{conditions};
             const WeatherConditionSeq seq = list.seq();
             const auto g = geometry(spans);
-            const design::SectionDesign d = design::designSection(
+            design::SectionDesign d = design::designSection(
                 conductor, seq, searchFactors(1.0, avgRatio, strengthFactor, safety), g);
+            if (catenary && d.controlling >= 0) d = design::catenarySection(conductor, seq, d, g);
             py::list spanSags;
             for (const auto& s : d.spans) {
                 spanSags.append(py::make_tuple(s.sag, s.higherSupportStress, s.largest));
@@ -340,10 +411,12 @@ void bindDesign(py::module_& m) {
             py::list stringing;
             if (!temperatures.is_none()) {
                 const auto t = temperatures.cast<std::tuple<double, double, double>>();
-                const auto rows = design::stringingTable(
-                    conductor, seq, d, g,
-                    design::TemperatureRange{std::get<0>(t), std::get<1>(t), std::get<2>(t)},
-                    compensation);
+                const design::TemperatureRange range{std::get<0>(t), std::get<1>(t),
+                                                     std::get<2>(t)};
+                const auto rows =
+                    catenary
+                        ? design::catenaryStringingTable(conductor, seq, d, g, range, compensation)
+                        : design::stringingTable(conductor, seq, d, g, range, compensation);
                 for (const auto& r : rows) {
                     stringing.append(py::make_tuple(r.temperature, r.stress, r.sag));
                 }
@@ -353,7 +426,7 @@ void bindDesign(py::module_& m) {
         },
         py::arg("conductor"), py::arg("conditions"), py::arg("spans"), py::arg("avg_ratio"),
         py::arg("strength_factor"), py::arg("safety"), py::arg("temperatures"),
-        py::arg("compensation"));
+        py::arg("compensation"), py::arg("model") = "parabola");
 }
 
 }  // namespace varnel::python

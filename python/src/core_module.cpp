@@ -457,6 +457,9 @@ void bindTables(py::module_& m) {
     });
 }
 
+// python/src/profile_bindings.cpp: the line profile check.
+void bindProfile(py::module_& m);
+
 }  // namespace varnel::python
 
 PYBIND11_MODULE(_core, m) {
@@ -468,4 +471,5 @@ PYBIND11_MODULE(_core, m) {
     varnel::python::bindDesign(m);
     varnel::python::bindThermal(m);
     varnel::python::bindCurve(m);
+    varnel::python::bindProfile(m);
 }

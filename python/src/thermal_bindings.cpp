@@ -23,7 +23,8 @@ py::tuple thermalBalances(bool ampacity, const Array& values, const Array& ambie
                           double windAngle, double elevation, const py::object& solar,
                           const py::object& latitude, const py::object& day, const py::object& hour,
                           const py::object& azimuth, const std::string& atmosphere, double albedo,
-                          const std::string& model) {
+                          const std::string& model, double clearness, double coreMm,
+                          double frequency) {
     const py::ssize_t n = values.size();
     if (ambients.size() != n || winds.size() != n) {
         throw py::value_error("the arrays must be of one length");
@@ -34,6 +35,9 @@ py::tuple thermalBalances(bool ampacity, const Array& values, const Array& ambie
     c.emissivity = emissivity;
     c.absorptivity = absorptivity;
     c.resistance = thermal::Resistance{t1, r1Km / 1000, t2, r2Km / 1000};
+    // Below 0: none (the resistances as given; the atmosphere's clearness).
+    c.coreDiameter = coreMm < 0 ? -1 : coreMm / 1000;
+    c.frequency = frequency;
     thermal::Weather w;
     w.windAngle = windAngle;
     w.elevation = elevation;
@@ -45,6 +49,7 @@ py::tuple thermalBalances(bool ampacity, const Array& values, const Array& ambie
         w.sun.lineAzimuth = azimuth.cast<double>();
         w.sun.atmosphere = thermal::atmosphereFromName(atmosphere);
         w.sun.albedo = albedo;
+        w.sun.clearness = clearness;
     } else {
         w.sun = thermal::noSun();
         w.sun.irradiance = solar.cast<double>();
@@ -87,6 +92,7 @@ void bindThermal(py::module_& m) {
           py::arg("t2"), py::arg("r2_km"), py::arg("wind_angle"), py::arg("elevation"),
           py::arg("solar"), py::arg("latitude"), py::arg("day"), py::arg("hour"),
           py::arg("azimuth"), py::arg("atmosphere"), py::arg("albedo"), py::arg("model"),
+          py::arg("clearness"), py::arg("core_mm"), py::arg("frequency"),
           "Heat balances of many cases: (temperature, current, resistance Ω/m, joule, solar, "
           "convection, forced, natural, radiation W/m) as arrays.");
 }

@@ -28,6 +28,40 @@ def test_ieee738_example():
     assert abs(back.temperature - 100) < 0.1
 
 
+# CIGRE TB 601's Annex E examples A and B (Drake-like, 28.1 mm, at 100 °C): the brochure's
+# convection (within 0.1 W/m: it rounds its air properties as it goes), radiation and solar terms
+# (W/m, to their printed digits) and currents (A; B's printed 1054 transposes 1504, which its own
+# terms give).
+BROCHURE_R = ((25, 0.07283), (75, 0.08688))
+
+
+@pytest.mark.parametrize("kwargs,terms,digits,current", [
+    (dict(strand_diameter=4.4, emissivity=0.8, absorptivity=0.8, ambient=40, wind_speed=0.61,
+          wind_angle=60, elevation=0, latitude=30, day=161, hour=11, azimuth=90, clearness=1,
+          albedo=0.1), (77.6, 39.1, 27.2), (0.2, 0.1, 0.1), 976),
+    (dict(strand_diameter=2.2, emissivity=0.9, absorptivity=0.9, ambient=20, wind_speed=1.66,
+          wind_angle=80, elevation=500, latitude=50, day=276, hour=14, azimuth=0, clearness=0.5,
+          albedo=0.15), (172.1, 54, 13.7), (0.2, 1, 0.1), 1504),
+])
+def test_cigre601_brochure_examples(kwargs, terms, digits, current):
+    r = varnel.ampacity(28.1, 100, resistance=BROCHURE_R, model="cigre601", **kwargs)
+    for got, want, digit in zip((r.convection, r.radiation, r.solar), terms, digits):
+        assert abs(got - want) <= digit / 2 + 1e-9, (got, want)
+    assert abs(r.current - current) < 1
+
+
+def test_skin_effect_needs_the_core_and_raises_the_resistance():
+    common = dict(ambient=40, wind_speed=0.5, solar=1000, resistance=0.0459, model="cigre601")
+    dc = varnel.ampacity(33.8, 80, **common)
+    ac = varnel.ampacity(33.8, 80, core_diameter=8.43, **common)
+    hot = varnel.ampacity(33.8, 80, core_diameter=8.43, frequency=400, **common)
+    assert dc.resistance < ac.resistance < hot.resistance
+    assert ac.resistance / dc.resistance < 1.02
+    assert hot.current < ac.current < dc.current
+    # The cooling does not see the resistance.
+    assert (ac.convection, ac.radiation, ac.solar) == (dc.convection, dc.radiation, dc.solar)
+
+
 def test_a_conductor_record_gives_its_diameter(conductors):
     c = conductors["JL/G1A-240/30"]
     by_record = varnel.ampacity(c, 70, ambient=40, wind_speed=0.5, **CHINESE)
@@ -105,6 +139,18 @@ def test_zero_current_is_sun_and_air_alone():
     (lambda: varnel.ampacity(21.6, 70, ambient=25, wind_speed=1, solar=1000), "resistance is"),
     (lambda: varnel.ampacity(21.6, [70, 80], ambient=[1, 2, 3], wind_speed=1, **CHINESE),
      "do not broadcast"),
+    (lambda: varnel.ampacity(28.14, 100, clearness=0.5, **EXAMPLE), "clearness is cigre601's"),
+    (lambda: varnel.ampacity(21.6, 70, ambient=25, wind_speed=1, core_diameter=7.2, **CHINESE),
+     "core_diameter is cigre601's"),
+    (lambda: varnel.ampacity(21.6, 70, ambient=25, wind_speed=1, clearness=0.5,
+                             **dict(CHINESE, model="cigre601")), "clearness needs the sun"),
+    (lambda: varnel.ampacity(21.6, 70, ambient=25, wind_speed=1, frequency=60,
+                             **dict(CHINESE, model="cigre601")), "needs core_diameter"),
+    (lambda: varnel.ampacity(21.6, 70, ambient=25, wind_speed=1, core_diameter=30,
+                             **dict(CHINESE, model="cigre601")), "below the conductor's diameter"),
+    (lambda: varnel.ampacity(28.1, 100, clearness=1.5, resistance=BROCHURE_R, model="cigre601",
+                             ambient=40, wind_speed=1, latitude=30, day=161, hour=11, azimuth=0),
+     "clearness ratio must be from 0 to 1"),
 ])
 def test_refusals_name_the_fault(call, message):
     with pytest.raises(ValueError, match=message):

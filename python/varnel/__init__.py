@@ -36,6 +36,7 @@ from ._design import (
     stringing_table,
 )
 from ._thermal import HeatBalance, ampacity, conductor_temperature
+from ._profile import ProfileCheck, check_profile
 from ._tables import (
     HBLine,
     Insulator,
@@ -62,6 +63,7 @@ __all__ = [
     "HeatBalance",
     "Insulator",
     "PoleWind",
+    "ProfileCheck",
     "Records",
     "RulingSpan",
     "SectionDesign",
@@ -74,6 +76,7 @@ __all__ = [
     "__version__",
     "ampacity",
     "catenary_state_stress",
+    "check_profile",
     "conductor_temperature",
     "conductor_wind",
     "control",

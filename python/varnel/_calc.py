@@ -34,6 +34,16 @@ def _finite(value: float, what: str, low: float, high: float = math.inf, *, low_
     return v
 
 
+def _design_model(value: str) -> str:
+    """The design models: "parabola" (the state equation, the exports' numbers) or "catenary"
+    (each span hung as an exact catenary, every condition strung by its change of state)."""
+    if not isinstance(value, str):
+        raise TypeError(f"model must be a str, not {_args.describe(value)}")
+    if value not in ("parabola", "catenary"):
+        raise ValueError(f"model = {value!r}: the design models are 'parabola' and 'catenary'")
+    return value
+
+
 def _factors(cos: float, avg_ratio: float, strength_factor: float,
              safety: float) -> tuple[float, float, float, float]:
     return (
@@ -127,6 +137,14 @@ class ControlResult:
     index: int
     condition: Optional[Condition]
     trials: tuple[Trial, ...]
+    #: The model every condition was strung by from the controlling one, and with it the
+    #: horizontal stress (N/mm²) and sag (m: at mid-span for the parabola, the largest for the
+    #: catenary) in each condition, in the conditions' order (empty when none qualifies).
+    model: str = "parabola"
+    stress: tuple[float, ...] = ()
+    sag: tuple[float, ...] = ()
+    #: m, the height difference the catenary hung the span with (None for the parabola)
+    height_difference: Optional[float] = None
 
     def __str__(self) -> str:
         return "".join(str(t) for t in self.trials)
@@ -134,19 +152,38 @@ class ControlResult:
 
 def control(span: float, conductor: Conductor, conditions: Conditions, *, cos: float = 1.0,
             avg_ratio: float = 0.25, strength_factor: float = 0.95,
-            safety: float = 2.5) -> ControlResult:
+            safety: float = 2.5, model: str = "parabola",
+            height_difference: Optional[float] = None) -> ControlResult:
     """The controlling condition of a span (m): the first condition which, strung to its
     allowable stress, keeps every other within its limit. Normal allowable stress
     strength_factor × rated strength / safety / area; annual average (年平 or "Avg. ann", else
     the third of nine or six conditions; ValueError when none can be told)
     avg_ratio × rated strength × strength_factor / area. The same search as
     StateEquationGetControl, which prints this account instead of returning it but knows the
-    annual average by its Chinese name alone."""
+    annual average by its Chinese name alone.
+
+    Every condition is then strung from the controlling one by ``model``: "parabola" (the state
+    equation) or "catenary" (the single span's catenary change of state, each sag the
+    curve's largest), as ``varnel control --model``. ``height_difference`` (m, the far support
+    above the near one) replaces ``cos`` by l/√(l² + h²); without it the catenary hangs the span
+    with l·tan β."""
     _args.conductor(conductor)
     found = _conditions(conditions)
     span = _finite(span, "span", 0)
+    model = _design_model(model)
+    height = None
+    if height_difference is not None:
+        if cos != 1.0:
+            raise ValueError("give cos or height_difference, not both")
+        height = _finite(height_difference, "height_difference", -math.inf)
+        cos = span / math.hypot(span, height) if span > 0 else 1.0
+    if model == "catenary" and not span > 0:
+        raise ValueError(f"span = {span!r}: the catenary needs a span longer than 0 m")
     factors = _factors(cos, avg_ratio, strength_factor, safety)
-    index, trials = _core.control(span, *factors, conductor, found)
+    if model == "catenary" and height is None:
+        height = span * math.sqrt((1 - factors[0]) * (1 + factors[0])) / factors[0]
+    index, trials, stress, sag = _core.control(span, *factors, conductor, found, model, height)
+    strung = index >= 0
     return ControlResult(
         index,
         found[index] if index >= 0 else None,
@@ -154,6 +191,10 @@ def control(span: float, conductor: Conductor, conditions: Conditions, *, cos: f
             Trial(a, found[a], s,
                   tuple(Check(j, found[j], cs, lim, ex) for j, cs, lim, ex in checks), ok)
             for a, s, checks, ok in trials),
+        model,
+        tuple(stress) if strung else (),
+        tuple(sag) if strung else (),
+        height if model == "catenary" else None,
     )
 
 
@@ -183,7 +224,8 @@ def _condition_sets(conditions: Any, n: int) -> list[list[Condition]]:
 
 def sag_table(conductor: Conductor, conditions: Any, spans: ArrayLike, *,
               cos: ArrayLike = 1.0, avg_ratio: float = 0.25, strength_factor: float = 0.95,
-              safety: float = 2.5, frame: Optional[bool] = None) -> Any:
+              safety: float = 2.5, frame: Optional[bool] = None,
+              model: str = "parabola") -> Any:
     """The stress (N/mm²) and sag (m, at mid-span) in every condition for each span (m), each
     span strung from its own controlling condition, as the varnel command's sag table.
 
@@ -197,8 +239,14 @@ def sag_table(conductor: Conductor, conditions: Any, spans: ArrayLike, *,
     None then), then ``stress_<name>`` and ``sag_<name>`` per condition (NaN where none
     qualifies). A pandas DataFrame when ``frame`` is true, or when it is None and pandas is
     installed; otherwise a dict of numpy arrays.
+
+    ``model="catenary"`` strings every condition from the controlling one by the single span's
+    catenary change of state, each span hung with the height difference l·tan β of its cosine,
+    and gives each sag as the curve's largest (``varnel sag-table --model catenary``); its spans
+    must be longer than 0 m.
     """
     _args.conductor(conductor)
+    model = _design_model(model)
     s = np.ascontiguousarray(_args.reals(spans, "spans").reshape(-1))
     sets = _condition_sets(conditions, len(s))
     names = [c.name for c in sets[0]]
@@ -212,6 +260,9 @@ def sag_table(conductor: Conductor, conditions: Any, spans: ArrayLike, *,
     if bad.any():
         i = int(np.argmax(bad))
         raise ValueError(f"spans[{i}] = {s[i]!r}: a span is a finite length of at least 0 m")
+    if model == "catenary" and len(s) and not (s > 0).all():
+        i = int(np.argmax(~(s > 0)))
+        raise ValueError(f"spans[{i}] = {s[i]!r}: the catenary needs spans longer than 0 m")
     bad = ~((c > 0) & (c <= 1))
     if bad.any():
         i = int(np.argmax(bad))
@@ -220,7 +271,8 @@ def sag_table(conductor: Conductor, conditions: Any, spans: ArrayLike, *,
                          "and at most 1")
     c = np.ascontiguousarray(np.broadcast_to(c, s.shape)) if c.size > 1 else c
     if len(sets) == 1:
-        index, stress, sag, _ = _core.sag_table(s, conductor, sets[0], c, ratio, factor, safe)
+        index, stress, sag, _ = _core.sag_table(s, conductor, sets[0], c, ratio, factor, safe,
+                                                model)
     else:
         index = np.empty(len(s), dtype=np.int32)
         stress = np.empty((len(names), len(s)))
@@ -232,7 +284,8 @@ def sag_table(conductor: Conductor, conditions: Any, spans: ArrayLike, *,
             at = np.array(where)
             ci = c if c.size == 1 else np.ascontiguousarray(c[at])
             index[at], stress[:, at], sag[:, at], _ = _core.sag_table(
-                np.ascontiguousarray(s[at]), conductor, list(found_set), ci, ratio, factor, safe)
+                np.ascontiguousarray(s[at]), conductor, list(found_set), ci, ratio, factor, safe,
+                model)
     labels = np.array(names + [None], dtype=object)
     table: dict[str, np.ndarray] = {"span": s, "control": index, "controlling": labels[index]}
     for j, n in enumerate(names):

@@ -120,7 +120,10 @@ def control(
     safety: float,
     conductor: Conductor,
     conditions: list[Condition],
-) -> tuple[int, list[tuple[int, float, list[tuple[int, float, float, bool]], bool]]]: ...
+    model: str = ...,
+    height_difference: Optional[float] = ...,
+) -> tuple[int, list[tuple[int, float, list[tuple[int, float, float, bool]], bool]], list[float],
+           list[float]]: ...
 def sag_table(
     spans: _Doubles,
     conductor: Conductor,
@@ -129,6 +132,7 @@ def sag_table(
     avg_ratio: float,
     strength_factor: float,
     safety: float,
+    model: str = ...,
 ) -> tuple[npt.NDArray[np.int32], _Doubles, _Doubles, list[float]]: ...
 def pole_wind(
     condition: Condition, top_diameter_mm: float, top_height_m: float, taper: float,
@@ -146,6 +150,8 @@ def critical_spans(
     avg_ratio: float,
     strength_factor: float,
     safety: float,
+    model: str = ...,
+    height_difference: Optional[float] = ...,
 ) -> tuple[list[int], list[tuple[int, int, Optional[float]]], list[tuple[int, float, Optional[float]]]]: ...
 def ruling_span(spans: list[tuple[float, float]]) -> tuple[float, float]: ...
 def design_section(
@@ -157,6 +163,7 @@ def design_section(
     safety: float,
     temperatures: Optional[tuple[float, float, float]],
     compensation: float,
+    model: str = ...,
 ) -> tuple[object, ...]: ...
 def _thermal_balances(
     ampacity: bool,

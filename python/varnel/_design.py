@@ -3,13 +3,14 @@
 from __future__ import annotations
 
 import dataclasses
+import math
 from collections.abc import Mapping
 from typing import Any, Iterable, Optional, Sequence, Union
 
 import numpy as np
 
 from . import _args, _core
-from ._calc import Conditions, _conditions, _factors, _pandas_present
+from ._calc import Conditions, _conditions, _design_model, _factors, _finite, _pandas_present
 from ._core import Conductor
 
 SpanList = Iterable[Union[float, Sequence[float]]]
@@ -52,12 +53,25 @@ class CriticalSpans:
 
 def critical_spans(conductor: Conductor, conditions: Conditions, *, cos: float = 1.0,
                    avg_ratio: float = 0.25, strength_factor: float = 0.95,
-                   safety: float = 2.5) -> CriticalSpans:
-    """Which condition controls a span of which length, with the critical spans between them."""
+                   safety: float = 2.5, model: str = "parabola",
+                   height_difference: Optional[float] = None) -> CriticalSpans:
+    """Which condition controls a span of which length, with the critical spans between them.
+
+    ``model="catenary"``: each condition strung by the catenary change of state of a single
+    span, of height difference l·tan β from ``cos``, or ``height_difference`` (m) whatever its
+    length; critical spans are sought from 0.1 m to 20 km, as ``varnel critical --model
+    catenary``."""
     _args.conductor(conductor)
     found = _conditions(conditions)
+    model = _design_model(model)
+    height = None
+    if height_difference is not None:
+        if model != "catenary":
+            raise ValueError("height_difference: only the catenary takes one; the parabola "
+                             "takes cos")
+        height = _finite(height_difference, "height_difference", -math.inf)
     candidates, pairs, ranges = _core.critical_spans(
-        conductor, found, *_factors(cos, avg_ratio, strength_factor, safety))
+        conductor, found, *_factors(cos, avg_ratio, strength_factor, safety), model, height)
     return CriticalSpans(tuple(candidates), tuple(CriticalPair(*p) for p in pairs),
                          tuple(ControlRange(*r) for r in ranges))
 
@@ -155,20 +169,25 @@ class SectionDesign:
 
 
 def _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, temperatures,
-             compensation):
+             compensation, model):
     _args.conductor(conductor)
     found = _conditions(conditions)
+    model = _design_model(model)
     _, ratio, factor, safe = _factors(1.0, avg_ratio, strength_factor, safety)
     return _core.design_section(conductor, found, _geometry(spans), ratio, factor, safe,
-                                temperatures, _args.real(compensation, "compensation"))
+                                temperatures, _args.real(compensation, "compensation"), model)
 
 
 def design_section(conductor: Conductor, conditions: Conditions, spans: SpanList, *,
                    avg_ratio: float = 0.25, strength_factor: float = 0.95,
-                   safety: float = 2.5) -> SectionDesign:
-    """The design of a strain section; ``spans`` as for ruling_span."""
+                   safety: float = 2.5, model: str = "parabola") -> SectionDesign:
+    """The design of a strain section; ``spans`` as for ruling_span. ``model="catenary"``
+    hangs every span as an exact catenary: the controlling condition and its stress are the
+    ruling span's, every other condition's stress solves the section's catenary change of
+    state, each sag is the curve's largest and the support stress the catenary's, as
+    ``varnel section --model catenary``. ValueError where the change of state has no answer."""
     ruling, control, stress0, load, stress, sags, _ = _section(
-        conductor, conditions, spans, avg_ratio, strength_factor, safety, None, 0.0)
+        conductor, conditions, spans, avg_ratio, strength_factor, safety, None, 0.0, model)
     return SectionDesign(RulingSpan(*ruling), control, stress0, tuple(load), tuple(stress),
                          tuple(SpanSags(tuple(s), tuple(h), k) for s, h, k in sags))
 
@@ -177,13 +196,14 @@ def stringing_table(conductor: Conductor, conditions: Conditions, spans: SpanLis
                     temperatures: tuple[float, float, float] = (-20.0, 40.0, 5.0), *,
                     compensation: float = 0.0, avg_ratio: float = 0.25,
                     strength_factor: float = 0.95, safety: float = 2.5,
-                    frame: Optional[bool] = None) -> Any:
+                    frame: Optional[bool] = None, model: str = "parabola") -> Any:
     """The stringing table of a section: at each installation temperature (from, to, step in
     °C, at most 1,000 of them; -20 to 40 by 5 as the varnel command) without wind or ice, the horizontal stress (N/mm²) and each
     span's sag (m), strung from the controlling condition; ``compensation`` (°C) strings as at
     t − Δt for the conductor's initial elongation. Columns ``temperature``, ``stress``,
     ``sag_1`` ... ``sag_n``; a DataFrame as for sag_table. ValueError when no condition
-    controls the section or the range is not finite and rising."""
+    controls the section or the range is not finite and rising. ``model="catenary"``: each row
+    solves the section's catenary change of state, each sag the curve's largest."""
     if isinstance(temperatures, (str, bytes)) or _args.is_real(temperatures):
         raise TypeError(f"temperatures must be (from, to, step) in °C, not "
                         f"{_args.describe(temperatures)}")
@@ -191,7 +211,7 @@ def stringing_table(conductor: Conductor, conditions: Conditions, spans: SpanLis
     if len(t) != 3:
         raise ValueError("temperatures: (from, to, step) in °C")
     *_, rows = _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, t,
-                        compensation)
+                        compensation, model)
     table = {"temperature": np.array([r[0] for r in rows]),
              "stress": np.array([r[1] for r in rows])}
     sags = np.array([r[2] for r in rows]).reshape(len(rows), -1)

@@ -105,7 +105,8 @@ def _text(value: Any, what: str) -> str:
 
 def _balances(ampacity: bool, conductor_or_diameter_mm, values, what, *, ambient, wind_speed,
               wind_angle, elevation, latitude, day, hour, azimuth, atmosphere, albedo, solar,
-              emissivity, absorptivity, strand_diameter, resistance, model) -> HeatBalance:
+              emissivity, absorptivity, strand_diameter, resistance, model, clearness=None,
+              core_diameter=None, frequency=None) -> HeatBalance:
     diameter = _diameter(conductor_or_diameter_mm)
     arrays = [_args.reals(values, what), _args.reals(ambient, "ambient"),
               _args.reals(wind_speed, "wind_speed")]
@@ -120,12 +121,29 @@ def _balances(ampacity: bool, conductor_or_diameter_mm, values, what, *, ambient
     sun_solar, lat, sun_day, sun_hour, sun_azimuth = _sun(latitude, day, hour, azimuth, solar)
     strand = 0.0 if strand_diameter is None else _args.real(strand_diameter, "strand_diameter")
     model = _text(model, "model")
+    # Both are cigre601's alone: IEEE 738 has no clearness ratio and takes the resistances as AC
+    # ones, so there they would be silently lost (or the skin effect counted twice).
+    for given, name in ((clearness, "clearness"), (core_diameter, "core_diameter")):
+        if given is not None and model != "cigre601":
+            raise ValueError(f"{name} is cigre601's, not {model}'s")
+    if clearness is not None and sun_solar is not None:
+        raise ValueError("clearness needs the sun's position (latitude, day, hour, azimuth), "
+                         "not solar")
+    if frequency is not None and core_diameter is None:
+        raise ValueError("frequency is for the skin effect: it needs core_diameter")
+    sky = -1.0 if clearness is None else _args.real(clearness, "clearness")
+    core = -1.0 if core_diameter is None else _args.real(core_diameter, "core_diameter")
+    hz = 50.0 if frequency is None else _args.real(frequency, "frequency")
+    if clearness is not None and sky < 0:
+        raise ValueError(f"clearness must be from 0 to 1, not {sky}")
+    if core_diameter is not None and core < 0:
+        raise ValueError(f"core_diameter must be at least 0 mm, not {core}")
     terms = _core._thermal_balances(
         ampacity, flat[0], flat[1], flat[2], diameter, strand,
         _args.real(emissivity, "emissivity"), _args.real(absorptivity, "absorptivity"),
         t1, r1, t2, r2, _args.real(wind_angle, "wind_angle"), _args.real(elevation, "elevation"),
         sun_solar, lat, sun_day, sun_hour, sun_azimuth, _text(atmosphere, "atmosphere"),
-        _args.real(albedo, "albedo"), model)
+        _args.real(albedo, "albedo"), model, sky, core, hz)
     if shape == ():
         shaped_terms = [float(t[0]) for t in terms]
     else:
@@ -142,7 +160,9 @@ def conductor_temperature(conductor_or_diameter_mm: Union[Conductor, float], cur
                           emissivity: float = 0.9, absorptivity: float = 0.9,
                           strand_diameter: Optional[float] = None,
                           resistance: Optional[Resistances] = None,
-                          model: str = "ieee738") -> HeatBalance:
+                          model: str = "ieee738", clearness: Optional[float] = None,
+                          core_diameter: Optional[float] = None,
+                          frequency: Optional[float] = None) -> HeatBalance:
     """The steady temperature of a conductor carrying ``current`` (A), solved to 1e-6 °C.
 
     ``conductor_or_diameter_mm``: a varnel.Conductor (its diameter is used) or a diameter in mm.
@@ -154,7 +174,10 @@ def conductor_temperature(conductor_or_diameter_mm: Union[Conductor, float], cur
     ``atmosphere`` (``"clear"`` or ``"industrial"``) and, for cigre601, the ground's
     ``albedo``. ``strand_diameter``: the outer strands' diameter in mm (CIGRE's roughness).
     ``resistance``: ((t1, r1), (t2, r2)) in °C and Ω/km, or R20 in Ω/km alone (scaled with
-    aluminium's 0.00403/°C). ``model``: ``"ieee738"`` or ``"cigre601"``.
+    aluminium's 0.00403/°C). ``model``: ``"ieee738"`` or ``"cigre601"``. For cigre601 only:
+    ``clearness``, the direct beam's clearness ratio (0 to 1) in place of the atmosphere;
+    ``core_diameter``, the steel core's diameter in mm, which makes the resistances DC ones and
+    adds the skin effect at ``frequency`` Hz (50 unless given).
 
     Raises ValueError for values no conductor has (a negative current or wind, an emissivity
     outside [0, 1], ...), naming the case within the arrays.
@@ -164,7 +187,8 @@ def conductor_temperature(conductor_or_diameter_mm: Union[Conductor, float], cur
                      latitude=latitude, day=day, hour=hour, azimuth=azimuth,
                      atmosphere=atmosphere, albedo=albedo, solar=solar, emissivity=emissivity,
                      absorptivity=absorptivity, strand_diameter=strand_diameter,
-                     resistance=resistance, model=model)
+                     resistance=resistance, model=model, clearness=clearness,
+                     core_diameter=core_diameter, frequency=frequency)
 
 
 def ampacity(conductor_or_diameter_mm: Union[Conductor, float], max_temperature: ArrayLike, *,
@@ -174,7 +198,9 @@ def ampacity(conductor_or_diameter_mm: Union[Conductor, float], max_temperature:
              atmosphere: str = "clear", albedo: float = 0.1, solar: Optional[float] = None,
              emissivity: float = 0.9, absorptivity: float = 0.9,
              strand_diameter: Optional[float] = None, resistance: Optional[Resistances] = None,
-             model: str = "ieee738") -> HeatBalance:
+             model: str = "ieee738", clearness: Optional[float] = None,
+             core_diameter: Optional[float] = None,
+             frequency: Optional[float] = None) -> HeatBalance:
     """The steady current (A) that holds a conductor at ``max_temperature`` (°C, above the
     ambient), with the heat terms there. The arguments are ``conductor_temperature``'s.
 
@@ -186,4 +212,5 @@ def ampacity(conductor_or_diameter_mm: Union[Conductor, float], max_temperature:
                      elevation=elevation, latitude=latitude, day=day, hour=hour,
                      azimuth=azimuth, atmosphere=atmosphere, albedo=albedo, solar=solar,
                      emissivity=emissivity, absorptivity=absorptivity,
-                     strand_diameter=strand_diameter, resistance=resistance, model=model)
+                     strand_diameter=strand_diameter, resistance=resistance, model=model,
+                     clearness=clearness, core_diameter=core_diameter, frequency=frequency)

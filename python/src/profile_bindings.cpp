@@ -1,0 +1,175 @@
+// varnel._core.check_profile: the line over the ground. The checked line stays a C++ object
+// (_core.LineProfile) so that its curves come from the library, not from a copy of its
+// formulas; its tables go to Python as lists of tuples that varnel._profile makes DataFrames of.
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "design/line_profile.h"
+#include "python/src/core_bindings.h"
+
+namespace varnel::python {
+
+namespace {
+
+using design::LineProfile;
+
+py::list sectionRows(const LineProfile& p) {
+    py::list rows;
+    for (const auto& s : p.sections) {
+        rows.append(py::make_tuple(s.firstTower, s.lastTower, s.rulingSpan, s.controlling,
+                                   s.controlStress, s.stress, s.maxSagCondition));
+    }
+    return rows;
+}
+
+py::list spanRows(const LineProfile& p) {
+    py::list rows;
+    for (const auto& s : p.spans) {
+        py::list crossings;
+        for (const auto& c : s.crossings) {
+            crossings.append(
+                py::make_tuple(c.crossing, c.clearance, c.condition, c.required, c.ok));
+        }
+        rows.append(py::make_tuple(
+            s.section, s.nearStation, s.farStation, s.nearAttachment, s.farAttachment, s.span,
+            s.heightDifference, s.maxSagCondition, s.maxSag, s.lowPointStation, s.minClearance,
+            s.minClearanceStation,
+            s.requiredClearance ? py::object(py::float_(*s.requiredClearance)) : py::none(),
+            crossings, s.supportStress, s.supportAllowable, s.ok));
+    }
+    return rows;
+}
+
+py::list towerRows(const LineProfile& p) {
+    py::list rows;
+    for (const auto& t : p.towers) {
+        rows.append(py::make_tuple(t.groundElevation, t.attachment, t.horizontalSpan,
+                                   t.verticalSpan, t.verticalLoad, t.horizontalLoad, t.swingAngle,
+                                   t.uplift, t.ok));
+    }
+    return rows;
+}
+
+py::list violationRows(const LineProfile& p) {
+    py::list rows;
+    for (const auto& v : p.violations) {
+        rows.append(py::make_tuple(design::violationKindName(v.kind), v.index, v.where, v.station,
+                                   v.value, v.limit,
+                                   v.condition ? py::object(py::int_(*v.condition)) : py::none()));
+    }
+    return rows;
+}
+
+}  // namespace
+
+void bindProfile(py::module_& m) {
+    py::class_<LineProfile>(m, "LineProfile")
+        .def_property_readonly(
+            "model", [](const LineProfile& p) { return std::string(spanModelName(p.model)); })
+        .def_readonly("vertical_load", &LineProfile::verticalLoad)
+        .def_readonly("horizontal_load", &LineProfile::horizontalLoad)
+        .def_readonly("load", &LineProfile::load)
+        .def("sections", &sectionRows)
+        .def("spans", &spanRows)
+        .def("towers", &towerRows)
+        .def("violations", &violationRows)
+        // Elevations (m) of span `span`'s conductor in condition `condition` at the stations
+        // given (m, along the line).
+        .def("curve", [](const LineProfile& p, std::size_t span, std::size_t condition,
+                         const std::vector<double>& stations) {
+            if (span >= p.spans.size()) throw py::index_error("no span of that index");
+            if (condition >= p.conditions.size()) {
+                throw py::index_error("no condition of that index");
+            }
+            const SpanCurve c = design::profileCurve(p, span, condition);
+            const auto& s = p.spans[span];
+            std::vector<double> z;
+            z.reserve(stations.size());
+            for (double x : stations) {
+                z.push_back(s.nearAttachment + c.heightAt(x - s.nearStation));
+            }
+            return z;
+        });
+
+    m.def(
+        "check_profile",
+        [](const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions,
+           std::vector<std::string> conditionNames,
+           const std::vector<std::pair<double, double>>& terrainPoints,
+           const std::vector<py::tuple>& towerRows, const std::vector<py::tuple>& crossingRows,
+           std::optional<double> groundClearance, std::optional<double> maxTemperature,
+           const std::string& model, double avgRatio, double strengthFactor, double safety,
+           double suspensionSafety) {
+            ConditionList list{conditions};
+            std::vector<design::TerrainPoint> terrain;
+            terrain.reserve(terrainPoints.size());
+            for (const auto& [s, z] : terrainPoints) terrain.push_back({s, z});
+            // (name, station, kind, arm, insulator length, insulator weight, ground or None,
+            //  angle, max swing or None, insulator area)
+            std::vector<design::Tower> towers;
+            for (const auto& r : towerRows) {
+                design::Tower t;
+                t.name = r[0].cast<std::string>();
+                t.station = r[1].cast<double>();
+                const auto kind = r[2].cast<std::string>();
+                if (kind != "strain" && kind != "suspension") {
+                    throw py::value_error("tower " + t.name +
+                                          ": kind must be strain or "
+                                          "suspension, not " +
+                                          kind);
+                }
+                t.kind =
+                    kind == "strain" ? design::TowerKind::strain : design::TowerKind::suspension;
+                t.armHeight = r[3].cast<double>();
+                t.insulatorLength = r[4].cast<double>();
+                t.insulatorWeight = r[5].cast<double>();
+                if (!r[6].is_none()) t.groundElevation = r[6].cast<double>();
+                t.angle = r[7].cast<double>();
+                if (!r[8].is_none()) t.maxSwing = r[8].cast<double>();
+                t.insulatorArea = r[9].cast<double>();
+                towers.push_back(std::move(t));
+            }
+            // (name, station, elevation, clearance, offset or None)
+            std::vector<design::Crossing> crossings;
+            for (const auto& r : crossingRows) {
+                design::Crossing c;
+                c.name = r[0].cast<std::string>();
+                c.station = r[1].cast<double>();
+                c.elevation = r[2].cast<double>();
+                c.clearance = r[3].cast<double>();
+                if (!r[4].is_none()) c.offset = r[4].cast<double>();
+                crossings.push_back(std::move(c));
+            }
+            design::ProfileOptions options;
+            options.groundClearance = groundClearance;
+            options.maxTemperature = maxTemperature;
+            const auto named = spanModelNamed(model);
+            if (!named || *named == SpanModel::flatParabola) {
+                throw py::value_error("model must be \"catenary\" or \"parabola\", not \"" + model +
+                                      "\"");
+            }
+            options.model = *named;
+            options.suspensionSafety = suspensionSafety;
+            options.conditionNames = std::move(conditionNames);
+            try {
+                return design::checkProfile(
+                    conductor, list.seq(),
+                    design::SearchFactors{1.0, avgRatio, strengthFactor, safety}, terrain, towers,
+                    crossings, options);
+            } catch (const std::invalid_argument& e) {
+                throw py::value_error(e.what());
+            } catch (const std::domain_error& e) {
+                throw py::value_error(e.what());
+            }
+        },
+        py::arg("conductor"), py::arg("conditions"), py::arg("condition_names"), py::arg("terrain"),
+        py::arg("towers"), py::arg("crossings"), py::arg("ground_clearance"),
+        py::arg("max_temperature"), py::arg("model"), py::arg("avg_ratio"),
+        py::arg("strength_factor"), py::arg("safety"), py::arg("suspension_safety"));
+}
+
+}  // namespace varnel::python

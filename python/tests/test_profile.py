@@ -1,0 +1,173 @@
+"""varnel.check_profile on the sample line: the same figures as `varnel profile --json`, curves
+that are the catenary worked out here from the section's stress, and the refusals."""
+
+import json
+import math
+import os
+import pathlib
+import subprocess
+
+import numpy as np
+import pytest
+
+import varnel
+
+pd = pytest.importorskip("pandas")
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+SAMPLES = ROOT / "samples"
+PROFILE = SAMPLES / "profile"
+AREA = "典型气象区Ⅵ"
+CONDUCTOR = "JL/G1A-240/30"
+
+
+def command():
+    """The varnel command of this tree: $VARNEL, else the first one built under build/."""
+    given = os.environ.get("VARNEL")
+    if given:
+        return given
+    for preset in ("release", "native"):
+        path = ROOT / "build" / preset / "bin" / "varnel"
+        if path.is_file():
+            return str(path)
+    return None
+
+
+@pytest.fixture(scope="module")
+def inputs():
+    area = next(a for a in varnel.load_weather_areas(str(SAMPLES / "weather_areas.dbf"))
+                if a.name == AREA)
+    conductor = next(c for c in varnel.load_conductors(str(SAMPLES / "conductors.dbf"))
+                     if c.name == CONDUCTOR)
+    return area, conductor
+
+
+@pytest.fixture(scope="module")
+def line(inputs):
+    area, conductor = inputs
+    return varnel.check_profile(str(PROFILE / "terrain.csv"), str(PROFILE / "towers.csv"),
+                                conductor, area, crossings=str(PROFILE / "crossings.csv"),
+                                ground_clearance=7)
+
+
+def test_the_command_gives_the_same_figures(line):
+    program = command()
+    if program is None:
+        pytest.skip("no varnel command built (set VARNEL)")
+    p = subprocess.run(
+        [program, "profile", "--terrain", str(PROFILE / "terrain.csv"),
+         "--towers", str(PROFILE / "towers.csv"), "--crossings", str(PROFILE / "crossings.csv"),
+         "--areas", str(SAMPLES / "weather_areas.dbf"), "--area", AREA,
+         "--conductors", str(SAMPLES / "conductors.dbf"), "--conductor", CONDUCTOR,
+         "--ground-clearance", "7", "--json"], capture_output=True, timeout=120)
+    assert p.returncode == 0, p.stderr.decode("utf-8", "replace")
+    doc = json.loads(p.stdout.decode("utf-8"))
+    assert doc["model"] == line.model == "catenary"
+    assert len(doc["sections"]) == len(line.sections) == 5
+    for mine, theirs in zip(line.sections.itertuples(), doc["sections"]):
+        assert (mine._1, mine.to) == (theirs["from"], theirs["to"])
+        assert mine.controlling == theirs["controlling"]["name"]
+        assert mine.max_sag_condition == theirs["max_sag_condition"]["name"]
+    assert len(doc["spans"]) == len(line.spans)
+    for (_, mine), theirs in zip(line.spans.iterrows(), doc["spans"]):
+        for key in ("span_m", "max_sag_m", "min_clearance_m", "min_clearance_station_m",
+                    "low_point_station_m"):
+            assert mine[key] == pytest.approx(theirs[key], rel=1e-9, abs=1e-9), key
+        assert bool(mine["ok"]) == theirs["ok"]
+    names = [c["name"] for c in doc["conditions"]]
+    assert list(line.conditions) == names
+    towers = line.towers.set_index(["name", "condition"])
+    for t in doc["towers"]:
+        for key in ("vertical_span_m", "vertical_load_N", "horizontal_load_N", "swing_angle_deg"):
+            for condition, value in zip(names, t.get(key) or []):
+                if value is not None:
+                    assert towers.loc[(t["name"], condition), key] == \
+                        pytest.approx(value, rel=1e-9, abs=1e-9), (t["name"], key, condition)
+    assert [(v.kind, v.where) for v in line.violations.itertuples()] == \
+        [(v["kind"], v["where"]) for v in doc["violations"]]
+    for mine, theirs in zip(line.violations.itertuples(), doc["violations"]):
+        assert mine.value == pytest.approx(theirs["value"], rel=1e-9)
+
+
+def catenary_height(l, h, p, x):
+    """Height above the near support at x of a catenary of parameter p over span l, rise h."""
+    a = l / 2 - p * math.asinh(h / (2 * p * math.sinh(l / (2 * p))))
+    return p * (math.cosh((x - a) / p) - math.cosh(a / p))
+
+
+@pytest.mark.parametrize("span", [0, 7, 9, 13, 18])
+def test_curve_is_the_catenary_of_the_section_stress(line, inputs, span):
+    _, conductor = inputs
+    # Still air, no ice: the conductor's own weight per m and mm².
+    gamma = conductor.unit_mass_kg_per_km * 9.80665e-3 / conductor.area_mm2
+    s = line.spans.iloc[span]
+    section = line.sections.iloc[int(s["section"])]
+    condition = s["max_sag_condition"]
+    p = section[f"stress_{condition}_N_per_mm2"] / gamma
+    curve = line.curve(span, condition, points=101)
+    assert len(curve) == 101
+    assert curve["station_m"].iloc[0] == s["near_station_m"]
+    assert curve["station_m"].iloc[-1] == s["far_station_m"]
+    # The attachments as the sample's files give them: ground + arm (− string when suspended).
+    towers = pd.read_csv(PROFILE / "towers.csv")
+    terrain = pd.read_csv(PROFILE / "terrain.csv")
+
+    def attachment(i):
+        t = towers.iloc[i]
+        z = np.interp(t["station_m"], terrain["station_m"], terrain["elevation_m"])
+        return z + t["arm_height_m"] - (t["insulator_length_m"] if t["kind"] == "suspension"
+                                        else 0)
+
+    z0, z1 = attachment(span), attachment(span + 1)
+    l = s["far_station_m"] - s["near_station_m"]
+    for station, elevation in zip(curve["station_m"], curve["elevation_m"]):
+        expected = z0 + catenary_height(l, z1 - z0, p, station - s["near_station_m"])
+        assert elevation == pytest.approx(expected, abs=1e-6)
+    # The lowest clearance of the span is no larger than any sampled one, and close to them.
+    ground = np.interp(curve["station_m"], terrain["station_m"], terrain["elevation_m"])
+    sampled = (curve["elevation_m"] - ground).min()
+    assert s["min_clearance_m"] <= sampled + 1e-9
+    assert s["min_clearance_m"] > sampled - 0.05
+
+
+def test_dataframes_and_paths_agree(line, inputs):
+    area, conductor = inputs
+    frames = [pd.read_csv(PROFILE / name) for name in ("terrain.csv", "towers.csv",
+                                                       "crossings.csv")]
+    again = varnel.check_profile(frames[0], frames[1], conductor, area, crossings=frames[2],
+                                 ground_clearance=7)
+    pd.testing.assert_frame_equal(again.spans, line.spans)
+    pd.testing.assert_frame_equal(again.towers, line.towers)
+    pd.testing.assert_frame_equal(again.violations, line.violations)
+
+
+def test_sample_fails_where_it_is_meant_to(line):
+    assert sorted(line.violations["kind"]) == ["ground", "swing"]
+    swing = line.violations[line.violations["kind"] == "swing"].iloc[0]
+    assert swing["where"] == "N8" and swing["value"] > swing["limit"] == 55
+    ground = line.violations[line.violations["kind"] == "ground"].iloc[0]
+    assert ground["where"] == "N14-N15" and ground["value"] < 7
+
+
+@pytest.mark.parametrize("change,error", [
+    (lambda t, w: (t, w.assign(kind=w["kind"].replace("strain", "deadend"))), ValueError),
+    (lambda t, w: (t, w.drop(columns=["arm_height_m"])), ValueError),
+    (lambda t, w: (t.iloc[::-1], w), ValueError),
+    (lambda t, w: (t, w.iloc[[0]]), ValueError),
+    (lambda t, w: (42, w), TypeError),
+])
+def test_refusals(inputs, change, error):
+    area, conductor = inputs
+    terrain, towers = change(pd.read_csv(PROFILE / "terrain.csv"),
+                             pd.read_csv(PROFILE / "towers.csv"))
+    with pytest.raises(error):
+        varnel.check_profile(terrain, towers, conductor, area)
+
+
+def test_curve_refuses_what_is_not_there(line):
+    with pytest.raises(IndexError):
+        line.curve(len(line.spans))
+    with pytest.raises(ValueError):
+        line.curve(0, "no such condition")
+    with pytest.raises(ValueError):
+        line.curve(0, points=1)

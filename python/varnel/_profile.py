@@ -1,0 +1,250 @@
+"""The line over the ground: clearances to the ground and to crossings, tower spans and loads."""
+
+from __future__ import annotations
+
+import math
+import os
+from typing import Any, Optional, Union
+
+import numpy as np
+
+from . import _args, _core
+from ._calc import Conditions, _conditions, _factors, _pandas_present
+from ._core import Conductor
+
+Table = Any  # a pandas DataFrame, or a path to a CSV file with a header line
+
+_TERRAIN = ("station_m", "elevation_m")
+_TOWERS = ("name", "station_m", "kind", "arm_height_m", "insulator_length_m",
+           "insulator_weight_N")
+_CROSSINGS = ("name", "station_m", "elevation_m", "clearance_m")
+
+
+def _pandas():
+    if not _pandas_present():
+        raise ImportError("check_profile takes and gives DataFrames: install pandas")
+    import pandas
+
+    return pandas
+
+
+def _frame(table: Table, what: str, needed: tuple[str, ...]):
+    pd = _pandas()
+    if isinstance(table, (str, bytes, os.PathLike)):
+        path = os.fsdecode(table)
+        try:
+            frame = pd.read_csv(path, encoding="utf-8-sig", dtype={"name": str})
+        except UnicodeDecodeError:
+            frame = pd.read_csv(path, encoding="gbk", dtype={"name": str})
+    elif isinstance(table, pd.DataFrame):
+        frame = table
+    else:
+        raise TypeError(f"{what} must be a DataFrame or the path of a CSV file, not "
+                        f"{_args.describe(table)}")
+    missing = [c for c in needed if c not in frame.columns]
+    if missing:
+        raise ValueError(f"{what}: no column {', '.join(missing)} (it has "
+                         f"{', '.join(map(str, frame.columns))})")
+    return frame
+
+
+def _column(frame, name: str, what: str) -> np.ndarray:
+    values = np.asarray(frame[name], dtype=float)
+    if not np.all(np.isfinite(values)):
+        row = int(np.flatnonzero(~np.isfinite(values))[0])
+        raise ValueError(f"{what}: row {row + 1}, {name}: not a finite number")
+    return values
+
+
+def _optional(frame, name: str) -> list[Optional[float]]:
+    if name not in frame.columns:
+        return [None] * len(frame)
+    return [None if v is None or (isinstance(v, float) and math.isnan(v)) else float(v)
+            for v in frame[name].tolist()]
+
+
+class ProfileCheck:
+    """The checked line. Tables (pandas DataFrames), units in their column names:
+
+    - ``sections``: one row per strain section: its towers, ruling span, controlling condition,
+      the horizontal stress in every condition (``stress_<condition>_N_per_mm2``) and the
+      condition of the largest sag;
+    - ``spans``: one row per span: its towers and stations, length, height difference, the
+      largest sag and its condition, the smallest clearance to ground and where, the required
+      clearance, the stress at the supports and its allowable value, ``ok``;
+    - ``towers``: one row per tower per condition: horizontal and vertical spans, vertical and
+      horizontal loads (N), swing angle (degrees, NaN for a strain tower), ``uplift``, ``ok``;
+    - ``violations``: kind (``ground``, ``crossing``, ``swing``, ``uplift``,
+      ``suspension_point``), where, station, figure and limit, condition.
+
+    ``conditions`` names the conditions in their order; ``model`` is the span model.
+    """
+
+    def __init__(self, profile: Any, conditions: list[str], towers, crossings) -> None:
+        pd = _pandas()
+        self._profile = profile
+        self.model: str = profile.model
+        self.conditions: tuple[str, ...] = tuple(conditions)
+        names = [str(n) for n in towers["name"]]
+        self._tower_names = names
+
+        rows = []
+        for first, last, ruling, controlling, control_stress, stress, largest in \
+                profile.sections():
+            row = {"from": names[first], "to": names[last], "spans": last - first,
+                   "ruling_span_m": ruling, "controlling": conditions[controlling],
+                   "control_stress_N_per_mm2": control_stress,
+                   "max_sag_condition": conditions[largest]}
+            for name, s in zip(conditions, stress):
+                row[f"stress_{name}_N_per_mm2"] = s
+            rows.append(row)
+        self.sections = pd.DataFrame(rows)
+
+        crossing_names = [str(n) for n in crossings["name"]] if crossings is not None else []
+        rows = []
+        self._spans = profile.spans()
+        for i, s in enumerate(self._spans):
+            (section, near, far, near_z, far_z, span, h, largest, sag, low, clearance,
+             clearance_at, required, checks, support, allowable, ok) = s
+            rows.append({
+                "from": names[i], "to": names[i + 1], "section": section,
+                "near_station_m": near, "far_station_m": far,
+                "near_attachment_m": near_z, "far_attachment_m": far_z, "span_m": span,
+                "height_difference_m": h, "max_sag_condition": conditions[largest],
+                "max_sag_m": sag, "low_point_station_m": low, "min_clearance_m": clearance,
+                "min_clearance_station_m": clearance_at,
+                "required_clearance_m": math.nan if required is None else required,
+                "crossings": "; ".join(
+                    f"{crossing_names[c]}: {v:.2f} m (needs {r:g} m)" for c, v, _, r, _ in checks),
+                "crossings_ok": all(c[4] for c in checks),
+                "support_stress_N_per_mm2": support,
+                "support_allowable_N_per_mm2": allowable, "ok": ok})
+        self.spans = pd.DataFrame(rows)
+
+        rows = []
+        kinds = [str(k) for k in towers["kind"]]
+        stations = _column(towers, "station_m", "towers")
+        for i, t in enumerate(profile.towers()):
+            ground, attachment, wind_span, weight_span, vertical, horizontal, swing, uplift, \
+                ok = t
+            for k, name in enumerate(conditions):
+                rows.append({
+                    "name": names[i], "station_m": float(stations[i]), "kind": kinds[i],
+                    "condition": name, "ground_elevation_m": ground,
+                    "attachment_m": attachment, "horizontal_span_m": wind_span,
+                    "vertical_span_m": weight_span[k], "vertical_load_N": vertical[k],
+                    "horizontal_load_N": horizontal[k],
+                    "swing_angle_deg": swing[k] if swing else math.nan,
+                    "uplift": uplift, "ok": ok})
+        self.towers = pd.DataFrame(rows)
+
+        self.violations = pd.DataFrame(
+            [{"kind": kind, "where": where, "station_m": station, "value": value,
+              "limit": limit, "condition": None if k is None else conditions[k]}
+             for kind, _, where, station, value, limit, k in profile.violations()],
+            columns=["kind", "where", "station_m", "value", "limit", "condition"])
+
+    def _condition(self, condition: Union[int, str]) -> int:
+        if isinstance(condition, str):
+            if condition not in self.conditions:
+                raise ValueError(f"no condition {condition!r}; there are "
+                                 f"{', '.join(self.conditions)}")
+            return self.conditions.index(condition)
+        if isinstance(condition, (bool, np.bool_)) or not isinstance(condition,
+                                                                     (int, np.integer)):
+            raise TypeError(f"condition must be a name or an index, not "
+                            f"{_args.describe(condition)}")
+        if not 0 <= condition < len(self.conditions):
+            raise IndexError(f"condition {condition}: there are {len(self.conditions)}")
+        return int(condition)
+
+    def curve(self, span_index: int, condition: Union[int, str, None] = None,
+              points: int = 200):
+        """The conductor of span ``span_index`` (0 for the first) in ``condition`` (a name or
+        an index; the span's largest-sag condition when None), at ``points`` evenly spaced
+        stations from tower to tower: a DataFrame of ``station_m`` and ``elevation_m``."""
+        pd = _pandas()
+        if isinstance(span_index, (bool, np.bool_)) or not isinstance(span_index,
+                                                                      (int, np.integer)):
+            raise TypeError(f"span_index must be an int, not {_args.describe(span_index)}")
+        if not 0 <= span_index < len(self._spans):
+            raise IndexError(f"span {span_index}: the line has {len(self._spans)}")
+        if isinstance(points, (bool, np.bool_)) or not isinstance(points, (int, np.integer)) \
+                or points < 2:
+            raise ValueError(f"points must be an int of at least 2, not {points!r}")
+        k = self._spans[span_index][7] if condition is None else self._condition(condition)
+        near, far = self._spans[span_index][1], self._spans[span_index][2]
+        stations = np.linspace(near, far, int(points))
+        elevations = np.array(self._profile.curve(int(span_index), k, stations.tolist()))
+        return pd.DataFrame({"station_m": stations, "elevation_m": elevations})
+
+
+def check_profile(terrain: Table, towers: Table, conductor: Conductor, conditions: Conditions,
+                  *, crossings: Optional[Table] = None, ground_clearance: Optional[float] = None,
+                  max_temperature: Optional[float] = None, model: str = "catenary",
+                  avg_ratio: float = 0.25, strength_factor: float = 0.95, safety: float = 2.5,
+                  suspension_safety: float = 2.25) -> ProfileCheck:
+    """Checks a line over its ground, as ``varnel profile`` does.
+
+    ``terrain``: columns ``station_m, elevation_m``; ``towers``: ``name, station_m, kind``
+    (``strain`` or ``suspension``), ``arm_height_m, insulator_length_m, insulator_weight_N``
+    and optionally ``ground_elevation_m, angle_deg, max_swing_deg, insulator_area_m2``;
+    ``crossings``: ``name, station_m, elevation_m, clearance_m`` and optionally ``offset_m``.
+    Each a DataFrame or the path of a CSV file (UTF-8 or GBK). ``conditions``: a weather area
+    or a list of conditions. ``ground_clearance`` (m) judges the clearances; without it they
+    are reported only. ``max_temperature`` (°C) adds a still-air condition for the largest sag.
+    ``model``: ``"catenary"`` or ``"parabola"``. ValueError for a line that cannot be checked.
+
+    Example::
+
+        import varnel
+        area = varnel.load_weather_areas("samples/weather_areas.dbf")[5]
+        conductor = varnel.load_conductors("samples/conductors.dbf")[0]
+        line = varnel.check_profile("samples/profile/terrain.csv",
+                                    "samples/profile/towers.csv", conductor, area,
+                                    crossings="samples/profile/crossings.csv",
+                                    ground_clearance=7)
+        line.violations        # the swing at N8 and the ground at N14-N15
+        line.curve(13)         # the conductor over the second hill
+    """
+    _args.conductor(conductor)
+    found = _conditions(conditions)
+    _, ratio, factor, safe = _factors(1.0, avg_ratio, strength_factor, safety)
+    if not isinstance(model, str):
+        raise TypeError(f"model must be a str, not {_args.describe(model)}")
+    ground = None if ground_clearance is None else _args.real(ground_clearance,
+                                                              "ground_clearance")
+    hot = None if max_temperature is None else _args.real(max_temperature, "max_temperature")
+    hanging = _args.real(suspension_safety, "suspension_safety")
+
+    t = _frame(terrain, "terrain", _TERRAIN)
+    points = list(zip(_column(t, "station_m", "terrain").tolist(),
+                      _column(t, "elevation_m", "terrain").tolist()))
+    w = _frame(towers, "towers", _TOWERS)
+    n = len(w)
+    ground_at, swing = _optional(w, "ground_elevation_m"), _optional(w, "max_swing_deg")
+    angle = [0.0 if a is None else a for a in _optional(w, "angle_deg")]
+    area = [0.0 if a is None else a for a in _optional(w, "insulator_area_m2")]
+    columns = {c: _column(w, c, "towers").tolist() for c in _TOWERS[3:]}
+    stations = _column(w, "station_m", "towers").tolist()
+    tower_rows = [(str(w["name"].iloc[i]), stations[i], str(w["kind"].iloc[i]).strip(),
+                   columns["arm_height_m"][i], columns["insulator_length_m"][i],
+                   columns["insulator_weight_N"][i], ground_at[i], angle[i], swing[i], area[i])
+                  for i in range(n)]
+    c = None if crossings is None else _frame(crossings, "crossings", _CROSSINGS)
+    crossing_rows = []
+    if c is not None:
+        values = {k: _column(c, k, "crossings").tolist() for k in _CROSSINGS[1:]}
+        offset = _optional(c, "offset_m")
+        crossing_rows = [(str(c["name"].iloc[i]), values["station_m"][i],
+                          values["elevation_m"][i], values["clearance_m"][i], offset[i])
+                         for i in range(len(c))]
+    names = [x.name for x in found]
+    if hot is not None:
+        names.append("max temperature")
+    profile = _core.check_profile(conductor, found, names, points, tower_rows, crossing_rows,
+                                  ground, hot, model, ratio, factor, safe, hanging)
+    return ProfileCheck(profile, names, w, c)
+
+
+__all__ = ["ProfileCheck", "check_profile"]

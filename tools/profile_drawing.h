@@ -1,0 +1,32 @@
+// The profile drawing: the ground, the towers, the conductor in its condition of largest sag and
+// the clearance line under it, the crossings and the violations, as on a plan-and-profile sheet,
+// drawn as SVG by `varnel profile --svg`.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "design/line_profile.h"
+#include "tools/result_stream.h"
+
+namespace varnel::tool {
+
+// What the drawing needs beside the checked profile. Texts in UTF-8.
+struct ProfileDrawingInputs {
+    const std::vector<design::TerrainPoint>& terrain;
+    const std::vector<design::Tower>& towers;
+    const std::vector<design::Crossing>& crossings;
+    std::string area;            // the weather area's name
+    std::string conductor;       // the conductor's name
+    double exaggeration = 10;    // vertical scale over horizontal
+    std::optional<double> from;  // m, the first station drawn; the line's start when not given
+    std::optional<double> to;    // m, the last station drawn; the line's end when not given
+};
+
+// Writes the SVG document to `out` (the caller commits it). Throws UsageError for a window
+// that holds nothing of the line, ToolError when the file cannot be written.
+void writeProfileDrawing(const design::LineProfile& profile, const ProfileDrawingInputs& inputs,
+                         OutputFile& out);
+
+}  // namespace varnel::tool
