@@ -2,7 +2,9 @@
 //
 // - Per span: the same few hundred realistic solves (spans 50–1500 m, level and inclined, from a
 //   cold calm condition to hot, iced and windy ones) by the parabolic state equation and by the
-//   catenary change of state. The goal: the catenary at most 3× the parabola.
+//   catenary change of state, both as the whole single-span call (the known state's L₀ worked
+//   at each call) and as the solve alone from a CatenaryChangeOfState (that L₀ worked once, as
+//   in a section's loop over conditions). The goal: the catenary at most 3× the parabola.
 // - One evaluation of the unstressed length L₀, the unit of the catenary's cost.
 // - A strain section of 100 spans: its stress in each of nine conditions (the section's one
 //   unstressed length kept), then its stringing table: the stress at every 5 °C from −40 to 40 °C
@@ -14,6 +16,7 @@
 
 #include <cmath>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "calc/catenary_state.h"
@@ -74,7 +77,25 @@ void catenaryChangeOfState(benchmark::State& state) {
 }
 BENCHMARK(catenaryChangeOfState);
 
-// One evaluation of L₀ (what each Newton step costs), over the same spans in the sought state.
+// The solve alone, the known state's unstressed length already worked (CatenaryChangeOfState,
+// as a section's conditions and stringing table use it): the parabola's start and the steps.
+void catenaryChangeOfStateKnownLengthGiven(benchmark::State& state) {
+    std::vector<varnel::CatenaryChangeOfState> changes;
+    changes.reserve(solves().size());
+    for (const Solve& s : solves()) {
+        changes.emplace_back(std::span<const varnel::SectionSpan>(&s.span, 1), kConductor, s.known,
+                             s.knownStress);
+    }
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            benchmark::DoNotOptimize(changes[i].stressIn(solves()[i].sought));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(solves().size()));
+}
+BENCHMARK(catenaryChangeOfStateKnownLengthGiven);
+
+// One evaluation of L₀ (what each step costs), over the same spans in the sought state.
 void catenaryUnstressedLength(benchmark::State& state) {
     for (auto _ : state) {
         for (const Solve& s : solves()) {
