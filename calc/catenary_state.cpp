@@ -306,20 +306,39 @@ Ruling rulingOf(std::span<const SectionSpan> spans) noexcept {
 // curvature is not worked) are kept inside the bracket (lo, hi) of what has been learnt of the
 // sign; outside it, or before one side is known, the bracket is halved or doubled.
 //
+// After a Halley step the next evaluation is of L₀ alone (about half the cost of L₀ with its
+// derivatives): its slope is carried over from the last point, f′ + f″·δ, wrong by about
+// |f″·δ/f′|·(ε″ + 2|δ|/σ₀) relative (ε″ the curvature's own error, the second term f‴·δ²/2 with
+// f‴ ≈ 4f″/σ₀ as where L₀ goes as 1/σ₀²), and a Newton step is taken with it.
+//
 // When to stop. The rounding of L₀ lets stresses be told apart to about 1e-16·E/σ₀ (1e-13), so
 // a step whose own error is below some 1e-14 of σ₀ is taken without a further evaluation to
 // confirm it. Newton's error after a step δ is about (f″/2f′)·δ², of order δ²/σ₀: a step of
-// 1e-7 of σ₀. Halley's is about [(f″/2f′)² − f‴/6f′]·δ³, 0.25·δ³/σ₀² where L₀ goes as 1/σ₀²,
-// plus the curvature's own error (1e-6) times the Newton term: a step of 1e-5 of σ₀ leaves
-// under 1e-15. From the parabola's start (within 1e-4 to 1e-3) that is the second step.
+// 1e-7 of σ₀, when the slope is exact, and when it is carried over, its error times the step
+// under 1e-15 of σ₀ as well. Halley's is about [(f″/2f′)² − f‴/6f′]·δ³, 0.25·δ³/σ₀² where L₀
+// goes as 1/σ₀², plus the curvature's own error times the Newton term: a step of 1e-5 of σ₀
+// leaves under 1e-15. From the parabola's start (within 1e-4 to 1e-3) that is: one evaluation
+// with derivatives, a Halley step, one of L₀ alone and a Newton step.
 double solve(const Section& section, double load, double k, double target, double start) {
     double lo = 0;         // L₀(lo) > target
     double hi = HUGE_VAL;  // L₀(hi) < target
     double s = start > 0 && std::isfinite(start) ? start : 1;
     double best = s;
     double bestResidual = HUGE_VAL;
+    bool carried = false;  // evaluate L₀ alone, the slope carried from the last point
+    LengthAndSlope last{0, 0, 0};
+    double lastStep = 0;
     for (int step = 0; step < 200; ++step) {
-        const LengthAndSlope f = section.at(s, load, k);
+        LengthAndSlope f{0, 0, 0};
+        double slopeError = 0;  // relative, of a carried slope
+        if (carried) {
+            f.length = section.at<false>(s, load, k).length;
+            f.slope = last.slope + last.curvature * lastStep;
+            slopeError = std::fabs(last.curvature * lastStep / last.slope) *
+                         (1e-4 + 2 * std::fabs(lastStep) / s);
+        } else {
+            f = section.at(s, load, k);
+        }
         const double residual = f.length - target;
         if (residual == 0) return s;
         const bool improved = std::fabs(residual) < bestResidual;
@@ -344,13 +363,18 @@ double solve(const Section& section, double load, double k, double target, doubl
             next = hi == HUGE_VAL ? 2 * std::max(s, lo) : lo == 0 ? hi / 2 : lo + (hi - lo) / 2;
         }
         const double change = std::fabs(next - s);
-        if (inside && change <= (halley ? 1e-5 : 1e-7) * s) return next;
+        if (inside && change <= (halley ? 1e-5 : 1e-7) * s && slopeError * change <= 1e-15 * s) {
+            return next;
+        }
         if (change <= 2 * DBL_EPSILON * s) return improved ? next : best;
         if (!improved && change <= 1e-9 * s) return best;
         if (!(next > DBL_MIN && next < DBL_MAX)) {
             throw std::domain_error(
                 "no horizontal stress within the range of a double keeps the unstressed length");
         }
+        carried = halley && inside;
+        last = f;
+        lastStep = next - s;
         s = next;
     }
     return best;
