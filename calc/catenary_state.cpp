@@ -39,7 +39,7 @@ std::span<const Node> ruleFor(double halfWidth) noexcept {
 struct LengthAndSlope {
     double length;         // L₀, m
     double slope;          // dL₀/dσ₀, m/(N/mm²)
-    double curvature = 0;  // d²L₀/dσ₀² to about 1e-6 relative, m/(N/mm²)²; 0 where not worked
+    double curvature = 0;  // d²L₀/dσ₀², m/(N/mm²)², to some 3e-5; 0 where not worked
 };
 
 void checkSpan(const SectionSpan& s) {
@@ -98,7 +98,6 @@ double thermalFactor(const ConductorStrain& c, double temperature) {
 constexpr double kInverse[12] = {0,       1,       1.0 / 2, 1.0 / 3, 1.0 / 4,  1.0 / 5,
                                  1.0 / 6, 1.0 / 7, 1.0 / 8, 1.0 / 9, 1.0 / 10, 1.0 / 11};
 
-//
 // The curvature, for Halley's step, with p and q = σ₀/E as the variables:
 //   d²L₀/dσ₀² = L_pp/γ² + 2·L_pq/(γ·E) + L_qq/E².
 // L_qq is the series' own, (p/K³)·Σ n·(n − 1)·(−r)ⁿ⁻²·Jₙ₊₁; L_pp and L_pq come from the first two
