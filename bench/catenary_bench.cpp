@@ -2,11 +2,14 @@
 //
 // - Per span: the same few hundred realistic solves (spans 50–1500 m, level and inclined, from a
 //   cold calm condition to hot, iced and windy ones) by the parabolic state equation and by the
-//   catenary change of state. The goal: the catenary at most 3× the parabola.
+//   catenary change of state, both as the whole single-span call (the known state's L₀ worked
+//   at each call) and as the solve alone from a CatenaryChangeOfState (that L₀ worked once, as
+//   in a section's loop over conditions). The goal: the catenary at most 3× the parabola.
 // - One evaluation of the unstressed length L₀, the unit of the catenary's cost.
 // - A strain section of 100 spans: its stress in each of nine conditions (the section's one
-//   unstressed length kept), then its stringing table: the stress at every 5 °C from −40 to 40 °C
-//   and every span's curve at that stress (largest sag, its place, length, support stresses).
+//   unstressed length worked once and kept), then its stringing table: the stress at every 5 °C
+//   from −40 to 40 °C and every span's curve at that stress (largest sag, its place, length,
+//   support stresses).
 //
 // Ratios of the medians, e.g.:
 //   catenary_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
@@ -14,6 +17,7 @@
 
 #include <cmath>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "calc/catenary_state.h"
@@ -74,7 +78,25 @@ void catenaryChangeOfState(benchmark::State& state) {
 }
 BENCHMARK(catenaryChangeOfState);
 
-// One evaluation of L₀ (what each Newton step costs), over the same spans in the sought state.
+// The solve alone, the known state's unstressed length already worked (CatenaryChangeOfState,
+// as a section's conditions and stringing table use it): the parabola's start and the steps.
+void catenaryChangeOfStateKnownLengthGiven(benchmark::State& state) {
+    std::vector<varnel::CatenaryChangeOfState> changes;
+    changes.reserve(solves().size());
+    for (const Solve& s : solves()) {
+        changes.emplace_back(std::span<const varnel::SectionSpan>(&s.span, 1), kConductor, s.known,
+                             s.knownStress);
+    }
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            benchmark::DoNotOptimize(changes[i].stressIn(solves()[i].sought));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(solves().size()));
+}
+BENCHMARK(catenaryChangeOfStateKnownLengthGiven);
+
+// One evaluation of L₀ (what each step costs), over the same spans in the sought state.
 void catenaryUnstressedLength(benchmark::State& state) {
     for (auto _ : state) {
         for (const Solve& s : solves()) {
@@ -105,13 +127,13 @@ void catenarySectionWithStringingTable(benchmark::State& state) {
                                             {0.085, -5},   {0.0327, 40}, {0.055, 15},
                                             {0.0327, -5},  {0.04, 15},   {0.05, 15}};
     for (auto _ : state) {
+        // As design::catenarySection and the stringing table do: the unstressed length once.
+        const varnel::CatenaryChangeOfState change(spans, kConductor, known, 80);
         for (const varnel::LoadState& c : conditions) {
-            benchmark::DoNotOptimize(
-                varnel::catenarySectionStress(spans, kConductor, known, 80, c));
+            benchmark::DoNotOptimize(change.stressIn(c));
         }
         for (double t = -40; t <= 40; t += 5) {
-            const double stress =
-                varnel::catenarySectionStress(spans, kConductor, known, 80, {0.0327, t});
+            const double stress = change.stressIn({0.0327, t});
             for (const varnel::SectionSpan& s : spans) {
                 const varnel::SpanCurve curve(varnel::SpanModel::catenary, s.span,
                                               s.heightDifference, stress, 0.0327);

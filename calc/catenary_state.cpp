@@ -38,8 +38,9 @@ std::span<const Node> ruleFor(double halfWidth) noexcept {
 }
 
 struct LengthAndSlope {
-    double length;  // L₀, m
-    double slope;   // dL₀/dσ₀, m/(N/mm²)
+    double length;         // L₀, m
+    double slope;          // dL₀/dσ₀, m/(N/mm²)
+    double curvature = 0;  // d²L₀/dσ₀², m/(N/mm²)², to some 3e-5; 0 where not worked
 };
 
 void checkSpan(const SectionSpan& s) {
@@ -98,6 +99,17 @@ double thermalFactor(const ConductorStrain& c, double temperature) {
 constexpr double kInverse[12] = {0,       1,       1.0 / 2, 1.0 / 3, 1.0 / 4,  1.0 / 5,
                                  1.0 / 6, 1.0 / 7, 1.0 / 8, 1.0 / 9, 1.0 / 10, 1.0 / 11};
 
+// The curvature, for Halley's step, with p and q = σ₀/E as the variables:
+//   d²L₀/dσ₀² = L_pp/γ² + 2·L_pq/(γ·E) + L_qq/E².
+// L_qq is the series' own, (p/K³)·Σ n·(n − 1)·(−r)ⁿ⁻²·Jₙ₊₁; L_pp and L_pq come from the first two
+// terms, L₀ = S/K − (q/K²)·T + …, S = p·J₁ = √(h² + w²), w = 2p·sinh t, T = p·J₂ =
+// l/2 + (w/2 + h²/w)·cosh t. With t′ = −t/p:
+//   w′ = −2·(t·cosh t − sinh t),  w″ = 2t²·sinh t/p,  S″ = (w′²·h² + w·w″·S²)/S³,
+// the latter without the difference of the textbook form. What is dropped is of order q of
+// L_pq and q² of L_pp: against differences of the slope, the curvature is within 3e-5 for
+// stresses up to 300 N/mm², |h| ≤ 0.6·l and p from l/4 to 1000·l (8e-4 up to 1000 N/mm² and
+// |h| ≤ 1.5·l), which a Halley step feels as that fraction of Newton's error.
+template <bool kSlope>
 bool seriesIntegral(const SectionSpan& s, double stress, double load, double k, double modulus,
                     LengthAndSlope& out) noexcept {
     const double l = s.span;
@@ -134,6 +146,8 @@ bool seriesIntegral(const SectionSpan& s, double stress, double load, double k, 
     const double cc1 = c1 * c1, cc2 = c2 * c2;
     double sum = j[1] - r * j[2];
     double dq = j[2];   // Σ n·(−r)ⁿ⁻¹·Jₙ₊₁ from n = 1
+    double dqq = 0;     // Σ n·(n − 1)·(−r)ⁿ⁻²·Jₙ₊₁ from n = 2
+    double power2 = 1;  // (−r)ⁿ⁻²
     double power = -r;  // (−r)ⁿ
     double bound = ratio;
     int m = 2;
@@ -145,11 +159,17 @@ bool seriesIntegral(const SectionSpan& s, double stress, double load, double k, 
         a2 *= cc2;
         j[m] = (a2 - a1 + (m - 1) * j[m - 2]) * kInverse[m];
         dq += (m - 1) * power * j[m];  // n = m − 1: n·(−r)ⁿ⁻¹ = (m − 1)·power
+        dqq += (m - 1) * (m - 2) * power2 * j[m];
+        power2 *= -r;
         power *= -r;
         sum += power * j[m];
         bound *= ratio;
     }
     if (bound > 1e-17) return false;
+    if constexpr (!kSlope) {
+        out = {p / k * sum, 0};
+        return true;
+    }
 
     const double tanhB = u / coshB;
     const double cothGap = t * coshT / sinhT - 1;
@@ -159,7 +179,33 @@ bool seriesIntegral(const SectionSpan& s, double stress, double load, double k, 
     const double g2 = c2 / (1 + r * c2);
     const double dLdp = sum / k + (p / k) * (g2 * dz2 - g1 * dz1);
     const double dLdq = -(p / (k * k)) * dq;
-    out = {p / k * sum, dLdp / load + dLdq / modulus};
+
+    const double h = s.heightDifference;
+    const double hh = h * h;
+    const double w = 2 * p * sinhT;
+    const double length = p * j[1];
+    const double tt = t * t;
+    // t·cosh t − sinh t, by its series where the difference would cancel
+    const double gapT = t < 0.1
+                            ? t * tt * (1.0 / 3 + tt * (1.0 / 30 + tt * (1.0 / 840 + tt / 45360)))
+                            : t * coshT - sinhT;
+    const double w1 = -2 * gapT;
+    const double w2 = 2 * tt * sinhT / p;
+    const double d2S = (w1 * w1 * hh + w * w2 * length * length) / (length * length * length);
+    const double a0 = w / 2 + hh / w;
+    const double a1 = w1 / 2 - hh * w1 / (w * w);
+    const double a2 = w2 / 2 - hh * (w2 / (w * w) - 2 * w1 * w1 / (w * w * w));
+    const double ch1 = -t * sinhT / p;
+    const double ch2 = (2 * t * sinhT + tt * coshT) / (p * p);
+    const double d1T = a1 * coshT + a0 * ch1;
+    const double d2T = a2 * coshT + 2 * a1 * ch1 + a0 * ch2;
+    const double q = stress / modulus;
+    const double dLdpp = d2S / k - q / (k * k) * d2T;
+    const double dLdpq = -d1T / (k * k);
+    const double dLdqq = p * dqq / (k * k * k);
+    const double curvature =
+        dLdpp / (load * load) + 2 * dLdpq / (load * modulus) + dLdqq / (modulus * modulus);
+    out = {p / k * sum, dLdp / load + dLdq / modulus, curvature};
     return true;
 }
 
@@ -168,9 +214,10 @@ bool seriesIntegral(const SectionSpan& s, double stress, double load, double k, 
 // double) still gives the integrand's limit E/σ₀.
 //   d/dσ₀ [1/(K/C + q)] = (K·tanh z·(dz/dσ₀)/C − 1/E) / (K/C + q)²,  C = cosh z, q = σ₀/E,
 // with z = x/p − t + b, so that dz/dp = (t − x/p + tanh b·(t·coth t − 1))/p and dp/dσ₀ = 1/γ.
+template <bool kSlope>
 LengthAndSlope spanIntegral(const SectionSpan& s, double stress, double load, double k,
                             double modulus) noexcept {
-    if (LengthAndSlope series{}; seriesIntegral(s, stress, load, k, modulus, series)) {
+    if (LengthAndSlope series{}; seriesIntegral<kSlope>(s, stress, load, k, modulus, series)) {
         return series;
     }
     const double l = s.span;
@@ -219,21 +266,31 @@ struct Section {
     std::span<const SectionSpan> spans;
     double modulus;
 
+    template <bool kSlope = true>
     LengthAndSlope at(double stress, double load, double k) const noexcept {
-        LengthAndSlope sum{0, 0};
+        LengthAndSlope sum{0, 0, 0};
         for (const SectionSpan& s : spans) {
-            const LengthAndSlope one = spanIntegral(s, stress, load, k, modulus);
+            const LengthAndSlope one = spanIntegral<kSlope>(s, stress, load, k, modulus);
             sum.length += one.length;
             sum.slope += one.slope;
+            sum.curvature += one.curvature;
         }
         return sum;
     }
 };
 
-// A start for Newton: the parabolic state equation at the section's ruling span (for one span,
-// the span itself), which is within a fraction of a percent for the usual spans.
-double parabolicStart(std::span<const SectionSpan> spans, const ConductorStrain& c,
-                      const LoadState& known, double knownStress, const LoadState& sought) {
+// The section's ruling span and its cosine, on which the parabolic state equation gives the
+// solve its start: for one span, the span itself.
+struct Ruling {
+    double span;
+    double cosAngle;
+};
+
+Ruling rulingOf(std::span<const SectionSpan> spans) noexcept {
+    if (spans.size() == 1) {
+        const SectionSpan& s = spans.front();
+        return {s.span, s.span / std::hypot(s.span, s.heightDifference)};
+    }
     double sumLc = 0, sumLcc = 0, sumL3c = 0;
     for (const SectionSpan& s : spans) {
         const double cosAngle = s.span / std::hypot(s.span, s.heightDifference);
@@ -242,23 +299,46 @@ double parabolicStart(std::span<const SectionSpan> spans, const ConductorStrain&
         sumL3c += s.span * s.span * s.span * cosAngle;
     }
     const double cosRuling = sumLc / sumLcc;
-    const double ruling = std::sqrt(sumL3c / sumLcc / (cosRuling * cosRuling * cosRuling));
-    return stateEquationStress(ruling, cosRuling, c.elasticModulus, c.expansionCoeff, known,
-                               knownStress, sought);
+    return {std::sqrt(sumL3c / sumLcc / (cosRuling * cosRuling * cosRuling)), cosRuling};
 }
 
-// The root of L₀(σ₀) = target, L₀ decreasing. Newton's steps are kept inside the bracket
-// (lo, hi) of what has been learnt of the sign; outside it, or before one side is known, the
-// bracket is halved or doubled. Near the root L₀ is known to rounding only, so the steps end when
-// they no longer shrink the residual.
+// The root of L₀(σ₀) = target, L₀ decreasing and convex. Halley's steps (Newton's where the
+// curvature is not worked) are kept inside the bracket (lo, hi) of what has been learnt of the
+// sign; outside it, or before one side is known, the bracket is halved or doubled.
+//
+// After a Halley step the next evaluation is of L₀ alone (about half the cost of L₀ with its
+// derivatives): its slope is carried over from the last point, f′ + f″·δ, wrong by about
+// |f″·δ/f′|·(ε″ + 2|δ|/σ₀) relative (ε″ the curvature's own error, the second term f‴·δ²/2 with
+// f‴ ≈ 4f″/σ₀ as where L₀ goes as 1/σ₀²), and a Newton step is taken with it.
+//
+// When to stop. The rounding of L₀ lets stresses be told apart to about 1e-16·E/σ₀ (1e-13), so
+// a step whose own error is below some 1e-14 of σ₀ is taken without a further evaluation to
+// confirm it. Newton's error after a step δ is about (f″/2f′)·δ², of order δ²/σ₀: a step of
+// 1e-7 of σ₀, when the slope is exact, and when it is carried over, its error times the step
+// under 1e-15 of σ₀ as well. Halley's is about [(f″/2f′)² − f‴/6f′]·δ³, 0.25·δ³/σ₀² where L₀
+// goes as 1/σ₀², plus the curvature's own error times the Newton term: a step of 1e-5 of σ₀
+// leaves under 1e-15. From the parabola's start (within 1e-4 to 1e-3) that is: one evaluation
+// with derivatives, a Halley step, one of L₀ alone and a Newton step.
 double solve(const Section& section, double load, double k, double target, double start) {
     double lo = 0;         // L₀(lo) > target
     double hi = HUGE_VAL;  // L₀(hi) < target
     double s = start > 0 && std::isfinite(start) ? start : 1;
     double best = s;
     double bestResidual = HUGE_VAL;
+    bool carried = false;  // evaluate L₀ alone, the slope carried from the last point
+    LengthAndSlope last{0, 0, 0};
+    double lastStep = 0;
     for (int step = 0; step < 200; ++step) {
-        const LengthAndSlope f = section.at(s, load, k);
+        LengthAndSlope f{0, 0, 0};
+        double slopeError = 0;  // relative, of a carried slope
+        if (carried) {
+            f.length = section.at<false>(s, load, k).length;
+            f.slope = last.slope + last.curvature * lastStep;
+            slopeError = std::fabs(last.curvature * lastStep / last.slope) *
+                         (1e-4 + 2 * std::fabs(lastStep) / s);
+        } else {
+            f = section.at(s, load, k);
+        }
         const double residual = f.length - target;
         if (residual == 0) return s;
         const bool improved = std::fabs(residual) < bestResidual;
@@ -272,26 +352,55 @@ double solve(const Section& section, double load, double k, double target, doubl
             hi = std::min(hi, s);
         }
         if (!(lo < hi)) return best;  // the sign flickers: rounding has been reached
-        double next = s - residual / f.slope;
-        const bool newton = next > lo && next < hi;
-        if (!newton) {
+        const double newtonStep = -residual / f.slope;
+        // Halley's denominator f′ + f″·δ/2 keeps f′'s sign for any step the bracket allows
+        // near the root; where it would not, the Newton step stands.
+        const double denominator = f.slope + f.curvature * newtonStep / 2;
+        const bool halley = f.curvature != 0 && denominator / f.slope > 0.5;
+        double next = s + (halley ? -residual / denominator : newtonStep);
+        const bool inside = next > lo && next < hi;
+        if (!inside) {
             next = hi == HUGE_VAL ? 2 * std::max(s, lo) : lo == 0 ? hi / 2 : lo + (hi - lo) / 2;
         }
         const double change = std::fabs(next - s);
-        // Newton's error is squared at each step (times f″/(2f′)·σ, of order 1 here): after a
-        // step of 1e-7 of σ what is left is of order 1e-14, below what the rounding of L₀ lets
-        // any σ be told apart (1e-16·E/σ₀, about 1e-13), and one more evaluation would only
-        // confirm it. From the parabola's start that is most often the second step.
-        if (newton && change <= 1e-7 * s) return next;
+        if (inside && change <= (halley ? 1e-5 : 1e-7) * s && slopeError * change <= 1e-15 * s) {
+            return next;
+        }
         if (change <= 2 * DBL_EPSILON * s) return improved ? next : best;
         if (!improved && change <= 1e-9 * s) return best;
         if (!(next > DBL_MIN && next < DBL_MAX)) {
             throw std::domain_error(
                 "no horizontal stress within the range of a double keeps the unstressed length");
         }
+        carried = halley && inside;
+        last = f;
+        lastStep = next - s;
         s = next;
     }
     return best;
+}
+
+void checkSection(std::span<const SectionSpan> spans) {
+    if (spans.empty()) throw std::invalid_argument("a section needs at least one span");
+    for (const SectionSpan& s : spans) checkSpan(s);
+}
+
+void checkKnownStress(double knownStress) {
+    if (!(knownStress > 0 && std::isfinite(knownStress))) {
+        throw std::invalid_argument("the known stress must be above 0");
+    }
+}
+
+// The sought state's stress, the known state's L₀ (`target`) already worked.
+double soughtStress(std::span<const SectionSpan> spans, const Ruling& ruling,
+                    const ConductorStrain& conductor, const LoadState& known, double knownStress,
+                    double target, const LoadState& sought) {
+    checkState(sought, "sought");
+    const double k = thermalFactor(conductor, sought.temperature);
+    if (known.load == sought.load && known.temperature == sought.temperature) return knownStress;
+    const double start = stateEquationStress(ruling.span, ruling.cosAngle, conductor.elasticModulus,
+                                             conductor.expansionCoeff, known, knownStress, sought);
+    return solve({spans, conductor.elasticModulus}, sought.load, k, target, start);
 }
 
 }  // namespace
@@ -305,26 +414,46 @@ double unstressedLength(const SectionSpan& span, double stress, const LoadState&
         throw std::invalid_argument("the stress must be above 0");
     }
     const double k = thermalFactor(conductor, state.temperature);
-    return spanIntegral(span, stress, state.load, k, conductor.elasticModulus).length;
+    return spanIntegral<false>(span, stress, state.load, k, conductor.elasticModulus).length;
+}
+
+CatenaryChangeOfState::CatenaryChangeOfState(std::span<const SectionSpan> spans,
+                                             const ConductorStrain& conductor,
+                                             const LoadState& known, double knownStress)
+    : spans_(spans.begin(), spans.end()),
+      conductor_(conductor),
+      known_(known),
+      knownStress_(knownStress) {
+    checkSection(spans_);
+    checkState(known, "known");
+    checkConductor(conductor);
+    checkKnownStress(knownStress);
+    const double k = thermalFactor(conductor, known.temperature);
+    const Ruling ruling = rulingOf(spans_);
+    rulingSpan_ = ruling.span;
+    rulingCos_ = ruling.cosAngle;
+    length_ =
+        Section{spans_, conductor.elasticModulus}.at<false>(knownStress, known.load, k).length;
+}
+
+double CatenaryChangeOfState::stressIn(const LoadState& sought) const {
+    return soughtStress(spans_, {rulingSpan_, rulingCos_}, conductor_, known_, knownStress_,
+                        length_, sought);
 }
 
 double catenarySectionStress(std::span<const SectionSpan> spans, const ConductorStrain& conductor,
                              const LoadState& known, double knownStress, const LoadState& sought) {
-    if (spans.empty()) throw std::invalid_argument("a section needs at least one span");
-    for (const SectionSpan& s : spans) checkSpan(s);
+    checkSection(spans);
     checkState(known, "known");
     checkState(sought, "sought");
     checkConductor(conductor);
-    if (!(knownStress > 0 && std::isfinite(knownStress))) {
-        throw std::invalid_argument("the known stress must be above 0");
-    }
+    checkKnownStress(knownStress);
     const double knownK = thermalFactor(conductor, known.temperature);
-    const double k = thermalFactor(conductor, sought.temperature);
+    thermalFactor(conductor, sought.temperature);
     if (known.load == sought.load && known.temperature == sought.temperature) return knownStress;
-    const Section section{spans, conductor.elasticModulus};
-    const double target = section.at(knownStress, known.load, knownK).length;
-    return solve(section, sought.load, k, target,
-                 parabolicStart(spans, conductor, known, knownStress, sought));
+    const double target =
+        Section{spans, conductor.elasticModulus}.at<false>(knownStress, known.load, knownK).length;
+    return soughtStress(spans, rulingOf(spans), conductor, known, knownStress, target, sought);
 }
 
 double catenaryStateStress(const SectionSpan& span, const ConductorStrain& conductor,

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <span>
+#include <vector>
 
 #include "calc/records/records.h"
 #include "calc/state_equation.h"
@@ -54,7 +55,7 @@ double unstressedLength(const SectionSpan& span, double stress, const LoadState&
                         const ConductorStrain& conductor);
 
 // The horizontal stress (N/mm²) in `sought` of one span whose stress in `known` is `knownStress`:
-// the root of L₀(σ₀) = L₀(known), solved by Newton's method kept inside a bracket. L₀ decreases
+// the root of L₀(σ₀) = L₀(known), solved by Halley's method kept inside a bracket. L₀ decreases
 // strictly from +∞ to 0 as σ₀ grows, so there is exactly one root; it is found to the precision
 // the rounding of L₀ allows (a relative error of about 1e-16·E/σ₀). Throws std::invalid_argument
 // as unstressedLength does, and std::domain_error when the root lies beyond the range of a
@@ -66,6 +67,32 @@ double catenaryStateStress(const SectionSpan& span, const ConductorStrain& condu
 // unstressed lengths kept. Throws std::invalid_argument also for a section without spans.
 double catenarySectionStress(std::span<const SectionSpan> spans, const ConductorStrain& conductor,
                              const LoadState& known, double knownStress, const LoadState& sought);
+
+// The change of state of one section from one known state, for loops over many sought states
+// (the conditions of a design, the rows of a stringing table): the known state's unstressed
+// length and the section's ruling span are worked once, at construction, and each stressIn is
+// the solve alone. stressIn(sought) equals catenarySectionStress(spans, conductor, known,
+// knownStress, sought). The constructor throws as catenarySectionStress does for the section,
+// the conductor and the known state; stressIn for the sought state.
+class CatenaryChangeOfState {
+  public:
+    CatenaryChangeOfState(std::span<const SectionSpan> spans, const ConductorStrain& conductor,
+                          const LoadState& known, double knownStress);
+
+    double stressIn(const LoadState& sought) const;
+
+    // The section's unstressed length (m), the sum over its spans.
+    double unstressedLength() const noexcept { return length_; }
+
+  private:
+    std::vector<SectionSpan> spans_;
+    ConductorStrain conductor_;
+    LoadState known_;
+    double knownStress_;
+    double rulingSpan_ = 0;
+    double rulingCos_ = 1;
+    double length_ = 0;
+};
 
 // The same from the records, the specific loads as the state equation takes them.
 double catenaryStateStress(const SectionSpan& span, const LineAttrib& conductor,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <optional>
 
 #include "calc/catenary_state.h"
 #include "calc/conductor_load.h"
@@ -14,12 +15,13 @@ namespace varnel::design {
 namespace {
 
 // What every solve of one section shares: the conductor's strain, the spans, and the state the
-// section was strung in.
+// section was strung in, whose unstressed length is worked at the first solve and kept.
 struct Restringing {
     ConductorStrain strain;
     std::vector<SectionSpan> geometry;
     LoadState control;
     double controlStress;
+    mutable std::optional<CatenaryChangeOfState> change;
 
     Restringing(const LineAttrib& conductor, const std::vector<SpanGeometry>& spans,
                 const LoadState& controlState, double stress)
@@ -32,7 +34,8 @@ struct Restringing {
 
     double solve(const LoadState& state, std::size_t condition, const std::string& what) const {
         try {
-            return catenarySectionStress(geometry, strain, control, controlStress, state);
+            if (!change) change.emplace(geometry, strain, control, controlStress);
+            return change->stressIn(state);
         } catch (const std::exception& e) {
             throw CatenaryStateError(condition, what, e.what());
         }
@@ -87,12 +90,11 @@ SectionDesign catenarySection(const LineAttrib& conductor, const WeatherConditio
     return d;
 }
 
-StringingRow catenaryStringingRow(const LineAttrib& conductor,
-                                  const WeatherConditionSeq& conditions,
-                                  const SectionDesign& design,
-                                  const std::vector<SpanGeometry>& spans, double temperature,
-                                  double compensation) {
-    const Restringing r = restringingOf(conductor, conditions, design, spans);
+namespace {
+
+StringingRow stringingRow(const Restringing& r, const LineAttrib& conductor,
+                          const std::vector<SpanGeometry>& spans, double temperature,
+                          double compensation) {
     WeatherCondition still{};  // no ice, no wind
     still.temperature = temperature - compensation;
     const double gamma = specificLoad(still, conductor);
@@ -109,6 +111,17 @@ StringingRow catenaryStringingRow(const LineAttrib& conductor,
     return row;
 }
 
+}  // namespace
+
+StringingRow catenaryStringingRow(const LineAttrib& conductor,
+                                  const WeatherConditionSeq& conditions,
+                                  const SectionDesign& design,
+                                  const std::vector<SpanGeometry>& spans, double temperature,
+                                  double compensation) {
+    return stringingRow(restringingOf(conductor, conditions, design, spans), conductor, spans,
+                        temperature, compensation);
+}
+
 std::vector<StringingRow> catenaryStringingTable(const LineAttrib& conductor,
                                                  const WeatherConditionSeq& conditions,
                                                  const SectionDesign& design,
@@ -122,11 +135,11 @@ std::vector<StringingRow> catenaryStringingTable(const LineAttrib& conductor,
     // The same temperatures as the parabola's table, so the two can be set side by side.
     const double count = std::floor((t.to - t.from) / t.step + 1e-9) + 1;
     if (count > 1000) throw std::invalid_argument("more than 1,000 temperatures");
+    const Restringing r = restringingOf(conductor, conditions, design, spans);
     std::vector<StringingRow> rows;
     for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
-        rows.push_back(catenaryStringingRow(conductor, conditions, design, spans,
-                                            t.from + t.step * static_cast<double>(i),
-                                            compensation));
+        rows.push_back(stringingRow(r, conductor, spans, t.from + t.step * static_cast<double>(i),
+                                    compensation));
     }
     return rows;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <random>
 #include <stdexcept>
@@ -38,8 +39,8 @@ using std::sqrt;
 //   L₀ = p·∫ cosh z/(K + q·cosh z) dz = (p/K)·Σₙ (−q/K)ⁿ·Iₙ₊₁,   Iₘ = ∫ coshᵐ z dz,
 // K = 1 + α·(t − t₀), q = σ₀/E, the series converging as (q·cosh z/K)ⁿ (a few thousandths on a
 // line) and each Iₘ in closed form by Iₘ = [sinh z·coshᵐ⁻¹ z]/m + (m − 1)/m·Iₘ₋₂, all in Real.
-Real oracleLength(const SectionSpan& s, double stress, const LoadState& state,
-                  const ConductorStrain& c) {
+Real oracleLengthAt(const SectionSpan& s, const Real& stress, const LoadState& state,
+                    const ConductorStrain& c) {
     const Real l = s.span, h = s.heightDifference, s0 = stress, g = state.load;
     const Real p = s0 / g;
     const Real a = l / 2 - p * asinh(h / (2 * p * sinh(l / (2 * p))));
@@ -65,6 +66,11 @@ Real oracleLength(const SectionSpan& s, double stress, const LoadState& state,
         if (fabs(term) < Real(1e-30) * fabs(sum)) break;
     }
     return p / k * sum;
+}
+
+Real oracleLength(const SectionSpan& s, double stress, const LoadState& state,
+                  const ConductorStrain& c) {
+    return oracleLengthAt(s, Real(stress), state, c);
 }
 
 double relative(double got, const Real& exact) {
@@ -117,6 +123,66 @@ TEST(CatenaryState, SolvedStressKeepsTheUnstressedLength) {
         const Real kept = oracleLength(s, stress, sought, kConductor);
         EXPECT_LE(relative(static_cast<double>(kept), target), 1e-12);
     }
+}
+
+// The solved stress against the root of the oracle's own equation, found in 50 digits by the
+// secant method: the solve stops on an estimate of its remaining error rather than on a
+// confirming evaluation, and the kept unstressed length alone would not see a stress wrong by
+// 1e-11 (L₀ moves far less than σ₀). What the rounding of L₀ allows is the change of σ₀ that
+// moves L₀ by an ulp (about 1e-16·E/σ₀ of σ₀ for a taut span, less for a slack one); allowed
+// here: 8 of those, for the few roundings of L₀ at the known state and the solved one.
+TEST(CatenaryState, SolvedStressIsTheRootToRounding) {
+    std::mt19937_64 random(4021);
+    std::uniform_real_distribution<double> spans(50, 1500), slopes(-0.4, 0.4), stresses(30, 150),
+        loads(0.5, 3), temperatures(-40, 80);
+    for (int i = 0; i < 150; ++i) {
+        const double l = spans(random);
+        const SectionSpan s{l, i % 3 == 0 ? 0 : slopes(random) * l};
+        const double knownStress = stresses(random);
+        const LoadState known{0.0327, temperatures(random)};
+        const LoadState sought{0.0327 * loads(random), temperatures(random)};
+        const double got = varnel::catenaryStateStress(s, kConductor, known, knownStress, sought);
+        const Real target = oracleLength(s, knownStress, known, kConductor);
+        const auto residual = [&](const Real& x) {
+            return oracleLengthAt(s, x, sought, kConductor) - target;
+        };
+        Real x0 = got * (1 - 1e-6), x1 = got * (1 + 1e-6);
+        Real f0 = residual(x0), f1 = residual(x1);
+        for (int step = 0; step < 30 && f1 != f0; ++step) {
+            const Real x2 = x1 - f1 * (x1 - x0) / (f1 - f0);
+            x0 = x1;
+            f0 = f1;
+            x1 = x2;
+            f1 = residual(x1);
+        }
+        // What one rounding of L₀ moves the root by: ε·L₀/|dL₀/dσ₀|, the slope from the oracle.
+        const Real slope = (residual(x1 * Real(1 + 1e-9)) - f1) / (x1 * Real(1e-9));
+        using std::fabs;
+        const double ulpOfRoot = static_cast<double>(DBL_EPSILON * fabs(target / slope) / x1);
+        EXPECT_LE(relative(got, x1), 8 * ulpOfRoot)
+            << "l " << s.span << ", h " << s.heightDifference << ", from " << knownStress << " to "
+            << sought.load << " at " << sought.temperature;
+    }
+}
+
+// Many sought states from one known state: the same stresses as solving each afresh, and the
+// known state's unstressed length kept once.
+TEST(CatenaryState, ChangeOfStateFromOneKnownState) {
+    const std::vector<SectionSpan> spans{{320, 12}, {455, -40}, {510, 75}, {280, 0}};
+    const LoadState known{0.034, -10};
+    const varnel::CatenaryChangeOfState change(spans, kConductor, known, 95);
+    Real total = 0;
+    for (const SectionSpan& s : spans) total += oracleLength(s, 95, known, kConductor);
+    EXPECT_LE(relative(change.unstressedLength(), total), 1e-14);
+    for (const LoadState& sought : {LoadState{0.034, 40}, LoadState{0.034, -20},
+                                    LoadState{0.07, -5}, LoadState{0.045, 10}, known}) {
+        EXPECT_EQ(change.stressIn(sought),
+                  varnel::catenarySectionStress(spans, kConductor, known, 95, sought));
+    }
+    EXPECT_THROW(varnel::CatenaryChangeOfState({}, kConductor, known, 95), std::invalid_argument);
+    EXPECT_THROW(varnel::CatenaryChangeOfState(spans, kConductor, known, 0), std::invalid_argument);
+    EXPECT_THROW(change.stressIn({0, 15}), std::invalid_argument);
+    EXPECT_THROW(change.stressIn({0.034, HUGE_VAL}), std::invalid_argument);
 }
 
 TEST(CatenaryState, SectionKeepsTheSumOfItsUnstressedLengths) {
