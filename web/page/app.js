@@ -106,11 +106,12 @@
     },
   };
 
-  // What the page exposes for its tests and for anyone curious: the module, and how long each
-  // recomputation took (ms, measured around the command's runs and the page's drawing).
+  // What the page exposes for its tests and for anyone curious: how long each recomputation took
+  // (ms: `timings` the command's runs and the page's building of its tables, `painted` until the
+  // browser has drawn them).
   // `pending` is true while a recomputation waits for the typing to pause; `generation` counts
   // the times the page took its inputs from the address.
-  const page = { ready: false, timings: {}, loadMs: null, generation: 0 };
+  const page = { ready: false, timings: {}, painted: {}, loadMs: null, generation: 0 };
   Object.defineProperty(page, 'pending', { get: () => timer !== null });
   window.varnelPage = page;
 
@@ -346,7 +347,9 @@
     const base = ['control', ...designArgs()];
     opt(base, '--span', 'span');
     opt(base, '--cos', 'spanCos');
+    const account = $('account-span').closest('details');
     const r = runOrShow('span', [...base, '--json'], outs);
+    account.hidden = !r;
     if (!r) return;
     const d = JSON.parse(r.stdout);
     let html = '<dl class="summary"><dt>' + esc(t('controlling')) + '</dt><dd id="span-controlling">' +
@@ -576,9 +579,12 @@
     const fn = COMPUTE[activeTab];
     if (!fn || !dirty.has(activeTab)) return;
     const t0 = performance.now();
+    const tab = activeTab;
     fn();
-    page.timings[activeTab] = performance.now() - t0;
-    dirty.delete(activeTab);
+    page.timings[tab] = performance.now() - t0;
+    // And until the result is on the screen: the frame after the next has laid it out and painted.
+    requestAnimationFrame(() => setTimeout(() => { page.painted[tab] = performance.now() - t0; }, 0));
+    dirty.delete(tab);
   }
 
   let timer = null;

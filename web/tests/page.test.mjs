@@ -130,9 +130,12 @@ describe('the page against the command', () => {
     const page = await openPage('#tab=sag');
     await page.fill('#sagFrom', '1');
     await page.fill('#sagTo', '2000');
+    await page.evaluate(() => { window.varnelPage.painted = {}; });
     await page.fill('#sagStep', '1');
     await settle(page);
+    await page.waitForFunction(() => window.varnelPage.painted.sag !== undefined);
     measured.sagTable2000Ms = await page.evaluate(() => window.varnelPage.timings.sag);
+    measured.sagTable2000PaintedMs = await page.evaluate(() => window.varnelPage.painted.sag);
     const d = nativeJson(['sag-table', ...design(['--spans', '1:2000:1'])]);
     const rows = await cellValues(page, '#sag-table');
     assert.equal(rows.length, 2000);
