@@ -13,6 +13,7 @@
 
 #include "calc/catenary_state.h"
 #include "calc/conductor_load.h"
+#include "calc/decimal_parse.h"
 #include "calc/span_curve.h"
 #include "design/critical_spans.h"
 #include "design/strain_section.h"
@@ -120,7 +121,7 @@ std::vector<design::SpanGeometry> readSection(const std::string& path) {
         for (int k = 0; k < 2; ++k) {
             const char* first = cells[k].data();
             const char* last = first + cells[k].size();
-            const auto [ptr, ec] = std::from_chars(first, last, values[k]);
+            const auto [ptr, ec] = parseDecimal(first, last, values[k]);
             if (ec != std::errc() || ptr != last || first == last || !std::isfinite(values[k])) {
                 throw fail(quotedText(cells[k]) + " is not a number");
             }

@@ -1,0 +1,8 @@
+# WebAssembly with Debian's emscripten: its own CMake platform file, with the system libraries
+# taken from the frozen cache the package ships (EM_CACHE must stay unset). emscripten's
+# optimizer runs on node and finds Debian's acorn through NODE_PATH, which the preset sets.
+include(/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
+
+# The command's refusals are exceptions, caught as natively: emscripten catches none unless told.
+set(CMAKE_CXX_FLAGS_INIT "-fexceptions")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-fexceptions")
