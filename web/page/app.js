@@ -107,11 +107,11 @@
   };
 
   // What the page exposes for its tests and for anyone curious: how long each recomputation took
-  // (ms: `timings` the command's runs and the page's building of its tables, `painted` until the
-  // browser has drawn them).
+  // (ms: `timings` the command's runs and the page's building of its tables, `commandMs` the
+  // command's runs alone, `painted` until the browser has drawn the result).
   // `pending` is true while a recomputation waits for the typing to pause; `generation` counts
   // the times the page took its inputs from the address.
-  const page = { ready: false, timings: {}, painted: {}, loadMs: null, generation: 0 };
+  const page = { ready: false, timings: {}, painted: {}, commandMs: {}, loadMs: null, generation: 0 };
   Object.defineProperty(page, 'pending', { get: () => timer !== null });
   window.varnelPage = page;
 
@@ -145,13 +145,30 @@
     conductors: { path: null, sample: 'conductors.dbf', label: null, names: [], doc: null },
   };
 
+  let commandMs = 0;
   function run(args) {
+    const t0 = performance.now();
     try {
       const r = v.run(args);
+      commandMs += performance.now() - t0;
       return { status: r.status, stdout: r.stdout, stderr: r.stderr };
     } catch (e) {
       return { status: 1, stdout: '', stderr: 'varnel: ' + (e && e.message ? e.message : String(e)) };
     }
+  }
+
+  // A file the command wrote, as text. The module's file system keeps the mode the command gave
+  // the file when it created it, which may lack read permission there; the page owns the file
+  // system, so it makes the file readable first.
+  // The command replaces its output files; one left unwritable by an earlier run would stop it.
+  function clearOutput(path) {
+    v.FS.mkdirTree('/out');
+    if (v.FS.analyzePath(path).exists) v.FS.unlink(path);
+  }
+
+  function readOutput(path) {
+    v.FS.chmod(path, 0o644);
+    return v.FS.readFile(path, { encoding: 'utf8' });
   }
 
   function loadCaseArgs() { return $('loadCase').checked ? ['--load-case'] : []; }
@@ -376,30 +393,23 @@
   function computeSag() {
     const outs = ['out-sag', 'chart-sag', 'out-critical'];
     $('error-sag').textContent = '';
-    v.FS.mkdirTree('/out');
+    clearOutput('/out/sag.svg');
     const r = runOrShow('sag', [...sagArgs(), '--json', '--svg', '/out/sag.svg'], outs);
     if (!r) return;
     const d = JSON.parse(r.stdout);
-    $('chart-sag').innerHTML = v.FS.readFile('/out/sag.svg', { encoding: 'utf8' });
+    $('chart-sag').innerHTML = readOutput('/out/sag.svg');
     const names = d.conditions.map((c) => c.name);
-    // One string for the whole table: thousands of rows are drawn in a single parse.
     const parts = ['<table class="grid" id="sag-table"><thead><tr>',
       '<th scope="col" rowspan="2">' + esc(t('span')) + unit('m') + '</th>',
       '<th scope="col" rowspan="2">' + esc(t('controlling')) + '</th>'];
     parts.push('<th scope="colgroup" colspan="' + names.length + '">' + esc(t('stress')) + unit('N/mm²') +
       '</th><th scope="colgroup" colspan="' + names.length + '">' + esc(t('sag')) + unit('m') + '</th></tr><tr>');
     for (const n of [...names, ...names]) parts.push('<th scope="col" class="sub">' + esc(n) + '</th>');
-    parts.push('</tr></thead><tbody>');
-    for (const row of d.spans) {
-      parts.push('<tr>', num(row.span_m, 2), '<td>', condName(row.controlling), '</td>');
-      for (const x of row.stress_N_per_mm2) parts.push(num(x, 3));
-      if (row.stress_N_per_mm2.length === 0) for (let i = 0; i < names.length; ++i) parts.push('<td>—</td>');
-      for (const x of row.sag_m) parts.push(num(x, 3));
-      if (row.sag_m.length === 0) for (let i = 0; i < names.length; ++i) parts.push('<td>—</td>');
-      parts.push('</tr>');
-    }
-    parts.push('</tbody></table>');
+    parts.push('</tr></thead><tbody></tbody></table>');
     $('out-sag').innerHTML = parts.join('');
+    sagView = { spans: d.spans, width: names.length, first: -1, last: -1 };
+    $('out-sag').scrollTop = 0;
+    drawSagRows();
 
     const critArgs = ['critical', ...designArgs().filter((a, i, all) =>
       a !== '--model' && all[i - 1] !== '--model'), '--json'];
@@ -421,6 +431,36 @@
     $('out-critical').innerHTML = html + '</tbody></table>';
   }
 
+  // The sag table holds as many rows as the range gives (thousands, often): only those in view,
+  // and a screenful either side, are in the document; spacer rows of the same height stand for the
+  // rest, so the scroll bar and the browser's work stay those of a short table.
+  const SAG_ROW_PX = 24;
+  let sagView = null;
+  function sagRow(i) {
+    const row = sagView.spans[i];
+    const dashes = '<td>—</td>'.repeat(sagView.width);
+    const cells = ['<tr data-i="' + i + '">', num(row.span_m, 2), '<td>', condName(row.controlling), '</td>'];
+    cells.push(row.stress_N_per_mm2.length ? row.stress_N_per_mm2.map((x) => num(x, 3)).join('') : dashes);
+    cells.push(row.sag_m.length ? row.sag_m.map((x) => num(x, 3)).join('') : dashes);
+    return cells.join('') + '</tr>';
+  }
+  function drawSagRows() {
+    const box = $('out-sag');
+    const body = box.querySelector('tbody');
+    if (!sagView || !body) return;
+    const n = sagView.spans.length;
+    const view = Math.ceil((box.clientHeight || 600) / SAG_ROW_PX);
+    const first = Math.max(0, Math.floor(box.scrollTop / SAG_ROW_PX) - view);
+    const last = Math.min(n, first + 3 * view);
+    if (first === sagView.first && last === sagView.last) return;
+    Object.assign(sagView, { first, last });
+    const rows = [];
+    if (first > 0) rows.push('<tr class="spacer" style="height:' + first * SAG_ROW_PX + 'px"></tr>');
+    for (let i = first; i < last; ++i) rows.push(sagRow(i));
+    if (last < n) rows.push('<tr class="spacer" style="height:' + (n - last) * SAG_ROW_PX + 'px"></tr>');
+    body.innerHTML = rows.join('');
+  }
+
   function computeSection() {
     const outs = ['out-section-summary', 'chart-section', 'out-section-spans', 'out-section-stringing'];
     $('error-section').textContent = '';
@@ -431,8 +471,8 @@
       return;
     }
     v.FS.mkdirTree('/in');
-    v.FS.mkdirTree('/out');
     v.FS.writeFile('/in/section.csv', spans.csv);
+    clearOutput('/out/section.svg');
     const r = runOrShow('section', [...sectionArgs(), '--json', '--svg', '/out/section.svg'], outs);
     if (!r) return;
     const d = JSON.parse(r.stdout);
@@ -443,7 +483,7 @@
       '<dt>' + esc(t('controlling')) + '</dt><dd>' + condName(d.controlling) + '</dd>' +
       dd(t('controlStress'), d.control_stress_N_per_mm2, 3, 'N/mm²') +
       dd(t('suspensionAllowable'), d.suspension_point_allowable_N_per_mm2, 3, 'N/mm²') + '</dl>';
-    $('chart-section').innerHTML = v.FS.readFile('/out/section.svg', { encoding: 'utf8' });
+    $('chart-section').innerHTML = readOutput('/out/section.svg');
 
     let html = '<table class="grid" id="section-spans"><thead><tr>' + th(t('index')) + th(t('span'), 'm') +
       th(t('heightDifference'), 'm') + th(t('maxSag'), 'm') + th(t('maxSagCondition')) +
@@ -580,8 +620,10 @@
     if (!fn || !dirty.has(activeTab)) return;
     const t0 = performance.now();
     const tab = activeTab;
+    commandMs = 0;
     fn();
     page.timings[tab] = performance.now() - t0;
+    page.commandMs[tab] = commandMs;
     // And until the result is on the screen: the frame after the next has laid it out and painted.
     requestAnimationFrame(() => setTimeout(() => { page.painted[tab] = performance.now() - t0; }, 0));
     dirty.delete(tab);
@@ -641,6 +683,7 @@
       page.generation += 1;
     });
     wireDownloads();
+    $('out-sag').addEventListener('scroll', drawSagRows, { passive: true });
     $('loading').hidden = true;
     $('app').hidden = false;
     selectTab(tab || 'tables', false);
@@ -664,15 +707,20 @@
   function wireDownloads() {
     $('dl-sag-csv').addEventListener('click', () => {
       $('error-sag').textContent = '';
-      const args = [...sagArgs(), '--csv', '-'];
+      // Through a file of the module's, read back as bytes: the download is the command's CSV to
+      // the byte, its byte order mark included.
+      clearOutput('/out/sag.csv');
+      const args = [...sagArgs(), '--csv', '/out/sag.csv'];
       if ($('sagBom').checked) args.push('--bom');
-      const r = runOrShow('sag', args, []);
-      if (r) download('sag-table.csv', 'text/csv;charset=utf-8', r.stdout);
+      if (runOrShow('sag', args, [])) {
+        v.FS.chmod('/out/sag.csv', 0o644);
+        download('sag-table.csv', 'text/csv', v.FS.readFile('/out/sag.csv'));
+      }
     });
     $('dl-sag-svg').addEventListener('click', () => {
       recompute();
       if ($('chart-sag').innerHTML) {
-        download('sag-table.svg', 'image/svg+xml', v.FS.readFile('/out/sag.svg', { encoding: 'utf8' }));
+        download('sag-table.svg', 'image/svg+xml', readOutput('/out/sag.svg'));
       }
     });
     $('dl-sec-csv').addEventListener('click', () => {
@@ -681,13 +729,16 @@
       if (spans.error) { $('error-section').textContent = spans.error; return; }
       v.FS.mkdirTree('/in');
       v.FS.writeFile('/in/section.csv', spans.csv);
-      const r = runOrShow('section', [...sectionArgs(), '--csv', '-'], []);
-      if (r) download('stringing.csv', 'text/csv;charset=utf-8', r.stdout);
+      clearOutput('/out/stringing.csv');
+      if (runOrShow('section', [...sectionArgs(), '--csv', '/out/stringing.csv'], [])) {
+        v.FS.chmod('/out/stringing.csv', 0o644);
+        download('stringing.csv', 'text/csv', v.FS.readFile('/out/stringing.csv'));
+      }
     });
     $('dl-sec-svg').addEventListener('click', () => {
       recompute();
       if ($('chart-section').innerHTML) {
-        download('stringing.svg', 'image/svg+xml', v.FS.readFile('/out/section.svg', { encoding: 'utf8' }));
+        download('stringing.svg', 'image/svg+xml', readOutput('/out/section.svg'));
       }
     });
   }
