@@ -449,7 +449,8 @@
     const body = box.querySelector('tbody');
     if (!sagView || !body) return;
     const n = sagView.spans.length;
-    const view = Math.ceil((box.clientHeight || 600) / SAG_ROW_PX);
+    // Rows for a window's height: the box may still be short, before its rows are in.
+    const view = Math.ceil(Math.max(box.clientHeight, window.innerHeight) / SAG_ROW_PX);
     const first = Math.max(0, Math.floor(box.scrollTop / SAG_ROW_PX) - view);
     const last = Math.min(n, first + 3 * view);
     if (first === sagView.first && last === sagView.last) return;
