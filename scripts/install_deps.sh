@@ -23,12 +23,13 @@ python_pkgs=(build-essential libfast-float-dev python3 python3-dev python3-venv 
 # clang-tools-14 (clang-cl-14), lld (lld-link, and lld-link-14 from lld-14) and llvm-14
 # (llvm-dlltool-14): the MSVC import libraries and the MSVC-style host that tests them, with the
 # docs' lines as a user types them.
-# emscripten: the web page's WebAssembly module (node, which it runs on, comes with the machine);
-# chromium: the page's browser tests.
+# emscripten: the web page's WebAssembly module (it brings Debian's nodejs where no node is
+# installed); chromium: the page's browser tests; npm (below) installs their playwright-core.
+# python3-mpmath: an independent Bessel-function evaluation for the thermal tests.
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev libexpat1-dev
   libshp-dev libboost-dev g++-mingw-w64-i686-posix wine wine32:i386 python3 python3-pytest locales
   mono-mcs libmono-i18n-cjk4.0-cil g++-mingw-w64-x86-64-posix wine64 clang-tools-14 lld lld-14
-  llvm-14 emscripten chromium "${python_pkgs[@]}")
+  llvm-14 emscripten chromium python3-mpmath "${python_pkgs[@]}")
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;
@@ -45,6 +46,9 @@ for p in "${pkgs[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ $status == "install ok installed" ]] || missing+=("$p")
 done
+# npm: Debian's, unless the machine has one already (a Node.js from elsewhere brings its own,
+# and Debian's npm would conflict with it).
+if [[ $what == test ]] && ! command -v npm >/dev/null; then missing+=(npm); fi
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
 sudo=()
