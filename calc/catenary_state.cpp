@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
 #include "calc/conductor_load.h"
 

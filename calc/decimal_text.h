@@ -14,6 +14,83 @@ namespace varnel {
 // digits, the point and six decimals.
 constexpr std::size_t kSixDecimalsBound = 320;
 
+namespace detail {
+
+// "%.*f" of a finite |value| ≥ 2^33, exactly, with 0 to 6 decimals. Below 2^53 the value has
+// at most 19 bits after the point, so its fraction times 10^6 fits a word; from 2^53 on it is a
+// whole number m·2^k, written from a big integer of 32-bit words by divisions by 10^9.
+inline char* largeFixedDecimals(double value, int decimals, char* out) noexcept {
+    constexpr std::uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
+    const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    char* p = out;
+    if (bits >> 63) *p++ = '-';
+    std::uint64_t units = 0;
+    std::uint64_t fraction = 0;  // the decimals, as a whole number below 10^decimals
+    if (biased < 1075) {
+        const int s = 1075 - biased;  // 1 to 19 bits after the point
+        const std::uint64_t mask = (std::uint64_t{1} << s) - 1;
+        units = m >> s;
+        const std::uint64_t scaled = (m & mask) * kPowersOfTen[decimals];  // below 2^39
+        fraction = scaled >> s;
+        const std::uint64_t rest = scaled & mask;
+        const std::uint64_t half = std::uint64_t{1} << (s - 1);
+        // Halfway goes to the even last digit: a decimal's, or with no decimals the units'.
+        const std::uint64_t last = decimals == 0 ? units : fraction;
+        if (rest > half || (rest == half && (last & 1) != 0)) ++fraction;
+        if (fraction == kPowersOfTen[decimals]) {
+            fraction = 0;
+            ++units;
+        }
+        p = std::to_chars(p, p + 20, units).ptr;
+    } else {
+        // m·2^shift in little-endian 32-bit words: below 2^1024, so 32 words.
+        std::uint32_t words[33] = {};
+        const int shift = biased - 1075;
+        const int word = shift / 32;
+        const int bit = shift % 32;
+        const std::uint64_t low = m << bit;  // m < 2^53 and bit < 32: the top bits spill over
+        const std::uint64_t high = bit == 0 ? 0 : m >> (64 - bit);
+        words[word] = static_cast<std::uint32_t>(low);
+        words[word + 1] = static_cast<std::uint32_t>(low >> 32);
+        words[word + 2] = static_cast<std::uint32_t>(high);
+        int used = word + 3;
+        // Groups of nine digits, the last first.
+        std::uint32_t groups[36];
+        int count = 0;
+        while (used > 0) {
+            std::uint64_t remainder = 0;
+            for (int i = used - 1; i >= 0; --i) {
+                const std::uint64_t current = (remainder << 32) | words[i];
+                words[i] = static_cast<std::uint32_t>(current / 1000000000u);
+                remainder = current % 1000000000u;
+            }
+            groups[count++] = static_cast<std::uint32_t>(remainder);
+            while (used > 0 && words[used - 1] == 0) --used;
+        }
+        p = std::to_chars(p, p + 10, groups[--count]).ptr;
+        while (count > 0) {
+            std::uint32_t group = groups[--count];
+            for (int i = 8; i >= 0; --i) {
+                p[i] = static_cast<char>('0' + group % 10);
+                group /= 10;
+            }
+            p += 9;
+        }
+    }
+    if (decimals == 0) return p;
+    *p++ = '.';
+    for (int i = decimals - 1; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    return p + decimals;
+}
+
+}  // namespace detail
+
 // Writes `value` at `out` (room for kSixDecimalsBound characters) as "%.*f" would with
 // `Decimals` (0 to 6) decimals, and returns the end. The digits are those of the exact binary
 // value rounded to the last decimal, halfway cases to even, as the C libraries' printf,
@@ -32,12 +109,8 @@ char* fixedDecimals(double value, char* out) noexcept {
         return n > 0 ? out + n : out;
     }
     // Below 2^33 the value times 10^6 has at most 53 bits before the point: the fast path. Larger
-    // values, never a stress or a sag, go to std::to_chars, which is exact as well.
-    if (biased >= 1023 + 33) {
-        return std::to_chars(out, out + kSixDecimalsBound, value, std::chars_format::fixed,
-                             decimals)
-            .ptr;
-    }
+    // values, never a stress or a sag, take the exact path of largeFixedDecimals.
+    if (biased >= 1023 + 33) return detail::largeFixedDecimals(value, decimals, out);
     // value = ±m·2^e exactly, and value·10^d = ±m·5^d·2^(e + d): the product p = m·5^d, below
     // 2^67, in two words, shifted right by s = −(e + d) ≥ 14 with the bits shifted out deciding
     // the rounding.

@@ -26,13 +26,15 @@ target_include_directories(varnel_dbf PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(varnel_dbf PRIVATE varnel_warnings)
 set_target_properties(varnel_dbf PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
+include(${CMAKE_CURRENT_LIST_DIR}/varnel_fast_float.cmake)
+
 # The design data libraries: loaders over a library passed in, reading tables through dbf/.
 add_library(varnel_libraries STATIC
   libraries/field_text.cpp
   libraries/weather/weather_area_loader.cpp
   libraries/components/component_loaders.cpp)
 target_include_directories(varnel_libraries PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(varnel_libraries PUBLIC varnel_dbf PRIVATE varnel_warnings)
+target_link_libraries(varnel_libraries PUBLIC varnel_dbf PRIVATE varnel_warnings varnel_fast_float)
 set_target_properties(varnel_libraries PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 # Strain-section design over the calculation core's C++ interface: critical spans, the ruling
@@ -60,7 +62,7 @@ if(NOT WIN32)
                                           SOVERSION ${PROJECT_VERSION_MAJOR})
 endif()
 
-if(NOT WIN32)
+if(NOT WIN32 AND NOT EMSCRIPTEN)
   # The native library carries the design layer's C++ entry points too (design/design_api.h),
   # included as <design/...> from the source tree as from an installed prefix.
   target_link_libraries(varnel PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,varnel_design>")

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "calc/decimal_parse.h"
+
 namespace varnel {
 
 namespace {
@@ -95,7 +97,7 @@ double parseReal(std::string_view text) noexcept {
     }
 
     double value = 0.0;
-    const auto [ptr, ec] = std::from_chars(start, p, value, std::chars_format::general);
+    const auto [ptr, ec] = parseDecimal(start, p, value);
     if (ec == std::errc::result_out_of_range) {
         // Too large or too small for a double: infinity or zero, by the sign of the decimal
         // exponent of the leading digit (fraction-only mantissas are read as exponent 0).

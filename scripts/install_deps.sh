@@ -9,11 +9,12 @@ set -euo pipefail
 
 what=${1:-test}
 
-run_pkgs=(build-essential cmake ninja-build pkg-config libcli11-dev libfmt-dev nlohmann-json3-dev)
+run_pkgs=(build-essential cmake ninja-build pkg-config libcli11-dev libfmt-dev nlohmann-json3-dev
+  libfast-float-dev)
 # The Python package builds offline against Debian's pybind11 and numpy in a venv (python3-venv)
 # that sees the system's packages; pandas, matplotlib and the CJK font serve its tests and example,
 # pyshp (an independent DBF reader and writer) its tests.
-python_pkgs=(build-essential python3 python3-dev python3-venv python3-pip python3-setuptools
+python_pkgs=(build-essential libfast-float-dev python3 python3-dev python3-venv python3-pip python3-setuptools
   pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-matplotlib python3-pytest
   python3-pyshp fonts-noto-cjk)
 # mono-mcs, libmono-i18n-cjk4.0-cil: the C# kit's test (mcs, the runtime, code page 936).
@@ -22,10 +23,12 @@ python_pkgs=(build-essential python3 python3-dev python3-venv python3-pip python
 # clang-tools-14 (clang-cl-14), lld (lld-link, and lld-link-14 from lld-14) and llvm-14
 # (llvm-dlltool-14): the MSVC import libraries and the MSVC-style host that tests them, with the
 # docs' lines as a user types them.
+# emscripten: the web page's WebAssembly module (node, which it runs on, comes with the machine);
+# chromium: the page's browser tests.
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev libexpat1-dev
   libshp-dev libboost-dev g++-mingw-w64-i686-posix wine wine32:i386 python3 python3-pytest locales
   mono-mcs libmono-i18n-cjk4.0-cil g++-mingw-w64-x86-64-posix wine64 clang-tools-14 lld lld-14
-  llvm-14 "${python_pkgs[@]}")
+  llvm-14 emscripten chromium "${python_pkgs[@]}")
 
 case "$what" in
   run) pkgs=("${run_pkgs[@]}") ;;

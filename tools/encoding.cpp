@@ -50,6 +50,65 @@ std::string fromWide(const std::wstring& wide, unsigned codePage, BOOL* lost) {
                         nullptr, flag);
     return out;
 }
+#elif defined(__EMSCRIPTEN__)
+// The WebAssembly C library's iconv decodes GBK but cannot encode it, decodes 0x80 (the euro
+// sign of code page 936) as an error and maps the user-defined areas to private-use characters,
+// which the native builds refuse. So GBK goes through tables made once from its decoder, kept to
+// the characters the native builds convert: the same texts both ways as glibc's GBK.
+struct GbkTables {
+    std::vector<char32_t> decoded;  // by (lead - 0x81) * 192 + (trail - 0x40); 0 when unmapped
+    std::vector<std::pair<char32_t, std::uint16_t>> encoded;  // sorted by code point
+
+    GbkTables() : decoded(126 * 192, 0) {
+        iconv_t cd = iconv_open("UTF-32LE", "GBK");
+        if (cd == reinterpret_cast<iconv_t>(-1)) throw ToolError("no iconv conversion from GBK");
+        for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+            for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+                if (trail == 0x7F) continue;
+                char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                std::uint32_t out[2] = {};
+                char* inPtr = in;
+                char* outPtr = reinterpret_cast<char*>(out);
+                std::size_t inLeft = 2, outLeft = sizeof out;
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+                    inLeft != 0 || outLeft != sizeof out - 4) {
+                    continue;
+                }
+                const char32_t cp = out[0];
+                if (cp >= 0xE000 && cp <= 0xF8FF) continue;  // a user-defined character
+                decoded[(lead - 0x81) * 192 + (trail - 0x40)] = cp;
+                encoded.emplace_back(cp, static_cast<std::uint16_t>(lead << 8 | trail));
+            }
+        }
+        iconv_close(cd);
+        encoded.emplace_back(U'\u20AC', 0x80);
+        std::sort(encoded.begin(), encoded.end());
+    }
+};
+
+const GbkTables& gbkTables() {
+    static const GbkTables tables;
+    return tables;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
 #else
 // One conversion through iconv. With `lenient`, a byte that does not convert becomes U+FFFD
 // and the conversion goes on; otherwise the result is empty and `ok` false.
@@ -88,6 +147,35 @@ std::string gbkToUtf8(std::string_view gbk) {
 #ifdef _WIN32
     const std::wstring wide = toWide(gbk, kGbk, 0);
     return fromWide(wide, CP_UTF8, nullptr);
+#elif defined(__EMSCRIPTEN__)
+    // As iconv with a U+FFFD for each byte that does not start a character.
+    const GbkTables& tables = gbkTables();
+    std::string out;
+    for (std::size_t i = 0; i < gbk.size();) {
+        const auto lead = static_cast<unsigned char>(gbk[i]);
+        if (lead < 0x80) {
+            out += static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        char32_t cp = lead == 0x80 ? U'\u20AC' : 0;
+        std::size_t size = 1;
+        if (lead >= 0x81 && lead <= 0xFE && i + 1 < gbk.size()) {
+            const auto trail = static_cast<unsigned char>(gbk[i + 1]);
+            if (trail >= 0x40 && trail <= 0xFE) {
+                cp = tables.decoded[(lead - 0x81u) * 192u + (trail - 0x40u)];
+                size = 2;
+            }
+        }
+        if (cp == 0) {
+            out += kReplacement;
+            ++i;
+        } else {
+            appendUtf8(out, cp);
+            i += size;
+        }
+    }
+    return out;
 #else
     bool ok = true;
     return convert(gbk, "UTF-8", "GBK", true, &ok);
@@ -100,6 +188,42 @@ std::string utf8ToGbk(std::string_view utf8, std::string_view what) {
     BOOL lost = FALSE;
     std::string gbk = fromWide(wide, kGbk, &lost);
     const bool ok = !lost && (utf8.empty() || !wide.empty());
+#elif defined(__EMSCRIPTEN__)
+    const GbkTables& tables = gbkTables();
+    // The code points first: the C library's UTF-8 decoder refuses what glibc's refuses.
+    bool ok = true;
+    std::vector<std::uint32_t> points(utf8.size());
+    std::size_t count = 0;
+    if (!utf8.empty()) {
+        iconv_t cd = iconv_open("UTF-32LE", "UTF-8");
+        if (cd == reinterpret_cast<iconv_t>(-1)) throw ToolError("no iconv conversion to GBK");
+        char* in = const_cast<char*>(utf8.data());
+        std::size_t inLeft = utf8.size();
+        char* out = reinterpret_cast<char*>(points.data());
+        std::size_t outLeft = points.size() * 4;
+        ok = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) && inLeft == 0;
+        count = (points.size() * 4 - outLeft) / 4;
+        iconv_close(cd);
+    }
+    std::string gbk;
+    for (std::size_t i = 0; ok && i < count; ++i) {
+        const char32_t cp = points[i];
+        if (cp < 0x80) {
+            gbk += static_cast<char>(cp);
+        } else {
+            const auto found = std::lower_bound(tables.encoded.begin(), tables.encoded.end(),
+                                                std::pair<char32_t, std::uint16_t>(cp, 0));
+            if (found == tables.encoded.end() || found->first != cp) {
+                ok = false;
+            } else if (found->second < 0x100) {
+                gbk += static_cast<char>(found->second);
+            } else {
+                gbk += static_cast<char>(found->second >> 8);
+                gbk += static_cast<char>(found->second & 0xFF);
+            }
+        }
+    }
+    if (!ok) gbk.clear();
 #else
     bool ok = true;
     std::string gbk = convert(utf8, "GBK", "UTF-8", false, &ok);

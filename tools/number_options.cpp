@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "calc/decimal_parse.h"
 #include "tools/tool_error.h"
 
 namespace varnel::tool {
@@ -22,7 +23,7 @@ double parseNumber(const std::string& option, const std::string& text, const Bou
     const char* last = text.data() + text.size();
     if (first != last && *first == '+') ++first;
     double value = 0;
-    const auto [end, ec] = std::from_chars(first, last, value);
+    const auto [end, ec] = parseDecimal(first, last, value);
     if (ec == std::errc::result_out_of_range) throw fail("is out of the range of numbers");
     if (ec != std::errc() || end != last || first == last) throw fail("is not a number");
     if (!std::isfinite(value)) throw fail("is not a finite number");

@@ -11,6 +11,9 @@
 #include <optional>
 #include <stdexcept>
 
+#include "calc/catenary_state.h"
+#include "calc/conductor_load.h"
+#include "calc/decimal_parse.h"
 #include "calc/span_curve.h"
 #include "design/catenary_section.h"
 #include "design/critical_spans.h"
@@ -119,7 +122,7 @@ std::vector<design::SpanGeometry> readSection(const std::string& path) {
         for (int k = 0; k < 2; ++k) {
             const char* first = cells[k].data();
             const char* last = first + cells[k].size();
-            const auto [ptr, ec] = std::from_chars(first, last, values[k]);
+            const auto [ptr, ec] = parseDecimal(first, last, values[k]);
             if (ec != std::errc() || ptr != last || first == last || !std::isfinite(values[k])) {
                 throw fail(quotedText(cells[k]) + " is not a number");
             }

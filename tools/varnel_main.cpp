@@ -14,10 +14,12 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/command.h"
 #include "tools/encoding.h"
+#include "tools/run_varnel.h"
 #include "tools/tool_error.h"
 #include "varnel_version.h"
 
@@ -148,9 +150,9 @@ void warnOfLongSpan(const std::string& where, double span) {
 
 }  // namespace varnel::tool
 
-int main(int argc, char** argv) {
+int varnel::tool::runVarnel(std::vector<std::string> args) {
     using namespace varnel::tool;
-    pendingWarnings().clear();  // from a failed run before, when main is called more than once
+    pendingWarnings().clear();  // from a failed run before, when run more than once
     CLI::App app{
         "varnel: line design calculations on dBASE design tables (GBK), through the Varnel "
         "library"};
@@ -176,15 +178,6 @@ int main(int argc, char** argv) {
     addHelpCommand(app, set);
     // Set after the commands are added, which would otherwise take these examples as theirs.
     app.footer(examples({"varnel demo", "varnel help COMMAND"}));
-
-#ifdef _WIN32
-    (void)argc;
-    (void)argv;
-    std::vector<std::string> args = utf8Arguments();
-    args.erase(args.begin());  // the program name
-#else
-    std::vector<std::string> args(argv + 1, argv + argc);
-#endif
 
     try {
         checkCommandWord(app, args, 0, "");
@@ -222,4 +215,16 @@ int main(int argc, char** argv) {
         return 0;
     }
     return fail(kStatusUsage, "no command was run (see --help)");
+}
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> args = varnel::tool::utf8Arguments();
+    args.erase(args.begin());  // the program name
+#else
+    std::vector<std::string> args(argv + 1, argv + argc);
+#endif
+    return varnel::tool::runVarnel(std::move(args));
 }
