@@ -19,6 +19,11 @@ cmake --workflow --preset win32
 cmake --workflow --preset win64
 cmake --workflow --preset release
 
+# The page: the command compiled to WebAssembly, opened from disk in Debian's chromium and checked
+# against the release build's command (playwright-core from npm, at its locked version).
+cmake --workflow --preset wasm
+(cd web/tests && npm ci --no-audit --no-fund && VARNEL="$PWD/../../build/release/bin/varnel" node --test)
+
 # The Python package, built into a venv from this tree, and its tests; those that compare it with
 # the exports load the release build's libvarnel.so.
 bash scripts/install_python.sh build/python-venv

@@ -1,0 +1,752 @@
+// The page runs the varnel command itself, compiled to WebAssembly: every figure, table, CSV and
+// chart shown here is the command's own output (its --json, --csv and --svg), so the page and
+// the command agree to the bit. This file only gathers inputs, calls the command and lays its
+// answers out. A classic script (not a module): module scripts do not load from file://.
+'use strict';
+
+(function () {
+  const TEXT = {
+    zh: {
+      title: 'Varnel 线路设计', langButton: 'English', langHint: '切换界面语言',
+      loading: '正在载入计算模块…', tabsLabel: '计算', tabTables: '表格', tabSpan: '档距',
+      tabSag: '应力弧垂表', tabSection: '耐张段', tabThermal: '载流量', design: '设计条件',
+      area: '气象区', conductor: '导线', avgRatio: '年平均运行应力系数', strengthFactor: '强度系数',
+      safety: '安全系数', model: '模型', parabola: '平抛物线', catenary: '悬链线',
+      tablesNote: '默认使用随附的示例表。可选择或拖入您自己的气象区表和导线表（dBASE，GBK 编码），只在本页内存中读取，不会上传。',
+      areasTable: '气象区表', conductorsTable: '导线表', chooseAreas: '选择气象区表 (.dbf)',
+      chooseConductors: '选择导线表 (.dbf)', dropHere: '或拖放到此处',
+      loadCase: '荷载组合表（10 个字段，6 种工况）', source: '来源', useSample: '使用示例表',
+      sample: '示例表', spanInputs: '档距', span: '档距', cos: '高差角余弦',
+      account: '命令输出（含控制工况的搜索过程）', spanRange: '档距范围', from: '起', to: '止',
+      step: '步长', downloadCsv: '下载 CSV', downloadSvg: '下载 SVG',
+      bom: 'CSV 加 BOM（供电子表格识别中文）', criticalSpans: '临界档距', sagTable: '应力弧垂表',
+      sectionInputs: '耐张段',
+      sectionSpans: '各档档距与高差（每行一档：档距 m，高差 m；可从电子表格粘贴，制表符或逗号分隔）',
+      stringFrom: '架线温度 起', compensate: '初伸长补偿降温', suspensionSafety: '悬挂点安全系数',
+      spansTable: '各档弧垂', stringingTable: '架线表', thermalInputs: '载流量',
+      thermalConductor: '导线', fromTable: '导线表中所选导线（示例表附电阻）',
+      byDiameter: '按外径与电阻', diameter: '外径', r20: '20 °C 直流电阻', solve: '求解',
+      solveTemperature: '已知电流求导线温度', solveCurrent: '已知最高温度求载流量', current: '电流',
+      maxTemperature: '导线最高温度', ambient: '环境温度', wind: '风速', windAngle: '风向与线路夹角',
+      elevation: '海拔', solar: '日照强度', emissivity: '辐射系数', absorptivity: '吸热系数',
+      thermalModel: '计算方法',
+      footer: '本页不联网：计算在浏览器内由 Varnel 命令（编译为 WebAssembly）完成，结果与命令行逐位相同。',
+      condition: '工况', specificLoad: '比载', stress: '应力', sag: '弧垂', limit: '许用应力',
+      holds: '满足', yes: '是', no: '否', controlling: '控制工况', controlStress: '控制应力',
+      none: '无', noControlling: '没有满足全部条件的控制工况', rangeFrom: '档距自',
+      rangeTo: '至', conditionA: '工况甲', conditionB: '工况乙', criticalSpan: '临界档距',
+      noCrossing: '无交点', ranges: '各档距段的控制工况', pairs: '两两工况间的临界档距',
+      rulingSpan: '代表档距', rulingCos: '代表档距高差角余弦',
+      suspensionAllowable: '悬挂点许用应力', index: '档', heightDifference: '高差',
+      maxSag: '最大弧垂', maxSagCondition: '最大弧垂工况', maxSupportStress: '悬挂点最大应力',
+      suspensionOk: '悬挂点应力', ok: '合格', exceeded: '超限', temperature: '温度',
+      spanN: '第 {n} 档弧垂', badLine: '第 {n} 行不是“档距, 高差”两个数：{line}',
+      noSpans: '请至少输入一档', tableLoaded: '{file}：{n} 项', commandFailed: '命令失败',
+      areasCount: '{n} 个气象区', conductorsCount: '{n} 种导线', unloadable: '无法读取',
+      term: '项目', value: '数值', unit: '单位', iceMm: '覆冰', windMs: '风速',
+      temperatureC: '气温', name: '名称', areaMm2: '截面', diameterMm: '外径', massKgKm: '单位质量',
+      modulus: '弹性模量', expansion: '线膨胀系数', strength: '额定拉断力', stranding: '结构',
+      th_model: '计算方法', th_temperature_degC: '导线温度', th_current_A: '电流',
+      th_resistance_ohm_per_m: '交流电阻', th_joule_W_per_m: '焦耳热', th_solar_W_per_m: '日照吸热',
+      th_convection_W_per_m: '对流散热', th_forced_W_per_m: '强迫对流',
+      th_natural_W_per_m: '自然对流', th_radiation_W_per_m: '辐射散热',
+    },
+    en: {
+      title: 'Varnel line design', langButton: '中文', langHint: 'Switch the page language',
+      loading: 'Loading the calculation module…', tabsLabel: 'Calculations', tabTables: 'Tables',
+      tabSpan: 'Span', tabSag: 'Sag table', tabSection: 'Section', tabThermal: 'Thermal',
+      design: 'Design inputs', area: 'Weather area', conductor: 'Conductor',
+      avgRatio: 'Annual average ratio', strengthFactor: 'Strength factor', safety: 'Safety factor',
+      model: 'Model', parabola: 'Parabola', catenary: 'Catenary',
+      tablesNote: 'The shipped sample tables are used by default. Choose or drop your own weather-area and conductor tables (dBASE, GBK texts); they are read in this page\'s memory and never uploaded.',
+      areasTable: 'Weather areas', conductorsTable: 'Conductors',
+      chooseAreas: 'Choose a weather-area table (.dbf)',
+      chooseConductors: 'Choose a conductor table (.dbf)', dropHere: 'or drop it here',
+      loadCase: 'Load-case table (10 fields, six conditions)', source: 'Source',
+      useSample: 'Use the sample', sample: 'sample table', spanInputs: 'Span', span: 'Span',
+      cos: 'Cosine of the height-difference angle', account: 'The command\'s output (with its search for the controlling condition)',
+      spanRange: 'Span range', from: 'From', to: 'To', step: 'Step', downloadCsv: 'Download CSV',
+      downloadSvg: 'Download SVG', bom: 'CSV with a byte order mark (for spreadsheets)',
+      criticalSpans: 'Critical spans', sagTable: 'Stress and sag table', sectionInputs: 'Strain section',
+      sectionSpans: 'Spans and height differences (one span a line: span m, height difference m; paste from a spreadsheet, tab or comma separated)',
+      stringFrom: 'Stringing temperature from', compensate: 'Compensation for initial elongation',
+      suspensionSafety: 'Suspension point safety factor', spansTable: 'Sags per span',
+      stringingTable: 'Stringing table', thermalInputs: 'Thermal rating',
+      thermalConductor: 'Conductor', fromTable: 'The conductor chosen above (samples carry resistance)',
+      byDiameter: 'By diameter and resistance', diameter: 'Diameter', r20: 'DC resistance at 20 °C',
+      solve: 'Solve for', solveTemperature: 'Temperature for a current',
+      solveCurrent: 'Ampacity for a temperature', current: 'Current',
+      maxTemperature: 'Highest conductor temperature', ambient: 'Air temperature', wind: 'Wind speed',
+      windAngle: 'Angle of wind to line', elevation: 'Elevation', solar: 'Solar irradiance',
+      emissivity: 'Emissivity', absorptivity: 'Absorptivity', thermalModel: 'Method',
+      footer: 'This page makes no network request: the Varnel command, compiled to WebAssembly, computes in the browser, to the bit as on the command line.',
+      condition: 'Condition', specificLoad: 'Specific load', stress: 'Stress', sag: 'Sag',
+      limit: 'Limit', holds: 'Holds', yes: 'yes', no: 'no', controlling: 'Controlling condition',
+      controlStress: 'Strung to', none: 'none', noControlling: 'No condition qualifies as controlling',
+      rangeFrom: 'Span from', rangeTo: 'to', conditionA: 'Condition', conditionB: 'Condition',
+      criticalSpan: 'Critical span', noCrossing: 'no crossing',
+      ranges: 'Controlling condition by span', pairs: 'Critical span of each pair',
+      rulingSpan: 'Ruling span', rulingCos: 'Ruling cosine',
+      suspensionAllowable: 'Allowable at a suspension point', index: 'Span',
+      heightDifference: 'Height difference', maxSag: 'Largest sag',
+      maxSagCondition: 'in condition', maxSupportStress: 'Largest support stress',
+      suspensionOk: 'Support stress', ok: 'ok', exceeded: 'exceeded', temperature: 'Temperature',
+      spanN: 'Sag, span {n}', badLine: 'Line {n} is not two numbers "span, height difference": {line}',
+      noSpans: 'Type at least one span', tableLoaded: '{file}: {n} entries',
+      commandFailed: 'The command failed', areasCount: '{n} weather areas',
+      conductorsCount: '{n} conductors', unloadable: 'cannot be read', term: 'Term',
+      value: 'Value', unit: 'Unit', iceMm: 'Ice', windMs: 'Wind', temperatureC: 'Temperature',
+      name: 'Name', areaMm2: 'Area', diameterMm: 'Diameter', massKgKm: 'Mass',
+      modulus: 'Elastic modulus', expansion: 'Expansion', strength: 'Rated strength',
+      stranding: 'Stranding', th_model: 'Method', th_temperature_degC: 'Conductor temperature',
+      th_current_A: 'Current', th_resistance_ohm_per_m: 'AC resistance', th_joule_W_per_m: 'Joule heating',
+      th_solar_W_per_m: 'Solar heating', th_convection_W_per_m: 'Convective cooling',
+      th_forced_W_per_m: 'forced', th_natural_W_per_m: 'natural',
+      th_radiation_W_per_m: 'Radiative cooling',
+    },
+  };
+
+  // What the page exposes for its tests and for anyone curious: how long each recomputation took
+  // (ms: `timings` the command's runs and the page's building of its tables, `commandMs` the
+  // command's runs alone, `painted` until the browser has drawn the result).
+  // `pending` is true while a recomputation waits for the typing to pause; `generation` counts
+  // the times the page took its inputs from the address.
+  const page = { ready: false, timings: {}, painted: {}, commandMs: {}, loadMs: null, generation: 0 };
+  Object.defineProperty(page, 'pending', { get: () => timer !== null });
+  window.varnelPage = page;
+
+  let lang = 'zh';
+  let v = null;
+  const $ = (id) => document.getElementById(id);
+  const t = (key, subs) => {
+    let s = (TEXT[lang] && TEXT[lang][key]) || TEXT.zh[key] || key;
+    if (subs) for (const k of Object.keys(subs)) s = s.replace('{' + k + '}', subs[k]);
+    return s;
+  };
+  const esc = (s) => String(s).replace(/[&<>"']/g, (c) => ({
+    '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;',
+  })[c]);
+
+  // A figure as shown (rounded like the command's text tables) with the whole double kept in
+  // data-v, so that nothing is lost to the display.
+  function num(x, digits, exp) {
+    if (x === null || x === undefined) return '<td class="n">—</td>';
+    const shown = exp ? x.toExponential(digits) : x.toFixed(digits);
+    return '<td class="n" data-v="' + String(x) + '">' + shown + '</td>';
+  }
+  const unit = (u) => (u ? ' <span class="unit">' + esc(u) + '</span>' : '');
+  const th = (label, u) => '<th scope="col">' + esc(label) + unit(u) + '</th>';
+  const condName = (c) => (c ? esc(c.name) : '<span class="none">' + esc(t('none')) + '</span>');
+
+  // ----- Tables -----------------------------------------------------------------------------
+
+  const tables = {
+    areas: { path: null, sample: 'weather_areas.dbf', label: null, names: [], doc: null },
+    conductors: { path: null, sample: 'conductors.dbf', label: null, names: [], doc: null },
+  };
+
+  let commandMs = 0;
+  function run(args) {
+    const t0 = performance.now();
+    try {
+      const r = v.run(args);
+      commandMs += performance.now() - t0;
+      return { status: r.status, stdout: r.stdout, stderr: r.stderr };
+    } catch (e) {
+      return { status: 1, stdout: '', stderr: 'varnel: ' + (e && e.message ? e.message : String(e)) };
+    }
+  }
+
+  // A file the command wrote, as text. The module's file system keeps the mode the command gave
+  // the file when it created it, which may lack read permission there; the page owns the file
+  // system, so it makes the file readable first.
+  // The command replaces its output files; one left unwritable by an earlier run would stop it.
+  function clearOutput(path) {
+    v.FS.mkdirTree('/out');
+    if (v.FS.analyzePath(path).exists) v.FS.unlink(path);
+  }
+
+  function readOutput(path) {
+    v.FS.chmod(path, 0o644);
+    return v.FS.readFile(path, { encoding: 'utf8' });
+  }
+
+  function loadCaseArgs() { return $('loadCase').checked ? ['--load-case'] : []; }
+
+  // Reads a table through the command; on refusal keeps the table in use and shows the reason.
+  function readTable(kind, path, label) {
+    const args = kind === 'areas' ? ['areas', path, '--json', ...loadCaseArgs()]
+      : ['conductors', path, '--json'];
+    const r = run(args);
+    const err = $('error-' + kind);
+    if (r.status !== 0) {
+      err.textContent = r.stderr.trim() || t('commandFailed');
+      return false;
+    }
+    err.textContent = '';
+    const doc = JSON.parse(r.stdout);
+    const entries = kind === 'areas' ? doc.areas : doc.conductors;
+    Object.assign(tables[kind], { path, label, doc, names: entries.map((e) => e.name) });
+    renderTableList(kind);
+    fillSelect(kind === 'areas' ? 'area' : 'conductor', tables[kind].names);
+    return true;
+  }
+
+  function renderTableList(kind) {
+    const tb = tables[kind];
+    $('source-' + kind).textContent = tb.label === null ? t('sample') : tb.label;
+    let html = '';
+    if (kind === 'areas') {
+      html += '<p>' + esc(t('areasCount', { n: tb.doc.areas.length })) + '</p>';
+      html += '<table class="grid"><thead><tr>' + th(t('area')) + th(t('condition')) +
+        th(t('iceMm'), 'mm') + th(t('windMs'), 'm/s') + th(t('temperatureC'), '°C') +
+        '</tr></thead><tbody>';
+      for (const a of tb.doc.areas) {
+        a.conditions.forEach((c, i) => {
+          html += '<tr>' + (i === 0 ? '<th scope="rowgroup" rowspan="' + a.conditions.length +
+            '" class="name">' + esc(a.name) + '</th>' : '') + '<td>' + esc(c.name) + '</td>' +
+            num(c.ice_mm, 1) + num(c.wind_m_per_s, 2) + num(c.temperature_degC, 1) + '</tr>';
+        });
+      }
+    } else {
+      html += '<p>' + esc(t('conductorsCount', { n: tb.doc.conductors.length })) + '</p>';
+      html += '<table class="grid"><thead><tr>' + th(t('name')) + th(t('areaMm2'), 'mm²') +
+        th(t('diameterMm'), 'mm') + th(t('massKgKm'), 'kg/km') + th(t('modulus'), 'N/mm²') +
+        th(t('expansion'), '1/°C') + th(t('strength'), 'N') + th(t('stranding')) +
+        '</tr></thead><tbody>';
+      for (const c of tb.doc.conductors) {
+        html += '<tr><th scope="row" class="name">' + esc(c.name) + '</th>' +
+          num(c.area_mm2, 2) + num(c.diameter_mm, 2) + num(c.unit_mass_kg_per_km, 1) +
+          num(c.elastic_modulus_N_per_mm2, 0) + num(c.expansion_per_degC, 2, true) +
+          num(c.rated_strength_N, 0) + '<td>' + esc(c.stranding) + '</td></tr>';
+      }
+    }
+    $('list-' + kind).innerHTML = html + '</tbody></table>';
+  }
+
+  function fillSelect(id, names) {
+    const sel = $(id);
+    const want = pendingSelection[id] !== undefined ? pendingSelection[id] : sel.value;
+    delete pendingSelection[id];
+    sel.innerHTML = names.map((n) => '<option>' + esc(n) + '</option>').join('');
+    if (names.includes(want)) sel.value = want;
+  }
+  const pendingSelection = {};
+
+  function useSample(kind) {
+    const file = kind === 'areas' && $('loadCase').checked ? 'load_case_areas.dbf' : tables[kind].sample;
+    readTable(kind, v.samplesDir + '/' + file, null);
+  }
+
+  let userFileCount = 0;
+  async function takeFile(kind, file) {
+    if (!file) return;
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    // A folder per file: the command's messages name the file as the user knows it.
+    const dir = '/tables/' + kind + '/' + (++userFileCount);
+    v.FS.mkdirTree(dir);
+    const name = file.name.replace(/[/\\]/g, '_') || 'table.dbf';
+    const path = dir + '/' + name;
+    v.FS.writeFile(path, bytes);
+    if (readTable(kind, path, file.name)) schedule(0);
+  }
+
+  function wireTableBox(kind) {
+    const input = $('file-' + kind);
+    input.addEventListener('change', () => { takeFile(kind, input.files[0]); input.value = ''; });
+    const zone = $('box-' + kind);
+    zone.addEventListener('dragover', (e) => { e.preventDefault(); zone.classList.add('over'); });
+    zone.addEventListener('dragleave', () => zone.classList.remove('over'));
+    zone.addEventListener('drop', (e) => {
+      e.preventDefault();
+      zone.classList.remove('over');
+      const f = e.dataTransfer && e.dataTransfer.files && e.dataTransfer.files[0];
+      takeFile(kind, f);
+    });
+    $('reset-' + kind).addEventListener('click', () => { useSample(kind); schedule(0); });
+  }
+
+  // ----- The command's arguments ------------------------------------------------------------
+
+  // An option with its value as typed (the command parses and judges it); left out when empty,
+  // so that the command's default applies.
+  function opt(args, name, id) {
+    const value = $(id).value.trim();
+    if (value !== '') args.push(name, value);
+    return args;
+  }
+
+  function designArgs() {
+    const args = ['--areas', tables.areas.path, '--area', $('area').value,
+      '--conductors', tables.conductors.path, '--conductor', $('conductor').value,
+      ...loadCaseArgs()];
+    opt(args, '--avg-ratio', 'avgRatio');
+    opt(args, '--strength-factor', 'strengthFactor');
+    opt(args, '--safety', 'safety');
+    args.push('--model', $('model').value);
+    return args;
+  }
+
+  function range(fromId, toId, stepId) {
+    return $(fromId).value.trim() + ':' + $(toId).value.trim() + ':' + $(stepId).value.trim();
+  }
+
+  function sagArgs() {
+    const args = ['sag-table', ...designArgs(), '--spans', range('sagFrom', 'sagTo', 'sagStep')];
+    return opt(args, '--cos', 'sagCos');
+  }
+
+  // The section's spans as typed or pasted: a line a span, "span, height difference" separated
+  // by a tab, comma, semicolon or spaces; a header line of words is skipped. The numbers go to
+  // the command as typed.
+  function sectionCsv() {
+    const lines = $('sectionText').value.split(/\r\n|\r|\n/);
+    const rows = [];
+    for (let i = 0; i < lines.length; ++i) {
+      const line = lines[i].trim();
+      if (line === '') continue;
+      const cells = line.split(/\s*[\t,;]\s*|\s+/).filter((c) => c !== '');
+      const isNumber = (c) => c !== undefined && /^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(c);
+      if (rows.length === 0 && !cells.some(isNumber)) continue;
+      if (cells.length < 1 || cells.length > 2 || !cells.every(isNumber)) {
+        return { error: t('badLine', { n: i + 1, line }) };
+      }
+      rows.push(cells[0] + ',' + (cells.length === 2 ? cells[1] : '0'));
+    }
+    if (rows.length === 0) return { error: t('noSpans') };
+    return { csv: 'span_m,height_difference_m\n' + rows.join('\n') + '\n' };
+  }
+
+  function sectionArgs() {
+    const args = ['section', ...designArgs(), '--section', '/in/section.csv',
+      '--stringing', range('strFrom', 'strTo', 'strStep')];
+    opt(args, '--compensate', 'compensate');
+    return opt(args, '--suspension-safety', 'suspSafety');
+  }
+
+  function thermalArgs() {
+    const args = ['thermal'];
+    if ($('thConductorSource').value === 'table') {
+      args.push('--conductors', tables.conductors.path, '--conductor', $('conductor').value);
+    } else {
+      opt(args, '--diameter', 'thDiameter');
+      opt(args, '--r20', 'thR20');
+    }
+    if ($('thMode').value === 'temperature') opt(args, '--current', 'thCurrent');
+    else opt(args, '--max-temperature', 'thMaxT');
+    opt(args, '--ambient', 'thAmbient');
+    opt(args, '--wind', 'thWind');
+    opt(args, '--wind-angle', 'thWindAngle');
+    opt(args, '--elevation', 'thElevation');
+    opt(args, '--solar', 'thSolar');
+    opt(args, '--emissivity', 'thEmissivity');
+    opt(args, '--absorptivity', 'thAbsorptivity');
+    args.push('--model', $('thModel').value, '--json');
+    return args;
+  }
+
+  // ----- The tabs' computations -------------------------------------------------------------
+
+  // Runs the command; on failure shows its message in the tab and clears the tab's outputs.
+  function runOrShow(tab, args, outputs) {
+    const r = run(args);
+    if (r.status !== 0) {
+      $('error-' + tab).textContent = r.stderr.trim() || t('commandFailed') + ' (' + r.status + ')';
+      for (const id of outputs) $(id).innerHTML = '';
+      return null;
+    }
+    return r;
+  }
+
+  function computeSpan() {
+    const outs = ['out-span', 'account-span'];
+    $('error-span').textContent = '';
+    const base = ['control', ...designArgs()];
+    opt(base, '--span', 'span');
+    opt(base, '--cos', 'spanCos');
+    const account = $('account-span').closest('details');
+    const r = runOrShow('span', [...base, '--json'], outs);
+    account.hidden = !r;
+    if (!r) return;
+    const d = JSON.parse(r.stdout);
+    let html = '<dl class="summary"><dt>' + esc(t('controlling')) + '</dt><dd id="span-controlling">' +
+      (d.controlling ? esc(d.controlling.name) : esc(t('noControlling'))) + '</dd>';
+    if (d.control_stress_N_per_mm2 !== null) {
+      html += '<dt>' + esc(t('controlStress')) + '</dt><dd data-v="' + d.control_stress_N_per_mm2 +
+        '">' + d.control_stress_N_per_mm2.toFixed(3) + unit('N/mm²') + '</dd>';
+    }
+    html += '</dl><table class="grid" id="span-table"><thead><tr>' + th(t('condition')) +
+      th(t('specificLoad'), 'N/(m·mm²)') + th(t('stress'), 'N/mm²') + th(t('sag'), 'm') +
+      th(t('limit'), 'N/mm²') + th(t('holds')) + '</tr></thead><tbody>';
+    d.conditions.forEach((c, i) => {
+      const ctl = d.controlling && d.controlling.index === i;
+      html += '<tr' + (ctl ? ' class="ctl"' : '') + '><th scope="row">' + esc(c.name) +
+        (ctl ? ' *' : '') + '</th>' + num(c.specific_load_N_per_m_mm2, 6, true) +
+        num(c.stress_N_per_mm2, 3) + num(c.sag_m, 3) + num(c.limit_N_per_mm2, 3) + '<td>' +
+        (c.holds === null ? '—' : esc(c.holds ? t('yes') : t('no'))) + '</td></tr>';
+    });
+    $('out-span').innerHTML = html + '</tbody></table>';
+    const text = run(base);
+    $('account-span').textContent = text.status === 0 ? text.stdout : text.stderr;
+  }
+
+  function computeSag() {
+    const outs = ['out-sag', 'chart-sag', 'out-critical'];
+    $('error-sag').textContent = '';
+    clearOutput('/out/sag.svg');
+    const r = runOrShow('sag', [...sagArgs(), '--json', '--svg', '/out/sag.svg'], outs);
+    if (!r) return;
+    const d = JSON.parse(r.stdout);
+    $('chart-sag').innerHTML = readOutput('/out/sag.svg');
+    const names = d.conditions.map((c) => c.name);
+    const parts = ['<table class="grid" id="sag-table"><thead><tr>',
+      '<th scope="col" rowspan="2">' + esc(t('span')) + unit('m') + '</th>',
+      '<th scope="col" rowspan="2">' + esc(t('controlling')) + '</th>'];
+    parts.push('<th scope="colgroup" colspan="' + names.length + '">' + esc(t('stress')) + unit('N/mm²') +
+      '</th><th scope="colgroup" colspan="' + names.length + '">' + esc(t('sag')) + unit('m') + '</th></tr><tr>');
+    for (const n of [...names, ...names]) parts.push('<th scope="col" class="sub">' + esc(n) + '</th>');
+    parts.push('</tr></thead><tbody></tbody></table>');
+    $('out-sag').innerHTML = parts.join('');
+    sagView = { spans: d.spans, width: names.length, first: -1, last: -1 };
+    $('out-sag').scrollTop = 0;
+    drawSagRows();
+
+    const critArgs = ['critical', ...designArgs().filter((a, i, all) =>
+      a !== '--model' && all[i - 1] !== '--model'), '--json'];
+    opt(critArgs, '--cos', 'sagCos');
+    const c = runOrShow('sag', critArgs, ['out-critical']);
+    if (!c) return;
+    const cd = JSON.parse(c.stdout);
+    let html = '<h3>' + esc(t('ranges')) + '</h3><table class="grid" id="critical-ranges"><thead><tr>' +
+      th(t('rangeFrom'), 'm') + th(t('rangeTo'), 'm') + th(t('controlling')) + '</tr></thead><tbody>';
+    for (const g of cd.ranges) {
+      html += '<tr>' + num(g.from_m, 2) + num(g.to_m, 2) + '<td>' + condName(g.controlling) + '</td></tr>';
+    }
+    html += '</tbody></table><h3>' + esc(t('pairs')) + '</h3><table class="grid" id="critical-pairs"><thead><tr>' +
+      th(t('conditionA')) + th(t('conditionB')) + th(t('criticalSpan'), 'm') + '</tr></thead><tbody>';
+    for (const p of cd.pairs) {
+      html += '<tr><td>' + condName(p.a) + '</td><td>' + condName(p.b) + '</td>' +
+        (p.span_m === null ? '<td class="n">' + esc(t('noCrossing')) + '</td>' : num(p.span_m, 2)) + '</tr>';
+    }
+    $('out-critical').innerHTML = html + '</tbody></table>';
+  }
+
+  // The sag table holds as many rows as the range gives (thousands, often): only those in view,
+  // and a screenful either side, are in the document; spacer rows of the same height stand for the
+  // rest, so the scroll bar and the browser's work stay those of a short table.
+  const SAG_ROW_PX = 24;
+  let sagView = null;
+  function sagRow(i) {
+    const row = sagView.spans[i];
+    const dashes = '<td>—</td>'.repeat(sagView.width);
+    const cells = ['<tr data-i="' + i + '">', num(row.span_m, 2), '<td>', condName(row.controlling), '</td>'];
+    cells.push(row.stress_N_per_mm2.length ? row.stress_N_per_mm2.map((x) => num(x, 3)).join('') : dashes);
+    cells.push(row.sag_m.length ? row.sag_m.map((x) => num(x, 3)).join('') : dashes);
+    return cells.join('') + '</tr>';
+  }
+  function drawSagRows() {
+    const box = $('out-sag');
+    const body = box.querySelector('tbody');
+    if (!sagView || !body) return;
+    const n = sagView.spans.length;
+    // Rows for a window's height: the box may still be short, before its rows are in.
+    const view = Math.ceil(Math.max(box.clientHeight, window.innerHeight) / SAG_ROW_PX);
+    const first = Math.max(0, Math.floor(box.scrollTop / SAG_ROW_PX) - view);
+    const last = Math.min(n, first + 3 * view);
+    if (first === sagView.first && last === sagView.last) return;
+    Object.assign(sagView, { first, last });
+    const rows = [];
+    if (first > 0) rows.push('<tr class="spacer" style="height:' + first * SAG_ROW_PX + 'px"></tr>');
+    for (let i = first; i < last; ++i) rows.push(sagRow(i));
+    if (last < n) rows.push('<tr class="spacer" style="height:' + (n - last) * SAG_ROW_PX + 'px"></tr>');
+    body.innerHTML = rows.join('');
+  }
+
+  function computeSection() {
+    const outs = ['out-section-summary', 'chart-section', 'out-section-spans', 'out-section-stringing'];
+    $('error-section').textContent = '';
+    const spans = sectionCsv();
+    if (spans.error) {
+      $('error-section').textContent = spans.error;
+      for (const id of outs) $(id).innerHTML = '';
+      return;
+    }
+    v.FS.mkdirTree('/in');
+    v.FS.writeFile('/in/section.csv', spans.csv);
+    clearOutput('/out/section.svg');
+    const r = runOrShow('section', [...sectionArgs(), '--json', '--svg', '/out/section.svg'], outs);
+    if (!r) return;
+    const d = JSON.parse(r.stdout);
+    const dd = (label, x, digits, u, id) => '<dt>' + esc(label) + '</dt><dd' + (id ? ' id="' + id + '"' : '') +
+      (x === null ? '>—' : ' data-v="' + x + '">' + x.toFixed(digits) + unit(u)) + '</dd>';
+    $('out-section-summary').innerHTML = '<dl class="summary">' +
+      dd(t('rulingSpan'), d.ruling_span_m, 3, 'm', 'ruling-span') + dd(t('rulingCos'), d.ruling_cos, 6, '') +
+      '<dt>' + esc(t('controlling')) + '</dt><dd>' + condName(d.controlling) + '</dd>' +
+      dd(t('controlStress'), d.control_stress_N_per_mm2, 3, 'N/mm²') +
+      dd(t('suspensionAllowable'), d.suspension_point_allowable_N_per_mm2, 3, 'N/mm²') + '</dl>';
+    $('chart-section').innerHTML = readOutput('/out/section.svg');
+
+    let html = '<table class="grid" id="section-spans"><thead><tr>' + th(t('index')) + th(t('span'), 'm') +
+      th(t('heightDifference'), 'm') + th(t('maxSag'), 'm') + th(t('maxSagCondition')) +
+      th(t('maxSupportStress'), 'N/mm²') + th(t('suspensionOk')) + '</tr></thead><tbody>';
+    d.spans.forEach((s, i) => {
+      html += '<tr' + (s.suspension_point_ok ? '' : ' class="bad"') + '><th scope="row">' + (i + 1) +
+        '</th>' + num(s.span_m, 2) + num(s.height_difference_m, 2) + num(s.max_sag_m, 3) + '<td>' +
+        condName(s.max_sag_condition) + '</td>' + num(s.max_support_stress_N_per_mm2, 3) + '<td>' +
+        esc(s.suspension_point_ok ? t('ok') : t('exceeded')) + '</td></tr>';
+    });
+    $('out-section-spans').innerHTML = html + '</tbody></table>';
+
+    html = '<table class="grid" id="section-stringing"><thead><tr>' + th(t('temperature'), '°C') +
+      th(t('stress'), 'N/mm²');
+    d.spans.forEach((s, i) => { html += th(t('spanN', { n: i + 1 }), 'm'); });
+    html += '</tr></thead><tbody>';
+    for (const row of d.stringing) {
+      html += '<tr>' + num(row.temperature_degC, 1) + num(row.stress_N_per_mm2, 3);
+      for (const x of row.sag_m) html += num(x, 2);
+      html += '</tr>';
+    }
+    $('out-section-stringing').innerHTML = html + '</tbody></table>';
+  }
+
+  const THERMAL_UNITS = [['_degC', '°C'], ['_A', 'A'], ['_ohm_per_m', 'Ω/m'], ['_W_per_m', 'W/m']];
+  function computeThermal() {
+    $('error-thermal').textContent = '';
+    const r = runOrShow('thermal', thermalArgs(), ['out-thermal']);
+    if (!r) return;
+    const d = JSON.parse(r.stdout);
+    let html = '<table class="grid" id="thermal-table"><thead><tr>' + th(t('term')) + th(t('value')) +
+      th(t('unit')) + '</tr></thead><tbody>';
+    for (const [key, x] of Object.entries(d)) {
+      const u = THERMAL_UNITS.find(([suffix]) => key.endsWith(suffix));
+      const label = t('th_' + key);
+      const sub = key === 'forced_W_per_m' || key === 'natural_W_per_m';
+      html += '<tr data-key="' + esc(key) + '"' + (sub ? ' class="sub"' : '') + '><th scope="row">' +
+        esc(label) + '</th>' + (typeof x === 'number'
+        ? num(x, key.endsWith('ohm_per_m') ? 4 : 2, key.endsWith('ohm_per_m')) : '<td>' + esc(x) + '</td>') +
+        '<td>' + esc(u ? u[1] : '—') + '</td></tr>';
+    }
+    $('out-thermal').innerHTML = html + '</tbody></table>';
+  }
+
+  // ----- Tabs, state in the address, recomputation ------------------------------------------
+
+  const TABS = ['tables', 'span', 'sag', 'section', 'thermal'];
+  const COMPUTE = { span: computeSpan, sag: computeSag, section: computeSection, thermal: computeThermal };
+  let activeTab = 'tables';
+  let dirty = new Set(TABS);
+
+  function selectTab(name, focus) {
+    activeTab = name;
+    for (const n of TABS) {
+      const tab = $('tab-' + n);
+      const on = n === name;
+      tab.setAttribute('aria-selected', String(on));
+      tab.tabIndex = on ? 0 : -1;
+      $('panel-' + n).hidden = !on;
+      if (on && focus) tab.focus();
+    }
+    showFields();
+    writeHash();
+    recompute();
+  }
+
+  // Only the fields that count for the tab and the choices made are shown.
+  function showFields() {
+    const tab = activeTab;
+    const byTable = $('thConductorSource').value === 'table';
+    $('design').hidden = tab === 'tables' || (tab === 'thermal' && !byTable);
+    for (const label of $('design').querySelectorAll('label')) {
+      label.hidden = tab === 'thermal' && !label.contains($('conductor'));
+    }
+    const show = (id, on) => { $(id).closest('label').hidden = !on; };
+    show('thDiameter', !byTable);
+    show('thR20', !byTable);
+    show('thCurrent', $('thMode').value === 'temperature');
+    show('thMaxT', $('thMode').value === 'current');
+  }
+
+  function wireTabs() {
+    for (const n of TABS) {
+      const tab = $('tab-' + n);
+      tab.addEventListener('click', () => selectTab(n, false));
+      tab.addEventListener('keydown', (e) => {
+        const i = TABS.indexOf(n);
+        let j = null;
+        if (e.key === 'ArrowRight') j = (i + 1) % TABS.length;
+        else if (e.key === 'ArrowLeft') j = (i + TABS.length - 1) % TABS.length;
+        else if (e.key === 'Home') j = 0;
+        else if (e.key === 'End') j = TABS.length - 1;
+        if (j !== null) { e.preventDefault(); selectTab(TABS[j], true); }
+      });
+    }
+  }
+
+  // Every named field of the page, in the address's fragment: a link reproduces the calculation
+  // (with the sample tables; a user's own table stays on their machine).
+  function fields() { return document.querySelectorAll('main [name]'); }
+
+  function writeHash() {
+    const p = new URLSearchParams();
+    p.set('tab', activeTab);
+    if (lang !== 'zh') p.set('lang', lang);
+    for (const el of fields()) {
+      if (el.type === 'checkbox') { if (el.checked) p.set(el.name, '1'); } else p.set(el.name, el.value);
+    }
+    const hash = '#' + p.toString();
+    if (location.hash !== hash) history.replaceState(null, '', hash);
+  }
+
+  function readHash() {
+    const p = new URLSearchParams(location.hash.slice(1));
+    for (const el of fields()) {
+      if (el.type === 'checkbox') el.checked = p.get(el.name) === '1';
+      else if (p.has(el.name)) {
+        if (el.tagName === 'SELECT' && (el.id === 'area' || el.id === 'conductor')) {
+          pendingSelection[el.id] = p.get(el.name);
+        }
+        el.value = p.get(el.name);
+      }
+    }
+    lang = p.get('lang') === 'en' ? 'en' : 'zh';
+    const tab = p.get('tab');
+    return TABS.includes(tab) ? tab : null;
+  }
+
+  function recompute() {
+    clearTimeout(timer);
+    timer = null;
+    writeHash();
+    const fn = COMPUTE[activeTab];
+    if (!fn || !dirty.has(activeTab)) return;
+    const t0 = performance.now();
+    const tab = activeTab;
+    commandMs = 0;
+    fn();
+    page.timings[tab] = performance.now() - t0;
+    page.commandMs[tab] = commandMs;
+    // And until the result is on the screen: the frame after the next has laid it out and painted.
+    requestAnimationFrame(() => setTimeout(() => { page.painted[tab] = performance.now() - t0; }, 0));
+    dirty.delete(tab);
+  }
+
+  let timer = null;
+  function schedule(delay) {
+    dirty = new Set(TABS);
+    clearTimeout(timer);
+    timer = setTimeout(recompute, delay);
+  }
+
+  function applyLanguage() {
+    document.documentElement.lang = lang === 'zh' ? 'zh-CN' : 'en';
+    document.title = t('title');
+    for (const el of document.querySelectorAll('[data-t]')) el.textContent = t(el.dataset.t);
+    $('tabs').setAttribute('aria-label', t('tabsLabel'));
+    $('lang').textContent = t('langButton');
+    for (const kind of ['areas', 'conductors']) if (tables[kind].doc) renderTableList(kind);
+  }
+
+  async function start() {
+    const t0 = performance.now();
+    v = await createVarnel();
+    $('version').textContent = v.version();
+    const tab = readHash();
+    // The sample area and conductor of the typical road, unless the link names others.
+    if (!new URLSearchParams(location.hash.slice(1)).has('area')) pendingSelection.area = '典型气象区Ⅵ';
+    applyLanguage();
+    useSample('areas');
+    useSample('conductors');
+    wireTableBox('areas');
+    wireTableBox('conductors');
+    wireTabs();
+    // The samples carry both forms of the weather areas; a user's table is read again as the
+    // other form (and refused with the reason when it is not).
+    $('loadCase').addEventListener('change', () => {
+      if (tables.areas.label === null) useSample('areas');
+      else readTable('areas', tables.areas.path, tables.areas.label);
+    });
+    $('app').addEventListener('input', (e) => {
+      if (e.target.tagName === 'SELECT') showFields();
+      schedule(150);
+    });
+    $('lang').addEventListener('click', () => {
+      lang = lang === 'zh' ? 'en' : 'zh';
+      applyLanguage();
+      schedule(0);
+    });
+    window.addEventListener('hashchange', () => {
+      const next = readHash();
+      applyLanguage();
+      fillSelect('area', tables.areas.names);
+      fillSelect('conductor', tables.conductors.names);
+      dirty = new Set(TABS);
+      selectTab(next || activeTab, false);
+      page.generation += 1;
+    });
+    wireDownloads();
+    $('out-sag').addEventListener('scroll', drawSagRows, { passive: true });
+    $('loading').hidden = true;
+    $('app').hidden = false;
+    selectTab(tab || 'tables', false);
+    page.loadMs = performance.now() - t0;
+    page.ready = true;
+  }
+
+  // ----- Downloads: the command's own bytes, handed over as a blob --------------------------
+
+  function download(name, type, data) {
+    const url = URL.createObjectURL(new Blob([data], { type }));
+    const a = document.createElement('a');
+    a.href = url;
+    a.download = name;
+    document.body.appendChild(a);
+    a.click();
+    a.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 10000);
+  }
+
+  function wireDownloads() {
+    $('dl-sag-csv').addEventListener('click', () => {
+      $('error-sag').textContent = '';
+      // Through a file of the module's, read back as bytes: the download is the command's CSV to
+      // the byte, its byte order mark included.
+      clearOutput('/out/sag.csv');
+      const args = [...sagArgs(), '--csv', '/out/sag.csv'];
+      if ($('sagBom').checked) args.push('--bom');
+      if (runOrShow('sag', args, [])) {
+        v.FS.chmod('/out/sag.csv', 0o644);
+        download('sag-table.csv', 'text/csv', v.FS.readFile('/out/sag.csv'));
+      }
+    });
+    $('dl-sag-svg').addEventListener('click', () => {
+      recompute();
+      if ($('chart-sag').innerHTML) {
+        download('sag-table.svg', 'image/svg+xml', readOutput('/out/sag.svg'));
+      }
+    });
+    $('dl-sec-csv').addEventListener('click', () => {
+      $('error-section').textContent = '';
+      const spans = sectionCsv();
+      if (spans.error) { $('error-section').textContent = spans.error; return; }
+      v.FS.mkdirTree('/in');
+      v.FS.writeFile('/in/section.csv', spans.csv);
+      clearOutput('/out/stringing.csv');
+      if (runOrShow('section', [...sectionArgs(), '--csv', '/out/stringing.csv'], [])) {
+        v.FS.chmod('/out/stringing.csv', 0o644);
+        download('stringing.csv', 'text/csv', v.FS.readFile('/out/stringing.csv'));
+      }
+    });
+    $('dl-sec-svg').addEventListener('click', () => {
+      recompute();
+      if ($('chart-section').innerHTML) {
+        download('stringing.svg', 'image/svg+xml', readOutput('/out/section.svg'));
+      }
+    });
+  }
+
+  start().catch((e) => {
+    const box = $('loading');
+    box.textContent = 'varnel: ' + (e && e.message ? e.message : String(e));
+    box.classList.add('error');
+  });
+}());

@@ -1,0 +1,426 @@
+// The page in a real browser, opened from disk, against the native command run in the same test:
+// every figure the page shows must be the command's --json to the bit, every download the
+// command's bytes. Debian's chromium, driven by playwright-core (which downloads no browser).
+//
+// Environment: VARNEL (the native command, default build/release/bin/varnel), VARNEL_PAGE (the
+// page, default build/wasm/web/index.html), VARNEL_SCREENSHOTS (default build/wasm/screenshots),
+// CHROMIUM (default /usr/bin/chromium). Relative paths are taken from the repository's root.
+import { after, before, describe, it } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..', '..');
+const fromRoot = (p) => path.resolve(root, p);
+const VARNEL = fromRoot(process.env.VARNEL || 'build/release/bin/varnel');
+// The page: a file, or a URL (a page served for development).
+const PAGE = process.env.VARNEL_PAGE && /^https?:/.test(process.env.VARNEL_PAGE) ? process.env.VARNEL_PAGE
+  : pathToFileURL(fromRoot(process.env.VARNEL_PAGE || 'build/wasm/web/index.html')).href;
+const SHOTS = fromRoot(process.env.VARNEL_SCREENSHOTS || 'build/wasm/screenshots');
+const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
+const SAMPLES = fromRoot('samples');
+const AREAS = path.join(SAMPLES, 'weather_areas.dbf');
+const CONDUCTORS = path.join(SAMPLES, 'conductors.dbf');
+const AREA = '典型气象区Ⅵ';
+const CONDUCTOR = 'JL/G1A-240/30';
+
+const native = (args) => execFileSync(VARNEL, args, { cwd: root, maxBuffer: 1 << 28 });
+const nativeJson = (args) => JSON.parse(native([...args, '--json']).toString('utf8'));
+const design = (extra = []) => ['--areas', AREAS, '--area', AREA, '--conductors', CONDUCTORS,
+  '--conductor', CONDUCTOR, ...extra];
+
+// A small seeded generator (mulberry32): the random cases are the same on every run.
+function prng(seed) {
+  let a = seed >>> 0;
+  return () => {
+    a = (a + 0x6d2b79f5) >>> 0;
+    let x = a;
+    x = Math.imul(x ^ (x >>> 15), x | 1);
+    x ^= x + Math.imul(x ^ (x >>> 7), x | 61);
+    return ((x ^ (x >>> 14)) >>> 0) / 4294967296;
+  };
+}
+
+let browser;
+const measured = {};
+const problems = [];  // requests leaving the page, console errors, uncaught exceptions
+
+async function openPage(hash = '') {
+  const context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1280, height: 900 } });
+  const page = await context.newPage();
+  page.on('request', (req) => {
+    if (!/^(file|data|blob):/.test(req.url())) problems.push('request: ' + req.url());
+  });
+  page.on('console', (msg) => { if (msg.type() === 'error') problems.push('console: ' + msg.text()); });
+  page.on('pageerror', (err) => problems.push('page error: ' + err.message));
+  const t0 = Date.now();
+  await page.goto(PAGE + hash);
+  await page.waitForFunction(() => window.varnelPage && window.varnelPage.ready);
+  measured.loadMs = Date.now() - t0;
+  measured.loadInPageMs = await page.evaluate(() => window.varnelPage.loadMs);
+  return page;
+}
+
+// Waits until no recomputation is pending (the page recomputes when the typing pauses).
+const settle = (page) => page.waitForFunction(() => !window.varnelPage.pending);
+
+// Takes a hash as a user would paste a link, and waits for the page to have recomputed.
+async function goHash(page, params) {
+  const before = await page.evaluate(() => window.varnelPage.generation);
+  await page.evaluate((h) => { location.hash = h; }, new URLSearchParams(params).toString());
+  await page.waitForFunction((g) => window.varnelPage.generation > g, before);
+  await settle(page);
+}
+
+// Figures alike: equal, or within a relative `tolerance`. The parabola's figures are exact; the
+// catenary's and a section's pass through cosh, sinh, asinh or hypot, which the C libraries
+// (glibc natively, musl in the module) may round differently in the last bit, so there the page
+// must agree with the command to 1e-12.
+function assertFigures(actual, expected, tolerance, where) {
+  if (tolerance === 0) return assert.deepEqual(actual, expected, where);
+  assert.equal(actual.length, expected.length, where);
+  actual.forEach((row, i) => {
+    assert.equal(row.length, expected[i].length, where);
+    row.forEach((x, j) => {
+      const want = expected[i][j];
+      if (x === null || want === null) return assert.equal(x, want, where);
+      assert.ok(Math.abs(x - want) <= tolerance * Math.max(Math.abs(want), 1e-300),
+        `${where}: row ${i}, column ${j}: ${x} against ${want}`);
+    });
+  });
+}
+
+// The whole doubles behind a table's cells, row by row (cells without one as null).
+const cellValues = (page, selector) => page.$$eval(selector + ' tbody tr', (rows) => rows.map((r) =>
+  [...r.querySelectorAll('td')].map((td) => (td.dataset.v === undefined ? null : Number(td.dataset.v)))));
+
+before(async () => {
+  assert.ok(fs.existsSync(VARNEL), 'the native command is built: ' + VARNEL);
+  assert.ok(!PAGE.startsWith('file:') || fs.existsSync(fileURLToPath(PAGE)), 'the page is built: ' + PAGE);
+  fs.mkdirSync(SHOTS, { recursive: true });
+  browser = await chromium.launch({ executablePath: CHROMIUM, args: ['--no-sandbox'] });
+});
+
+after(async () => {
+  if (browser) await browser.close();
+  fs.writeFileSync(path.join(SHOTS, 'timings.json'), JSON.stringify(measured, null, 2) + '\n');
+  console.log('# page timings (ms): ' + JSON.stringify(measured));
+});
+
+describe('the page against the command', () => {
+  it('shows the controlling condition and every stress of several spans as the command does', async () => {
+    const page = await openPage();
+    await page.click('#tab-span');
+    for (const span of ['50', '100', '150', '250', '300', '620.5']) {
+      await page.fill('#span', span);
+      await settle(page);
+      const d = nativeJson(['control', ...design(['--span', span])]);
+      assert.equal(await page.textContent('#span-controlling'), d.controlling.name, 'span ' + span);
+      const rows = await cellValues(page, '#span-table');
+      assert.deepEqual(rows.map((r) => r.slice(0, 4)), d.conditions.map((c) =>
+        [c.specific_load_N_per_m_mm2, c.stress_N_per_mm2, c.sag_m, c.limit_N_per_mm2]), 'span ' + span);
+    }
+    // The account of the search is the command's text output.
+    const text = native(['control', ...design(['--span', '620.5', '--model', 'parabola'])]).toString('utf8');
+    assert.equal(await page.textContent('#account-span'), text.replaceAll(SAMPLES, '/samples'));
+    await page.context().close();
+  });
+
+  it('finds the critical spans 92.84 and 199.56 m as the command does', async () => {
+    const page = await openPage('#tab=sag');
+    const d = nativeJson(['critical', ...design()]);
+    const ranges = await cellValues(page, '#critical-ranges');
+    assert.deepEqual(ranges.map((r) => r.slice(0, 2)), d.ranges.map((g) => [g.from_m, g.to_m]));
+    // The published critical spans of this area and conductor, to the centimetre.
+    assert.deepEqual(ranges.slice(1).map((r) => r[0].toFixed(2)), ['92.84', '199.56']);
+    const names = await page.$$eval('#critical-ranges tbody td:nth-child(3)', (tds) => tds.map((x) => x.textContent));
+    assert.deepEqual(names, d.ranges.map((g) => g.controlling.name));
+    const pairs = await cellValues(page, '#critical-pairs');
+    assert.deepEqual(pairs.map((r) => r[2]), d.pairs.map((p) => p.span_m));
+    await page.context().close();
+  });
+
+  it('draws the sag table of 2,000 spans and its chart as the command does', async () => {
+    const page = await openPage('#tab=sag');
+    await page.fill('#sagFrom', '1');
+    await page.fill('#sagTo', '2000');
+    await page.evaluate(() => { window.varnelPage.painted = {}; });
+    await page.fill('#sagStep', '1');
+    await settle(page);
+    await page.waitForFunction(() => window.varnelPage.painted.sag !== undefined);
+    Object.assign(measured, await page.evaluate(() => ({
+      sagTable2000Ms: window.varnelPage.timings.sag,
+      sagTable2000CommandMs: window.varnelPage.commandMs.sag,
+      sagTable2000PaintedMs: window.varnelPage.painted.sag,
+    })));
+    const d = nativeJson(['sag-table', ...design(['--spans', '1:2000:1'])]);
+    const want = d.spans.map((s) => [s.span_m, null, ...s.stress_N_per_mm2, ...s.sag_m]);
+    // Only the rows in view are in the document: scroll through the table, reading as it goes.
+    const seen = new Map();
+    const box = await page.$('#out-sag');
+    for (let guard = 0; guard < 1000; ++guard) {
+      const rows = await page.$$eval('#sag-table tbody tr[data-i]', (trs) => trs.map((r) => [Number(r.dataset.i),
+        [...r.querySelectorAll('td')].map((td) => (td.dataset.v === undefined ? null : Number(td.dataset.v)))]));
+      for (const [i, cells] of rows) seen.set(i, cells);
+      const more = await box.evaluate((b) => {
+        const end = b.scrollTop + b.clientHeight >= b.scrollHeight - 1;
+        b.scrollTop += b.clientHeight;
+        b.dispatchEvent(new Event('scroll'));
+        return !end;
+      });
+      if (!more) break;
+    }
+    assert.equal(seen.size, 2000);
+    for (const [i, cells] of seen) assert.deepEqual(cells, want[i], 'span ' + want[i][0]);
+    // The spacers keep the scroll bar that of the whole table.
+    assert.ok(await box.evaluate((b) => b.scrollHeight > 2000 * 20));
+    // The chart inline is the command's SVG (compared as parsed by the browser, both sides).
+    const svgFile = path.join(os.tmpdir(), 'varnel-web-sag-' + process.pid + '.svg');
+    native(['sag-table', ...design(['--spans', '1:2000:1', '--svg', svgFile])]);
+    const same = await page.evaluate((expected) => {
+      const doc = new DOMParser().parseFromString(expected, 'image/svg+xml');
+      return document.querySelector('#chart-sag svg').isEqualNode(doc.documentElement);
+    }, fs.readFileSync(svgFile, 'utf8'));
+    fs.rmSync(svgFile);
+    assert.ok(same, 'the inline chart is the command\'s SVG');
+    await page.context().close();
+  });
+
+  for (const bom of [false, true]) {
+    it('downloads the CSV the command writes, byte for byte' + (bom ? ', with a BOM' : ''), async () => {
+      const page = await openPage('#tab=sag&from=50&to=800&step=25&scos=0.95');
+      if (bom) await page.check('#sagBom');
+      const [download] = await Promise.all([page.waitForEvent('download'), page.click('#dl-sag-csv')]);
+      const got = fs.readFileSync(await download.path());
+      const want = native(['sag-table', ...design(['--spans', '50:800:25', '--cos', '0.95', '--csv', '-',
+        ...(bom ? ['--bom'] : [])])]);
+      assert.ok(want.length > 1000);
+      assert.ok(got.equals(want), 'the downloaded CSV differs from the command\'s');
+      await page.context().close();
+    });
+  }
+
+  it('takes a section pasted from a spreadsheet: ruling span and stringing table as the command\'s', async () => {
+    const page = await openPage('#tab=section');
+    const rows = [['255', '0'], ['410.5', '18.25'], ['380', '-12'], ['520', '40'], ['300', '3.5']];
+    // A spreadsheet's copy: a header row, tab-separated cells, CR LF line ends.
+    await page.fill('#sectionText', '档距\t高差\r\n' + rows.map((r) => r.join('\t')).join('\r\n'));
+    await page.fill('#compensate', '15');
+    await settle(page);
+    const csv = path.join(os.tmpdir(), 'varnel-web-section-' + process.pid + '.csv');
+    fs.writeFileSync(csv, 'span_m,height_difference_m\n' + rows.map((r) => r.join(',')).join('\n') + '\n');
+    const d = nativeJson(['section', ...design(['--section', csv, '--compensate', '15'])]);
+    fs.rmSync(csv);
+    assertFigures([[Number(await page.getAttribute('#ruling-span', 'data-v'))]], [[d.ruling_span_m]], 1e-12, 'ruling span');
+    assertFigures(await cellValues(page, '#section-stringing'),
+      d.stringing.map((s) => [s.temperature_degC, s.stress_N_per_mm2, ...s.sag_m]), 1e-12, 'stringing');
+    assertFigures((await cellValues(page, '#section-spans')).map((r) => [r[0], r[1], r[2], r[4]]),
+      d.spans.map((s) => [s.span_m, s.height_difference_m, s.max_sag_m, s.max_support_stress_N_per_mm2]), 1e-12, 'spans');
+    // The figures are rounded as the command's text rounds them.
+    assert.equal(await page.textContent('#ruling-span'), d.ruling_span_m.toFixed(3) + ' m');
+    // A line that is not a span is named, not sent.
+    await page.fill('#sectionText', '320,0\n385;12.5x');
+    await settle(page);
+    assert.match(await page.textContent('#error-section'), /2/);
+    assert.equal(await page.$('#section-stringing'), null);
+    await page.context().close();
+  });
+
+  it('gives the command\'s figures on random inputs', async () => {
+    const random = prng(20261208);
+    const areas = nativeJson(['areas', AREAS]).areas.map((a) => a.name);
+    const conductors = nativeJson(['conductors', CONDUCTORS]).conductors.map((c) => c.name);
+    const page = await openPage();
+    for (let i = 0; i < 10; ++i) {
+      const pick = (list) => list[Math.floor(random() * list.length)];
+      const p = {
+        tab: 'span', area: pick(areas), conductor: pick(conductors),
+        span: (random() * 1200).toFixed(1), cos: (0.7 + 0.3 * random()).toFixed(4),
+        avg: (0.15 + 0.15 * random()).toFixed(3), sf: (0.9 + 0.1 * random()).toFixed(3),
+        k: (2 + random()).toFixed(2), model: random() < 0.5 ? 'parabola' : 'catenary',
+      };
+      await goHash(page, p);
+      const d = nativeJson(['control', '--areas', AREAS, '--area', p.area, '--conductors', CONDUCTORS,
+        '--conductor', p.conductor, '--span', p.span, '--cos', p.cos, '--avg-ratio', p.avg,
+        '--strength-factor', p.sf, '--safety', p.k, '--model', p.model]);
+      const label = JSON.stringify(p);
+      assert.equal(await page.textContent('#span-controlling'),
+        d.controlling ? d.controlling.name : '没有满足全部条件的控制工况', label);
+      assertFigures((await cellValues(page, '#span-table')).map((r) => r.slice(0, 4)),
+        d.conditions.map((c) => [c.specific_load_N_per_m_mm2, c.stress_N_per_mm2, c.sag_m, c.limit_N_per_mm2]),
+        p.model === 'parabola' ? 0 : 1e-12, label);
+    }
+    await page.context().close();
+  });
+
+  it('rates the conductor as the command does', async () => {
+    const page = await openPage('#tab=thermal&tm=current&tmax=80&w=1.2');
+    const d = nativeJson(['thermal', '--conductors', CONDUCTORS, '--conductor', CONDUCTOR,
+      '--max-temperature', '80', '--wind', '1.2']);
+    const got = await page.$$eval('#thermal-table tbody tr', (rows) => Object.fromEntries(rows.map((r) => {
+      const td = r.querySelector('td');
+      return [r.dataset.key, td.dataset.v === undefined ? td.textContent : Number(td.dataset.v)];
+    })));
+    assert.deepEqual(got, d);
+    await page.context().close();
+  });
+
+  it('shows the command\'s refusal of a bad input in the page', async () => {
+    const page = await openPage('#tab=span&span=-5');
+    const r = spawnSync(VARNEL, ['control', ...design(['--span', '-5'])], { cwd: root, encoding: 'utf8' });
+    assert.equal(r.status, 2);
+    assert.equal(await page.textContent('#error-span'), r.stderr.trim());
+    assert.equal(await page.$('#span-table'), null);
+    await page.context().close();
+  });
+});
+
+describe('tables the user drops', () => {
+  // Drops bytes on an element as a file dragged from the desktop would arrive.
+  async function drop(page, selector, name, bytes) {
+    const transfer = await page.evaluateHandle(([n, b]) => {
+      const dt = new DataTransfer();
+      dt.items.add(new File([new Uint8Array(b)], n));
+      return dt;
+    }, [name, [...bytes]]);
+    await page.dispatchEvent(selector, 'drop', { dataTransfer: transfer });
+  }
+
+  // The fields of a dBASE III table: name, offset in a record, length.
+  function dbfFields(bytes) {
+    const fields = [];
+    let offset = 1;
+    for (let p = 32; bytes[p] !== 0x0d; p += 32) {
+      const name = bytes.subarray(p, p + 11).toString('latin1').replace(/\0.*$/, '');
+      fields.push({ name, offset, length: bytes[p + 16] });
+      offset += bytes[p + 16];
+    }
+    return { fields, headerLength: bytes.readUInt16LE(8), recordLength: bytes.readUInt16LE(10),
+      records: bytes.readUInt32LE(4) };
+  }
+
+  it('shows the reason a refused table is refused, with its figures', async () => {
+    const page = await openPage();
+    const samples = fs.readFileSync(CONDUCTORS);
+    const cases = [
+      ['areas', 'conductors.dbf', samples],                         // the wrong kind of table
+      ['conductors', 'cut.dbf', samples.subarray(0, 300)],          // cut short
+      ['conductors', 'empty.dbf', Buffer.alloc(0)],
+    ];
+    for (const [kind, name, bytes] of cases) {
+      const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varnel-web-'));
+      const file = path.join(dir, name);
+      fs.writeFileSync(file, bytes);
+      const r = spawnSync(VARNEL, [kind, file], { cwd: root, encoding: 'utf8' });
+      fs.rmSync(dir, { recursive: true });
+      assert.equal(r.status, 1, name);
+      await drop(page, '#box-' + kind, name, bytes);
+      await page.waitForFunction((k) => document.getElementById('error-' + k).textContent !== '', kind);
+      const shown = await page.textContent('#error-' + kind);
+      // The same reason; the page's copy lives in the module's memory, under another folder.
+      const reason = (s) => s.trim().replace(/^varnel: .*?\/([^/]+): /, 'varnel: $1: ');
+      assert.equal(reason(shown), reason(r.stderr), name);
+      assert.match(shown, /\d/);
+      // The table in use stays the sample's.
+      assert.equal(await page.textContent('#source-' + kind), '示例表');
+      await page.evaluate((k) => { document.getElementById('error-' + k).textContent = ''; }, kind);
+    }
+    await page.context().close();
+  });
+
+  it('lists the GBK names of a dropped conductor table right', async () => {
+    // The sample table with its conductors renamed in Chinese: the GBK bytes of its own
+    // stranding texts, so that the test needs no GBK encoder of its own.
+    const bytes = Buffer.from(fs.readFileSync(CONDUCTORS));
+    const { fields, headerLength, recordLength, records } = dbfFields(bytes);
+    const [nameField] = fields;
+    const stranding = fields.find((f) => f.name === 'STRANDING');
+    assert.ok(stranding, 'the sample conductor table has its STRANDING field');
+    const expected = [];
+    for (let i = 0; i < records; ++i) {
+      const rec = headerLength + i * recordLength;
+      const text = bytes.subarray(rec + stranding.offset, rec + stranding.offset + 10);  // five characters
+      const name = Buffer.concat([text, Buffer.from('-' + i)]);
+      bytes.fill(0x20, rec + nameField.offset, rec + nameField.offset + nameField.length);
+      name.copy(bytes, rec + nameField.offset);
+      expected.push(new TextDecoder('gbk').decode(name));
+    }
+    assert.equal(expected[0], '钢芯铝绞线-0');
+    const file = path.join(os.tmpdir(), 'varnel-web-gbk-' + process.pid + '.dbf');
+    fs.writeFileSync(file, bytes);
+    const d = nativeJson(['conductors', file]);
+    fs.rmSync(file);
+    assert.deepEqual(d.conductors.map((c) => c.name), expected);
+
+    const page = await openPage();
+    await page.setInputFiles('#file-conductors', { name: '导线.dbf', mimeType: 'application/octet-stream', buffer: bytes });
+    await page.waitForFunction(() => document.getElementById('source-conductors').textContent === '导线.dbf');
+    assert.equal(await page.textContent('#error-conductors'), '');
+    assert.deepEqual(await page.$$eval('#list-conductors tbody th', (x) => x.map((e) => e.textContent)), expected);
+    assert.deepEqual(await page.$$eval('#conductor option', (x) => x.map((e) => e.textContent)), expected);
+    await page.context().close();
+  });
+});
+
+describe('the page itself', () => {
+  it('is worked by the keyboard: the tabs are a tablist, every field has a label', async () => {
+    const page = await openPage();
+    await page.focus('#tab-tables');
+    const selected = () => page.evaluate(() => [document.activeElement.id,
+      document.querySelector('[role=tab][aria-selected=true]').id,
+      [...document.querySelectorAll('[role=tabpanel]')].filter((p) => !p.hidden).map((p) => p.id)]);
+    await page.keyboard.press('ArrowRight');
+    assert.deepEqual(await selected(), ['tab-span', 'tab-span', ['panel-span']]);
+    await page.keyboard.press('End');
+    assert.deepEqual(await selected(), ['tab-thermal', 'tab-thermal', ['panel-thermal']]);
+    await page.keyboard.press('ArrowRight');
+    assert.deepEqual(await selected(), ['tab-tables', 'tab-tables', ['panel-tables']]);
+    await page.keyboard.press('ArrowLeft');
+    await page.keyboard.press('Home');
+    assert.deepEqual(await selected(), ['tab-tables', 'tab-tables', ['panel-tables']]);
+    const unlabelled = await page.$$eval('input, select, textarea', (els) =>
+      els.filter((e) => e.labels.length === 0).map((e) => e.id));
+    assert.deepEqual(unlabelled, []);
+    // Every field's label carries a unit (— for ratios) or is a choice.
+    const unitless = await page.$$eval('input[type=number]', (els) =>
+      els.filter((e) => !e.labels[0].querySelector('.unit')).map((e) => e.id));
+    assert.deepEqual(unitless, []);
+    await page.context().close();
+  });
+
+  it('switches to English and keeps the language in the link', async () => {
+    const page = await openPage('#tab=span&span=300');
+    assert.equal(await page.textContent('#tab-span'), '档距');
+    await page.click('#lang');
+    await settle(page);
+    assert.equal(await page.textContent('#tab-span'), 'Span');
+    assert.equal(await page.evaluate(() => document.documentElement.lang), 'en');
+    const hash = await page.evaluate(() => location.hash);
+    assert.match(hash, /lang=en/);
+    const again = await openPage(hash);
+    assert.equal(await again.textContent('#tab-span'), 'Span');
+    assert.equal(await again.inputValue('#span'), '300');
+    await page.context().close();
+    await again.context().close();
+  });
+
+  it('saves a screenshot of every tab', async () => {
+    const page = await openPage();
+    for (const [tab, lang] of [['tables', 'zh'], ['span', 'zh'], ['sag', 'zh'], ['section', 'zh'],
+      ['thermal', 'zh'], ['span', 'en']]) {
+      await goHash(page, { tab, lang, from: '50', to: '800', step: '10' });
+      const file = path.join(SHOTS, 'web-' + tab + (lang === 'zh' ? '' : '-en') + '.png');
+      await page.screenshot({ path: file, fullPage: true });
+      assert.ok(fs.statSync(file).size > 10000, file);
+    }
+    await page.context().close();
+  });
+
+  it('sent no request out of the page and logged no error', () => {
+    assert.deepEqual(problems, []);
+  });
+});
