@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 
+#include "calc/decimal_parse.h"
 #include "tools/encoding.h"
 #include "tools/text_table.h"
 #include "tools/tool_error.h"
@@ -190,7 +191,7 @@ class Table {
         double v = 0;
         const char* first = cell.data();
         const char* last = first + cell.size();
-        const auto [ptr, ec] = std::from_chars(first, last, v);
+        const auto [ptr, ec] = varnel::parseDecimal(first, last, v);
         if (ec != std::errc() || ptr != last || !std::isfinite(v)) {
             throw fail(k, quotedText(cell) + " is not a number");
         }
