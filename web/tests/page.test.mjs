@@ -148,15 +148,23 @@ describe('the page against the command', () => {
     const page = await openPage('#tab=sag');
     await page.fill('#sagFrom', '1');
     await page.fill('#sagTo', '2000');
-    await page.evaluate(() => { window.varnelPage.painted = {}; });
     await page.fill('#sagStep', '1');
     await settle(page);
-    await page.waitForFunction(() => window.varnelPage.painted.sag !== undefined);
-    Object.assign(measured, await page.evaluate(() => ({
-      sagTable2000Ms: window.varnelPage.timings.sag,
-      sagTable2000CommandMs: window.varnelPage.commandMs.sag,
-      sagTable2000PaintedMs: window.varnelPage.painted.sag,
-    })));
+    // Five recomputations of 2,000 or 1,999 spans as the range is typed (the last of 2,000, the
+    // one checked below); the medians go to timings.json.
+    const runs = [];
+    for (const to of ['1999', '2000', '1999', '2000', '1999', '2000']) {
+      await page.evaluate(() => { window.varnelPage.painted = {}; });
+      await page.fill('#sagTo', to);
+      await settle(page);
+      await page.waitForFunction(() => window.varnelPage.painted.sag !== undefined);
+      runs.push(await page.evaluate(() => [window.varnelPage.timings.sag, window.varnelPage.commandMs.sag,
+        window.varnelPage.painted.sag]));
+    }
+    const median = (k) => runs.slice(1).map((r) => r[k]).sort((a, b) => a - b)[2];
+    Object.assign(measured, {
+      sagTable2000Ms: median(0), sagTable2000CommandMs: median(1), sagTable2000PaintedMs: median(2),
+    });
     const d = nativeJson(['sag-table', ...design(['--spans', '1:2000:1'])]);
     const want = d.spans.map((s) => [s.span_m, null, ...s.stress_N_per_mm2, ...s.sag_m]);
     // Only the rows in view are in the document: scroll through the table, reading as it goes.
