@@ -191,7 +191,7 @@ class Table {
         double v = 0;
         const char* first = cell.data();
         const char* last = first + cell.size();
-        const auto [ptr, ec] = varnel::parseDecimal(first, last, v);
+        const auto [ptr, ec] = parseDecimal(first, last, v);
         if (ec != std::errc() || ptr != last || !std::isfinite(v)) {
             throw fail(k, quotedText(cell) + " is not a number");
         }

@@ -11,8 +11,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include "calc/catenary_state.h"
-#include "calc/conductor_load.h"
 #include "calc/decimal_parse.h"
 #include "calc/span_curve.h"
 #include "design/catenary_section.h"
