@@ -162,8 +162,14 @@ int createBeside(const std::string& target, std::string& made) {
     if (stat(target.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
     } else {
+#ifdef __EMSCRIPTEN__
+        // The WebAssembly build's emulated umask starts at 0777, which would leave every new
+        // file unreadable in its in-memory file system; there is no other user to keep out.
+        const mode_t mask = 022;
+#else
         const mode_t mask = umask(0);
         umask(mask);
+#endif
         mode = 0666 & ~mask;
     }
     fchmod(fd, mode);

@@ -30,7 +30,11 @@ for (const name of fs.readdirSync(samples)) {
 }
 v.FS.mkdirTree('/tables');
 for (const name of v.FS.readdir(v.samplesDir)) {
-  if (name !== '.' && name !== '..') v.FS.writeFile(`/tables/${name}`, v.FS.readFile(`${v.samplesDir}/${name}`));
+  // The tables themselves; the sample line's folder (profile/) is not among the tables here.
+  const sample = `${v.samplesDir}/${name}`;
+  if (name !== '.' && name !== '..' && !v.FS.isDir(v.FS.stat(sample).mode)) {
+    v.FS.writeFile(`/tables/${name}`, v.FS.readFile(sample));
+  }
 }
 v.FS.chdir('/tables');
 

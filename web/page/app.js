@@ -50,6 +50,22 @@
       th_resistance_ohm_per_m: '交流电阻', th_joule_W_per_m: '焦耳热', th_solar_W_per_m: '日照吸热',
       th_convection_W_per_m: '对流散热', th_forced_W_per_m: '强迫对流',
       th_natural_W_per_m: '自然对流', th_radiation_W_per_m: '辐射散热',
+      tabProfile: '纵断面',
+      profileNote: '默认使用随附的示例线路。可选择或拖入您自己的地形、杆塔和交叉跨越表（CSV，UTF-8 或 GBK），只在本页内存中读取。',
+      chooseTerrain: '地形表 (.csv)', chooseTowers: '杆塔表 (.csv)', chooseCrossings: '交叉跨越表 (.csv)',
+      useSampleLine: '使用示例线路', profileInputs: '纵断面校验', groundClearance: '对地距离要求',
+      exaggeration: '竖向放大倍数', stationFrom: '绘图起点里程', stationTo: '绘图终点里程',
+      downloadSpans: '下载各档 CSV', downloadTowers: '下载杆塔 CSV', downloadViolations: '下载超限项 CSV',
+      violations: '超限项', sectionsTable: '耐张段', spansTable2: '各档', towersTable: '杆塔',
+      noViolations: '无超限项', violationsCount: '{n} 项超限', kind: '类别', where: '位置',
+      station: '里程', figure: '数值', v_ground: '对地距离', v_crossing: '交叉跨越', v_swing: '悬垂串摇摆角',
+      v_uplift: '上拔', v_suspension_point: '悬挂点应力', fromTower: '起', toTower: '止', spansN: '档数',
+      nearAttachment: '近端挂点高程', farAttachment: '远端挂点高程', lowPoint: '最低点里程',
+      minClearance: '最小对地距离', minClearanceAt: '所在里程', required: '要求', crossings: '交叉跨越',
+      supportStress: '悬挂点应力', result: '结论', tower: '杆塔', towerKind: '型式', strain: '耐张',
+      suspension: '直线', ground: '地面高程', attachment: '挂点高程', hSpan: '水平档距',
+      vSpanMin: '最小垂直档距', vSpanMax: '最大垂直档距', vLimit: '限值', maxVLoad: '最大垂直荷载', maxHLoad: '最大水平荷载', maxSwing: '最大摇摆角',
+      swingLimit: '允许摇摆角', uplift: '上拔',
     },
     en: {
       title: 'Varnel line design', langButton: '中文', langHint: 'Switch the page language',
@@ -103,6 +119,24 @@
       th_solar_W_per_m: 'Solar heating', th_convection_W_per_m: 'Convective cooling',
       th_forced_W_per_m: 'forced', th_natural_W_per_m: 'natural',
       th_radiation_W_per_m: 'Radiative cooling',
+      tabProfile: 'Profile',
+      profileNote: 'The shipped sample line is used by default. Choose or drop your own terrain, tower and crossing tables (CSV, UTF-8 or GBK); they are read in this page\'s memory only.',
+      chooseTerrain: 'Terrain (.csv)', chooseTowers: 'Towers (.csv)', chooseCrossings: 'Crossings (.csv)',
+      useSampleLine: 'Use the sample line', profileInputs: 'Profile check', groundClearance: 'Ground clearance required',
+      exaggeration: 'Vertical exaggeration', stationFrom: 'Drawn from station', stationTo: 'Drawn to station',
+      downloadSpans: 'Download spans CSV', downloadTowers: 'Download towers CSV',
+      downloadViolations: 'Download violations CSV',
+      violations: 'Violations', sectionsTable: 'Strain sections', spansTable2: 'Spans', towersTable: 'Towers',
+      noViolations: 'No violations', violationsCount: '{n} violations', kind: 'Kind', where: 'Where',
+      station: 'Station', figure: 'Figure', v_ground: 'Ground clearance', v_crossing: 'Crossing',
+      v_swing: 'String swing', v_uplift: 'Uplift', v_suspension_point: 'Support stress', fromTower: 'From',
+      toTower: 'To', spansN: 'Spans', nearAttachment: 'Near attachment', farAttachment: 'Far attachment',
+      lowPoint: 'Low point at', minClearance: 'Least clearance', minClearanceAt: 'at station',
+      required: 'Required', crossings: 'Crossings', supportStress: 'Support stress', result: 'Result',
+      tower: 'Tower', towerKind: 'Kind', strain: 'strain', suspension: 'suspension', ground: 'Ground',
+      attachment: 'Attachment', hSpan: 'Wind span', vSpanMin: 'Least weight span', vSpanMax: 'Largest weight span', vLimit: 'Limit',
+      maxVLoad: 'Largest vertical load', maxHLoad: 'Largest horizontal load', maxSwing: 'Largest swing',
+      swingLimit: 'Allowed swing', uplift: 'Uplift',
     },
   };
 
@@ -157,17 +191,15 @@
     }
   }
 
-  // A file the command wrote, as text. The module's file system keeps the mode the command gave
-  // the file when it created it, which may lack read permission there; the page owns the file
-  // system, so it makes the file readable first.
-  // The command replaces its output files; one left unwritable by an earlier run would stop it.
+  // An output file is removed before the run that writes it, so that what the page reads back is
+  // this run's and never an earlier one's.
   function clearOutput(path) {
     v.FS.mkdirTree('/out');
     if (v.FS.analyzePath(path).exists) v.FS.unlink(path);
   }
 
+  // A file the command wrote, as text.
   function readOutput(path) {
-    v.FS.chmod(path, 0o644);
     return v.FS.readFile(path, { encoding: 'utf8' });
   }
 
@@ -345,6 +377,55 @@
     return args;
   }
 
+  // The line's three tables: the samples at /samples/profile unless the user gave their own.
+  const profileFiles = {
+    terrain: { path: null, label: null },
+    towers: { path: null, label: null },
+    crossings: { path: null, label: null },
+  };
+  const profilePath = (kind) => profileFiles[kind].path || v.samplesDir + '/profile/' + kind + '.csv';
+
+  function profileArgs() {
+    const args = ['profile', ...designArgs(), '--terrain', profilePath('terrain'),
+      '--towers', profilePath('towers'), '--crossings', profilePath('crossings')];
+    opt(args, '--ground-clearance', 'pfClearance');
+    opt(args, '--max-temperature', 'pfMaxT');
+    opt(args, '--exaggeration', 'pfExaggeration');
+    opt(args, '--from', 'pfFrom');
+    return opt(args, '--to', 'pfTo');
+  }
+
+  function renderProfileSources() {
+    for (const kind of Object.keys(profileFiles)) {
+      $('source-' + kind).textContent = profileFiles[kind].label === null ? t('sample') : profileFiles[kind].label;
+    }
+  }
+
+  async function takeProfileFile(kind, file) {
+    if (!file) return;
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    const dir = '/tables/' + kind + '/' + (++userFileCount);
+    v.FS.mkdirTree(dir);
+    const path = dir + '/' + (file.name.replace(/[/\\]/g, '_') || kind + '.csv');
+    v.FS.writeFile(path, bytes);
+    Object.assign(profileFiles[kind], { path, label: file.name });
+    renderProfileSources();
+    schedule(0);
+  }
+
+  function wireProfileBox(kind) {
+    const input = $('file-' + kind);
+    input.addEventListener('change', () => { takeProfileFile(kind, input.files[0]); input.value = ''; });
+    const zone = $('box-' + kind);
+    zone.addEventListener('dragover', (e) => { e.preventDefault(); zone.classList.add('over'); });
+    zone.addEventListener('dragleave', () => zone.classList.remove('over'));
+    zone.addEventListener('drop', (e) => {
+      e.preventDefault();
+      zone.classList.remove('over');
+      takeProfileFile(kind, e.dataTransfer && e.dataTransfer.files && e.dataTransfer.files[0]);
+    });
+  }
+
   // ----- The tabs' computations -------------------------------------------------------------
 
   // Runs the command; on failure shows its message in the tab and clears the tab's outputs.
@@ -414,9 +495,14 @@
     const critArgs = ['critical', ...designArgs().filter((a, i, all) =>
       a !== '--model' && all[i - 1] !== '--model'), '--json'];
     opt(critArgs, '--cos', 'sagCos');
-    const c = runOrShow('sag', critArgs, ['out-critical']);
-    if (!c) return;
-    const cd = JSON.parse(c.stdout);
+    // The critical spans do not depend on the range: a new range reuses the last answer.
+    const key = JSON.stringify(critArgs);
+    if (!criticalCache || criticalCache.key !== key) {
+      const c = runOrShow('sag', critArgs, ['out-critical']);
+      if (!c) return;
+      criticalCache = { key, doc: JSON.parse(c.stdout) };
+    }
+    const cd = criticalCache.doc;
     let html = '<h3>' + esc(t('ranges')) + '</h3><table class="grid" id="critical-ranges"><thead><tr>' +
       th(t('rangeFrom'), 'm') + th(t('rangeTo'), 'm') + th(t('controlling')) + '</tr></thead><tbody>';
     for (const g of cd.ranges) {
@@ -430,6 +516,8 @@
     }
     $('out-critical').innerHTML = html + '</tbody></table>';
   }
+
+  let criticalCache = null;
 
   // The sag table holds as many rows as the range gives (thousands, often): only those in view,
   // and a screenful either side, are in the document; spacer rows of the same height stand for the
@@ -509,6 +597,82 @@
     $('out-section-stringing').innerHTML = html + '</tbody></table>';
   }
 
+  function computeProfile() {
+    const outs = ['out-profile-violations', 'chart-profile', 'out-profile-sections',
+      'out-profile-spans', 'out-profile-towers'];
+    $('error-profile').textContent = '';
+    clearOutput('/out/profile.svg');
+    const r = runOrShow('profile', [...profileArgs(), '--json', '--svg', '/out/profile.svg'], outs);
+    if (!r) return;
+    const d = JSON.parse(r.stdout);
+    const names = d.conditions.map((c) => c.name);
+    const cond = (c) => (c === null || c === undefined ? '<td>—</td>' : '<td>' + esc(c.name === undefined ? c : c.name) + '</td>');
+    const okCell = (ok) => '<td>' + esc(ok ? t('ok') : t('exceeded')) + '</td>';
+
+    let html = '<p id="profile-count">' + esc(d.violations.length ? t('violationsCount', { n: d.violations.length })
+      : t('noViolations')) + '</p>';
+    if (d.violations.length) {
+      html += '<table class="grid" id="profile-violations"><thead><tr>' + th(t('kind')) + th(t('where')) +
+        th(t('station'), 'm') + th(t('figure')) + th(t('vLimit')) + th(t('unit')) + th(t('condition')) +
+        '</tr></thead><tbody>';
+      for (const x of d.violations) {
+        html += '<tr class="bad" data-kind="' + esc(x.kind) + '"><td>' + esc(t('v_' + x.kind)) + '</td><td>' +
+          esc(x.where) + '</td>' + num(x.station_m, 2) + num(x.value, 3) + num(x.limit, 3) + '<td>' +
+          esc(x.unit) + '</td>' + cond(x.condition) + '</tr>';
+      }
+      html += '</tbody></table>';
+    }
+    $('out-profile-violations').innerHTML = html;
+    $('chart-profile').innerHTML = readOutput('/out/profile.svg');
+
+    html = '<table class="grid" id="profile-sections"><thead><tr>' + th(t('fromTower')) + th(t('toTower')) +
+      th(t('spansN')) + th(t('rulingSpan'), 'm') + th(t('controlling')) + th(t('controlStress'), 'N/mm²') +
+      th(t('maxSagCondition'));
+    for (const n of names) html += th(t('stress') + ' ' + n, 'N/mm²');
+    html += '</tr></thead><tbody>';
+    for (const x of d.sections) {
+      html += '<tr><td>' + esc(x.from) + '</td><td>' + esc(x.to) + '</td><td class="n">' + x.spans + '</td>' +
+        num(x.ruling_span_m, 2) + cond(x.controlling) + num(x.control_stress_N_per_mm2, 3) +
+        cond(x.max_sag_condition) + x.stress_N_per_mm2.map((y) => num(y, 3)).join('') + '</tr>';
+    }
+    $('out-profile-sections').innerHTML = html + '</tbody></table>';
+
+    html = '<table class="grid" id="profile-spans"><thead><tr>' + th(t('fromTower')) + th(t('toTower')) +
+      th(t('span'), 'm') + th(t('heightDifference'), 'm') + th(t('nearAttachment'), 'm') +
+      th(t('farAttachment'), 'm') + th(t('maxSag'), 'm') + th(t('lowPoint'), 'm') + th(t('minClearance'), 'm') +
+      th(t('minClearanceAt'), 'm') + th(t('required'), 'm') + th(t('supportStress'), 'N/mm²') +
+      th(t('crossings'), 'm') + th(t('result')) + '</tr></thead><tbody>';
+    for (const x of d.spans) {
+      const crossings = x.crossings.map((c) => '<span' + (c.ok ? '' : ' class="bad-text"') + ' data-v="' +
+        c.clearance_m + '">' + esc(c.name) + ' ' + c.clearance_m.toFixed(2) + '/' + c.required_m.toFixed(2) +
+        '</span>').join('<br>');
+      html += '<tr' + (x.ok ? '' : ' class="bad"') + '><td>' + esc(x.from) + '</td><td>' + esc(x.to) + '</td>' +
+        num(x.span_m, 2) + num(x.height_difference_m, 2) + num(x.near_attachment_m, 2) +
+        num(x.far_attachment_m, 2) + num(x.max_sag_m, 3) + num(x.low_point_station_m, 2) +
+        num(x.min_clearance_m, 3) + num(x.min_clearance_station_m, 2) + num(x.required_clearance_m, 2) +
+        num(x.support_stress_N_per_mm2, 3) + '<td>' + crossings + '</td>' + okCell(x.ok) + '</tr>';
+    }
+    $('out-profile-spans').innerHTML = html + '</tbody></table>';
+
+    // A tower's figures per condition: the table shows the range of the weight span and the
+    // largest loads and swing; every condition's figure is in the command's JSON and CSV.
+    const extreme = (xs, pick) => { const ys = (xs || []).filter((y) => y !== null); return ys.length ? pick(...ys) : null; };
+    html = '<table class="grid" id="profile-towers"><thead><tr>' + th(t('tower')) + th(t('towerKind')) +
+      th(t('station'), 'm') + th(t('ground'), 'm') + th(t('attachment'), 'm') + th(t('hSpan'), 'm') +
+      th(t('vSpanMin'), 'm') + th(t('vSpanMax'), 'm') + th(t('maxVLoad'), 'N') +
+      th(t('maxHLoad'), 'N') + th(t('maxSwing'), '°') + th(t('swingLimit'), '°') + th(t('uplift')) +
+      th(t('result')) + '</tr></thead><tbody>';
+    for (const x of d.towers) {
+      html += '<tr' + (x.ok ? '' : ' class="bad"') + '><th scope="row">' + esc(x.name) + '</th><td>' +
+        esc(t(x.kind)) + '</td>' + num(x.station_m, 2) + num(x.ground_elevation_m, 2) + num(x.attachment_m, 2) +
+        num(x.horizontal_span_m, 2) + num(extreme(x.vertical_span_m, Math.min), 2) +
+        num(extreme(x.vertical_span_m, Math.max), 2) + num(extreme(x.vertical_load_N, Math.max), 1) +
+        num(extreme(x.horizontal_load_N, Math.max), 1) + num(extreme(x.swing_angle_deg, Math.max), 2) +
+        num(x.max_swing_deg, 1) + '<td>' + esc(x.uplift ? t('yes') : t('no')) + '</td>' + okCell(x.ok) + '</tr>';
+    }
+    $('out-profile-towers').innerHTML = html + '</tbody></table>';
+  }
+
   const THERMAL_UNITS = [['_degC', '°C'], ['_A', 'A'], ['_ohm_per_m', 'Ω/m'], ['_W_per_m', 'W/m']];
   function computeThermal() {
     $('error-thermal').textContent = '';
@@ -531,8 +695,10 @@
 
   // ----- Tabs, state in the address, recomputation ------------------------------------------
 
-  const TABS = ['tables', 'span', 'sag', 'section', 'thermal'];
-  const COMPUTE = { span: computeSpan, sag: computeSag, section: computeSection, thermal: computeThermal };
+  const TABS = ['tables', 'span', 'sag', 'section', 'thermal', 'profile'];
+  const COMPUTE = {
+    span: computeSpan, sag: computeSag, section: computeSection, thermal: computeThermal, profile: computeProfile,
+  };
   let activeTab = 'tables';
   let dirty = new Set(TABS);
 
@@ -644,6 +810,7 @@
     $('tabs').setAttribute('aria-label', t('tabsLabel'));
     $('lang').textContent = t('langButton');
     for (const kind of ['areas', 'conductors']) if (tables[kind].doc) renderTableList(kind);
+    renderProfileSources();
   }
 
   async function start() {
@@ -658,6 +825,12 @@
     useSample('conductors');
     wireTableBox('areas');
     wireTableBox('conductors');
+    for (const kind of Object.keys(profileFiles)) wireProfileBox(kind);
+    $('reset-profile').addEventListener('click', () => {
+      for (const kind of Object.keys(profileFiles)) Object.assign(profileFiles[kind], { path: null, label: null });
+      renderProfileSources();
+      schedule(0);
+    });
     wireTabs();
     // The samples carry both forms of the weather areas; a user's table is read again as the
     // other form (and refused with the reason when it is not).
@@ -714,7 +887,6 @@
       const args = [...sagArgs(), '--csv', '/out/sag.csv'];
       if ($('sagBom').checked) args.push('--bom');
       if (runOrShow('sag', args, [])) {
-        v.FS.chmod('/out/sag.csv', 0o644);
         download('sag-table.csv', 'text/csv', v.FS.readFile('/out/sag.csv'));
       }
     });
@@ -732,8 +904,24 @@
       v.FS.writeFile('/in/section.csv', spans.csv);
       clearOutput('/out/stringing.csv');
       if (runOrShow('section', [...sectionArgs(), '--csv', '/out/stringing.csv'], [])) {
-        v.FS.chmod('/out/stringing.csv', 0o644);
         download('stringing.csv', 'text/csv', v.FS.readFile('/out/stringing.csv'));
+      }
+    });
+    // The profile's CSV files: the command writes the three into a folder of the module's.
+    for (const name of ['spans', 'towers', 'violations']) {
+      $('dl-pf-' + name).addEventListener('click', () => {
+        $('error-profile').textContent = '';
+        v.FS.mkdirTree('/out/profile');
+        for (const f of ['spans', 'towers', 'violations']) clearOutput('/out/profile/' + f + '.csv');
+        if (runOrShow('profile', [...profileArgs(), '--csv', '/out/profile'], [])) {
+          download(name + '.csv', 'text/csv', v.FS.readFile('/out/profile/' + name + '.csv'));
+        }
+      });
+    }
+    $('dl-pf-svg').addEventListener('click', () => {
+      recompute();
+      if ($('chart-profile').innerHTML) {
+        download('profile.svg', 'image/svg+xml', readOutput('/out/profile.svg'));
       }
     });
     $('dl-sec-svg').addEventListener('click', () => {
