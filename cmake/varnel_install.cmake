@@ -54,6 +54,7 @@ install(DIRECTORY samples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/varnel/samples
 # and the pages' links to each other work where they are installed; docs/README.md then does
 # not overwrite the README either.
 install(FILES README.md CHANGELOG.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md")
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md"
+  PATTERN "*.png")
 # The samples' description beside the docs as well, where their links look for it.
 install(FILES samples/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/samples)
