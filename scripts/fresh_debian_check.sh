@@ -46,6 +46,16 @@ deb ${mirror%/debian}/debian-security bookworm-security main
 SOURCES
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# The machine's own certificate authorities (a TLS-inspecting proxy's, say), which its clients
+# trust: npm reaches its registry through them. Debian's ca-certificates takes them into its
+# bundle when it is installed (by the README's commands), or here when it already is.
+if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+  mkdir -p "$root/usr/local/share/ca-certificates"
+  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+  if [[ -x $root/usr/sbin/update-ca-certificates ]]; then
+    chroot "$root" /usr/sbin/update-ca-certificates >/dev/null
+  fi
+fi
 
 # The committed tree, as `git clone` gives it; git itself is the host's, since a minimal root has
 # none and a user's clone is made before the README's commands run.
