@@ -11,6 +11,7 @@
 
 #include "calc/decimal_parse.h"
 #include "tools/encoding.h"
+#include "tools/result_stream.h"
 #include "tools/text_table.h"
 #include "tools/tool_error.h"
 
@@ -23,22 +24,7 @@ constexpr std::size_t kMaxFileBytes = std::size_t{1} << 26;
 constexpr std::size_t kMaxRows = 2'000'000;
 
 std::string readWhole(const std::string& pathUtf8) {
-    std::FILE* f = std::fopen(nativePath(pathUtf8).c_str(), "rb");
-    if (f == nullptr) throw ToolError(pathUtf8 + ": cannot open: " + std::strerror(errno));
-    std::string text;
-    char buffer[1 << 14];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
-        if (text.size() > kMaxFileBytes) {
-            std::fclose(f);
-            throw ToolError(pathUtf8 + ": larger than 64 MB");
-        }
-    }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) throw ToolError(pathUtf8 + ": cannot read");
-    return text;
+    return readWholeFile(pathUtf8, kMaxFileBytes, "larger than 64 MB");
 }
 
 bool isUtf8(std::string_view s) {

@@ -285,4 +285,24 @@ void Progress::update(unsigned long long done) {
     std::fflush(stderr);
 }
 
+std::string readWholeFile(const std::string& pathUtf8, std::size_t maxBytes,
+                          const std::string& tooLarge) {
+    std::FILE* f = std::fopen(nativePath(pathUtf8).c_str(), "rb");
+    if (f == nullptr) throw ToolError(pathUtf8 + ": cannot open: " + std::strerror(errno));
+    std::string text;
+    char buffer[1 << 14];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        text.append(buffer, n);
+        if (text.size() > maxBytes) {
+            std::fclose(f);
+            throw ToolError(pathUtf8 + ": " + tooLarge);
+        }
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) throw ToolError(pathUtf8 + ": cannot read");
+    return text;
+}
+
 }  // namespace varnel::tool

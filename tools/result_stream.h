@@ -77,4 +77,9 @@ class Progress {
     long long last_ = 0;
 };
 
+// The whole of a file read as bytes; ToolError for a file that cannot be opened or read, and
+// "PATH: " + `tooLarge` for one longer than `maxBytes` (an input no run could use).
+std::string readWholeFile(const std::string& pathUtf8, std::size_t maxBytes,
+                          const std::string& tooLarge);
+
 }  // namespace varnel::tool

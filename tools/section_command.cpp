@@ -21,6 +21,7 @@
 #include "tools/encoding.h"
 #include "tools/json_output.h"
 #include "tools/library_tables.h"
+#include "tools/result_stream.h"
 #include "tools/section_current.h"
 #include "tools/span_range.h"
 #include "tools/stringing_chart.h"
@@ -59,23 +60,8 @@ struct SpanFigures {
 };
 
 std::string readFile(const std::string& pathUtf8) {
-    std::FILE* f = std::fopen(nativePath(pathUtf8).c_str(), "rb");
-    if (f == nullptr) throw ToolError(pathUtf8 + ": cannot open: " + std::strerror(errno));
-    std::string text;
-    char buffer[1 << 14];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
-        if (text.size() > (1u << 22)) {
-            std::fclose(f);
-            throw ToolError(pathUtf8 + ": larger than a section of " + std::to_string(kMaxSpans) +
-                            " spans can be");
-        }
-    }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) throw ToolError(pathUtf8 + ": cannot read");
-    return text;
+    return readWholeFile(pathUtf8, std::size_t{1} << 22,
+                         "larger than a section of " + std::to_string(kMaxSpans) + " spans can be");
 }
 
 std::string trimmed(std::string_view s) {
