@@ -55,7 +55,8 @@ double unstressedLength(const SectionSpan& span, double stress, const LoadState&
                         const ConductorStrain& conductor);
 
 // The horizontal stress (N/mm²) in `sought` of one span whose stress in `known` is `knownStress`:
-// the root of L₀(σ₀) = L₀(known), solved by Halley's method kept inside a bracket. L₀ decreases
+// the root of L₀(σ₀) = L₀(known), solved by steps on a local model of L₀ kept inside a bracket,
+// from the parabola's root brought closer by the catenary's expansion in t. L₀ decreases
 // strictly from +∞ to 0 as σ₀ grows, so there is exactly one root; it is found to the precision
 // the rounding of L₀ allows (a relative error of about 1e-16·E/σ₀). Throws std::invalid_argument
 // as unstressedLength does, and std::domain_error when the root lies beyond the range of a

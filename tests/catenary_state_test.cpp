@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "calc/span_curve.h"
@@ -131,10 +132,27 @@ TEST(CatenaryState, SolvedStressKeepsTheUnstressedLength) {
 // 1e-11 (L₀ moves far less than σ₀). What the rounding of L₀ allows is the change of σ₀ that
 // moves L₀ by an ulp (about 1e-16·E/σ₀ of σ₀ for a taut span, less for a slack one); allowed
 // here: 8 of those, for the few roundings of L₀ at the known state and the solved one.
-TEST(CatenaryState, SolvedStressIsTheRootToRounding) {
+//
+// Two regimes, which the solve takes by different roads: the spans of a line (a start within
+// 1e-6 and one evaluation), and slack, steep spans (t = l/2p up to 3, |h| beyond l), where the
+// start is the parabola's alone and the steps confirm one another.
+struct Regime {
+    const char* name;
+    double minSpan, maxSpan, maxSlope, minStress, maxStress, maxLoadFactor;
+};
+
+void PrintTo(const Regime& r, std::ostream* os) {
+    *os << r.name;
+}
+
+class SolvedStress : public ::testing::TestWithParam<Regime> {};
+
+TEST_P(SolvedStress, IsTheRootToRounding) {
+    const Regime& g = GetParam();
     std::mt19937_64 random(4021);
-    std::uniform_real_distribution<double> spans(50, 1500), slopes(-0.4, 0.4), stresses(30, 150),
-        loads(0.5, 3), temperatures(-40, 80);
+    std::uniform_real_distribution<double> spans(g.minSpan, g.maxSpan),
+        slopes(-g.maxSlope, g.maxSlope), stresses(g.minStress, g.maxStress),
+        loads(0.5, g.maxLoadFactor), temperatures(-40, 80);
     for (int i = 0; i < 150; ++i) {
         const double l = spans(random);
         const SectionSpan s{l, i % 3 == 0 ? 0 : slopes(random) * l};
@@ -164,6 +182,11 @@ TEST(CatenaryState, SolvedStressIsTheRootToRounding) {
             << sought.load << " at " << sought.temperature;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(CatenaryState, SolvedStress,
+                         ::testing::Values(Regime{"line", 50, 1500, 0.4, 30, 150, 3},
+                                           Regime{"slack", 200, 2500, 1.2, 8, 40, 4}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // Many sought states from one known state: the same stresses as solving each afresh, and the
 // known state's unstressed length kept once.
