@@ -1139,10 +1139,10 @@ def test_every_figure_has_its_unit_in_its_key(json_documents):
             figures = [value] if not isinstance(value, list) else value
             if any(isinstance(v, (int, float)) and not isinstance(v, bool) for v in figures):
                 # A figure's places may be keyed under the figure's own unit-bearing key, as
-                # section's support_stress_N_per_mm2: {"near": [...], "far": [...]}.
-                parent = where.rsplit(".", 2)[-2].removesuffix("[]")
+                # section's support_stress_N_per_mm2: {"near": {condition: ...}, "far": ...}.
+                ancestors = [part.removesuffix("[]") for part in where.split(".")[:-1]]
                 assert (key.endswith(UNIT_SUFFIXES) or key in DIMENSIONLESS
-                        or parent.endswith(UNIT_SUFFIXES)), f"{name}: {where}"
+                        or any(a.endswith(UNIT_SUFFIXES) for a in ancestors)), f"{name}: {where}"
             # Text keys and figures of unknown meaning (column4 ...) have no place here.
             assert not re.fullmatch(r"column\d+", key), f"{name}: {where}"
 
@@ -1420,8 +1420,11 @@ def test_catenary_section_curves_and_support_checks(catenary_section):
     for span in doc["spans"]:
         l, h = span["span_m"], span["height_difference_m"]
         assert span["model"] == "catenary"
-        near = span["support_stress_N_per_mm2"]["near"]
-        far = span["support_stress_N_per_mm2"]["far"]
+        # Keyed by condition name, in the order of the conditions.
+        near = list(span["support_stress_N_per_mm2"]["near"].values())
+        far = list(span["support_stress_N_per_mm2"]["far"].values())
+        assert list(span["support_stress_N_per_mm2"]["far"]) == [
+            cond["name"] for cond in doc["conditions"]]
         for k, cond in enumerate(doc["conditions"]):
             s0, g = cond["stress_N_per_mm2"], cond["specific_load_N_per_m_mm2"]
             p = s0 / g
@@ -1462,9 +1465,9 @@ def test_parabola_section_is_the_figures_it_always_was():
         assert doc["model"] == "parabola"
         for span in doc["spans"]:
             assert span["model"] == "parabola"
-            for k, cond in enumerate(doc["conditions"]):
-                far = span["support_stress_N_per_mm2"]["far"][k]
-                near = span["support_stress_N_per_mm2"]["near"][k]
+            for cond in doc["conditions"]:
+                far = span["support_stress_N_per_mm2"]["far"][cond["name"]]
+                near = span["support_stress_N_per_mm2"]["near"][cond["name"]]
                 assert far - near == pytest.approx(
                     cond["specific_load_N_per_m_mm2"] * span["height_difference_m"],
                     abs=1e-12 * cond["stress_N_per_mm2"])

@@ -3,6 +3,7 @@
 // and the stringing table.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -360,12 +361,36 @@ Json perCondition(const Section& r, std::size_t i, double SpanFigures::*figure) 
     return values;
 }
 
-// Per-condition figures are arrays in the order of "conditions"; nothing but the current span
-// or stringing row is held while the document is written.
+// The conditions' names as keys of an object. The tables' conditions have names of their own,
+// but should one ever repeat, it is told apart by its count, "NAME (2)" for the second, rather
+// than one figure overwriting the other.
+std::vector<std::string> conditionKeys(const std::vector<std::string>& names) {
+    std::vector<std::string> keys;
+    keys.reserve(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const auto before =
+            std::count(names.begin(), names.begin() + static_cast<long>(k), names[k]);
+        keys.push_back(before == 0 ? names[k] : names[k] + " (" + std::to_string(before + 1) + ")");
+    }
+    return keys;
+}
+
+// A figure per condition as an object keyed by the conditions' names, in their order.
+Json byCondition(const Section& r, std::size_t i, const std::vector<std::string>& keys,
+                 double SpanFigures::*figure) {
+    Json values = Json::object();
+    for (std::size_t k = 0; k < keys.size(); ++k) values[keys[k]] = r.figures(i, k).*figure;
+    return values;
+}
+
+// Per-condition figures are arrays in the order of "conditions", but for the support stresses,
+// keyed by condition name; nothing but the current span or stringing row is held while the
+// document is written.
 void writeSectionJson(const Section& r, ResultStream& out) {
     const SectionOptions& o = r.options();
     const design::SectionDesign& s = r.section();
     const std::vector<std::string>& names = r.names();
+    const std::vector<std::string> keys = conditionKeys(names);
     Json head;
     describeDesign(r.design(), o.design.factors, head);
     head["factors"]["suspension_point_safety"] = o.suspensionSafety;
@@ -405,8 +430,8 @@ void writeSectionJson(const Section& r, ResultStream& out) {
             {"max_sag_at_m", perCondition(r, i, &SpanFigures::maxSagAt)},
             {"length_m", perCondition(r, i, &SpanFigures::length)},
             {"support_stress_N_per_mm2",
-             Json{{"near", perCondition(r, i, &SpanFigures::nearStress)},
-                  {"far", perCondition(r, i, &SpanFigures::farStress)}}}});
+             Json{{"near", byCondition(r, i, keys, &SpanFigures::nearStress)},
+                  {"far", byCondition(r, i, keys, &SpanFigures::farStress)}}}});
     }
     doc.endArray();
     doc.beginArray("stringing");
