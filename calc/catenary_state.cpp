@@ -595,9 +595,8 @@ LengthAndSlope approximateLength(const SectionSpan& s, double stress, const Cond
 }
 
 // The start of the solve in the sought condition: the ruling span's parabolic root, and the
-// spans' expansions there, for one Newton step to the target once it is known. It needs nothing
-// of the target, so that a caller can work it while the target's evaluation is still under way.
-// The expansions are taken where every span is taut enough for them (t ≤ 1).
+// spans' expansions there, for one Newton step to the target. The expansions are taken where
+// every span is taut enough for them (t ≤ 1).
 struct Start {
     double stress;
     double length = 0;        // of the expansions at `stress`
@@ -696,16 +695,12 @@ double catenarySectionStress(std::span<const SectionSpan> spans, const Conductor
     checkConductor(conductor);
     checkKnownStress(knownStress);
     const double knownK = thermalFactor(conductor, known.temperature);
-    const double k = thermalFactor(conductor, sought.temperature);
+    thermalFactor(conductor, sought.temperature);
     if (known.load == sought.load && known.temperature == sought.temperature) return knownStress;
-    // The start first: a short chain of dependent steps, which the processor works on while it
-    // goes on to the known condition's evaluation, independent of it.
-    const Condition c(sought.load, k, conductor.elasticModulus);
-    const Start start = startFor(spans, rulingOf(spans), conductor, known, knownStress, sought, c);
     const double target =
         sectionIntegral<0>(spans, knownStress, {known.load, knownK, conductor.elasticModulus})
             .length;
-    return solve(spans, c, target, refined(start, target));
+    return soughtStress(spans, rulingOf(spans), conductor, known, knownStress, target, sought);
 }
 
 double catenaryStateStress(const SectionSpan& span, const ConductorStrain& conductor,
