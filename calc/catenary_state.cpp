@@ -523,17 +523,22 @@ double solve(std::span<const SectionSpan> spans, const Condition& c, double targ
 // cube of that). The parabola's own departure from the catenary is 1e-4 to 1e-3, so more would be
 // lost on the next step. For B > 0 the cubic has one positive root, the stress sought. Where the
 // steps do not settle on it, the state equation's own solve.
-double parabolicStart(const Ruling& ruling, const ConductorStrain& conductor,
-                      const LoadState& known, double knownStress, const LoadState& sought) {
+detail::RulingCubic rulingCubic(const Ruling& ruling, const ConductorStrain& conductor,
+                                const LoadState& known, double knownStress) noexcept {
     const double l = ruling.span;
     const double cosAngle = ruling.cosAngle;
-    const double e = conductor.elasticModulus;
-    const double k = cosAngle * cosAngle * cosAngle * e;
-    const double sag = k * known.load * known.load * l * l / (knownStress * knownStress * 24);
-    const double thermal =
-        (known.temperature - sought.temperature) * conductor.expansionCoeff * e * cosAngle;
-    const double a = sag - (knownStress + thermal);
-    const double b = k * sought.load * sought.load * l * l / 24;
+    const double lengthTerm =
+        cosAngle * cosAngle * cosAngle * conductor.elasticModulus * l * l / 24;
+    return {l, cosAngle, lengthTerm,
+            lengthTerm * known.load * known.load / (knownStress * knownStress),
+            conductor.expansionCoeff * conductor.elasticModulus * cosAngle};
+}
+
+double parabolicStart(const detail::RulingCubic& cubic, const ConductorStrain& conductor,
+                      const LoadState& known, double knownStress, const LoadState& sought) {
+    const double a =
+        cubic.knownSag - (knownStress + (known.temperature - sought.temperature) * cubic.thermal);
+    const double b = cubic.lengthTerm * sought.load * sought.load;
     double x = knownStress;
     for (int i = 0; i < 8; ++i) {
         const double f = x * x * (x + a) - b;
@@ -545,8 +550,8 @@ double parabolicStart(const Ruling& ruling, const ConductorStrain& conductor,
             break;
         }
     }
-    return stateEquationStress(l, cosAngle, e, conductor.expansionCoeff, known, knownStress,
-                               sought);
+    return stateEquationStress(cubic.span, cubic.cosAngle, conductor.elasticModulus,
+                               conductor.expansionCoeff, known, knownStress, sought);
 }
 
 // L₀ of a span and its slope by the first terms of its expansion in t² = (γ·l/(2σ₀))² and r,
@@ -557,12 +562,12 @@ double parabolicStart(const Ruling& ruling, const ConductorStrain& conductor,
 //   p·J₃ ≈ l·cosh b·(cosh² b + (t²/6)·(9·cosh² b − 6)),  p·J₄ ≈ l·cosh⁴ b,
 //   cosh² b ≈ 1 + (h/l)²·(1 − t²/3 + t⁴/15),  cosh b ≈ (L_c/l)·(1 − c²·(h/l)²·t²/6),
 // and L₀ = (S − r·T + r²·p·J₃ − r³·p·J₄)/K; the slope leaves out the last two's change with t.
-LengthAndSlope approximateLength(const SectionSpan& s, double stress, const Condition& c) noexcept {
+LengthAndSlope approximateLength(const detail::SpanExpansion& s, double stress,
+                                 const Condition& c) noexcept {
     const double l = s.span;
-    const double h = s.heightDifference;
-    const double slope2 = (h / l) * (h / l);
-    const double cos2 = 1 / (1 + slope2);
-    const double chord = std::sqrt(l * l + h * h);
+    const double slope2 = s.slope2;
+    const double cos2 = s.cos2;
+    const double chord = s.chord;
     const double y = 1 / stress;
     const double t2 = 0.25 * l * l * c.load * c.load * y * y;
     const double dt2 = -2 * t2 * y;  // dt²/dσ₀
@@ -573,7 +578,7 @@ LengthAndSlope approximateLength(const SectionSpan& s, double stress, const Cond
     const double length = chord * root;
     // d√x = dx·√x/(2x): the division beside the square root rather than after it
     const double dLength = 0.5 * chord * cos2 * dPoly * dt2 * root / square;
-    const double steep = h * h / l;
+    const double steep = s.steep;
     const double a = 0.5 * l * (1 + t2 * (1.0 / 6 + t2 / 120)) +
                      steep * (1 + t2 * (-1.0 / 6 + t2 * (7.0 / 360)));
     const double dA = 0.5 * l * (1.0 / 6 + t2 / 60) + steep * (-1.0 / 6 + t2 * (7.0 / 180));
@@ -603,14 +608,23 @@ struct Start {
     double inverseSlope = 0;  // 1/(their slope); 0 where they are not taken
 };
 
-Start startFor(std::span<const SectionSpan> spans, const Ruling& ruling,
+const detail::SpanExpansion& expansionOf(const detail::SpanExpansion& e) noexcept {
+    return e;
+}
+detail::SpanExpansion expansionOf(const SectionSpan& s) noexcept {
+    return detail::SpanExpansion(s);
+}
+
+// `spans` of SectionSpan (each span's expansion worked here) or of their SpanExpansion.
+template <typename Spans>
+Start startFor(const Spans& spans, const detail::RulingCubic& cubic,
                const ConductorStrain& conductor, const LoadState& known, double knownStress,
                const LoadState& sought, const Condition& c) {
-    Start start{parabolicStart(ruling, conductor, known, knownStress, sought)};
+    Start start{parabolicStart(cubic, conductor, known, knownStress, sought)};
     LengthAndSlope sum;
-    for (const SectionSpan& s : spans) {
+    for (const auto& s : spans) {
         if (!(c.load * s.span <= 2 * start.stress)) return start;
-        const LengthAndSlope one = approximateLength(s, start.stress, c);
+        const LengthAndSlope one = approximateLength(expansionOf(s), start.stress, c);
         sum.length += one.length;
         sum.slope += one.slope;
     }
@@ -638,18 +652,28 @@ void checkKnownStress(double knownStress) {
 }
 
 // The sought condition's stress, the known condition's L₀ (`target`) already worked.
-double soughtStress(std::span<const SectionSpan> spans, const Ruling& ruling,
-                    const ConductorStrain& conductor, const LoadState& known, double knownStress,
-                    double target, const LoadState& sought) {
+template <typename Expansions>
+double soughtStress(std::span<const SectionSpan> spans, const Expansions& expansions,
+                    const detail::RulingCubic& cubic, const ConductorStrain& conductor,
+                    const LoadState& known, double knownStress, double target,
+                    const LoadState& sought) {
     checkState(sought, "sought");
     const double k = thermalFactor(conductor, sought.temperature);
     if (known.load == sought.load && known.temperature == sought.temperature) return knownStress;
     const Condition c(sought.load, k, conductor.elasticModulus);
-    const Start start = startFor(spans, ruling, conductor, known, knownStress, sought, c);
+    const Start start = startFor(expansions, cubic, conductor, known, knownStress, sought, c);
     return solve(spans, c, target, refined(start, target));
 }
 
 }  // namespace
+
+detail::SpanExpansion::SpanExpansion(const SectionSpan& s) noexcept
+    : span(s.span),
+      heightDifference(s.heightDifference),
+      slope2((s.heightDifference / s.span) * (s.heightDifference / s.span)),
+      cos2(1 / (1 + slope2)),
+      chord(std::sqrt(s.span * s.span + s.heightDifference * s.heightDifference)),
+      steep(s.heightDifference * s.heightDifference / s.span) {}
 
 double unstressedLength(const SectionSpan& span, double stress, const LoadState& state,
                         const ConductorStrain& conductor) {
@@ -675,16 +699,16 @@ CatenaryChangeOfState::CatenaryChangeOfState(std::span<const SectionSpan> spans,
     checkConductor(conductor);
     checkKnownStress(knownStress);
     const double k = thermalFactor(conductor, known.temperature);
-    const Ruling ruling = rulingOf(spans_);
-    rulingSpan_ = ruling.span;
-    rulingCos_ = ruling.cosAngle;
+    cubic_ = rulingCubic(rulingOf(spans_), conductor, known, knownStress);
+    expansions_.reserve(spans_.size());
+    for (const SectionSpan& s : spans_) expansions_.emplace_back(s);
     length_ =
         sectionIntegral<0>(spans_, knownStress, {known.load, k, conductor.elasticModulus}).length;
 }
 
 double CatenaryChangeOfState::stressIn(const LoadState& sought) const {
-    return soughtStress(spans_, {rulingSpan_, rulingCos_}, conductor_, known_, knownStress_,
-                        length_, sought);
+    return soughtStress(spans_, expansions_, cubic_, conductor_, known_, knownStress_, length_,
+                        sought);
 }
 
 double catenarySectionStress(std::span<const SectionSpan> spans, const ConductorStrain& conductor,
@@ -700,7 +724,8 @@ double catenarySectionStress(std::span<const SectionSpan> spans, const Conductor
     const double target =
         sectionIntegral<0>(spans, knownStress, {known.load, knownK, conductor.elasticModulus})
             .length;
-    return soughtStress(spans, rulingOf(spans), conductor, known, knownStress, target, sought);
+    return soughtStress(spans, spans, rulingCubic(rulingOf(spans), conductor, known, knownStress),
+                        conductor, known, knownStress, target, sought);
 }
 
 double catenaryStateStress(const SectionSpan& span, const ConductorStrain& conductor,

@@ -69,6 +69,33 @@ double catenaryStateStress(const SectionSpan& span, const ConductorStrain& condu
 double catenarySectionStress(std::span<const SectionSpan> spans, const ConductorStrain& conductor,
                              const LoadState& known, double knownStress, const LoadState& sought);
 
+namespace detail {
+
+// What the start of a solve takes of a span, worked once per span by CatenaryChangeOfState for
+// every state it solves.
+struct SpanExpansion {
+    double span;
+    double heightDifference;
+    double slope2;  // (h/l)²
+    double cos2;    // cos² β = 1/(1 + (h/l)²)
+    double chord;   // √(l² + h²)
+    double steep;   // h²/l
+
+    explicit SpanExpansion(const SectionSpan& s) noexcept;
+};
+
+// The ruling span's parabolic state equation from the known state, all but the sought state's
+// part, for the solve's start.
+struct RulingCubic {
+    double span;
+    double cosAngle;
+    double lengthTerm;  // E·c³·l²/24
+    double knownSag;    // E·c³·γm²·l²/(24σm²)
+    double thermal;     // α·E·c, per °C
+};
+
+}  // namespace detail
+
 // The change of state of one section from one known state, for loops over many sought states
 // (the conditions of a design, the rows of a stringing table): the known state's unstressed
 // length and the section's ruling span are worked once, at construction, and each stressIn is
@@ -87,11 +114,11 @@ class CatenaryChangeOfState {
 
   private:
     std::vector<SectionSpan> spans_;
+    std::vector<detail::SpanExpansion> expansions_;
     ConductorStrain conductor_;
     LoadState known_;
     double knownStress_;
-    double rulingSpan_ = 0;
-    double rulingCos_ = 1;
+    detail::RulingCubic cubic_{};
     double length_ = 0;
 };
 
