@@ -518,11 +518,11 @@ double solve(std::span<const SectionSpan> spans, const Condition& c, double targ
 }
 
 // The root of the ruling span's parabolic state equation, σ³ + A·σ² − B = 0
-// (calc/state_equation.h), to some 1e-4: Halley's steps from the known stress, the root itself
-// when nothing changes, until one moves it by less than 5 % (its error then of the order of the
-// cube of that). The parabola's own departure from the catenary is 1e-4 to 1e-3, so more would be
-// lost on the next step. For B > 0 the cubic has one positive root, the stress sought. Where the
-// steps do not settle on it, the state equation's own solve.
+// (calc/state_equation.h), to some 1e-4: Halley's steps from the known stress (the root itself
+// when nothing changes) or from −A if that is higher, until one moves it by less than 5 % (its
+// error then of the order of the cube of that). The parabola's own departure from the catenary is
+// 1e-4 to 1e-3, so more would be lost on the next step. For B > 0 the cubic has one positive root,
+// the stress sought. Where the steps do not settle on it, the state equation's own solve.
 detail::RulingCubic rulingCubic(const Ruling& ruling, const ConductorStrain& conductor,
                                 const LoadState& known, double knownStress) noexcept {
     const double l = ruling.span;
@@ -539,14 +539,16 @@ double parabolicStart(const detail::RulingCubic& cubic, const ConductorStrain& c
     const double a =
         cubic.knownSag - (knownStress + (known.temperature - sought.temperature) * cubic.thermal);
     const double b = cubic.lengthTerm * sought.load * sought.load;
-    double x = knownStress;
+    // The root lies above max(0, −A), where the cubic rises and is convex; below −2A/3 it falls,
+    // and a step from there may be short and still far from the root.
+    double x = std::max(knownStress, -a);
     for (int i = 0; i < 8; ++i) {
         const double f = x * x * (x + a) - b;
         const double slope = x * (3 * x + 2 * a);
         const double step = 2 * f * slope / (2 * slope * slope - f * (6 * x + 2 * a));
         x -= step;
         if (!(std::fabs(step) > 0.05 * x)) {
-            if (x > 0 && x < HUGE_VAL) return x;
+            if (x > 0 && 3 * x + 2 * a > 0 && x < HUGE_VAL) return x;
             break;
         }
     }
