@@ -134,8 +134,9 @@ TEST(CatenaryState, SolvedStressKeepsTheUnstressedLength) {
 // here: 8 of those, for the few roundings of L₀ at the known state and the solved one.
 //
 // Two regimes, which the solve takes by different roads: the spans of a line (a start within
-// 1e-6 and one evaluation), and slack, steep spans (t = l/2p up to 3, |h| beyond l), where the
-// start is the parabola's alone and the steps confirm one another.
+// 1e-6 and one evaluation), and slack, steep spans (t = l/2p up to 20, |h| beyond l, most of
+// them beyond the series), where the start is the parabola's alone and the steps confirm one
+// another.
 struct Regime {
     const char* name;
     double minSpan, maxSpan, maxSlope, minStress, maxStress, maxLoadFactor;
