@@ -99,9 +99,10 @@ struct RulingCubic {
 // The change of state of one section from one known state, for loops over many sought states
 // (the conditions of a design, the rows of a stringing table): the known state's unstressed
 // length, the ruling span's cubic and each span's constants for the start are worked once, at
-// construction, and each stressIn is the solve alone. stressIn(sought) equals catenarySectionStress(spans, conductor, known,
-// knownStress, sought). The constructor throws as catenarySectionStress does for the section,
-// the conductor and the known state; stressIn for the sought state.
+// construction, and each stressIn is the solve alone. stressIn(sought) equals
+// catenarySectionStress(spans, conductor, known, knownStress, sought). The constructor throws as
+// catenarySectionStress does for the section, the conductor and the known state; stressIn for
+// the sought state.
 class CatenaryChangeOfState {
   public:
     CatenaryChangeOfState(std::span<const SectionSpan> spans, const ConductorStrain& conductor,
