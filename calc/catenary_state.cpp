@@ -717,11 +717,11 @@ double catenarySectionStress(std::span<const SectionSpan> spans, const Conductor
                              const LoadState& known, double knownStress, const LoadState& sought) {
     checkSection(spans);
     checkState(known, "known");
-    checkState(sought, "sought");
     checkConductor(conductor);
     checkKnownStress(knownStress);
     const double knownK = thermalFactor(conductor, known.temperature);
-    thermalFactor(conductor, sought.temperature);
+    // The sought state is checked by soughtStress, before the solve; equal to the known one, it
+    // is checked already.
     if (known.load == sought.load && known.temperature == sought.temperature) return knownStress;
     const double target =
         sectionIntegral<0>(spans, knownStress, {known.load, knownK, conductor.elasticModulus})
