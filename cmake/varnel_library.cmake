@@ -44,6 +44,9 @@ add_library(varnel_design STATIC
   design/critical_spans.cpp
   design/input_checks.cpp
   design/line_profile.cpp
+  design/profile_clearances.cpp
+  design/profile_sections.cpp
+  design/profile_towers.cpp
   design/strain_section.cpp)
 target_include_directories(varnel_design PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(varnel_design PUBLIC varnel_calc PRIVATE varnel_warnings)

@@ -7,17 +7,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "calc/catenary_state.h"
 #include "calc/conductor_load.h"
-#include "calc/state_equation.h"
-#include "calc/wind_loads.h"
+#include "design/profile_steps.h"
 #include "design/strain_section.h"
 
 namespace varnel::design {
 
 namespace {
-
-constexpr double kDegree = 0.017453292519943295;  // radians
 
 std::string shown(double value) {
     char text[32];
@@ -118,113 +114,11 @@ void checkInputs(const std::vector<TerrainPoint>& terrain, const std::vector<Tow
     }
 }
 
-// Where the curve's slope is `slope`, m from the near support: the convex curve less a straight
-// line is least there (or at an end of the interval).
-double whereSlopeIs(const SpanCurve& c, double slope) {
-    switch (c.model()) {
-        case SpanModel::catenary:
-            return c.lowPoint() + c.parameter() * std::asinh(slope);
-        case SpanModel::parabola:
-            // y' = 2k·(x − a), 2k = γ/(σ₀·cos β) = 1/(p·cos β)
-            return c.lowPoint() +
-                   slope * c.parameter() * c.span() / std::hypot(c.span(), c.heightDifference());
-        case SpanModel::flatParabola:
-            break;
-    }
-    return c.lowPoint() + slope * c.parameter();
-}
+}  // namespace
 
-struct Least {
-    double value = std::numeric_limits<double>::infinity();
-    double at = 0;
-    void offer(double v, double x) {
-        if (v < value) {
-            value = v;
-            at = x;
-        }
-    }
-};
-
-// The least vertical clearance over the ground of span `s` hanging as `c`: at every terrain
-// point inside the span, at the towers, and where the clearance is least between points.
-Least groundClearance(const ProfileSpan& s, const SpanCurve& c,
-                      const std::vector<TerrainPoint>& terrain) {
-    const auto clearanceAt = [&](double x) {
-        return s.nearAttachment + c.heightAt(x) - terrainElevation(terrain, s.nearStation + x);
-    };
-    std::vector<double> xs{0};
-    const auto inside =
-        std::upper_bound(terrain.begin(), terrain.end(), s.nearStation,
-                         [](double station, const TerrainPoint& p) { return station < p.station; });
-    for (auto p = inside; p != terrain.end() && p->station < s.farStation; ++p) {
-        xs.push_back(p->station - s.nearStation);
-    }
-    xs.push_back(s.span);
-    Least least;
-    for (std::size_t j = 0; j + 1 < xs.size(); ++j) {
-        const double xa = xs[j];
-        const double xb = xs[j + 1];
-        const double ga = terrainElevation(terrain, s.nearStation + xa);
-        const double gb = terrainElevation(terrain, s.nearStation + xb);
-        least.offer(clearanceAt(xa), xa);
-        const double x = whereSlopeIs(c, (gb - ga) / (xb - xa));
-        if (x > xa && x < xb) least.offer(clearanceAt(x), x);
-    }
-    least.offer(clearanceAt(s.span), s.span);
-    least.at += s.nearStation;
-    return least;
-}
-
-// The least straight-line distance from a point beside the line (station x0 − near, offset d,
-// elevation e) to the span's conductor hanging as `c` in the plane of its load, swung out
-// towards the point by η from the vertical.
-double sweptDistance(const ProfileSpan& s, const SpanCurve& c, double eta, double x0, double d,
-                     double e) {
-    const double sinEta = std::sin(eta);
-    const double cosEta = std::cos(eta);
-    const auto distance = [&](double x) {
-        const double sag = c.sagAt(x);
-        const double chord = s.nearAttachment + s.heightDifference * x / s.span;
-        return std::sqrt((x - x0) * (x - x0) + (d - sag * sinEta) * (d - sag * sinEta) +
-                         (chord - sag * cosEta - e) * (chord - sag * cosEta - e));
-    };
-    // The nearest point lies no farther along the line than the distance straight across.
-    const double reach = distance(x0);
-    const double lo = std::max(0.0, x0 - reach);
-    const double hi = std::min(s.span, x0 + reach);
-    constexpr int kSamples = 64;
-    const double step = (hi - lo) / kSamples;
-    double best = reach;
-    double bestX = x0;
-    for (int i = 0; i <= kSamples; ++i) {
-        const double x = lo + step * i;
-        const double v = distance(x);
-        if (v < best) {
-            best = v;
-            bestX = x;
-        }
-    }
-    // Refine within the samples next to the best by golden sections.
-    double a = std::max(lo, bestX - step);
-    double b = std::min(hi, bestX + step);
-    constexpr double kGolden = 0.6180339887498949;
-    for (int i = 0; i < 60 && b - a > 1e-9; ++i) {
-        const double x1 = b - kGolden * (b - a);
-        const double x2 = a + kGolden * (b - a);
-        if (distance(x1) < distance(x2)) {
-            b = x2;
-        } else {
-            a = x1;
-        }
-    }
-    return std::min(best, distance(0.5 * (a + b)));
-}
-
-std::string spanName(const std::vector<Tower>& towers, std::size_t i) {
+std::string detail::spanName(const std::vector<Tower>& towers, std::size_t i) {
     return towers[i].name + "-" + towers[i + 1].name;
 }
-
-}  // namespace
 
 const char* violationKindName(ViolationKind kind) noexcept {
     switch (kind) {
@@ -270,7 +164,6 @@ LineProfile checkProfile(const LineAttrib& conductor, const WeatherConditionSeq&
     LineProfile r;
     r.model = options.model;
     const std::vector<WeatherCondition> all = allConditions(conditions, options);
-    const std::size_t nc = all.size();
     for (std::size_t k = 0; k < conditions.size(); ++k) {
         r.conditions.push_back(k < options.conditionNames.size() ? options.conditionNames[k]
                                                                  : std::to_string(k + 1));
@@ -313,201 +206,12 @@ LineProfile checkProfile(const LineAttrib& conductor, const WeatherConditionSeq&
         r.spans.push_back(std::move(s));
     }
 
-    // Strain sections, each strung to one horizontal stress per condition.
-    SearchFactors level = factors;
-    level.cosAngle = 1;
-    const ConductorStrain strain{conductor.elasticModulus, conductor.expansionCoeff};
-    for (std::size_t first = 0; first + 1 < towers.size();) {
-        std::size_t last = first + 1;
-        while (towers[last].kind != TowerKind::strain) ++last;
-        ProfileSection sec;
-        sec.firstTower = first;
-        sec.lastTower = last;
-        std::vector<SpanGeometry> geometry;
-        std::vector<SectionSpan> catenarySpans;
-        for (std::size_t i = first; i < last; ++i) {
-            geometry.push_back({r.spans[i].span, r.spans[i].heightDifference});
-            catenarySpans.push_back({r.spans[i].span, r.spans[i].heightDifference});
-            r.spans[i].section = r.sections.size();
-        }
-        const SectionDesign d =
-            designSection(conductor, conditions, level, geometry, annualAverage);
-        if (d.controlling < 0) {
-            throw std::domain_error("no condition qualifies as controlling in the section from " +
-                                    towers[first].name + " to " + towers[last].name);
-        }
-        sec.rulingSpan = d.ruling.span;
-        sec.controlling = static_cast<std::size_t>(d.controlling);
-        sec.controlStress = d.controlStress;
-        const WeatherCondition& control = all[sec.controlling];
-        const LoadState controlState{r.load[sec.controlling], control.temperature};
-        for (std::size_t k = 0; k < nc; ++k) {
-            double sigma = 0;
-            if (options.model == SpanModel::catenary) {
-                sigma = catenarySectionStress(catenarySpans, strain, controlState, d.controlStress,
-                                              {r.load[k], all[k].temperature});
-            } else if (k < d.stress.size()) {
-                sigma = d.stress[k];
-            } else {
-                sigma = stateEquationStress(d.ruling.span, d.ruling.cosAngle, conductor, control,
-                                            all[k], d.controlStress);
-            }
-            if (!(sigma > 0) || !finite(sigma)) {
-                throw std::domain_error("the stress of the section from " + towers[first].name +
-                                        " to " + towers[last].name + " in condition " +
-                                        r.conditions[k] + " cannot be solved");
-            }
-            sec.stress.push_back(sigma);
-        }
-        // The largest sag, still air only: the smallest parameter σ₀/γ gives the largest sag in
-        // every span of the section, whichever the model.
-        bool found = false;
-        for (std::size_t k = 0; k < nc; ++k) {
-            if (all[k].windSpeed != 0) continue;
-            const double p = sec.stress[k] / r.verticalLoad[k];
-            if (!found ||
-                p < sec.stress[sec.maxSagCondition] / r.verticalLoad[sec.maxSagCondition]) {
-                sec.maxSagCondition = k;
-                found = true;
-            }
-        }
-        if (!found) {
-            for (std::size_t k = 0; k < nc; ++k) {
-                if (sec.stress[k] / r.verticalLoad[k] <
-                    sec.stress[sec.maxSagCondition] / r.verticalLoad[sec.maxSagCondition]) {
-                    sec.maxSagCondition = k;
-                }
-            }
-        }
-        r.sections.push_back(std::move(sec));
-        first = last;
-    }
-
-    // Spans: the curve of the largest sag over the ground, the crossings, the supports.
-    for (std::size_t i = 0; i < r.spans.size(); ++i) {
-        ProfileSpan& s = r.spans[i];
-        const ProfileSection& sec = r.sections[s.section];
-        s.maxSagCondition = sec.maxSagCondition;
-        const SpanCurve c = profileCurve(r, i, s.maxSagCondition);
-        s.maxSag = c.maxSag();
-        s.lowPointStation = s.nearStation + c.lowPoint();
-        const Least least = groundClearance(s, c, terrain);
-        s.minClearance = least.value;
-        s.minClearanceStation = least.at;
-        if (s.requiredClearance && s.minClearance < *s.requiredClearance) {
-            r.violations.push_back({ViolationKind::ground, i, spanName(towers, i),
-                                    s.minClearanceStation, s.minClearance, *s.requiredClearance,
-                                    s.maxSagCondition});
-        }
-        for (std::size_t k = 0; k < nc; ++k) {
-            const SpanCurve ck(r.model, s.span, s.heightDifference, sec.stress[k], r.load[k]);
-            s.supportStress = std::max({s.supportStress, ck.nearStress(), ck.farStress()});
-        }
-        if (s.supportStress > s.supportAllowable) {
-            const double station = s.heightDifference >= 0 ? s.farStation : s.nearStation;
-            r.violations.push_back({ViolationKind::suspensionPoint, i, spanName(towers, i), station,
-                                    s.supportStress, s.supportAllowable, std::nullopt});
-        }
-    }
-    for (std::size_t j = 0; j < crossings.size(); ++j) {
-        const Crossing& x = crossings[j];
-        std::size_t i = 0;
-        while (i + 1 < r.spans.size() && x.station > r.spans[i].farStation) ++i;
-        ProfileSpan& s = r.spans[i];
-        const double x0 = x.station - s.nearStation;
-        CrossingCheck check;
-        check.crossing = j;
-        check.required = x.clearance;
-        check.condition = s.maxSagCondition;
-        const SpanCurve c = profileCurve(r, i, s.maxSagCondition);
-        if (!x.offset) {
-            check.clearance = s.nearAttachment + c.heightAt(x0) - x.elevation;
-        } else {
-            check.clearance = sweptDistance(s, c, 0, x0, *x.offset, x.elevation);
-            const ProfileSection& sec = r.sections[s.section];
-            for (std::size_t k = 0; k < nc; ++k) {
-                if (all[k].windSpeed == 0) continue;
-                const SpanCurve ck(r.model, s.span, s.heightDifference, sec.stress[k], r.load[k]);
-                const double eta = std::atan2(r.horizontalLoad[k], r.verticalLoad[k]);
-                const double dk = sweptDistance(s, ck, eta, x0, *x.offset, x.elevation);
-                if (dk < check.clearance) {
-                    check.clearance = dk;
-                    check.condition = k;
-                }
-            }
-        }
-        check.ok = !(check.clearance < check.required);
-        if (!check.ok) {
-            r.violations.push_back({ViolationKind::crossing, i, x.name, x.station, check.clearance,
-                                    check.required, check.condition});
-        }
-        s.crossings.push_back(check);
-    }
-
-    // Towers: spans, loads and the suspension string's swing in every condition.
-    for (std::size_t t = 0; t < towers.size(); ++t) {
-        const Tower& tw = towers[t];
-        ProfileTower& pt = r.towers[t];
-        const bool behind = t > 0;
-        const bool ahead = t + 1 < towers.size();
-        const double lBehind = behind ? r.spans[t - 1].span : 0.0;
-        const double lAhead = ahead ? r.spans[t].span : 0.0;
-        pt.horizontalSpan = 0.5 * (lBehind + lAhead);
-        const bool suspension = tw.kind == TowerKind::suspension;
-        const double sides = (behind ? 1.0 : 0.0) + (ahead ? 1.0 : 0.0);
-        // Half a string's weight and wind on each side of a strain tower, the whole string on a
-        // suspension tower.
-        const double strings = suspension ? 1.0 : 0.5 * sides;
-        const double height = std::max(tw.armHeight, 1.0);
-        const double halfAngle = 0.5 * tw.angle * kDegree;
-        double worstSwing = -std::numeric_limits<double>::infinity();
-        std::size_t worstCondition = 0;
-        for (std::size_t k = 0; k < nc; ++k) {
-            // From the tower to the low point of each adjacent span's curve in the vertical plane.
-            double lv = 0;
-            double tension = 0;  // N, the sum of the adjacent spans' horizontal tensions
-            if (behind) {
-                const SpanCurve c = profileCurve(r, t - 1, k);
-                lv += c.span() - c.lowPoint();
-                tension += c.stress() * conductor.area;
-            }
-            if (ahead) {
-                const SpanCurve c = profileCurve(r, t, k);
-                lv += c.lowPoint();
-                tension += c.stress() * conductor.area;
-            }
-            const double weight = r.verticalLoad[k] * conductor.area;  // N/m
-            const double wind = 1000 * conductorWind(all[k], conductor, pt.horizontalSpan, height,
-                                                     90);  // N
-            const double stringWind = 1000 * insulatorWind(all[k], height, tw.insulatorArea);
-            pt.verticalSpan.push_back(lv);
-            pt.verticalLoad.push_back(weight * lv + strings * tw.insulatorWeight);
-            pt.horizontalLoad.push_back(wind + strings * stringWind +
-                                        tension * std::fabs(std::sin(halfAngle)));
-            if (suspension) {
-                const double phi =
-                    std::atan2(0.5 * stringWind + wind, 0.5 * tw.insulatorWeight + weight * lv) /
-                    kDegree;
-                pt.swingAngle.push_back(phi);
-                if (all[k].windSpeed != 0 && phi > worstSwing) {
-                    worstSwing = phi;
-                    worstCondition = k;
-                }
-                if (lv < 0) pt.uplift = true;
-            }
-        }
-        if (suspension && tw.maxSwing && worstSwing > *tw.maxSwing) {
-            r.violations.push_back({ViolationKind::swing, t, tw.name, tw.station, worstSwing,
-                                    *tw.maxSwing, worstCondition});
-            pt.ok = false;
-        }
-        if (pt.uplift) {
-            const auto least = std::min_element(pt.verticalSpan.begin(), pt.verticalSpan.end());
-            r.violations.push_back({ViolationKind::uplift, t, tw.name, tw.station, *least, 0.0,
-                                    static_cast<std::size_t>(least - pt.verticalSpan.begin())});
-            pt.ok = false;
-        }
-    }
+    detail::ProfileRun run{conductor, conditions, factors,       terrain, towers,
+                           crossings, options,    annualAverage, all,     r};
+    detail::stringSections(run);
+    detail::checkSpans(run);
+    detail::checkCrossings(run);
+    detail::checkTowers(run);
     for (const Violation& v : r.violations) {
         if (v.kind != ViolationKind::swing && v.kind != ViolationKind::uplift) {
             r.spans[v.index].ok = false;
