@@ -46,6 +46,7 @@ add_library(varnel_design STATIC
   design/line_profile.cpp
   design/profile_clearances.cpp
   design/profile_sections.cpp
+  design/profile_solve.cpp
   design/profile_towers.cpp
   design/strain_section.cpp)
 target_include_directories(varnel_design PUBLIC ${PROJECT_SOURCE_DIR})

@@ -115,6 +115,17 @@ double sweptDistance(const ProfileSpan& s, const SpanCurve& c, double eta, doubl
 
 }  // namespace
 
+LeastClearance spanGroundClearance(const ProfileSpan& span, const SpanCurve& curve,
+                                   const std::vector<TerrainPoint>& terrain) {
+    const Least least = groundClearance(span, curve, terrain);
+    return {least.value, least.at};
+}
+
+double stillAirDistance(const ProfileSpan& span, const SpanCurve& curve, double x, double offset,
+                        double elevation) {
+    return sweptDistance(span, curve, 0, x, offset, elevation);
+}
+
 void checkSpans(ProfileRun& run) {
     LineProfile& r = run.result;
     const std::vector<Tower>& towers = run.towers;

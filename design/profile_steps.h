@@ -29,6 +29,19 @@ std::string spanName(const std::vector<Tower>& towers, std::size_t i);
 
 // Each section's stress in every condition and its condition of largest sag.
 void stringSections(ProfileRun& run);
+// The least vertical clearance (m) of `span` hanging as `curve` over the ground, and its station
+// (m): exact between terrain points, where the curve's slope is the ground's.
+struct LeastClearance {
+    double value;
+    double at;
+};
+LeastClearance spanGroundClearance(const ProfileSpan& span, const SpanCurve& curve,
+                                   const std::vector<TerrainPoint>& terrain);
+// The least distance (m) from a point beside the line (`x` m from the span's near tower,
+// `offset` m from the centreline, at `elevation` m) to `span` hanging as `curve` in still air.
+double stillAirDistance(const ProfileSpan& span, const SpanCurve& curve, double x, double offset,
+                        double elevation);
+
 // Each span's curve of largest sag over the ground, and the stress at its supports.
 void checkSpans(ProfileRun& run);
 // Each crossing against the span over it.
