@@ -27,8 +27,8 @@ constexpr double kSpanPx = 100;       // px a span of the window's median length
 constexpr double kMinPlot = 640;      // px, the narrowest plot
 constexpr double kMaxPlot = 9000;     // px, the widest: a longer window leaves labels out
 constexpr double kMaxHeight = 12000;  // px, the tallest plot drawn
-constexpr int kNoteRows = 10;
-constexpr int kBandRows = 2;  // rows per band line before labels are left out
+constexpr int kNoteRows = 40;         // rows of notes before notes are left out
+constexpr int kBandRows = 2;          // rows per band line before labels are left out
 
 constexpr const char* kGround = "#8b5a2b";
 constexpr const char* kGroundFill = "#f3eadc";
@@ -106,9 +106,8 @@ struct NoteBlock {
     double anchor = 0;
     double width = 0;         // px, of the widest
     std::vector<Note> notes;  // top to bottom
-    bool leftOfAnchor = false;
-    double left = 0;  // px, of its box once placed
-    int row = -1;     // of its lowest note, -1: left out
+    double left = 0;          // px, of its box once placed
+    int row = -1;             // of its lowest note, -1: left out
     int rows() const { return static_cast<int>(notes.size()); }
 };
 
@@ -133,43 +132,31 @@ std::vector<NoteBlock> noteBlocks(std::vector<Note> notes) {
 }
 
 // Note blocks above the plot, row 0 nearest to it, each with a leader straight down from its
-// lowest row to its point. The text starts at the leader (or ends there near the right edge). A
-// block takes the first rows where its box is clear and its leader crosses no note in a row
-// below; a block placed later keeps clear of the leaders already passing its rows. Blocks that
-// find no rows are left out (row -1); there are kNoteRows rows, or as many as the largest block
-// has notes, so a block alone in a window always finds room.
-int placeNotes(std::vector<NoteBlock>& blocks, double right) {
-    // From the right: a note's text runs right from its leader, so the blocks placed before it
-    // lie right of its leader and it climbs over them instead of being crossed. Blocks near the
-    // right edge run left from theirs, mirrored: they come last, from the left. Anchors differ
-    // from block to block: the order is the same in every build.
+// lowest row to its point, its text running right from the leader (past the plot's right edge
+// where it must: the sheet widens). Placed from the right, each block takes the first rows where
+// its box is clear of the notes and of the leaders already passing those rows; the blocks placed
+// before it start right of its own leader, which so crosses no note. Blocks that find no rows
+// among kNoteRows (or as many as the largest block has notes) are left out (row -1): above the
+// rows in use a block always finds room, so a window holding fewer notes shows them all.
+// Anchors differ from block to block, so the order is the same in every build.
+int placeNotes(std::vector<NoteBlock>& blocks) {
     int rowCount = kNoteRows;
-    for (NoteBlock& b : blocks) {
-        b.leftOfAnchor = b.anchor + 3 + b.width > right;
-        rowCount = std::max(rowCount, b.rows());
-    }
-    std::stable_sort(blocks.begin(), blocks.end(), [](const NoteBlock& a, const NoteBlock& b) {
-        if (a.leftOfAnchor != b.leftOfAnchor) return b.leftOfAnchor;
-        return a.leftOfAnchor ? a.anchor < b.anchor : a.anchor > b.anchor;
-    });
+    for (const NoteBlock& b : blocks) rowCount = std::max(rowCount, b.rows());
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [](const NoteBlock& a, const NoteBlock& b) { return a.anchor > b.anchor; });
     const auto rows = static_cast<std::size_t>(rowCount);
     std::vector<std::vector<Interval>> boxes(rows);
-    std::vector<std::vector<double>> leaders(rows);  // x of leaders passing each row
+    std::vector<std::vector<double>> leaders(rows);  // x of the leaders passing each row
     int used = 0;
     for (NoteBlock& n : blocks) {
-        n.left = n.leftOfAnchor ? n.anchor - 3 - n.width : n.anchor + 3;
-        const double lo = n.left - 3, hi = n.left + n.width;
+        n.left = n.anchor + 3;
+        const double lo = n.anchor, hi = n.left + n.width;
         for (int r = 0; r + n.rows() <= rowCount && n.row < 0; ++r) {
             bool ok = true;
             for (int q = r; q < r + n.rows() && ok; ++q) {
                 ok = clear(boxes[static_cast<std::size_t>(q)], lo, hi);
                 for (double x : leaders[static_cast<std::size_t>(q)]) {
-                    ok = ok && (x < lo || x > hi);
-                }
-            }
-            for (int below = 0; below < r && ok; ++below) {
-                for (const Interval& b : boxes[static_cast<std::size_t>(below)]) {
-                    ok = ok && (n.anchor < b.lo - 2 || n.anchor > b.hi + 2);
+                    ok = ok && (x < lo - 2 || x > hi + 2);
                 }
             }
             if (!ok) continue;
@@ -390,7 +377,7 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
             {px(vi.station), width(text), text, kViolation, "note violation", z, order(vi.kind)});
     }
     std::vector<NoteBlock> blocks = noteBlocks(std::move(notes));
-    const int noteRows = placeNotes(blocks, right);
+    const int noteRows = placeNotes(blocks);
 
     // The band below the plot: a line each for the towers' names, stations and heights, the
     // spans and the strain sections.
@@ -519,7 +506,10 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
     double bandHeight = 0;
     for (const auto& line : band) bandHeight += kRow * line.rows + 6;
     const double sheetHeight = bandTop + bandHeight + 16;
-    const double fullWidth = std::max(sheetWidth, kLeft + captionWidth + kRight);
+    double fullWidth = std::max(sheetWidth, kLeft + captionWidth + kRight);
+    for (const auto& b : blocks) {
+        if (b.row >= 0) fullWidth = std::max(fullWidth, b.left + b.width + kRight);
+    }
 
     std::string out = fmt::format(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -711,8 +701,8 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
                 "<line class=\"leader\" x1=\"{0:.2f}\" y1=\"{1:.2f}\" x2=\"{0:.2f}\" "
                 "y2=\"{2:.2f}\" stroke=\"{3}\" stroke-width=\"0.7\"/><text class=\"{4}\" "
                 "x=\"{5:.2f}\" y=\"{6:.2f}\" fill=\"{3}\">{7}</text>\n",
-                b.anchor, baseline - 10, py(n.elevation), n.colour, n.cls,
-                b.leftOfAnchor ? b.anchor - 3 - n.width : b.left, baseline, escape(n.text));
+                b.anchor, baseline - 10, py(n.elevation), n.colour, n.cls, b.left, baseline,
+                escape(n.text));
         }
     }
 
