@@ -40,11 +40,18 @@ const ConditionList& areaSix() {
     return list;
 }
 
+// The conditions' names as the results give them (UTF-8): 低温 大风 年平 覆冰 高温 校验 安装 外过
+// 内过.
 const std::vector<std::string>& names() {
-    static const std::vector<std::string> n{"低温", "大风", "年平", "覆冰", "高温",
-                                            "校验", "安装", "外过", "内过"};
+    static const std::vector<std::string> n{"\u4F4E\u6E29", "\u5927\u98CE", "\u5E74\u5E73",
+                                            "\u8986\u51B0", "\u9AD8\u6E29", "\u6821\u9A8C",
+                                            "\u5B89\u88C5", "\u5916\u8FC7", "\u5185\u8FC7"};
     return n;
 }
+const std::string kWind = names()[1];       // 大风
+const std::string kIce = names()[3];        // 覆冰
+const std::string kLightning = names()[7];  // 外过
+const std::string kSwitching = names()[8];  // 内过
 
 Tower tower(const char* name, double station, TowerKind kind, double arm, double ground) {
     Tower t;
@@ -109,7 +116,7 @@ TEST(ProfileTowers, SwingTakesTheLineAnglesPullAndTheDesignCodesAlpha) {
 TEST(ProfileTowers, SwingIsCheckedInItsConditionsAgainstTheirOwnLimits) {
     std::vector<Tower> towers = levelThree();
     towers[1].maxSwing = 3;
-    towers[1].maxSwingIn = {{"大风", 89}, {"外过", 89}, {"内过", 89}};
+    towers[1].maxSwingIn = {{kWind, 89}, {kLightning, 89}, {kSwitching, 89}};
     LineProfile p = check(kLevel, towers);
     // 覆冰's and 安装's 10 m/s swing the string past 3°, but neither is checked.
     EXPECT_GT(p.towers[1].swingAngle[3], 3);
@@ -119,7 +126,7 @@ TEST(ProfileTowers, SwingIsCheckedInItsConditionsAgainstTheirOwnLimits) {
         EXPECT_EQ(p.towers[1].swingLimit[k].has_value(), k == 1 || k == 7 || k == 8) << k;
     }
     // One condition held tighter: it is the one reported.
-    towers[1].maxSwingIn = {{"外过", 1}};
+    towers[1].maxSwingIn = {{kLightning, 1}};
     towers[1].maxSwing = 89;
     p = check(kLevel, towers);
     ASSERT_EQ(p.violations.size(), 1u);
@@ -127,7 +134,7 @@ TEST(ProfileTowers, SwingIsCheckedInItsConditionsAgainstTheirOwnLimits) {
     EXPECT_EQ(p.violations[0].condition, std::optional<std::size_t>(7));
     EXPECT_EQ(p.violations[0].limit, 1);
     // A condition named in a limit is checked even where the practice does not check swing.
-    towers[1].maxSwingIn = {{"覆冰", 1}};
+    towers[1].maxSwingIn = {{kIce, 1}};
     p = check(kLevel, towers);
     ASSERT_EQ(p.violations.size(), 1u);
     EXPECT_EQ(p.violations[0].condition, std::optional<std::size_t>(3));
@@ -339,15 +346,17 @@ TEST_P(TowerRefusals, AreInvalidArguments) {
 INSTANTIATE_TEST_SUITE_P(
     Inputs, TowerRefusals,
     testing::Values(Refusal{"a name twice", [](auto& w, auto&) { w[2].name = "A"; }},
-                    Refusal{"a suspension tower at 90°", [](auto& w, auto&) { w[1].angle = -90; }},
+                    Refusal{"a suspension tower at 90 degrees",
+                            [](auto& w, auto&) { w[1].angle = -90; }},
                     Refusal{"past the type's angle",
                             [](auto& w, auto&) {
                                 w[1].angle = 12;
                                 w[1].maxAngle = 10;
                             }},
+                    // 大雨, a condition the area does not have
                     Refusal{"a limit in no condition",
                             [](auto& w, auto&) {
-                                w[1].maxSwingIn = {{"大雨", 40}};
+                                w[1].maxSwingIn = {{"\u5927\u96E8", 40}};
                             }},
                     Refusal{"a wind height of 12 m", [](auto&, auto& o) { o.windHeight = 12; }},
                     Refusal{"an α of 0", [](auto&, auto& o) { o.loadAlpha = 0; }},
