@@ -41,6 +41,7 @@ set_target_properties(varnel_libraries PROPERTIES POSITION_INDEPENDENT_CODE ON)
 # span, section sags and stringing tables. Never exported from varnel.dll.
 add_library(varnel_design STATIC
   design/catenary_section.cpp
+  design/condition_roles.cpp
   design/critical_spans.cpp
   design/input_checks.cpp
   design/line_profile.cpp
@@ -48,7 +49,8 @@ add_library(varnel_design STATIC
   design/profile_sections.cpp
   design/profile_solve.cpp
   design/profile_towers.cpp
-  design/strain_section.cpp)
+  design/strain_section.cpp
+  design/wind_rules.cpp)
 target_include_directories(varnel_design PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(varnel_design PUBLIC varnel_calc PRIVATE varnel_warnings)
 set_target_properties(varnel_design PROPERTIES POSITION_INDEPENDENT_CODE ON)

@@ -6,10 +6,13 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "calc/conductor_load.h"
+#include "design/condition_roles.h"
 #include "design/profile_steps.h"
 #include "design/strain_section.h"
+#include "design/wind_rules.h"
 
 namespace varnel::design {
 
@@ -37,8 +40,16 @@ std::vector<WeatherCondition> allConditions(const WeatherConditionSeq& area,
     return all;
 }
 
+// The names of the conditions as the results give them, for a message.
+std::string listed(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
+    return out;
+}
+
 void checkInputs(const std::vector<TerrainPoint>& terrain, const std::vector<Tower>& towers,
-                 const std::vector<Crossing>& crossings, const ProfileOptions& options) {
+                 const std::vector<Crossing>& crossings, const ProfileOptions& options,
+                 const std::vector<std::string>& conditionNames) {
     if (terrain.size() < 2) throw std::invalid_argument("the terrain needs at least two points");
     for (std::size_t i = 0; i < terrain.size(); ++i) {
         if (!finite(terrain[i].station) || !finite(terrain[i].elevation)) {
@@ -88,6 +99,35 @@ void checkInputs(const std::vector<TerrainPoint>& terrain, const std::vector<Tow
         if (t.maxSwing && !(*t.maxSwing > 0 && *t.maxSwing <= 180)) {
             throw fail("an allowed swing must lie above 0 and at most 180 degrees");
         }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (towers[j].name == t.name) {
+                throw fail("the name is taken by tower " + std::to_string(j + 1) +
+                           " as well; each tower needs a name of its own");
+            }
+        }
+        if (t.maxAngle && !(*t.maxAngle >= 0 && *t.maxAngle < 180)) {
+            throw fail("a largest line angle must lie from 0 to below 180 degrees");
+        }
+        if (t.maxAngle && std::fabs(t.angle) > *t.maxAngle) {
+            throw fail("a line angle of " + shown(t.angle) + " degrees is more than the " +
+                       shown(*t.maxAngle) + " its type takes");
+        }
+        if (t.kind == TowerKind::suspension && std::fabs(t.angle) >= 90) {
+            throw fail("a line angle of " + shown(t.angle) +
+                       " degrees: no suspension string takes 90 degrees or more");
+        }
+        for (const auto& [name, limit] : t.maxSwingIn) {
+            if (std::find(conditionNames.begin(), conditionNames.end(), name) ==
+                conditionNames.end()) {
+                throw fail("an allowed swing in condition " + name +
+                           ", which the area does not have (its conditions: " +
+                           listed(conditionNames) + ")");
+            }
+            if (!(limit > 0 && limit <= 90)) {
+                throw fail("the allowed swing in " + name +
+                           " must lie above 0 and at most 90 degrees");
+            }
+        }
     }
     for (const Crossing& c : crossings) {
         if (!finite(c.station) || c.station < towers.front().station ||
@@ -111,6 +151,17 @@ void checkInputs(const std::vector<TerrainPoint>& terrain, const std::vector<Tow
     }
     if (!(options.suspensionSafety > 0) || !finite(options.suspensionSafety)) {
         throw std::invalid_argument("the suspension safety factor must be above 0");
+    }
+    if (options.windHeight != 10 && options.windHeight != 15) {
+        throw std::invalid_argument("the wind's reference height must be 10 or 15 m, not " +
+                                    shown(options.windHeight));
+    }
+    for (const auto& [alpha, what] : {std::pair{options.loadAlpha, "the towers' loads"},
+                                      std::pair{options.clearanceAlpha, "the clearances"}}) {
+        if (alpha && !(*alpha > 0 && *alpha <= 1)) {
+            throw std::invalid_argument(std::string("the wind's non-uniformity factor for ") +
+                                        what + " must lie above 0 and at most 1");
+        }
     }
 }
 
@@ -160,7 +211,6 @@ LineProfile checkProfile(const LineAttrib& conductor, const WeatherConditionSeq&
                          const SearchFactors& factors, const std::vector<TerrainPoint>& terrain,
                          const std::vector<Tower>& towers, const std::vector<Crossing>& crossings,
                          const ProfileOptions& options, GivenAverage annualAverage) {
-    checkInputs(terrain, towers, crossings, options);
     LineProfile r;
     r.model = options.model;
     const std::vector<WeatherCondition> all = allConditions(conditions, options);
@@ -169,6 +219,16 @@ LineProfile checkProfile(const LineAttrib& conductor, const WeatherConditionSeq&
                                                                  : std::to_string(k + 1));
     }
     if (options.maxTemperature) r.conditions.push_back(options.maxTemperatureName);
+    checkInputs(terrain, towers, crossings, options, r.conditions);
+    r.windHeight = options.windHeight;
+    r.swingChecked = swingConditions(conditions);
+    r.swingChecked.resize(all.size(), false);  // the conductor's temperature: still air
+    for (const WeatherCondition& c : all) {
+        r.windAt10m.push_back(speedAt10m(c.windSpeed, options.windHeight));
+        r.windAt15m.push_back(speedAt15m(c.windSpeed, options.windHeight));
+        r.loadAlpha.push_back(options.loadAlpha.value_or(towerLoadAlpha(r.windAt10m.back())) *
+                              heavyIceFactor(c.iceThickness));
+    }
     for (const WeatherCondition& c : all) {
         WeatherCondition still = c;
         still.windSpeed = 0;
@@ -210,15 +270,20 @@ LineProfile checkProfile(const LineAttrib& conductor, const WeatherConditionSeq&
                            crossings, options,    annualAverage, all,     r};
     detail::stringSections(run);
     detail::checkSpans(run);
-    detail::checkCrossings(run);
+    // The crossings beside the line take the strings' swing from the towers.
     detail::checkTowers(run);
+    detail::checkCrossings(run);
     for (const Violation& v : r.violations) {
         if (v.kind != ViolationKind::swing && v.kind != ViolationKind::uplift) {
             r.spans[v.index].ok = false;
         }
     }
+    // In order of station, and at one station in the order of the kinds.
     std::stable_sort(r.violations.begin(), r.violations.end(),
-                     [](const Violation& a, const Violation& b) { return a.station < b.station; });
+                     [](const Violation& a, const Violation& b) {
+                         if (a.station != b.station) return a.station < b.station;
+                         return a.kind < b.kind;
+                     });
     return r;
 }
 

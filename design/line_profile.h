@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "calc/records/records.h"
@@ -44,6 +45,13 @@ struct Tower {
     double angle = 0;                       // line angle, degrees
     std::optional<double> maxSwing;         // allowed swing of a suspension string, degrees
     double insulatorArea = 0;               // m², the string's area exposed to the wind
+    // The largest line angle the tower's type takes, degrees; a suspension tower never takes
+    // 90° or more.
+    std::optional<double> maxAngle;
+    // Allowed swings in named conditions (the names as ProfileOptions::conditionNames gives
+    // them), degrees, over maxSwing; a condition named here is checked even where the design
+    // practice does not check swing.
+    std::vector<std::pair<std::string, double>> maxSwingIn;
 };
 
 // Something the line crosses or passes: a road, a river, a power line, a building.
@@ -69,6 +77,14 @@ struct ProfileOptions {
     // the rest are named by their index), and the name of the max-temperature condition.
     std::vector<std::string> conditionNames;
     std::string maxTemperatureName = "max temperature";
+    // The height, m, at which the area's wind speeds are given: 10 (the design practice's) or
+    // 15 (the speed the conductor's and the string's wind routines take, unconverted).
+    double windHeight = 10;
+    // Fixed wind pressure non-uniformity factors in place of the design code's tables
+    // (design/wind_rules.h): for the towers' loads, and for the swing of the strings and of the
+    // conductor beside the line. Above 0 and at most 1.
+    std::optional<double> loadAlpha;
+    std::optional<double> clearanceAlpha;
 };
 
 struct ProfileSection {
@@ -87,6 +103,12 @@ struct CrossingCheck {
     std::size_t condition = 0;  // the condition that gives it
     double required = 0;        // m
     bool ok = true;
+    // In that condition, degrees: the conductor's plane swung from the vertical (η), and the
+    // strings at the span's near and far towers (0 at a strain tower and in still air; 90 for
+    // a string pulled up).
+    double conductorSwing = 0;
+    double nearStringSwing = 0;
+    double farStringSwing = 0;
 };
 
 struct ProfileSpan {
@@ -109,6 +131,7 @@ struct ProfileSpan {
     bool ok = true;
 };
 
+// A swing angle is NaN in a condition where the string is pulled up (upliftLoad).
 struct ProfileTower {
     double groundElevation = 0;          // m
     double attachment = 0;               // m, elevation of the conductor's attachment
@@ -119,6 +142,15 @@ struct ProfileTower {
     std::vector<double> swingAngle;      // degrees, per condition; empty for a strain tower
     bool uplift = false;
     bool ok = true;
+    // Per condition: the α of the string's swing (by the wind span), and the allowed swing
+    // where the swing is checked.
+    std::vector<double> clearanceAlpha;
+    std::vector<std::optional<double>> swingLimit;
+    // Per condition, N: the net upward load where a string is pulled up (the suspension
+    // string; the worse side of a strain tower), and the weight span that gives it (m: the
+    // tower's, or that side's).
+    std::vector<std::optional<double>> upliftLoad;
+    std::vector<double> upliftSpan;
 };
 
 enum class ViolationKind { ground, crossing, swing, uplift, suspensionPoint };
@@ -135,6 +167,7 @@ struct Violation {
     double value = 0;    // the figure: m, degrees or N/mm²
     double limit = 0;    // same unit
     std::optional<std::size_t> condition;
+    std::optional<double> load;  // N: an uplift's net upward load
 };
 
 struct LineProfile {
@@ -143,6 +176,14 @@ struct LineProfile {
     std::vector<double> load;             // resultant specific load per condition
     std::vector<double> verticalLoad;     // vertical specific load per condition
     std::vector<double> horizontalLoad;   // horizontal (wind) specific load per condition
+    // The wind per condition: the reference height of the area's speeds (m), the speed at 10 m
+    // (the design code's tables take it) and at 15 m (the wind routines take it), m/s; the α of
+    // the towers' loads; whether the swing is checked in it.
+    double windHeight = 10;
+    std::vector<double> windAt10m;
+    std::vector<double> windAt15m;
+    std::vector<double> loadAlpha;
+    std::vector<bool> swingChecked;
     std::vector<ProfileSection> sections;
     std::vector<ProfileSpan> spans;    // span i lies between towers i and i + 1
     std::vector<ProfileTower> towers;  // as the towers given

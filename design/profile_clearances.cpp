@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <optional>
 #include <vector>
 
+#include "calc/coefficients.h"
 #include "design/profile_steps.h"
+#include "design/wind_rules.h"
 
 namespace varnel::design::detail {
 
@@ -68,46 +72,79 @@ Least groundClearance(const ProfileSpan& s, const SpanCurve& c,
     return least;
 }
 
-// The least straight-line distance from a point beside the line (station x0 − near, offset d,
-// elevation e) to the span's conductor hanging as `c` in the plane of its load, swung out
-// towards the point by η from the vertical.
-double sweptDistance(const ProfileSpan& s, const SpanCurve& c, double eta, double x0, double d,
-                     double e) {
-    const double sinEta = std::sin(eta);
-    const double cosEta = std::cos(eta);
-    const auto distance = [&](double x) {
-        const double sag = c.sagAt(x);
-        const double chord = s.nearAttachment + s.heightDifference * x / s.span;
-        return std::sqrt((x - x0) * (x - x0) + (d - sag * sinEta) * (d - sag * sinEta) +
-                         (chord - sag * cosEta - e) * (chord - sag * cosEta - e));
-    };
+// Span `s`'s conductor in a condition, as a function of t from 0 (near clamp) to 1 (far
+// clamp): the clamps where the strings hold them, and the curve between them in the plane of
+// the chord and the load, the load swung from the vertical by η towards +y. y is across the
+// line (towards what is checked), z up.
+struct SwungConductor {
+    double span = 0;                        // m, along the line
+    double y0 = 0, z0 = 0, y1 = 0, z1 = 0;  // m, the clamps
+    double sinEta = 0, cosEta = 1;
+    std::optional<SpanCurve> curve;  // in the load's plane: span l', height difference h'
+
+    // With clamps at (0, y0, z0) and (l, y1, z1), chord c = (l, Δy, Δz) and the load's direction
+    // u = (0, sin η, −cos η): in the plane they span, the height difference (against u) is
+    // h' = −c·u = Δz·cos η − Δy·sin η and the span across the load
+    // l' = √(|c|² − (c·u)²) = √(l² + (Δy·cos η + Δz·sin η)²); with the clamps level across the
+    // line (Δy = 0), l' = √(l² + h²·sin²η) and h' = h·cos η.
+    SwungConductor(SpanModel model, const ProfileSpan& s, double stress, double verticalLoad,
+                   double windLoad, double nearSwing, double nearLength, double farSwing,
+                   double farLength)
+        : span(s.span) {
+        const double eta = std::atan2(windLoad, verticalLoad);
+        sinEta = std::sin(eta);
+        cosEta = std::cos(eta);
+        y0 = nearLength * std::sin(nearSwing);
+        z0 = s.nearAttachment + nearLength * (1 - std::cos(nearSwing));
+        y1 = farLength * std::sin(farSwing);
+        z1 = s.farAttachment + farLength * (1 - std::cos(farSwing));
+        const double dy = y1 - y0, dz = z1 - z0;
+        curve.emplace(model, std::hypot(span, dy * cosEta + dz * sinEta), dz * cosEta - dy * sinEta,
+                      stress, std::hypot(verticalLoad, windLoad));
+    }
+
+    // The distance from the point (x0 along the line, d across, elevation e) to the conductor
+    // at t.
+    double distance(double t, double x0, double d, double e) const {
+        const double sag = curve->sagAt(t * curve->span());
+        const double x = t * span;
+        const double y = y0 + t * (y1 - y0) + sag * sinEta;
+        const double z = z0 + t * (z1 - z0) - sag * cosEta;
+        return std::sqrt((x - x0) * (x - x0) + (d - y) * (d - y) + (z - e) * (z - e));
+    }
+};
+
+// The least straight-line distance from a point beside the line (x0 from the near tower, offset
+// d, elevation e) to the conductor.
+double sweptDistance(const SwungConductor& c, double x0, double d, double e) {
+    const auto distance = [&](double t) { return c.distance(t, x0, d, e); };
     // The nearest point lies no farther along the line than the distance straight across.
-    const double reach = distance(x0);
-    const double lo = std::max(0.0, x0 - reach);
-    const double hi = std::min(s.span, x0 + reach);
+    const double reach = distance(x0 / c.span);
+    const double lo = std::max(0.0, (x0 - reach) / c.span);
+    const double hi = std::min(1.0, (x0 + reach) / c.span);
     constexpr int kSamples = 64;
     const double step = (hi - lo) / kSamples;
     double best = reach;
-    double bestX = x0;
+    double bestT = x0 / c.span;
     for (int i = 0; i <= kSamples; ++i) {
-        const double x = lo + step * i;
-        const double v = distance(x);
+        const double t = lo + step * i;
+        const double v = distance(t);
         if (v < best) {
             best = v;
-            bestX = x;
+            bestT = t;
         }
     }
     // Refine within the samples next to the best by golden sections.
-    double a = std::max(lo, bestX - step);
-    double b = std::min(hi, bestX + step);
+    double a = std::max(lo, bestT - step);
+    double b = std::min(hi, bestT + step);
     constexpr double kGolden = 0.6180339887498949;
-    for (int i = 0; i < 60 && b - a > 1e-9; ++i) {
-        const double x1 = b - kGolden * (b - a);
-        const double x2 = a + kGolden * (b - a);
-        if (distance(x1) < distance(x2)) {
-            b = x2;
+    for (int i = 0; i < 80 && b - a > 1e-12; ++i) {
+        const double t1 = b - kGolden * (b - a);
+        const double t2 = a + kGolden * (b - a);
+        if (distance(t1) < distance(t2)) {
+            b = t2;
         } else {
-            a = x1;
+            a = t1;
         }
     }
     return std::min(best, distance(0.5 * (a + b)));
@@ -123,7 +160,8 @@ LeastClearance spanGroundClearance(const ProfileSpan& span, const SpanCurve& cur
 
 double stillAirDistance(const ProfileSpan& span, const SpanCurve& curve, double x, double offset,
                         double elevation) {
-    return sweptDistance(span, curve, 0, x, offset, elevation);
+    const SwungConductor still(curve.model(), span, curve.stress(), curve.load(), 0, 0, 0, 0, 0);
+    return sweptDistance(still, x, offset, elevation);
 }
 
 void checkSpans(ProfileRun& run) {
@@ -146,16 +184,21 @@ void checkSpans(ProfileRun& run) {
         if (s.requiredClearance && s.minClearance < *s.requiredClearance) {
             r.violations.push_back({ViolationKind::ground, i, spanName(towers, i),
                                     s.minClearanceStation, s.minClearance, *s.requiredClearance,
-                                    s.maxSagCondition});
+                                    s.maxSagCondition, std::nullopt});
         }
+        std::size_t worst = 0;
         for (std::size_t k = 0; k < nc; ++k) {
             const SpanCurve ck(r.model, s.span, s.heightDifference, sec.stress[k], r.load[k]);
-            s.supportStress = std::max({s.supportStress, ck.nearStress(), ck.farStress()});
+            const double largest = std::max(ck.nearStress(), ck.farStress());
+            if (largest > s.supportStress) {
+                s.supportStress = largest;
+                worst = k;
+            }
         }
         if (s.supportStress > s.supportAllowable) {
             const double station = s.heightDifference >= 0 ? s.farStation : s.nearStation;
             r.violations.push_back({ViolationKind::suspensionPoint, i, spanName(towers, i), station,
-                                    s.supportStress, s.supportAllowable, std::nullopt});
+                                    s.supportStress, s.supportAllowable, worst, std::nullopt});
         }
     }
 }
@@ -163,8 +206,18 @@ void checkSpans(ProfileRun& run) {
 void checkCrossings(ProfileRun& run) {
     LineProfile& r = run.result;
     const std::vector<Crossing>& crossings = run.crossings;
+    const std::vector<Tower>& towers = run.towers;
     const std::vector<WeatherCondition>& all = run.all;
     const std::size_t nc = all.size();
+
+    // A suspension string's swing in condition k, radians, and its length: the swing check's
+    // angle; a string pulled up is taken held out level (90°), as far aside as it reaches.
+    const auto string = [&](std::size_t t, std::size_t k) -> std::pair<double, double> {
+        if (towers[t].kind != TowerKind::suspension) return {0.0, 0.0};
+        const double phi = r.towers[t].swingAngle[k];
+        return {std::isnan(phi) ? 0.5 * std::numbers::pi : phi * std::numbers::pi / 180,
+                towers[t].insulatorLength};
+    };
 
     for (std::size_t j = 0; j < crossings.size(); ++j) {
         const Crossing& x = crossings[j];
@@ -180,23 +233,40 @@ void checkCrossings(ProfileRun& run) {
         if (!x.offset) {
             check.clearance = s.nearAttachment + c.heightAt(x0) - x.elevation;
         } else {
-            check.clearance = sweptDistance(s, c, 0, x0, *x.offset, x.elevation);
             const ProfileSection& sec = r.sections[s.section];
+            // Still air: the curve of largest sag, the strings plumb.
+            check.clearance =
+                sweptDistance(SwungConductor(r.model, s, sec.stress[s.maxSagCondition],
+                                             r.verticalLoad[s.maxSagCondition], 0, 0, 0, 0, 0),
+                              x0, *x.offset, x.elevation);
             for (std::size_t k = 0; k < nc; ++k) {
                 if (all[k].windSpeed == 0) continue;
-                const SpanCurve ck(r.model, s.span, s.heightDifference, sec.stress[k], r.load[k]);
-                const double eta = std::atan2(r.horizontalLoad[k], r.verticalLoad[k]);
-                const double dk = sweptDistance(s, ck, eta, x0, *x.offset, x.elevation);
+                // The conductor's wind with the clearance's α by the span's length in place of
+                // the library's: the specific load's wind term scaled.
+                const double alpha =
+                    run.options.clearanceAlpha.value_or(clearanceAlpha(r.windAt10m[k], s.span)) *
+                    heavyIceFactor(all[k].iceThickness);
+                const double wind = r.horizontalLoad[k] * alpha /
+                                    windAsymmetryCoff(all[k].windSpeed, all[k].iceThickness);
+                const auto [nearPhi, nearLength] = string(i, k);
+                const auto [farPhi, farLength] = string(i + 1, k);
+                const SwungConductor swung(r.model, s, sec.stress[k], r.verticalLoad[k], wind,
+                                           nearPhi, nearLength, farPhi, farLength);
+                const double dk = sweptDistance(swung, x0, *x.offset, x.elevation);
                 if (dk < check.clearance) {
                     check.clearance = dk;
                     check.condition = k;
+                    check.conductorSwing =
+                        std::atan2(wind, r.verticalLoad[k]) * 180 / std::numbers::pi;
+                    check.nearStringSwing = nearPhi * 180 / std::numbers::pi;
+                    check.farStringSwing = farPhi * 180 / std::numbers::pi;
                 }
             }
         }
         check.ok = !(check.clearance < check.required);
         if (!check.ok) {
             r.violations.push_back({ViolationKind::crossing, i, x.name, x.station, check.clearance,
-                                    check.required, check.condition});
+                                    check.required, check.condition, std::nullopt});
         }
         s.crossings.push_back(check);
     }

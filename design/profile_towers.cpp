@@ -3,15 +3,27 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "calc/wind_loads.h"
 #include "design/profile_steps.h"
+#include "design/wind_rules.h"
 
 namespace varnel::design::detail {
 
 namespace {
 
 constexpr double kDegree = 0.017453292519943295;  // radians
+
+// The allowed swing of tower `tw` in condition k where it is checked: the tower's own for that
+// condition, else its single one in the conditions the practice checks.
+std::optional<double> swingLimit(const Tower& tw, const LineProfile& r, std::size_t k) {
+    for (const auto& [name, limit] : tw.maxSwingIn) {
+        if (name == r.conditions[k]) return limit;
+    }
+    if (r.swingChecked[k]) return tw.maxSwing;
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -21,6 +33,7 @@ void checkTowers(ProfileRun& run) {
     const std::vector<WeatherCondition>& all = run.all;
     const std::size_t nc = all.size();
     const LineAttrib& conductor = run.conductor;
+    const ProfileOptions& options = run.options;
 
     // Towers: spans, loads and the suspension string's swing in every condition.
     for (std::size_t t = 0; t < towers.size(); ++t) {
@@ -37,52 +50,103 @@ void checkTowers(ProfileRun& run) {
         // suspension tower.
         const double strings = suspension ? 1.0 : 0.5 * sides;
         const double height = std::max(tw.armHeight, 1.0);
-        const double halfAngle = 0.5 * tw.angle * kDegree;
-        double worstSwing = -std::numeric_limits<double>::infinity();
-        std::size_t worstCondition = 0;
+        const double pull = std::fabs(std::sin(0.5 * tw.angle * kDegree));
+        // The worst exceedance of an allowed swing, and the most negative weight span of a
+        // string pulled up.
+        std::optional<std::size_t> swung;
+        double excess = 0;
+        std::optional<std::size_t> lifted;
         for (std::size_t k = 0; k < nc; ++k) {
             // From the tower to the low point of each adjacent span's curve in the vertical plane.
-            double lv = 0;
+            double lvBehind = 0, lvAhead = 0;
             double tension = 0;  // N, the sum of the adjacent spans' horizontal tensions
             if (behind) {
                 const SpanCurve c = profileCurve(r, t - 1, k);
-                lv += c.span() - c.lowPoint();
+                lvBehind = c.span() - c.lowPoint();
                 tension += c.stress() * conductor.area;
             }
             if (ahead) {
                 const SpanCurve c = profileCurve(r, t, k);
-                lv += c.lowPoint();
+                lvAhead = c.lowPoint();
                 tension += c.stress() * conductor.area;
             }
+            const double lv = lvBehind + lvAhead;
             const double weight = r.verticalLoad[k] * conductor.area;  // N/m
-            const double wind = 1000 * conductorWind(all[k], conductor, pt.horizontalSpan, height,
-                                                     90);  // N
-            const double stringWind = 1000 * insulatorWind(all[k], height, tw.insulatorArea);
+            const double ice = all[k].iceThickness;
+            const double v15 = r.windAt15m[k];
+            WeatherCondition at15 = all[k];
+            at15.windSpeed = v15;
+            const double clearanceAlpha = options.clearanceAlpha.value_or(design::clearanceAlpha(
+                                              r.windAt10m[k], pt.horizontalSpan)) *
+                                          heavyIceFactor(ice);
+            // The conductor's wind over the wind span at the arm's height, N: with the loads' α
+            // on the tower, the clearance's α on the string.
+            const double wind =
+                1000 * conductorWindLoad(v15, ice, conductor.diameter, pt.horizontalSpan, height,
+                                         90, r.loadAlpha[k]);
+            const double swingWind =
+                1000 * conductorWindLoad(v15, ice, conductor.diameter, pt.horizontalSpan, height,
+                                         90, clearanceAlpha);
+            const double stringWind = 1000 * insulatorWind(at15, height, tw.insulatorArea);
+            const double angle = tension * pull;  // the line angle's pull across the line, N
             pt.verticalSpan.push_back(lv);
             pt.verticalLoad.push_back(weight * lv + strings * tw.insulatorWeight);
-            pt.horizontalLoad.push_back(wind + strings * stringWind +
-                                        tension * std::fabs(std::sin(halfAngle)));
+            pt.horizontalLoad.push_back(wind + strings * stringWind + angle);
+            pt.clearanceAlpha.push_back(clearanceAlpha);
+
+            // What holds each string down: the conductor's weight over its weight span and half
+            // the string's own (the string a rigid rod pivoting at the arm). A suspension tower
+            // has one string; on a strain tower each side's string takes its own side's span,
+            // and one side's weight does not hold the other side's string down.
+            double down = 0;
+            double span = 0;
             if (suspension) {
-                const double phi =
-                    std::atan2(0.5 * stringWind + wind, 0.5 * tw.insulatorWeight + weight * lv) /
-                    kDegree;
-                pt.swingAngle.push_back(phi);
-                if (all[k].windSpeed != 0 && phi > worstSwing) {
-                    worstSwing = phi;
-                    worstCondition = k;
+                down = weight * lv + 0.5 * tw.insulatorWeight;
+                span = lv;
+            } else {
+                down = std::numeric_limits<double>::infinity();
+                for (const auto& [present, side] :
+                     {std::pair{behind, lvBehind}, std::pair{ahead, lvAhead}}) {
+                    const double d = weight * side + 0.5 * tw.insulatorWeight;
+                    if (present && d < down) {
+                        down = d;
+                        span = side;
+                    }
                 }
-                if (lv < 0) pt.uplift = true;
+            }
+            pt.upliftSpan.push_back(span);
+            if (!(down > 0)) {
+                pt.upliftLoad.emplace_back(-down);
+                pt.uplift = true;
+                if (!lifted || span < pt.upliftSpan[*lifted]) lifted = k;
+            } else {
+                pt.upliftLoad.emplace_back(std::nullopt);
+            }
+
+            pt.swingLimit.push_back(suspension ? swingLimit(tw, r, k) : std::nullopt);
+            if (!suspension) continue;
+            // The string swings under its own wind, the conductor's and the line angle's pull
+            // (towards the inside of the angle: the side where it adds to the wind's push is the
+            // one checked); none where it is pulled up.
+            const double across = 0.5 * stringWind + swingWind + angle;
+            const double phi = down > 0 ? std::atan(across / down) / kDegree
+                                        : std::numeric_limits<double>::quiet_NaN();
+            pt.swingAngle.push_back(phi);
+            const std::optional<double>& limit = pt.swingLimit.back();
+            if (limit && phi > *limit && (!swung || phi - *limit > excess)) {
+                swung = k;
+                excess = phi - *limit;
             }
         }
-        if (suspension && tw.maxSwing && worstSwing > *tw.maxSwing) {
-            r.violations.push_back({ViolationKind::swing, t, tw.name, tw.station, worstSwing,
-                                    *tw.maxSwing, worstCondition});
+        if (swung) {
+            r.violations.push_back({ViolationKind::swing, t, tw.name, tw.station,
+                                    pt.swingAngle[*swung], *pt.swingLimit[*swung], *swung,
+                                    std::nullopt});
             pt.ok = false;
         }
-        if (pt.uplift) {
-            const auto least = std::min_element(pt.verticalSpan.begin(), pt.verticalSpan.end());
-            r.violations.push_back({ViolationKind::uplift, t, tw.name, tw.station, *least, 0.0,
-                                    static_cast<std::size_t>(least - pt.verticalSpan.begin())});
+        if (lifted) {
+            r.violations.push_back({ViolationKind::uplift, t, tw.name, tw.station,
+                                    pt.upliftSpan[*lifted], 0.0, *lifted, pt.upliftLoad[*lifted]});
             pt.ok = false;
         }
     }

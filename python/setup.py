@@ -25,31 +25,23 @@ def project_version():
     return found.group(1)
 
 
-LIBRARY_SOURCES = [
-    "calc/coefficients.cpp",
-    "calc/conductor_load.cpp",
-    "calc/state_equation.cpp",
-    "calc/control_search.cpp",
-    "calc/wind_loads.cpp",
-    "calc/span_curve.cpp",
-    "calc/catenary_state.cpp",
-    "dbf/table_path.cpp",
-    "dbf/table_format.cpp",
-    "dbf/table_file.cpp",
-    "dbf/dbase.cpp",
-    "dbf/table_check.cpp",
-    "libraries/field_text.cpp",
-    "libraries/weather/weather_area_loader.cpp",
-    "libraries/components/component_loaders.cpp",
-    "design/critical_spans.cpp",
-    "design/strain_section.cpp",
-    "design/input_checks.cpp",
-    "design/line_profile.cpp",
-    "design/catenary_section.cpp",
-    "thermal/ieee738.cpp",
-    "thermal/cigre601.cpp",
-    "thermal/thermal_rating.cpp",
-]
+def library_sources():
+    """The C++ sources of the static libraries the module is made of, read from the CMake files
+    that build them (cmake/varnel_library.cmake, thermal/CMakeLists.txt): one list to keep, so a
+    file added to the library cannot be left out of the module."""
+    found = []
+    for cmake_file, folder in (("cmake/varnel_library.cmake", ""), ("thermal/CMakeLists.txt",
+                                                                      "thermal/")):
+        with open(os.path.join(ROOT, cmake_file), encoding="utf-8") as f:
+            text = f.read()
+        for body in re.findall(r"add_library\(\s*varnel_\w+\s+STATIC\s+([^)]*)\)", text):
+            found += [folder + name for name in body.split() if name.endswith(".cpp")]
+    if not found:
+        raise RuntimeError("no static library sources in cmake/varnel_library.cmake")
+    return found
+
+
+LIBRARY_SOURCES = library_sources()
 BINDING_SOURCES = [
     "python/src/core_module.cpp",
     "python/src/calc_bindings.cpp",

@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "calc/coefficients.h"
+#include "design/wind_rules.h"
 #include "support/core_fixtures.h"
 
 namespace {
@@ -284,7 +286,10 @@ INSTANTIATE_TEST_SUITE_P(Models, GroundClearance,
                                          SpanModel::flatParabola));
 
 // A crossing beside the line: the least distance from the swung conductor, sampled every 1 cm
-// along the span, over the wind conditions and the still one of the largest sag.
+// along the span, over the wind conditions and the still one of the largest sag. In wind the
+// strings at the span's ends swing by their φ (the clamps move λ·sin φ aside, λ·(1 − cos φ) up)
+// and the conductor hangs between them in the plane of the chord and its load (the specific
+// load's wind with the clearance's α), its sag along the load.
 TEST(LineProfile, OffsetCrossingAgreesWithSampledSwungConductor) {
     const RandomLine line = randomLine(5, 5);
     const double x0 = 0.5 * (line.towers[1].station + line.towers[2].station);
@@ -294,19 +299,32 @@ TEST(LineProfile, OffsetCrossingAgreesWithSampledSwungConductor) {
     const LineProfile p = check(line.terrain, line.towers, SpanModel::catenary, crossings);
     const auto& s = p.spans[1];
     ASSERT_EQ(s.crossings.size(), 1u);
+    ASSERT_EQ(line.towers[1].kind, TowerKind::suspension);
+    ASSERT_EQ(line.towers[2].kind, TowerKind::suspension);
     double least = INFINITY;
     for (std::size_t k = 0; k < p.conditions.size(); ++k) {
-        const bool wind = areaSix().list[k].windSpeed != 0;
+        const WeatherCondition& w = areaSix().list[k];
+        const bool wind = w.windSpeed != 0;
         if (!wind && k != s.maxSagCondition) continue;
-        const SpanCurve c(SpanModel::catenary, s.span, s.heightDifference,
-                          p.sections[s.section].stress[k], wind ? p.load[k] : p.verticalLoad[k]);
-        const double eta = wind ? std::atan(p.horizontalLoad[k] / p.verticalLoad[k]) : 0;
-        for (double x = 0; x <= s.span; x += 0.01) {
-            const double sag = c.sagAt(x);
-            const double z = s.nearAttachment + s.heightDifference * x / s.span;
-            const double dx = s.nearStation + x - x0;
-            const double dy = 9.0 - sag * std::sin(eta);
-            const double dz = z - sag * std::cos(eta) - (ground + 8);
+        const double alpha = varnel::design::clearanceAlpha(w.windSpeed, s.span) /
+                             varnel::windAsymmetryCoff(w.windSpeed, w.iceThickness);
+        const double gh = wind ? p.horizontalLoad[k] * alpha : 0;
+        const double eta = std::atan(gh / p.verticalLoad[k]);
+        const double phi0 = wind ? p.towers[1].swingAngle[k] * kDegree : 0;
+        const double phi1 = wind ? p.towers[2].swingAngle[k] * kDegree : 0;
+        const double y0 = 2.5 * std::sin(phi0), z0 = s.nearAttachment + 2.5 * (1 - std::cos(phi0));
+        const double y1 = 2.5 * std::sin(phi1), z1 = s.farAttachment + 2.5 * (1 - std::cos(phi1));
+        // The chord's parts across the load and against it, in the plane of the chord and load.
+        const double across = std::sqrt(
+            s.span * s.span + std::pow((y1 - y0) * std::cos(eta) + (z1 - z0) * std::sin(eta), 2));
+        const double rise = (z1 - z0) * std::cos(eta) - (y1 - y0) * std::sin(eta);
+        const SpanCurve c(SpanModel::catenary, across, rise, p.sections[s.section].stress[k],
+                          std::hypot(p.verticalLoad[k], gh));
+        for (double t = 0; t <= 1; t += 0.01 / s.span) {
+            const double sag = c.sagAt(t * across);
+            const double dx = s.nearStation + t * s.span - x0;
+            const double dy = 9.0 - (y0 + t * (y1 - y0) + sag * std::sin(eta));
+            const double dz = z0 + t * (z1 - z0) - sag * std::cos(eta) - (ground + 8);
             least = std::min(least, std::sqrt(dx * dx + dy * dy + dz * dz));
         }
     }
@@ -332,7 +350,11 @@ TEST(LineProfile, LineAngleAddsTwiceTheTensionTimesHalfTheSine) {
         const double tension = p.sections[0].stress[k] * 275.96;
         EXPECT_NEAR(p.towers[1].horizontalLoad[k], 2 * tension * std::sin(10 * kDegree),
                     1e-9 * tension);
-        EXPECT_EQ(p.towers[1].swingAngle[k], 0);  // still air: the angle's pull is not swing
+        // Still air: the angle's pull alone swings the string, held by half its weight and the
+        // conductor's over the weight span.
+        const double down = p.verticalLoad[k] * 275.96 * p.towers[1].verticalSpan[k] + 300;
+        EXPECT_NEAR(p.towers[1].swingAngle[k],
+                    std::atan(2 * tension * std::sin(10 * kDegree) / down) / kDegree, 1e-9);
     }
 }
 

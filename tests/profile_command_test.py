@@ -23,10 +23,40 @@ G = 9.80665
 UNIT_MASS = 922.2  # kg/km, JL/G1A-240/30 in the sample table
 DIAMETER = 21.6    # mm
 AREA = 275.96      # mm²
+SWING_CONDITIONS = ("大风", "外过", "内过")  # where the practice checks the strings' swing
+
+# The wind height coefficient μz of terrain B normalised to 15 m (the conductor's and the
+# string's wind routines), and its 10 m table's 1.14 at 15 m.
+MU_Z_HEIGHTS = [10, 15, 20, 30, 40, 50, 60, 70, 80, 90, 100, 150, 200, 250, 300, 350, 400, 450]
+MU_Z_15 = [0.88, 1.00, 1.10, 1.25, 1.37, 1.47, 1.56, 1.64, 1.71, 1.77, 1.84, 2.09, 2.29, 2.46,
+           2.61, 2.74, 2.74, 2.74]
+AT_15 = math.sqrt(1.14)
 
 
-def run(args):
-    p = subprocess.run([VARNEL, "profile"] + DESIGN + args, capture_output=True, timeout=120)
+def load_alpha(v10):
+    """GB 50545-2010 Table 10.1.18-1, the towers' loads."""
+    return 1.0 if v10 < 20 else 0.85 if v10 < 27 else 0.75 if v10 < 31.5 else 0.70
+
+
+def clearance_alpha(v10, wind_span):
+    """GB 50545-2010 Table 10.1.18-2 by the wind span; 1.00 below 20 m/s."""
+    if v10 < 20:
+        return 1.0
+    return float(np.interp(wind_span, [200, 250, 300, 350, 400, 450, 500, 550],
+                           [0.80, 0.74, 0.70, 0.67, 0.65, 0.63, 0.62, 0.61]))
+
+
+def conductor_wind(v10, ice, length, height, alpha):
+    """The conductor's wind, N: μsc·μz·W0·α·L·d, W0 = v15²/1600 kN/m², at the arm's height."""
+    shape = 1.2 if ice else (1.1 if DIAMETER >= 17 else 1.2)
+    mu_z = float(np.interp(max(height, 1.0), MU_Z_HEIGHTS, MU_Z_15))
+    ice_factor = 1.5 if ice >= 20 else 1.0
+    return shape * mu_z * (v10 * AT_15) ** 2 / 1600 * alpha * ice_factor * length * DIAMETER
+
+
+def run(args, area="典型气象区Ⅵ"):
+    design = [area if a == "典型气象区Ⅵ" else a for a in DESIGN]
+    p = subprocess.run([VARNEL, "profile"] + design + args, capture_output=True, timeout=120)
     return p.returncode, p.stdout.decode("utf-8"), p.stderr.decode("utf-8", "replace")
 
 
@@ -167,21 +197,29 @@ def test_random_lines_against_sampled_curves(tmp_path, seed, model):
             strings = 1 if suspension else (0.5 if t in (0, len(rows) - 1) else 1)
             assert tower["vertical_load_N"][k] == pytest.approx(weight * lv + strings * insulator,
                                                                 rel=1e-9)
+            # No string area and no line angle: the horizontal load is the conductor's wind over
+            # the wind span at 15 m with the loads' α, the swing the same with the clearance's.
+            v, ice = cond["wind_m_per_s"], cond["ice_mm"]
+            arm, span = float(rows[t][3]), tower["horizontal_span_m"]
+            assert tower["horizontal_load_N"][k] == pytest.approx(
+                conductor_wind(v, ice, span, arm, load_alpha(v)), rel=1e-12, abs=1e-9)
             if suspension:
-                # No string area and no line angle: the horizontal load is the conductor's wind.
-                wind = tower["horizontal_load_N"][k]
-                phi = math.degrees(math.atan2(wind, insulator / 2 + weight * lv))
+                push = conductor_wind(v, ice, span, arm, clearance_alpha(v, span))
+                down = insulator / 2 + weight * lv
+                phi = math.degrees(math.atan(push / down)) if down > 0 else None
                 assert tower["swing_angle_deg"][k] == pytest.approx(phi, abs=1e-9)
-                assert (cond["wind_m_per_s"] == 0) == (wind == 0)
             else:
                 assert tower["swing_angle_deg"] is None
-        assert tower["uplift"] == (suspension and min(tower["vertical_span_m"]) < 0)
         if suspension:
-            windy = [a for a, c in zip(tower["swing_angle_deg"], conditions) if c["wind_m_per_s"]]
+            judged = [a for a, c in zip(tower["swing_angle_deg"], conditions)
+                       if c["name"] in SWING_CONDITIONS and a is not None]
             swung = [v for v in doc["violations"] if v["kind"] == "swing" and v["where"] == rows[t][0]]
-            assert len(swung) == (1 if max(windy) > 50 else 0)
+            assert len(swung) == (1 if max(judged) > 50 else 0)
             if swung:
-                assert swung[0]["value"] == max(windy) and swung[0]["limit"] == 50
+                assert swung[0]["value"] == max(judged) and swung[0]["limit"] == 50
+            pulled = [insulator / 2 + conditions[k]["vertical_load_N_per_m_mm2"] * AREA * lv <= 0
+                      for k, lv in enumerate(tower["vertical_span_m"])]
+            assert tower["uplift"] == any(pulled)
             assert tower["ok"] == (not swung and not tower["uplift"])
 
     if model == "catenary":
@@ -215,15 +253,40 @@ def test_sunk_tower_is_pulled_up_and_flagged(tmp_path):
                         "insulator_weight_N"],
                        [("A", 0, "strain", 30, 0, 600), ("B", 426, "suspension", 32.5, 2.5, 600),
                         ("C", 914, "strain", 30, 0, 600)])
-    status, out, err = run(["--terrain", terrain, "--towers", towers, "--json"])
+    status, out, err = run(["--terrain", terrain, "--towers", towers, "--json",
+                            "--csv", str(tmp_path / "out")])
     assert status == 0, err
     doc = json.loads(out)
     b = doc["towers"][1]
     assert b["uplift"] and b["vertical_span_m"][0] < 0  # the coldest, 低温 −20 °C
     assert [v["kind"] for v in doc["violations"]] == ["uplift"]
-    assert doc["violations"][0]["where"] == "B"
+    v = doc["violations"][0]
+    assert v["where"] == "B"
+    # Pulled up where the conductor's weight over l_v and half the string's are not downward:
+    # no swing angle, the net upward load instead.
+    worst = None
+    for k, c in enumerate(doc["conditions"]):
+        down = c["vertical_load_N_per_m_mm2"] * AREA * b["vertical_span_m"][k] + 300
+        if down <= 0:
+            assert b["swing_angle_deg"][k] is None
+            assert b["uplift_load_N"][k] == pytest.approx(-down, rel=1e-12)
+            if worst is None or b["vertical_span_m"][k] < b["vertical_span_m"][worst]:
+                worst = k
+        else:
+            assert b["uplift_load_N"][k] is None and 0 <= b["swing_angle_deg"][k] < 90
+    assert v["condition"]["index"] == worst and v["value"] == b["vertical_span_m"][worst]
+    assert v["load_N"] == b["uplift_load_N"][worst]
+    with open(tmp_path / "out" / "towers.csv", encoding="utf-8-sig", newline="") as f:
+        rows = [r for r in csv.DictReader(f) if r["name"] == "B"]
+    for k, row in enumerate(rows):
+        lifted = b["uplift_load_N"][k] is not None
+        assert row["uplift"] == ("yes" if lifted else "no")
+        assert (row["swing_angle_deg"] == "") == lifted
+        assert (row["uplift_load_N"] == "") == (not lifted)
     status, out, err = run(["--terrain", terrain, "--towers", towers])
     assert status == 0 and out.endswith("1 violation\n")
+    line = next(x for x in out.splitlines() if x.startswith("B "))
+    assert " - " in line and "uplift" in line  # no swing; the upward load
 
 
 def test_csv_folder_holds_the_same_figures(tmp_path):
@@ -270,6 +333,20 @@ GOOD_TOWERS = TOWERS_HEADER + "A,0,strain,30,0,600\r\nB,500,suspension,32,2.5,60
      "first tower must be a strain tower"),
     ("towers", TOWERS_HEADER + "A,0,strain,30,0,600\nB,500,suspension,30,0,600\n", 3,
      "last tower must be a strain tower"),
+    ("towers", TOWERS_HEADER + "A,0,strain,30,0,600\nA,500,suspension,30,2.5,600\n"
+     "C,1000,strain,30,0,600\n", 3, "named on line 2 already"),
+    ("towers", TOWERS_HEADER.replace("\r\n", ",angle_deg\r\n") + "A,0,strain,30,0,600,0\n"
+     "B,500,suspension,30,2.5,600,90\nC,1000,strain,30,0,600,0\n", 3,
+     "no string takes 90 degrees"),
+    ("towers", TOWERS_HEADER.replace("\r\n", ",angle_deg,max_angle_deg\r\n") +
+     "A,0,strain,30,0,600,0,\nB,500,suspension,30,2.5,600,12,10\nC,1000,strain,30,0,600,0,\n", 3,
+     "more than the 10 its type takes"),
+    ("towers", TOWERS_HEADER.replace("\r\n", ",max_swing_大雨_deg\r\n") +
+     "A,0,strain,30,0,600,\nB,500,suspension,30,2.5,600,40\nC,1000,strain,30,0,600,\n", 1,
+     "the area has no condition \"大雨\"; its conditions are 低温, 大风, 年平"),
+    ("towers", TOWERS_HEADER.replace("\r\n", ",max_swing_大风_deg\r\n") +
+     "A,0,strain,30,0,600,\nB,500,suspension,30,2.5,600,95\nC,1000,strain,30,0,600,\n", 3,
+     "at most 90 degrees"),
     ("crossings", "name,station_m,elevation_m,clearance_m\nroad,1500,100,7\n", 2,
      "off the line"),
     ("crossings", "name,station_m,elevation_m\nroad,500,100\n", 1, "missing column clearance_m"),
@@ -346,3 +423,159 @@ def test_current_is_the_temperature_varnel_thermal_gives(tmp_path):
     status, out, err = run(three_towers(tmp_path) + ["--json", "--max-temperature", repr(hot)])
     same = json.loads(out)
     assert same["towers"][1]["vertical_span_m"] == doc["towers"][1]["vertical_span_m"]
+
+
+SAMPLE = ["--terrain", os.path.join(SAMPLES, "profile", "terrain.csv"),
+          "--towers", os.path.join(SAMPLES, "profile", "towers.csv"),
+          "--crossings", os.path.join(SAMPLES, "profile", "crossings.csv"),
+          "--ground-clearance", "7"]
+
+
+def wind(args):
+    p = subprocess.run([VARNEL, "wind"] + args + ["--json"], capture_output=True, timeout=60)
+    assert p.returncode == 0, p.stderr
+    return json.loads(p.stdout)["load_kN"]
+
+
+def test_sample_n2_takes_the_wind_commands_at_15_m(tmp_path):
+    """N2's horizontal load in 大风 is `varnel wind conductor` + `wind insulator` at 15 m."""
+    status, out, err = run(SAMPLE + ["--json"])
+    assert status == 0, err
+    doc = json.loads(out)
+    assert doc["wind"]["reference_height_m"] == 10 and doc["wind"]["terrain_class"] == "B"
+    strong = doc["conditions"][1]
+    assert strong["name"] == "大风" and strong["wind_m_per_s"] == 23.5
+    v15 = strong["wind_15m_m_per_s"]
+    assert v15 == pytest.approx(23.5 * math.sqrt(1.14), rel=1e-15)  # 25.0911 m/s
+    n2 = doc["towers"][1]
+    conductor = wind(["conductor", "--wind", repr(v15), "--diameter", "21.6", "--length",
+                      repr(n2["horizontal_span_m"]), "--height", "24"])
+    insulator = wind(["insulator", "--wind", repr(v15), "--height", "24", "--area", "0"])
+    # The library's α at 25.09 m/s (0.85) is the design code's at 23.5 m/s.
+    assert n2["horizontal_load_N"][1] == pytest.approx(1000 * (conductor + insulator), rel=1e-15)
+    # N8, in the valley: 69.7° in 大风 against its 55°, with α 0.657 at its 382.5 m wind span.
+    n8 = doc["towers"][7]
+    lv = n8["vertical_span_m"][1]
+    push = conductor_wind(23.5, 0, 382.5, 21, 0.67 - 0.02 * 32.5 / 50)
+    expected = math.degrees(math.atan(push / (260 + UNIT_MASS * G / 1000 * lv)))
+    assert n8["swing_angle_deg"][1] == pytest.approx(expected, abs=1e-9)
+    assert round(expected, 1) == 69.7
+    status, out, err = run(SAMPLE)
+    assert "the area's speeds at 10 m, terrain B" in out
+
+
+def test_wind_height_and_fixed_alphas(tmp_path):
+    base = three_towers(tmp_path)
+    status, out, err = run(base + ["--json"], area="典型气象区Ⅰ")
+    assert status == 0, err
+    ten = json.loads(out)
+    status, out, err = run(base + ["--json", "--wind-height", "15"], area="典型气象区Ⅰ")
+    assert status == 0, err
+    fifteen = json.loads(out)
+    assert fifteen["wind"]["reference_height_m"] == 15
+    b10, b15 = ten["towers"][1], fifteen["towers"][1]
+    for k, (c10, c15) in enumerate(zip(ten["conditions"], fifteen["conditions"])):
+        v = c10["wind_m_per_s"]
+        assert c10["wind_15m_m_per_s"] == pytest.approx(v * math.sqrt(1.14), rel=1e-15)
+        assert c15["wind_15m_m_per_s"] == v
+        v10 = v / math.sqrt(1.14)
+        assert c15["wind_10m_m_per_s"] == pytest.approx(v10, rel=1e-15)
+        # 大风 of area I, 31.5 m/s: α 0.70 at 10 m; at 15 m it is 29.5 m/s at 10 m: 0.75.
+        assert c15["alpha_loads"] == load_alpha(v10)
+        assert b15["horizontal_load_N"][k] == pytest.approx(
+            conductor_wind(v10, 0, 420 / 2 + 480 / 2, 32.5, load_alpha(v10)), rel=1e-12)
+    assert (ten["conditions"][1]["alpha_loads"], fifteen["conditions"][1]["alpha_loads"]) == (
+        0.70, 0.75)
+    status, out, err = run(base + ["--json", "--alpha-loads", "0.5", "--alpha-clearance", "0.4"])
+    assert status == 0, err
+    fixed = json.loads(out)
+    b = fixed["towers"][1]
+    for k, c in enumerate(fixed["conditions"]):
+        v, lv = c["wind_m_per_s"], b["vertical_span_m"][k]
+        assert b["horizontal_load_N"][k] == pytest.approx(conductor_wind(v, c["ice_mm"], 450, 32.5,
+                                                                         0.5), rel=1e-12)
+        push = conductor_wind(v, c["ice_mm"], 450, 32.5, 0.4)
+        assert b["swing_angle_deg"][k] == pytest.approx(
+            math.degrees(math.atan(push / (300 + c["vertical_load_N_per_m_mm2"] * AREA * lv))),
+            abs=1e-9)
+    for bad in (["--wind-height", "12"], ["--alpha-loads", "0"], ["--alpha-clearance", "1.1"]):
+        status, out, err = run(base + bad)
+        assert status == 2 and out == "", bad
+
+
+def test_kinds_in_chinese_per_condition_limits_and_a_ground_warning(tmp_path):
+    terrain = tmp_path / "terrain.csv"
+    terrain.write_text(TERRAIN, encoding="utf-8")
+    towers = tmp_path / "towers.csv"
+    towers.write_text("name,station_m,kind,arm_height_m,insulator_length_m,insulator_weight_N,"
+                      "ground_elevation_m,max_swing_deg,max_swing_外过_deg\n"
+                      "A,0,耐张,30,0,600,100,,\nB,500,直线,32,2.5,600,112,89,1\n"
+                      "C,1000,耐张,30,0,600,,,\n", encoding="gbk")
+    status, out, err = run(["--terrain", str(terrain), "--towers", str(towers), "--json"])
+    assert status == 0, err
+    doc = json.loads(out)
+    assert [t["kind"] for t in doc["towers"]] == ["strain", "suspension", "strain"]
+    # B stands 7 m above the terrain's 105 m: warned, both figures; A on it is not.
+    assert err == ("varnel: warning: " + str(towers) + ": line 3: tower B stands at 112 m "
+                   "(ground_elevation_m), 7.00 m from the terrain's 105.00 m at its station "
+                   "500 m\n")
+    b = doc["towers"][1]
+    names = [c["name"] for c in doc["conditions"]]
+    assert b["swing_limit_deg"] == [89 if n in ("大风", "内过") else 1 if n == "外过" else None
+                                    for n in names]
+    swing = [v for v in doc["violations"] if v["kind"] == "swing"]
+    assert len(swing) == 1 and swing[0]["condition"]["name"] == "外过" and swing[0]["limit"] == 1
+
+
+@pytest.mark.parametrize("model", ["catenary", "parabola"])
+def test_crossing_beside_the_line_hangs_between_swung_clamps(tmp_path, model):
+    """A house beside a steep span between suspension towers of unequal swing: the least distance
+    to the conductor hung between the clamps moved by the strings (λ·sin φ aside, λ·(1 − cos φ)
+    up), in the plane of its chord and its load (vectors here), sampled every 1 cm."""
+    terrain = write_csv(tmp_path / "t.csv", ["station_m", "elevation_m"],
+                        [(0, 100), (400, 100), (800, 160), (1200, 160)])
+    towers = write_csv(tmp_path / "w.csv",
+                       ["name", "station_m", "kind", "arm_height_m", "insulator_length_m",
+                        "insulator_weight_N"],
+                       [("A", 0, "strain", 30, 0, 600), ("B", 400, "suspension", 32.5, 2.5, 600),
+                        ("C", 800, "suspension", 40, 3.5, 900),
+                        ("D", 1200, "strain", 30, 0, 600)])
+    crossings = write_csv(tmp_path / "x.csv",
+                          ["name", "station_m", "elevation_m", "clearance_m", "offset_m"],
+                          [("house", 590, 137, 5, 14)])
+    status, out, err = run(["--terrain", terrain, "--towers", towers, "--crossings", crossings,
+                            "--json", "--model", model])
+    assert status == 0, err
+    doc = json.loads(out)
+    span = doc["spans"][1]
+    sigma = doc["sections"][0]["stress_N_per_mm2"]
+    lengths = {1: 2.5, 2: 3.5}
+    least = math.inf
+    for k, c in enumerate(doc["conditions"]):
+        v, ice = c["wind_m_per_s"], c["ice_mm"]
+        if v == 0 and k != span["max_sag_condition"]["index"]:
+            continue
+        gv = c["vertical_load_N_per_m_mm2"]
+        # The specific load's wind, (d + 2b)·v²·μsc·α/16 kgf/m, with the clearance's α by the
+        # span's length (no α over 1 below 20 m/s, the heavy-ice 1.5 from 20 mm).
+        shape = 1.2 if ice else 1.1
+        gh = ((DIAMETER + 2 * ice) * v * v * shape * clearance_alpha(v, span["span_m"])
+              * (1.5 if ice >= 20 else 1) * G / 16000 / AREA)
+        u = np.array([0.0, gh, -gv]) / math.hypot(gv, gh)  # the load's direction
+        clamps = []
+        for t, z in ((1, span["near_attachment_m"]), (2, span["far_attachment_m"])):
+            phi = math.radians(doc["towers"][t]["swing_angle_deg"][k]) if v else 0.0
+            lam = lengths[t]
+            clamps.append(np.array([0.0, lam * math.sin(phi), z + lam * (1 - math.cos(phi))]))
+        chord = clamps[1] - clamps[0]
+        chord[0] = span["span_m"]
+        rise = -float(chord @ u)  # against the load
+        across = float(np.linalg.norm(chord + rise * u))
+        curve = Curve(model, across, rise, sigma[k], math.hypot(gv, gh))
+        t = np.linspace(0, 1, int(span["span_m"] / 0.01) + 1)
+        sag = rise * t - curve.height(t * across)
+        points = clamps[0] + np.outer(t, chord) + np.outer(sag, u)
+        house = np.array([590 - 400, 14, 137])
+        least = min(least, float(np.min(np.linalg.norm(points - house, axis=1))))
+    got = span["crossings"][0]["clearance_m"]
+    assert least - 1e-3 < got <= least + 1e-9

@@ -275,3 +275,50 @@ def test_a_drawing_that_cannot_be_made_is_refused(tmp_path, extra, says):
     assert err.count("\n") == 1 and err.startswith("varnel: ") and says in err, err
     assert not svg.exists()
     assert list(tmp_path.iterdir()) == []
+
+
+def drawn(tmp_path, args):
+    path = tmp_path / f"d{len(list(tmp_path.iterdir()))}.svg"
+    p = subprocess.run([VARNEL, "profile"] + COMMON + args + ["--svg", str(path), "--json"],
+                       capture_output=True, timeout=120)
+    assert p.returncode == 0, p.stderr.decode("utf-8", "replace")
+    return json.loads(p.stdout.decode("utf-8")), ET.parse(path).getroot()
+
+
+def test_notes_at_one_tower_are_stacked_and_the_advice_to_narrow_is_true(tmp_path):
+    # Held to a safety of 4 every span's support stress fails: N5, above both neighbours, takes
+    # two at its own station (the spans on either side are higher there), drawn one over the
+    # other on one leader.
+    doc, root = drawn(tmp_path, ["--suspension-safety", "4", "--from", "1400", "--to", "1700"])
+    at_n5 = [v for v in doc["violations"] if v["station_m"] == 1545]
+    assert [v["where"] for v in at_n5] == ["N4-N5", "N5-N6"]
+    red = [t for t in texts(root) if t.get("fill") == RED and t.get("class") == "note violation"]
+    stacked = [t for t in red if text_of(t).startswith(("N4-N5:", "N5-N6:"))]
+    assert len(stacked) == 2
+    assert stacked[0].get("x") == stacked[1].get("x")
+    assert abs(float(stacked[0].get("y")) - float(stacked[1].get("y"))) >= 15
+    assert "(覆冰)" in text_of(stacked[0])  # the suspension point names its condition
+    # The whole line: where notes are left out, the caption says to narrow the window, and a
+    # window of the spans next to each left-out note shows it.
+    doc, root = drawn(tmp_path, ["--suspension-safety", "4"])
+    caption = " ".join(text_of(t) for t in texts(root) if t.get("class") == "caption")
+    shown = " ".join(text_of(t) for t in texts(root))
+    missing = [v for v in doc["violations"] if not any(
+        text_of(t).startswith(v["where"] + ":") and f"{v['value']:.1f}" in text_of(t)
+        for t in texts(root))]
+    assert bool(missing) == ("narrow the window" in caption)
+    for v in missing:
+        _, alone = drawn(tmp_path, ["--suspension-safety", "4", "--from",
+                                    repr(v["station_m"] - 400), "--to", repr(v["station_m"] + 400)])
+        assert any(text_of(t).startswith(v["where"] + ":") for t in texts(alone)), v
+    assert shown
+
+
+def test_caption_says_the_winds_height_and_terrain(tmp_path):
+    _, root = drawn(tmp_path, [])
+    caption = " ".join(text_of(t) for t in texts(root) if t.get("class") == "caption")
+    assert "wind: the area's speeds at 10 m, terrain B" in caption
+    assert "GB 50545-2010 Table 10.1.18-1" in caption
+    _, root = drawn(tmp_path, ["--wind-height", "15", "--alpha-clearance", "0.7"])
+    caption = " ".join(text_of(t) for t in texts(root) if t.get("class") == "caption")
+    assert "wind: the area's speeds at 15 m, terrain B" in caption and "fixed at 0.7" in caption

@@ -109,8 +109,8 @@ void runDemo(const DemoOptions& o, ResultStream& out) {
     WindInputs at15 = w;
     at15.wind = std::round(w.wind * std::sqrt(CalcWindHeightChangeCoff(15, 'B', 0)) * 100) / 100;
     const std::string wind = fmt::format(
-        "The area's high wind is {} m/s at 10 m, {} m/s at 15 m for the conductor and the "
-        "insulator.\n",
+        "The area's high wind is {} m/s at 10 m, {} m/s at 15 m (terrain B) for the conductor and "
+        "the insulator.\n",
         shortNumber(w.wind), shortNumber(at15.wind));
     const std::string loads =
         wind + poleWind(w).text + conductorWind(at15).text + insulatorWind(at15).text;

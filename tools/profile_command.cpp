@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "design/line_profile.h"
+#include "design/wind_rules.h"
 #include "tools/command.h"
 #include "tools/design_records.h"
 #include "tools/encoding.h"
@@ -43,6 +44,10 @@ struct ProfileCommandOptions {
     double from = 0, to = 0;
     CLI::Option* fromOption = nullptr;
     CLI::Option* toOption = nullptr;
+    std::string windHeight = "10";
+    double alphaLoads = 0, alphaClearance = 0;
+    CLI::Option* alphaLoadsOption = nullptr;
+    CLI::Option* alphaClearanceOption = nullptr;
 };
 
 // Everything the outputs need: the inputs as read and the checked line.
@@ -63,14 +68,15 @@ CheckedLine checkLine(const ProfileCommandOptions& o) {
     CheckedLine r{loadDesign(o.design), {}, {}, {}, {}, {}, {}, {}, {}, {}};
     const DesignRecords records(r.design);
     r.terrain = readTerrain(o.terrainPath);
-    r.towers = readTowers(o.towersPath, r.terrain);
-    if (!o.crossingsPath.empty()) r.crossings = readCrossings(o.crossingsPath, r.towers);
     r.operating = operatingState(o.operating, o.design.conductorsPath, o.design.conductorName,
                                  r.design.conductor->diameter);
     design::ProfileOptions options;
     if (o.groundClearanceOption->count() > 0) options.groundClearance = o.groundClearance;
     options.model = *spanModelNamed(o.model);
     options.suspensionSafety = o.suspensionSafety;
+    options.windHeight = o.windHeight == "15" ? 15 : 10;
+    if (o.alphaLoadsOption->count() > 0) options.loadAlpha = o.alphaLoads;
+    if (o.alphaClearanceOption->count() > 0) options.clearanceAlpha = o.alphaClearance;
     for (std::size_t k = 0; k < conditionCount(*r.design.area); ++k) {
         const ::WeatherCondition& c = r.design.area->conditions.first[k];
         options.conditionNames.push_back(nameOf(c.name));
@@ -87,6 +93,12 @@ CheckedLine checkLine(const ProfileCommandOptions& o) {
         r.ice.push_back(0);
         r.wind.push_back(0);
     }
+    std::vector<std::string> names = options.conditionNames;
+    if (r.operating) names.push_back(options.maxTemperatureName);
+    std::vector<std::string> warnings;
+    r.towers = readTowers(o.towersPath, r.terrain, names, &warnings);
+    for (const std::string& w : warnings) warn(w);
+    if (!o.crossingsPath.empty()) r.crossings = readCrossings(o.crossingsPath, r.towers);
     const DesignFactors& f = o.design.factors;
     try {
         r.profile = design::checkProfile(records.conductor(), records.conditions(),
@@ -127,6 +139,34 @@ double smallest(const std::vector<double>& v) {
     return v.empty() ? NAN : *std::min_element(v.begin(), v.end());
 }
 
+std::optional<double> fixedAlpha(const CLI::Option* option, double value) {
+    return option->count() > 0 ? std::optional<double>(value) : std::nullopt;
+}
+
+std::string upperFirst(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 32);
+    return text;
+}
+
+// What the wind is in every condition with wind: the area's speed, at 15 m, the towers' α and
+// whether the swing is checked in it.
+std::string windText(const design::LineProfile& p, std::optional<double> fixedLoads,
+                     std::optional<double> fixedClearance) {
+    TextTable t({"condition", "wind m/s at 10 m", "at 15 m", "\u03B1 loads", "swing checked"},
+                {false, true, true, true, false});
+    bool any = false;
+    for (std::size_t k = 0; k < p.conditions.size(); ++k) {
+        if (p.windAt15m[k] == 0) continue;
+        any = true;
+        t.addRow({p.conditions[k], number(p.windAt10m[k], 2), number(p.windAt15m[k], 2),
+                  number(p.loadAlpha[k], 3), p.swingChecked[k] ? "yes" : "no"});
+    }
+    std::string out = "\n" + upperFirst(profileWindNote(p, fixedLoads, fixedClearance)) + "\n";
+    if (any) out += t.aligned();
+    return out;
+}
+
 std::string profileText(const ProfileCommandOptions& o, const CheckedLine& r) {
     const design::LineProfile& p = r.profile;
     const std::vector<std::string>& names = p.conditions;
@@ -135,6 +175,8 @@ std::string profileText(const ProfileCommandOptions& o, const CheckedLine& r) {
         "\nLine of {} towers, {} m from station {} to {}; model: {}\n", r.towers.size(),
         number(r.towers.back().station - r.towers.front().station, 1),
         shortNumber(r.towers.front().station), shortNumber(r.towers.back().station), o.model);
+    out += windText(p, fixedAlpha(o.alphaLoadsOption, o.alphaLoads),
+                    fixedAlpha(o.alphaClearanceOption, o.alphaClearance));
 
     std::vector<std::string> sh{"section", "spans", "ruling m", "controlling", "largest sag"};
     for (const std::string& n : names) sh.push_back(n);
@@ -178,35 +220,42 @@ std::string profileText(const ProfileCommandOptions& o, const CheckedLine& r) {
     out += spans.aligned();
 
     TextTable towers({"tower", "station m", "kind", "ground m", "conductor m", "wind span m",
-                      "weight span m", "vertical N", "horizontal N", "swing deg", ""},
-                     {false, true, false, true, true, true, true, true, true, true, false});
+                      "weight span m", "vertical N", "horizontal N", "swing deg", "uplift N", ""},
+                     {false, true, false, true, true, true, true, true, true, true, true, false});
     for (std::size_t t = 0; t < r.towers.size(); ++t) {
         const design::ProfileTower& pt = p.towers[t];
+        // The largest swing in the conditions it is checked in (a string pulled up has none).
         double swing = NAN;
         for (std::size_t k = 0; k < pt.swingAngle.size(); ++k) {
-            if (r.windy[k] && !(pt.swingAngle[k] <= swing)) swing = pt.swingAngle[k];
+            if (pt.swingLimit[k] || p.swingChecked[k]) {
+                if (pt.swingAngle[k] > swing || std::isnan(swing)) swing = pt.swingAngle[k];
+            }
+        }
+        double up = NAN;
+        for (const auto& u : pt.upliftLoad) {
+            if (u && !(*u <= up)) up = *u;
         }
         towers.addRow(
             {r.towers[t].name, shortNumber(r.towers[t].station), kindName(r.towers[t].kind),
              number(pt.groundElevation, 2), number(pt.attachment, 2), number(pt.horizontalSpan, 1),
              number(smallest(pt.verticalSpan), 1) + " to " + number(largest(pt.verticalSpan), 1),
              number(largest(pt.verticalLoad), 0), number(largest(pt.horizontalLoad), 0),
-             std::isnan(swing) ? "-" : number(swing, 1),
+             std::isnan(swing) ? "-" : number(swing, 1), std::isnan(up) ? "-" : number(up, 0),
              pt.uplift ? "uplift" : (pt.ok ? "" : "!")});
     }
     out +=
         "\nTowers: weight span over every condition, the largest loads per phase conductor, the "
-        "largest swing in wind\n";
+        "largest swing where it is checked, the largest net upward load on a string pulled up\n";
     out += towers.aligned();
 
     if (!p.violations.empty()) {
-        TextTable v({"kind", "where", "station m", "figure", "limit", "condition"},
-                    {false, false, true, true, true, false});
+        TextTable v({"kind", "where", "station m", "figure", "limit", "condition", "upward N"},
+                    {false, false, true, true, true, false, true});
         for (const design::Violation& x : p.violations) {
             v.addRow({design::violationKindName(x.kind), x.where, number(x.station, 1),
                       number(x.value, 2) + " " + unitOf(x.kind),
                       number(x.limit, 2) + " " + unitOf(x.kind),
-                      x.condition ? names[*x.condition] : "-"});
+                      x.condition ? names[*x.condition] : "-", x.load ? number(*x.load, 0) : "-"});
         }
         out += "\nViolations\n" + v.aligned();
     }
@@ -226,11 +275,26 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
     describeDesign(r.design, o.design.factors, head);
     head["factors"]["suspension_point_safety"] = o.suspensionSafety;
     head["model"] = o.model;
+    head["wind"] = Json{
+        {"reference_height_m", p.windHeight},
+        {"terrain_class", std::string(1, design::kWindTerrain)},
+        {"routines_height_m", 15},
+        {"alpha_loads", o.alphaLoadsOption->count() > 0 ? Json(o.alphaLoads)
+                                                        : Json("GB 50545-2010 Table 10.1.18-1")},
+        {"alpha_clearance", o.alphaClearanceOption->count() > 0
+                                ? Json(o.alphaClearance)
+                                : Json("GB 50545-2010 Table 10.1.18-2")},
+        {"note", profileWindNote(p, fixedAlpha(o.alphaLoadsOption, o.alphaLoads),
+                                 fixedAlpha(o.alphaClearanceOption, o.alphaClearance))}};
     Json conditions = Json::array();
     for (std::size_t k = 0; k < p.conditions.size(); ++k) {
         conditions.push_back(Json{{"name", p.conditions[k]},
                                   {"ice_mm", r.ice[k]},
                                   {"wind_m_per_s", r.wind[k]},
+                                  {"wind_10m_m_per_s", p.windAt10m[k]},
+                                  {"wind_15m_m_per_s", p.windAt15m[k]},
+                                  {"alpha_loads", p.loadAlpha[k]},
+                                  {"swing_checked", static_cast<bool>(p.swingChecked[k])},
                                   {"temperature_degC", r.temperatures[k]},
                                   {"specific_load_N_per_m_mm2", p.load[k]},
                                   {"vertical_load_N_per_m_mm2", p.verticalLoad[k]},
@@ -267,6 +331,8 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
                                      {"clearance_m", c.clearance},
                                      {"required_m", c.required},
                                      {"condition", conditionOf(r, c.condition)},
+                                     {"conductor_swing_deg", c.conductorSwing},
+                                     {"string_swing_deg", {c.nearStringSwing, c.farStringSwing}},
                                      {"ok", c.ok}});
         }
         doc.add(Json{{"from", r.towers[i].name},
@@ -292,21 +358,31 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
     for (std::size_t t = 0; t < r.towers.size(); ++t) {
         const design::ProfileTower& pt = p.towers[t];
         const design::Tower& w = r.towers[t];
-        doc.add(
-            Json{{"name", w.name},
-                 {"station_m", w.station},
-                 {"kind", kindName(w.kind)},
-                 {"ground_elevation_m", pt.groundElevation},
-                 {"attachment_m", pt.attachment},
-                 {"horizontal_span_m", pt.horizontalSpan},
-                 {"vertical_span_m", pt.verticalSpan},
-                 {"vertical_load_N", pt.verticalLoad},
-                 {"horizontal_load_N", pt.horizontalLoad},
-                 {"swing_angle_deg",
-                  w.kind == design::TowerKind::suspension ? Json(pt.swingAngle) : Json(nullptr)},
-                 {"max_swing_deg", w.maxSwing ? Json(*w.maxSwing) : Json(nullptr)},
-                 {"uplift", pt.uplift},
-                 {"ok", pt.ok}});
+        Json swing = nullptr;
+        if (w.kind == design::TowerKind::suspension) {
+            swing = Json::array();
+            for (double a : pt.swingAngle) swing.push_back(std::isnan(a) ? Json(nullptr) : Json(a));
+        }
+        Json limits = Json::array(), upward = Json::array();
+        for (const auto& l : pt.swingLimit) limits.push_back(l ? Json(*l) : Json(nullptr));
+        for (const auto& u : pt.upliftLoad) upward.push_back(u ? Json(*u) : Json(nullptr));
+        doc.add(Json{{"name", w.name},
+                     {"station_m", w.station},
+                     {"kind", kindName(w.kind)},
+                     {"ground_elevation_m", pt.groundElevation},
+                     {"attachment_m", pt.attachment},
+                     {"horizontal_span_m", pt.horizontalSpan},
+                     {"vertical_span_m", pt.verticalSpan},
+                     {"vertical_load_N", pt.verticalLoad},
+                     {"horizontal_load_N", pt.horizontalLoad},
+                     {"alpha_clearance", pt.clearanceAlpha},
+                     {"swing_angle_deg", std::move(swing)},
+                     {"max_swing_deg", w.maxSwing ? Json(*w.maxSwing) : Json(nullptr)},
+                     {"swing_limit_deg", std::move(limits)},
+                     {"uplift_load_N", std::move(upward)},
+                     {"uplift_span_m", pt.upliftSpan},
+                     {"uplift", pt.uplift},
+                     {"ok", pt.ok}});
     }
     doc.endArray();
     doc.beginArray("violations");
@@ -317,7 +393,8 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
                      {"value", v.value},
                      {"limit", v.limit},
                      {"unit", unitOf(v.kind)},
-                     {"condition", conditionOf(r, v.condition)}});
+                     {"condition", conditionOf(r, v.condition)},
+                     {"load_N", v.load ? Json(*v.load) : Json(nullptr)}});
     }
     doc.endArray();
     doc.end();
@@ -352,29 +429,34 @@ void writeProfileCsv(const std::string& dir, const CheckedLine& r) {
                         full(s.supportStress), s.ok ? "yes" : "no"));
     }
     // One row per tower and condition.
+    // The swing is empty at a strain tower and where the string is pulled up; the uplift load
+    // is the net upward load on the string (the worse side of a strain tower) where it is.
     towers.write(kUtf8Bom +
                  "name,station_m,kind,condition,horizontal_span_m,vertical_span_m,vertical_load_N,"
-                 "horizontal_load_N,swing_angle_deg,uplift\r\n");
+                 "horizontal_load_N,swing_angle_deg,uplift,uplift_load_N,alpha_clearance,"
+                 "swing_limit_deg\r\n");
     for (std::size_t t = 0; t < r.towers.size(); ++t) {
         const design::ProfileTower& pt = p.towers[t];
         for (std::size_t k = 0; k < p.conditions.size(); ++k) {
-            towers.write(fmt::format(
-                "{},{},{},{},{},{},{},{},{},{}\r\n", csvField(r.towers[t].name),
-                full(r.towers[t].station), kindName(r.towers[t].kind), csvField(p.conditions[k]),
-                full(pt.horizontalSpan), full(pt.verticalSpan[k]), full(pt.verticalLoad[k]),
-                full(pt.horizontalLoad[k]),
-                pt.swingAngle.empty() ? std::string() : full(pt.swingAngle[k]),
-                pt.verticalSpan[k] < 0 && r.towers[t].kind == design::TowerKind::suspension
-                    ? "yes"
-                    : "no"));
+            towers.write(fmt::format("{},{},{},{},{},{},{},{},{},{},{},{},{}\r\n",
+                                     csvField(r.towers[t].name), full(r.towers[t].station),
+                                     kindName(r.towers[t].kind), csvField(p.conditions[k]),
+                                     full(pt.horizontalSpan), full(pt.verticalSpan[k]),
+                                     full(pt.verticalLoad[k]), full(pt.horizontalLoad[k]),
+                                     pt.swingAngle.empty() ? std::string() : full(pt.swingAngle[k]),
+                                     pt.upliftLoad[k] ? "yes" : "no",
+                                     pt.upliftLoad[k] ? full(*pt.upliftLoad[k]) : std::string(),
+                                     full(pt.clearanceAlpha[k]),
+                                     pt.swingLimit[k] ? full(*pt.swingLimit[k]) : std::string()));
         }
     }
-    violations.write(kUtf8Bom + "kind,where,station_m,value,limit,unit,condition\r\n");
+    violations.write(kUtf8Bom + "kind,where,station_m,value,limit,unit,condition,load_N\r\n");
     for (const design::Violation& v : p.violations) {
-        violations.write(fmt::format("{},{},{},{},{},{},{}\r\n", design::violationKindName(v.kind),
-                                     csvField(v.where), full(v.station), full(v.value),
-                                     full(v.limit), csvField(unitOf(v.kind)),
-                                     v.condition ? csvField(p.conditions[*v.condition]) : ""));
+        violations.write(fmt::format(
+            "{},{},{},{},{},{},{},{}\r\n", design::violationKindName(v.kind), csvField(v.where),
+            full(v.station), full(v.value), full(v.limit), csvField(unitOf(v.kind)),
+            v.condition ? csvField(p.conditions[*v.condition]) : "",
+            v.load ? full(*v.load) : std::string()));
     }
     spans.commit();
     towers.commit();
@@ -395,14 +477,17 @@ void runProfileCommand(const ProfileCommandOptions& o, ResultStream& out) {
     }
     if (!o.svgPath.empty()) {
         OutputFile svg(o.svgPath);
-        ProfileDrawingInputs drawing{r.terrain,
-                                     r.towers,
-                                     r.crossings,
-                                     nameOf(r.design.area->name),
-                                     nameOf(r.design.conductor->name),
-                                     o.exaggeration,
-                                     {},
-                                     {}};
+        ProfileDrawingInputs drawing{
+            r.terrain,
+            r.towers,
+            r.crossings,
+            nameOf(r.design.area->name),
+            nameOf(r.design.conductor->name),
+            o.exaggeration,
+            {},
+            {},
+            profileWindNote(r.profile, fixedAlpha(o.alphaLoadsOption, o.alphaLoads),
+                            fixedAlpha(o.alphaClearanceOption, o.alphaClearance))};
         if (o.fromOption->count() > 0) drawing.from = o.from;
         if (o.toOption->count() > 0) drawing.to = o.to;
         writeProfileDrawing(r.profile, drawing, svg);
@@ -432,7 +517,8 @@ void addProfileCommand(CLI::App& app, CommandSet& set) {
     cmd->add_option("--towers", o->towersPath,
                     "The towers, CSV: name,station_m,kind (strain or suspension),arm_height_m,"
                     "insulator_length_m,insulator_weight_N and optional ground_elevation_m,"
-                    "angle_deg,max_swing_deg,insulator_area_m2")
+                    "angle_deg,max_swing_deg,insulator_area_m2,max_angle_deg and "
+                    "max_swing_<CONDITION>_deg")
         ->required()
         ->type_name("FILE");
     cmd->add_option("--crossings", o->crossingsPath,
@@ -467,6 +553,22 @@ void addProfileCommand(CLI::App& app, CommandSet& set) {
     o->toOption =
         set.numbers.add(cmd, "--to", o->to, "The last station drawn, m (default the line's end)",
                         "M", kAnyNumber, false);
+    cmd->add_option("--wind-height", o->windHeight,
+                    "The height, m, at which the area's wind speeds are given: 10 (default, the "
+                    "design practice's; converted to 15 m for the conductor's and the strings' "
+                    "wind loads, terrain B) or 15 (taken as they are)")
+        ->check(CLI::IsMember({"10", "15"}))
+        ->type_name("M");
+    o->alphaLoadsOption = set.numbers.add(
+        cmd, "--alpha-loads", o->alphaLoads,
+        "The wind pressure non-uniformity factor of the towers' loads, in place of GB 50545-2010 "
+        "Table 10.1.18-1 (above 0, at most 1)",
+        "A", Bounds{0, 1, true, false}, false);
+    o->alphaClearanceOption = set.numbers.add(
+        cmd, "--alpha-clearance", o->alphaClearance,
+        "The wind pressure non-uniformity factor of the swing of strings and conductors, in "
+        "place of GB 50545-2010 Table 10.1.18-2 (above 0, at most 1)",
+        "A", Bounds{0, 1, true, false}, false);
     addOperatingOptions(cmd, set.numbers, o->operating);
     cmd->footer(
         examples({"varnel profile --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "design/wind_rules.h"
 #include "tools/svg_support.h"
 #include "tools/tool_error.h"
 
@@ -26,8 +27,8 @@ constexpr double kSpanPx = 100;       // px a span of the window's median length
 constexpr double kMinPlot = 640;      // px, the narrowest plot
 constexpr double kMaxPlot = 9000;     // px, the widest: a longer window leaves labels out
 constexpr double kMaxHeight = 12000;  // px, the tallest plot drawn
-constexpr int kNoteRows = 10;
-constexpr int kBandRows = 2;  // rows per band line before labels are left out
+constexpr int kNoteRows = 40;         // rows of notes before notes are left out
+constexpr int kBandRows = 2;          // rows per band line before labels are left out
 
 constexpr const char* kGround = "#8b5a2b";
 constexpr const char* kGroundFill = "#f3eadc";
@@ -48,18 +49,16 @@ std::string figure(double v, int decimals) {
     return text == "-0" ? "0" : text;
 }
 
-// A word placed in rows: in the notes above the plot, or in a line of the band below it.
+// A word placed in rows of a line of the band below the plot, or a tower's name in it.
 struct Label {
     double anchor;  // px: the x it belongs to
     double width;   // px
     std::string text;
     const char* colour;
     std::string cls;
-    double pointY = NAN;     // px: a tower name's baseline
-    double elevation = NAN;  // m: where a note's leader ends in the plot
-    bool leftOfAnchor = false;
-    double left = 0;  // px, of its box once placed
-    int row = -1;     // -1: left out
+    double pointY = NAN;  // px: a tower name's baseline
+    double left = 0;      // px, of its box once placed
+    int row = -1;         // -1: left out
 };
 
 struct Interval {
@@ -90,41 +89,85 @@ void placeCentred(std::vector<Label>& labels, int maxRows, double lo, double hi)
     }
 }
 
-// Notes above the plot, row 0 nearest to it, each with a leader straight down from its row to
-// its point. The text starts at the leader (or ends there near the right edge). A note takes
-// the first row where its box is clear and its leader crosses no note in a row below; a note
-// placed later keeps clear of the leaders already passing its row. Notes that find no row are
-// left out (row -1).
-int placeNotes(std::vector<Label>& notes, double right) {
-    // From the right: a note's text runs right from its leader, so the notes placed before it
-    // lie right of its leader and it climbs over them instead of being crossed. Notes near the
-    // right edge run left from theirs, mirrored: they come last, from the left.
-    for (Label& n : notes) n.leftOfAnchor = n.anchor + 3 + n.width > right;
-    std::sort(notes.begin(), notes.end(), [](const Label& a, const Label& b) {
-        if (a.leftOfAnchor != b.leftOfAnchor) return b.leftOfAnchor;
-        return a.leftOfAnchor ? a.anchor < b.anchor : a.anchor > b.anchor;
+// One note above the plot: a crossing's or a violation's text, and the point its leader ends at.
+struct Note {
+    double anchor;  // px: the station's x
+    double width;   // px
+    std::string text;
+    const char* colour;
+    std::string cls;
+    double elevation;  // m: where its leader ends in the plot
+    int order;         // among the notes at one station: the kind's place, then as given
+};
+
+// The notes at one station, stacked one per row over one leader: none of them is left out for
+// another at the same place.
+struct NoteBlock {
+    double anchor = 0;
+    double width = 0;         // px, of the widest
+    std::vector<Note> notes;  // top to bottom
+    double left = 0;          // px, of its box once placed
+    int row = -1;             // of its lowest note, -1: left out
+    int rows() const { return static_cast<int>(notes.size()); }
+};
+
+// The notes gathered by station: a block per station, in order of station, each block's notes
+// by their order (the kinds' order, stable) so that every build draws them alike.
+std::vector<NoteBlock> noteBlocks(std::vector<Note> notes) {
+    std::stable_sort(notes.begin(), notes.end(), [](const Note& a, const Note& b) {
+        if (a.anchor != b.anchor) return a.anchor < b.anchor;
+        return a.order < b.order;
     });
-    std::vector<std::vector<Interval>> boxes(kNoteRows);
-    std::vector<std::vector<double>> leaders(kNoteRows);  // x of leaders passing each row
+    std::vector<NoteBlock> blocks;
+    for (Note& n : notes) {
+        if (blocks.empty() || blocks.back().anchor != n.anchor) {
+            blocks.push_back({});
+            blocks.back().anchor = n.anchor;
+        }
+        NoteBlock& b = blocks.back();
+        b.width = std::max(b.width, n.width);
+        b.notes.push_back(std::move(n));
+    }
+    return blocks;
+}
+
+// Note blocks above the plot, row 0 nearest to it, each with a leader straight down from its
+// lowest row to its point, its text running right from the leader (past the plot's right edge
+// where it must: the sheet widens). Placed from the right, each block takes the first rows where
+// its box is clear of the notes and of the leaders already passing those rows; the blocks placed
+// before it start right of its own leader, which so crosses no note. Blocks that find no rows
+// among kNoteRows (or as many as the largest block has notes) are left out (row -1): above the
+// rows in use a block always finds room, so a window holding fewer notes shows them all.
+// Anchors differ from block to block, so the order is the same in every build.
+int placeNotes(std::vector<NoteBlock>& blocks) {
+    int rowCount = kNoteRows;
+    for (const NoteBlock& b : blocks) rowCount = std::max(rowCount, b.rows());
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [](const NoteBlock& a, const NoteBlock& b) { return a.anchor > b.anchor; });
+    const auto rows = static_cast<std::size_t>(rowCount);
+    std::vector<std::vector<Interval>> boxes(rows);
+    std::vector<std::vector<double>> leaders(rows);  // x of the leaders passing each row
     int used = 0;
-    for (Label& n : notes) {
-        n.left = n.leftOfAnchor ? n.anchor - 3 - n.width : n.anchor + 3;
-        const double lo = n.left - 3, hi = n.left + n.width;
-        for (int r = 0; r < kNoteRows && n.row < 0; ++r) {
-            bool ok = clear(boxes[static_cast<std::size_t>(r)], lo, hi);
-            for (double x : leaders[static_cast<std::size_t>(r)]) ok = ok && (x < lo || x > hi);
-            for (int below = 0; below < r && ok; ++below) {
-                for (const Interval& b : boxes[static_cast<std::size_t>(below)]) {
-                    ok = ok && (n.anchor < b.lo - 2 || n.anchor > b.hi + 2);
+    for (NoteBlock& n : blocks) {
+        n.left = n.anchor + 3;
+        const double lo = n.anchor, hi = n.left + n.width;
+        for (int r = 0; r + n.rows() <= rowCount && n.row < 0; ++r) {
+            bool ok = true;
+            for (int q = r; q < r + n.rows() && ok; ++q) {
+                ok = clear(boxes[static_cast<std::size_t>(q)], lo, hi);
+                for (double x : leaders[static_cast<std::size_t>(q)]) {
+                    ok = ok && (x < lo - 2 || x > hi + 2);
                 }
             }
             if (!ok) continue;
             n.row = r;
-            boxes[static_cast<std::size_t>(r)].push_back({lo, hi});
+            for (int q = r; q < r + n.rows(); ++q) {
+                boxes[static_cast<std::size_t>(q)].push_back({lo, hi});
+            }
             for (int below = 0; below < r; ++below) {
                 leaders[static_cast<std::size_t>(below)].push_back(n.anchor);
             }
-            used = std::max(used, r + 1);
+            used = std::max(used, r + n.rows());
         }
     }
     return used;
@@ -151,14 +194,38 @@ std::string violationText(const design::Violation& v, const LineProfile& p) {
                                figure(v.limit, 1),
                                v.condition ? " (" + conditionName(p, *v.condition) + ")" : "");
         case ViolationKind::uplift:
-            return fmt::format("{}: uplift, vertical span {} m{}", v.where, figure(v.value, 1),
+            return fmt::format("{}: uplift, weight span {} m{}{}", v.where, figure(v.value, 1),
+                               v.load ? fmt::format(", {} N up", figure(*v.load, 0)) : "",
                                v.condition ? " (" + conditionName(p, *v.condition) + ")" : "");
         case ViolationKind::suspensionPoint:
-            return fmt::format("{}: {} N/mm\u00B2 at a support > {} N/mm\u00B2", v.where,
-                               figure(v.value, 1), figure(v.limit, 1));
+            return fmt::format("{}: {} N/mm\u00B2 at a support > {} N/mm\u00B2{}", v.where,
+                               figure(v.value, 1), figure(v.limit, 1),
+                               v.condition ? " (" + conditionName(p, *v.condition) + ")" : "");
     }
     return v.where;
 }
+
+}  // namespace
+
+std::string profileWindNote(const LineProfile& p, std::optional<double> loadAlpha,
+                            std::optional<double> clearanceAlpha) {
+    const std::string loads = loadAlpha ? "fixed at " + figure(*loadAlpha, 3)
+                                        : std::string("GB 50545-2010 Table 10.1.18-1");
+    const std::string clearance =
+        clearanceAlpha ? "fixed at " + figure(*clearanceAlpha, 3)
+                       : std::string("GB 50545-2010 Table 10.1.18-2, by the wind span");
+    return fmt::format(
+        "wind: the area's speeds at {} m, terrain {}{}; \u03B1 for the towers' loads {}, for "
+        "swing and crossings {}",
+        figure(p.windHeight, 0), design::kWindTerrain,
+        p.windHeight == 15 ? std::string(", as the conductor's and the strings' loads take them")
+                           : fmt::format(", \u00D7 {} (\u221A\u03BCz(15 m)) to 15 m for the "
+                                         "conductor's and the strings' loads",
+                                         figure(design::speedAt15m(1, 10), 4)),
+        loads, clearance);
+}
+
+namespace {
 
 // The drawing as one SVG document.
 std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& drawing) {
@@ -264,7 +331,9 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
 
     // Notes above the plot: crossings and violations in the window, with leaders down to their
     // points.
-    std::vector<Label> notes;
+    std::vector<Note> notes;
+    // The kinds' order at one station: a crossing's note first, then the violations'.
+    const auto order = [](design::ViolationKind kind) { return 1 + static_cast<int>(kind); };
     for (std::size_t i : shownCrossings) {
         const auto& c = crossings[i];
         const auto* check = crossingChecks[i];
@@ -275,8 +344,7 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
         if (c.offset) text += fmt::format(", {} m aside", figure(*c.offset, 1));
         const bool bad = check != nullptr && !check->ok;
         notes.push_back({px(c.station), width(text), text, bad ? kViolation : kCrossing,
-                         bad ? "note violation" : "note crossing"});
-        notes.back().elevation = c.elevation + c.clearance;
+                         bad ? "note violation" : "note crossing", c.elevation + c.clearance, 0});
     }
     std::size_t shownViolations = 0;
     for (const auto& vi : profile.violations) {
@@ -305,10 +373,11 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
             }
         }
         const std::string text = violationText(vi, profile);
-        notes.push_back({px(vi.station), width(text), text, kViolation, "note violation"});
-        notes.back().elevation = z;
+        notes.push_back(
+            {px(vi.station), width(text), text, kViolation, "note violation", z, order(vi.kind)});
     }
-    const int noteRows = placeNotes(notes, right);
+    std::vector<NoteBlock> blocks = noteBlocks(std::move(notes));
+    const int noteRows = placeNotes(blocks);
 
     // The band below the plot: a line each for the towers' names, stations and heights, the
     // spans and the strain sections.
@@ -389,6 +458,7 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
         fmt::format("model: {}; area: {}; conductor: {}; drawn: the conductor at its largest "
                     "sag ({})",
                     spanModelName(profile.model), drawing.area, drawing.conductor, drawnText),
+        drawing.wind,
         fmt::format("vertical exaggeration {}:1 (100 m along = {} px, 10 m up = {} px); "
                     "stations {} to {} m; {}",
                     figure(drawing.exaggeration, 3), figure(100 * h, 1), figure(10 * v, 1),
@@ -403,7 +473,7 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
                             : fmt::format("{} violation{} in this window, in red", shownViolations,
                                           shownViolations == 1 ? "" : "s");
     std::size_t notesLeftOut = 0;
-    for (const auto& n : notes) notesLeftOut += n.row < 0;
+    for (const auto& b : blocks) notesLeftOut += b.row < 0 ? b.notes.size() : 0;
     if (leftOut + notesLeftOut > 0) {
         third += fmt::format(
             "; {} label{} left out at this scale: narrow the window with "
@@ -436,7 +506,10 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
     double bandHeight = 0;
     for (const auto& line : band) bandHeight += kRow * line.rows + 6;
     const double sheetHeight = bandTop + bandHeight + 16;
-    const double fullWidth = std::max(sheetWidth, kLeft + captionWidth + kRight);
+    double fullWidth = std::max(sheetWidth, kLeft + captionWidth + kRight);
+    for (const auto& b : blocks) {
+        if (b.row >= 0) fullWidth = std::max(fullWidth, b.left + b.width + kRight);
+    }
 
     std::string out = fmt::format(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -616,16 +689,21 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
     }
     out += "</g>\n";
 
-    // Notes with their leaders.
-    for (auto& n : notes) {
-        if (n.row < 0) continue;
-        const double baseline = notesBottom - kRow * n.row;
-        const double pointY = py(n.elevation);
-        out += fmt::format(
-            "<line class=\"leader\" x1=\"{0:.2f}\" y1=\"{1:.2f}\" x2=\"{0:.2f}\" y2=\"{2:.2f}\" "
-            "stroke=\"{3}\" stroke-width=\"0.7\"/><text class=\"{4}\" x=\"{5:.2f}\" "
-            "y=\"{6:.2f}\" fill=\"{3}\">{7}</text>\n",
-            n.anchor, baseline - 10, pointY, n.colour, n.cls, n.left, baseline, escape(n.text));
+    // Notes with their leaders: a block's notes one per row, the first on top, each with its
+    // leader from its row down to its point (the block's leaders run down one line).
+    for (const auto& b : blocks) {
+        if (b.row < 0) continue;
+        for (std::size_t j = 0; j < b.notes.size(); ++j) {
+            const Note& n = b.notes[j];
+            const double baseline =
+                notesBottom - kRow * (b.row + b.rows() - 1 - static_cast<int>(j));
+            out += fmt::format(
+                "<line class=\"leader\" x1=\"{0:.2f}\" y1=\"{1:.2f}\" x2=\"{0:.2f}\" "
+                "y2=\"{2:.2f}\" stroke=\"{3}\" stroke-width=\"0.7\"/><text class=\"{4}\" "
+                "x=\"{5:.2f}\" y=\"{6:.2f}\" fill=\"{3}\">{7}</text>\n",
+                b.anchor, baseline - 10, py(n.elevation), n.colour, n.cls, b.left, baseline,
+                escape(n.text));
+        }
     }
 
     // The band.

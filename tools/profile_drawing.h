@@ -22,7 +22,14 @@ struct ProfileDrawingInputs {
     double exaggeration = 10;    // vertical scale over horizontal
     std::optional<double> from;  // m, the first station drawn; the line's start when not given
     std::optional<double> to;    // m, the last station drawn; the line's end when not given
+    std::string wind;            // the caption's line on the wind (profileWindNote)
 };
+
+// One line on the wind the check took: the reference height of the area's speeds and the
+// terrain class, and the α of the loads and of the swing (the tables', or fixed ones).
+std::string profileWindNote(const design::LineProfile& profile,
+                            std::optional<double> loadAlpha = std::nullopt,
+                            std::optional<double> clearanceAlpha = std::nullopt);
 
 // Writes the SVG document to `out` (the caller commits it). Throws UsageError for a window
 // that holds nothing of the line, ToolError when the file cannot be written.

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -10,7 +11,9 @@
 #include <optional>
 
 #include "calc/decimal_parse.h"
+#include "tools/design_inputs.h"
 #include "tools/encoding.h"
+#include "tools/number_options.h"
 #include "tools/result_stream.h"
 #include "tools/text_table.h"
 #include "tools/tool_error.h"
@@ -22,6 +25,8 @@ namespace {
 // 400 km of terrain every metre is about 10 MB; a file past 64 MB is not a profile.
 constexpr std::size_t kMaxFileBytes = std::size_t{1} << 26;
 constexpr std::size_t kMaxRows = 2'000'000;
+// m: a tower's ground elevation this far from the terrain's at its station is warned of.
+constexpr double kGroundMismatch = 5;
 
 std::string readWhole(const std::string& pathUtf8) {
     return readWholeFile(pathUtf8, kMaxFileBytes, "larger than 64 MB");
@@ -107,10 +112,17 @@ struct Column {
     bool required;
 };
 
+// A column whose name follows a pattern (PREFIX…SUFFIX), as max_swing_<condition>_deg.
+struct ColumnPattern {
+    const char* prefix;
+    const char* suffix;
+};
+
 // A CSV table read row by row, its cells found by the header's names.
 class Table {
   public:
-    Table(std::string_view raw, const std::string& path, std::vector<Column> columns)
+    Table(std::string_view raw, const std::string& path, std::vector<Column> columns,
+          std::optional<ColumnPattern> pattern = std::nullopt)
         : path_(path),
           text_(asUtf8(raw)),
           columns_(std::move(columns)),
@@ -119,6 +131,15 @@ class Table {
         for (std::size_t c = 0; c < row_.size(); ++c) {
             std::size_t k = 0;
             while (k < columns_.size() && row_[c] != columns_[k].name) ++k;
+            if (k == columns_.size() && pattern && matches(row_[c], *pattern)) {
+                const std::string_view name(row_[c]);
+                patterned_.push_back(
+                    {std::string(name.substr(std::strlen(pattern->prefix),
+                                             name.size() - std::strlen(pattern->prefix) -
+                                                 std::strlen(pattern->suffix))),
+                     c});
+                continue;
+            }
             if (k == columns_.size()) {
                 throw ToolError(fmt::format("{}: line {}, column {}: unknown column {}", path_,
                                             line_, c + 1, quotedText(row_[c])));
@@ -136,6 +157,7 @@ class Table {
             }
         }
         width_ = row_.size();
+        header_ = row_;
     }
 
     // The next row that is not blank; false at the end.
@@ -190,7 +212,37 @@ class Table {
     std::size_t line() const { return line_; }
     const std::string& path() const { return path_; }
 
+    // The columns that follow the pattern: what stands between its prefix and suffix, and the
+    // column's index.
+    struct Patterned {
+        std::string middle;
+        std::size_t column;
+    };
+    const std::vector<Patterned>& patterned() const { return patterned_; }
+    bool hasCell(std::size_t column) const { return !row_[column].empty(); }
+    double numberAt(std::size_t column) const {
+        const std::string& cell = row_[column];
+        double v = 0;
+        const char* first = cell.data();
+        const char* last = first + cell.size();
+        const auto [ptr, ec] = parseDecimal(first, last, v);
+        if (ec != std::errc() || ptr != last || !std::isfinite(v)) {
+            throw failAt(column, quotedText(cell) + " is not a number");
+        }
+        return v;
+    }
+    // A refusal of the cell in `column` of this line, or of the header's when on line 1.
+    ToolError failAt(std::size_t column, const std::string& why) const {
+        return ToolError(fmt::format("{}: line {}, column {} ({}): {}", path_, line_, column + 1,
+                                     header_[column], why));
+    }
+
   private:
+    static bool matches(std::string_view name, const ColumnPattern& p) {
+        const std::size_t a = std::strlen(p.prefix), b = std::strlen(p.suffix);
+        return name.size() > a + b && name.substr(0, a) == p.prefix &&
+               name.substr(name.size() - b) == p.suffix;
+    }
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     std::string path_;
     std::string text_;
@@ -201,6 +253,8 @@ class Table {
     std::size_t line_ = 0;
     std::size_t width_ = 0;
     std::size_t rows_ = 0;
+    std::vector<std::string> header_;
+    std::vector<Patterned> patterned_;
 };
 
 }  // namespace
@@ -222,8 +276,22 @@ std::vector<design::TerrainPoint> parseTerrain(std::string_view raw, const std::
 }
 
 std::vector<design::Tower> parseTowers(std::string_view raw, const std::string& path,
-                                       const std::vector<design::TerrainPoint>& terrain) {
-    enum { kName, kStation, kKind, kArm, kLength, kWeight, kGround, kAngle, kSwing, kArea };
+                                       const std::vector<design::TerrainPoint>& terrain,
+                                       const std::vector<std::string>& conditions,
+                                       std::vector<std::string>* warnings) {
+    enum {
+        kName,
+        kStation,
+        kKind,
+        kArm,
+        kLength,
+        kWeight,
+        kGround,
+        kAngle,
+        kSwing,
+        kArea,
+        kMaxAngle
+    };
     Table t(raw, path,
             {{"name", true},
              {"station_m", true},
@@ -234,12 +302,33 @@ std::vector<design::Tower> parseTowers(std::string_view raw, const std::string& 
              {"ground_elevation_m", false},
              {"angle_deg", false},
              {"max_swing_deg", false},
-             {"insulator_area_m2", false}});
+             {"insulator_area_m2", false},
+             {"max_angle_deg", false}},
+            ColumnPattern{"max_swing_", "_deg"});
+    // Each max_swing_<condition>_deg column names a condition of the area.
+    if (!conditions.empty()) {
+        for (const auto& p : t.patterned()) {
+            if (std::find(conditions.begin(), conditions.end(), p.middle) == conditions.end()) {
+                std::string names;
+                for (const std::string& n : conditions) names += (names.empty() ? "" : ", ") + n;
+                throw t.failAt(p.column, "the area has no condition " + quotedText(p.middle) +
+                                             "; its conditions are " + names);
+            }
+        }
+    }
     std::vector<design::Tower> towers;
+    std::vector<std::size_t> lines;  // of each tower
     std::size_t lastLine = 0;
     while (t.next()) {
         design::Tower w;
         w.name = t.text(kName);
+        for (std::size_t j = 0; j < towers.size(); ++j) {
+            if (towers[j].name == w.name) {
+                throw t.fail(kName, fmt::format("tower {} is named on line {} already; each tower "
+                                                "needs a name of its own",
+                                                quotedText(w.name), lines[j]));
+            }
+        }
         w.station = t.number(kStation);
         if (!towers.empty() && !(w.station > towers.back().station)) {
             throw t.fail(kStation,
@@ -252,12 +341,13 @@ std::vector<design::Tower> parseTowers(std::string_view raw, const std::string& 
                                      w.station, terrain.front().station, terrain.back().station));
         }
         const std::string& kind = t.text(kKind);
-        if (kind == "strain") {
+        if (kind == "strain" || kind == "\u8010\u5F20") {  // 耐张
             w.kind = design::TowerKind::strain;
-        } else if (kind == "suspension") {
+        } else if (kind == "suspension" || kind == "\u76F4\u7EBF") {  // 直线
             w.kind = design::TowerKind::suspension;
         } else {
-            throw t.fail(kKind, "unknown kind " + quotedText(kind) + "; strain or suspension");
+            throw t.fail(kKind, "unknown kind " + quotedText(kind) +
+                                    "; strain (\u8010\u5F20) or suspension (\u76F4\u7EBF)");
         }
         const auto notNegative = [&](std::size_t k, const char* what) {
             const double v = t.number(k);
@@ -271,10 +361,26 @@ std::vector<design::Tower> parseTowers(std::string_view raw, const std::string& 
             throw t.fail(kLength, "the string is longer than the arm is high");
         }
         w.groundElevation = t.optionalNumber(kGround);
+        if (t.has(kMaxAngle)) {
+            w.maxAngle = t.number(kMaxAngle);
+            if (!(*w.maxAngle >= 0 && *w.maxAngle < 180)) {
+                throw t.fail(kMaxAngle, "a largest line angle lies from 0 to below 180 degrees");
+            }
+        }
         if (t.has(kAngle)) {
             w.angle = t.number(kAngle);
             if (!(std::fabs(w.angle) < 180)) {
                 throw t.fail(kAngle, "a line angle lies between -180 and 180 degrees");
+            }
+            if (w.maxAngle && std::fabs(w.angle) > *w.maxAngle) {
+                throw t.fail(kAngle, fmt::format("a line angle of {} degrees is more than the {} "
+                                                 "its type takes (max_angle_deg)",
+                                                 w.angle, *w.maxAngle));
+            }
+            if (w.kind == design::TowerKind::suspension && std::fabs(w.angle) >= 90) {
+                throw t.fail(kAngle, fmt::format("a line angle of {} degrees at a suspension "
+                                                 "tower: no string takes 90 degrees or more",
+                                                 w.angle));
             }
         }
         if (t.has(kSwing)) {
@@ -283,11 +389,33 @@ std::vector<design::Tower> parseTowers(std::string_view raw, const std::string& 
                 throw t.fail(kSwing, "an allowed swing lies above 0 and at most 180 degrees");
             }
         }
+        for (const auto& p : t.patterned()) {
+            if (!t.hasCell(p.column)) continue;
+            const double limit = t.numberAt(p.column);
+            if (!(limit > 0 && limit <= 90)) {
+                throw t.failAt(p.column, "an allowed swing lies above 0 and at most 90 degrees");
+            }
+            w.maxSwingIn.emplace_back(p.middle, limit);
+        }
         if (t.has(kArea)) w.insulatorArea = notNegative(kArea, "area");
         if (towers.empty() && w.kind != design::TowerKind::strain) {
             throw t.fail(kKind, "the first tower must be a strain tower");
         }
+        if (warnings != nullptr && w.groundElevation) {
+            // A ground elevation far from the terrain's is more likely a typing error, or a
+            // terrain of another datum, than a tower on a cliff.
+            const double terrainAt = design::terrainElevation(terrain, w.station);
+            if (std::fabs(*w.groundElevation - terrainAt) > kGroundMismatch) {
+                warnings->push_back(fmt::format(
+                    "{}: line {}: tower {} stands at {} m (ground_elevation_m), {} m from the "
+                    "terrain's {} m at its station {} m",
+                    path, t.line(), w.name, shortNumber(*w.groundElevation),
+                    number(std::fabs(*w.groundElevation - terrainAt), 2), number(terrainAt, 2),
+                    shortNumber(w.station)));
+            }
+        }
         towers.push_back(std::move(w));
+        lines.push_back(t.line());
         lastLine = t.line();
     }
     if (towers.empty()) throw ToolError(path + ": no towers after the header");
@@ -339,8 +467,10 @@ std::vector<design::TerrainPoint> readTerrain(const std::string& path) {
 }
 
 std::vector<design::Tower> readTowers(const std::string& path,
-                                      const std::vector<design::TerrainPoint>& terrain) {
-    return parseTowers(readWhole(path), path, terrain);
+                                      const std::vector<design::TerrainPoint>& terrain,
+                                      const std::vector<std::string>& conditions,
+                                      std::vector<std::string>* warnings) {
+    return parseTowers(readWhole(path), path, terrain, conditions, warnings);
 }
 
 std::vector<design::Crossing> readCrossings(const std::string& path,

@@ -31,8 +31,8 @@ py::list spanRows(const LineProfile& p) {
     for (const auto& s : p.spans) {
         py::list crossings;
         for (const auto& c : s.crossings) {
-            crossings.append(
-                py::make_tuple(c.crossing, c.clearance, c.condition, c.required, c.ok));
+            crossings.append(py::make_tuple(c.crossing, c.clearance, c.condition, c.required, c.ok,
+                                            c.conductorSwing, c.nearStringSwing, c.farStringSwing));
         }
         rows.append(py::make_tuple(
             s.section, s.nearStation, s.farStation, s.nearAttachment, s.farAttachment, s.span,
@@ -49,7 +49,8 @@ py::list towerRows(const LineProfile& p) {
     for (const auto& t : p.towers) {
         rows.append(py::make_tuple(t.groundElevation, t.attachment, t.horizontalSpan,
                                    t.verticalSpan, t.verticalLoad, t.horizontalLoad, t.swingAngle,
-                                   t.uplift, t.ok));
+                                   t.uplift, t.ok, t.clearanceAlpha, t.swingLimit, t.upliftLoad,
+                                   t.upliftSpan));
     }
     return rows;
 }
@@ -59,7 +60,8 @@ py::list violationRows(const LineProfile& p) {
     for (const auto& v : p.violations) {
         rows.append(py::make_tuple(design::violationKindName(v.kind), v.index, v.where, v.station,
                                    v.value, v.limit,
-                                   v.condition ? py::object(py::int_(*v.condition)) : py::none()));
+                                   v.condition ? py::object(py::int_(*v.condition)) : py::none(),
+                                   v.load ? py::object(py::float_(*v.load)) : py::none()));
     }
     return rows;
 }
@@ -73,6 +75,15 @@ void bindProfile(py::module_& m) {
         .def_readonly("vertical_load", &LineProfile::verticalLoad)
         .def_readonly("horizontal_load", &LineProfile::horizontalLoad)
         .def_readonly("load", &LineProfile::load)
+        .def_readonly("wind_height", &LineProfile::windHeight)
+        .def_readonly("wind_at_10m", &LineProfile::windAt10m)
+        .def_readonly("wind_at_15m", &LineProfile::windAt15m)
+        .def_readonly("load_alpha", &LineProfile::loadAlpha)
+        .def_property_readonly("swing_checked",
+                               [](const LineProfile& p) {
+                                   return std::vector<bool>(p.swingChecked.begin(),
+                                                            p.swingChecked.end());
+                               })
         .def("sections", &sectionRows)
         .def("spans", &spanRows)
         .def("towers", &towerRows)
@@ -103,27 +114,29 @@ void bindProfile(py::module_& m) {
            const std::vector<py::tuple>& towerRows, const std::vector<py::tuple>& crossingRows,
            std::optional<double> groundClearance, std::optional<double> maxTemperature,
            const std::string& model, double avgRatio, double strengthFactor, double safety,
-           double suspensionSafety) {
+           double suspensionSafety, double windHeight, std::optional<double> alphaLoads,
+           std::optional<double> alphaClearance) {
             ConditionList list{conditions};
             std::vector<design::TerrainPoint> terrain;
             terrain.reserve(terrainPoints.size());
             for (const auto& [s, z] : terrainPoints) terrain.push_back({s, z});
             // (name, station, kind, arm, insulator length, insulator weight, ground or None,
-            //  angle, max swing or None, insulator area)
+            //  angle, max swing or None, insulator area, max angle or None,
+            //  [(condition name, allowed swing)])
             std::vector<design::Tower> towers;
             for (const auto& r : towerRows) {
                 design::Tower t;
                 t.name = r[0].cast<std::string>();
                 t.station = r[1].cast<double>();
                 const auto kind = r[2].cast<std::string>();
-                if (kind != "strain" && kind != "suspension") {
+                const bool strain = kind == "strain" || kind == "\u8010\u5F20";   // 耐张
+                if (!strain && kind != "suspension" && kind != "\u76F4\u7EBF") {  // 直线
                     throw py::value_error("tower " + t.name +
-                                          ": kind must be strain or "
-                                          "suspension, not " +
+                                          ": kind must be strain (\u8010\u5F20) or suspension "
+                                          "(\u76F4\u7EBF), not " +
                                           kind);
                 }
-                t.kind =
-                    kind == "strain" ? design::TowerKind::strain : design::TowerKind::suspension;
+                t.kind = strain ? design::TowerKind::strain : design::TowerKind::suspension;
                 t.armHeight = r[3].cast<double>();
                 t.insulatorLength = r[4].cast<double>();
                 t.insulatorWeight = r[5].cast<double>();
@@ -131,6 +144,8 @@ void bindProfile(py::module_& m) {
                 t.angle = r[7].cast<double>();
                 if (!r[8].is_none()) t.maxSwing = r[8].cast<double>();
                 t.insulatorArea = r[9].cast<double>();
+                if (!r[10].is_none()) t.maxAngle = r[10].cast<double>();
+                t.maxSwingIn = r[11].cast<std::vector<std::pair<std::string, double>>>();
                 towers.push_back(std::move(t));
             }
             // (name, station, elevation, clearance, offset or None)
@@ -155,6 +170,9 @@ void bindProfile(py::module_& m) {
             options.model = *named;
             options.suspensionSafety = suspensionSafety;
             options.conditionNames = std::move(conditionNames);
+            options.windHeight = windHeight;
+            options.loadAlpha = alphaLoads;
+            options.clearanceAlpha = alphaClearance;
             try {
                 return design::checkProfile(
                     conductor, list.seq(),
@@ -169,7 +187,8 @@ void bindProfile(py::module_& m) {
         py::arg("conductor"), py::arg("conditions"), py::arg("condition_names"), py::arg("terrain"),
         py::arg("towers"), py::arg("crossings"), py::arg("ground_clearance"),
         py::arg("max_temperature"), py::arg("model"), py::arg("avg_ratio"),
-        py::arg("strength_factor"), py::arg("safety"), py::arg("suspension_safety"));
+        py::arg("strength_factor"), py::arg("safety"), py::arg("suspension_safety"),
+        py::arg("wind_height"), py::arg("alpha_loads"), py::arg("alpha_clearance"));
 }
 
 }  // namespace varnel::python

@@ -171,3 +171,57 @@ def test_curve_refuses_what_is_not_there(line):
         line.curve(0, "no such condition")
     with pytest.raises(ValueError):
         line.curve(0, points=1)
+
+
+def test_wind_at_15_m_and_the_design_codes_alpha(line, inputs):
+    """N2 in 大风 carries the library's own wind routines at 15 m: 23.5·√1.14 m/s."""
+    area, conductor = inputs
+    assert line.wind_height == 10 and line.terrain_class == "B"
+    strong = line.wind.set_index("condition").loc["大风"]
+    v15 = 23.5 * math.sqrt(1.14)
+    assert strong["wind_15m_m_per_s"] == pytest.approx(v15, rel=1e-15)
+    assert strong["alpha_loads"] == 0.85 and strong["swing_checked"]
+    assert list(line.wind["swing_checked"]) == [n in ("大风", "外过", "内过")
+                                                for n in line.conditions]
+    at15 = varnel.Condition("大风", 0, strong["wind_15m_m_per_s"], -5)
+    n2 = line.towers.set_index(["name", "condition"]).loc[("N2", "大风")]
+    expected = 1000 * (varnel.conductor_wind(at15, conductor, 385, 24)
+                       + varnel.insulator_wind(at15, 24, 0))
+    assert n2["horizontal_load_N"] == pytest.approx(expected, rel=1e-15)
+    # Given at 15 m, the speeds are taken as they are.
+    same = varnel.check_profile(str(PROFILE / "terrain.csv"), str(PROFILE / "towers.csv"),
+                                conductor, area, wind_height=15, alpha_loads=0.5)
+    assert same.wind.set_index("condition").loc["大风", "wind_15m_m_per_s"] == 23.5
+    assert list(same.wind["alpha_loads"]) == [0.5] * len(same.conditions)
+    with pytest.raises(ValueError, match="10 or 15"):
+        varnel.check_profile(str(PROFILE / "terrain.csv"), str(PROFILE / "towers.csv"),
+                             conductor, area, wind_height=12)
+
+
+def test_uplift_limits_per_condition_kinds_and_warnings(inputs):
+    area, conductor = inputs
+    terrain = pd.DataFrame({"station_m": [0, 426, 914], "elevation_m": [100, 10, 100]})
+    towers = pd.DataFrame({
+        "name": ["A", "B", "C"], "station_m": [0, 426, 914], "kind": ["耐张", "直线", "耐张"],
+        "arm_height_m": [30, 32.5, 30], "insulator_length_m": [0, 2.5, 0],
+        "insulator_weight_N": [600, 600, 600], "ground_elevation_m": [100, None, 107],
+        "max_swing_外过_deg": [None, 1, None]})
+    with pytest.warns(UserWarning, match="tower C stands at 107 m .* 7.00 m from the terrain"):
+        sunk = varnel.check_profile(terrain, towers, conductor, area)
+    b = sunk.towers[sunk.towers["name"] == "B"]
+    lifted = b[b["uplift_load_N"].notna()]
+    assert len(lifted) > 0
+    assert lifted["swing_angle_deg"].isna().all()
+    weight = conductor.unit_mass_kg_per_km * 9.80665e-3  # N/m; 低温 has no ice
+    cold = lifted[lifted["condition"] == "低温"].iloc[0]
+    assert cold["uplift_load_N"] == pytest.approx(-(weight * cold["vertical_span_m"] + 300),
+                                                  rel=1e-12)
+    v = sunk.violations[sunk.violations["kind"] == "uplift"].iloc[0]
+    assert v["load_N"] > 0 and v["value"] < 0
+    assert list(b["swing_limit_deg"].notna()) == [n == "外过" for n in sunk.conditions]
+    with pytest.raises(ValueError, match="name"):
+        varnel.check_profile(terrain, towers.assign(name=["A", "B", "A"]), conductor, area)
+    with pytest.raises(ValueError, match="大雨"):
+        varnel.check_profile(terrain, towers.rename(columns={"max_swing_外过_deg":
+                                                             "max_swing_大雨_deg"}),
+                             conductor, area)

@@ -4,6 +4,8 @@ from __future__ import annotations
 
 import math
 import os
+import re
+import warnings
 from typing import Any, Optional, Union
 
 import numpy as np
@@ -18,6 +20,9 @@ _TERRAIN = ("station_m", "elevation_m")
 _TOWERS = ("name", "station_m", "kind", "arm_height_m", "insulator_length_m",
            "insulator_weight_N")
 _CROSSINGS = ("name", "station_m", "elevation_m", "clearance_m")
+_SWING_IN = re.compile(r"max_swing_(.+)_deg")
+# m: a tower's ground elevation this far from the terrain's at its station is warned of.
+_GROUND_MISMATCH = 5.0
 
 
 def _pandas():
@@ -73,11 +78,19 @@ class ProfileCheck:
       largest sag and its condition, the smallest clearance to ground and where, the required
       clearance, the stress at the supports and its allowable value, ``ok``;
     - ``towers``: one row per tower per condition: horizontal and vertical spans, vertical and
-      horizontal loads (N), swing angle (degrees, NaN for a strain tower), ``uplift``, ``ok``;
+      horizontal loads (N), swing angle (degrees; NaN for a strain tower and where the string is
+      pulled up), the clearance's α, the allowed swing where it is checked (NaN elsewhere),
+      ``uplift_load_N`` (the net upward load where a string is pulled up, NaN elsewhere),
+      ``uplift`` (the tower's), ``ok``;
     - ``violations``: kind (``ground``, ``crossing``, ``swing``, ``uplift``,
-      ``suspension_point``), where, station, figure and limit, condition.
+      ``suspension_point``), where, station, figure and limit, condition, ``load_N`` (an
+      uplift's net upward load);
+    - ``wind``: one row per condition: the speed at 10 m and at 15 m (the wind routines take
+      it), the towers' α and whether the swing is checked in it.
 
-    ``conditions`` names the conditions in their order; ``model`` is the span model.
+    ``conditions`` names the conditions in their order; ``model`` is the span model;
+    ``wind_height`` the height (m) the area's speeds are given at and ``terrain_class`` the
+    wind's terrain (B).
     """
 
     def __init__(self, profile: Any, conditions: list[str], towers, crossings) -> None:
@@ -85,6 +98,8 @@ class ProfileCheck:
         self._profile = profile
         self.model: str = profile.model
         self.conditions: tuple[str, ...] = tuple(conditions)
+        self.wind_height: float = profile.wind_height
+        self.terrain_class: str = "B"
         names = [str(n) for n in towers["name"]]
         self._tower_names = names
 
@@ -115,7 +130,7 @@ class ProfileCheck:
                 "min_clearance_station_m": clearance_at,
                 "required_clearance_m": math.nan if required is None else required,
                 "crossings": "; ".join(
-                    f"{crossing_names[c]}: {v:.2f} m (needs {r:g} m)" for c, v, _, r, _ in checks),
+                    f"{crossing_names[c[0]]}: {c[1]:.2f} m (needs {c[3]:g} m)" for c in checks),
                 "crossings_ok": all(c[4] for c in checks),
                 "support_stress_N_per_mm2": support,
                 "support_allowable_N_per_mm2": allowable, "ok": ok})
@@ -125,8 +140,8 @@ class ProfileCheck:
         kinds = [str(k) for k in towers["kind"]]
         stations = _column(towers, "station_m", "towers")
         for i, t in enumerate(profile.towers()):
-            ground, attachment, wind_span, weight_span, vertical, horizontal, swing, uplift, \
-                ok = t
+            (ground, attachment, wind_span, weight_span, vertical, horizontal, swing, uplift,
+             ok, alpha, limit, upward, _) = t
             for k, name in enumerate(conditions):
                 rows.append({
                     "name": names[i], "station_m": float(stations[i]), "kind": kinds[i],
@@ -135,14 +150,23 @@ class ProfileCheck:
                     "vertical_span_m": weight_span[k], "vertical_load_N": vertical[k],
                     "horizontal_load_N": horizontal[k],
                     "swing_angle_deg": swing[k] if swing else math.nan,
+                    "alpha_clearance": alpha[k],
+                    "swing_limit_deg": math.nan if limit[k] is None else limit[k],
+                    "uplift_load_N": math.nan if upward[k] is None else upward[k],
                     "uplift": uplift, "ok": ok})
         self.towers = pd.DataFrame(rows)
 
         self.violations = pd.DataFrame(
             [{"kind": kind, "where": where, "station_m": station, "value": value,
-              "limit": limit, "condition": None if k is None else conditions[k]}
-             for kind, _, where, station, value, limit, k in profile.violations()],
-            columns=["kind", "where", "station_m", "value", "limit", "condition"])
+              "limit": limit, "condition": None if k is None else conditions[k],
+              "load_N": math.nan if load is None else load}
+             for kind, _, where, station, value, limit, k, load in profile.violations()],
+            columns=["kind", "where", "station_m", "value", "limit", "condition", "load_N"])
+
+        self.wind = pd.DataFrame({
+            "condition": conditions, "wind_10m_m_per_s": profile.wind_at_10m,
+            "wind_15m_m_per_s": profile.wind_at_15m, "alpha_loads": profile.load_alpha,
+            "swing_checked": profile.swing_checked})
 
     def _condition(self, condition: Union[int, str]) -> int:
         if isinstance(condition, str):
@@ -183,7 +207,9 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
                   *, crossings: Optional[Table] = None, ground_clearance: Optional[float] = None,
                   max_temperature: Optional[float] = None, model: str = "catenary",
                   avg_ratio: float = 0.25, strength_factor: float = 0.95, safety: float = 2.5,
-                  suspension_safety: float = 2.25) -> ProfileCheck:
+                  suspension_safety: float = 2.25, wind_height: float = 10,
+                  alpha_loads: Optional[float] = None,
+                  alpha_clearance: Optional[float] = None) -> ProfileCheck:
     """Checks a line over its ground, as ``varnel profile`` does.
 
     ``terrain``: columns ``station_m, elevation_m``; ``towers``: ``name, station_m, kind``
@@ -193,7 +219,12 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
     Each a DataFrame or the path of a CSV file (UTF-8 or GBK). ``conditions``: a weather area
     or a list of conditions. ``ground_clearance`` (m) judges the clearances; without it they
     are reported only. ``max_temperature`` (°C) adds a still-air condition for the largest sag.
-    ``model``: ``"catenary"`` or ``"parabola"``. ValueError for a line that cannot be checked.
+    ``model``: ``"catenary"`` or ``"parabola"``. ``wind_height`` (10 or 15 m): the height at
+    which the area's wind speeds are given (10: raised to 15 m for the wind loads, terrain B).
+    ``alpha_loads``, ``alpha_clearance``: fixed wind pressure non-uniformity factors in place of
+    GB 50545-2010 Table 10.1.18-1 (towers' loads) and 10.1.18-2 (swing). ValueError for a line
+    that cannot be checked; a UserWarning for a tower's ground elevation more than 5 m from the
+    terrain's.
 
     Example::
 
@@ -204,7 +235,7 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
                                     "samples/profile/towers.csv", conductor, area,
                                     crossings="samples/profile/crossings.csv",
                                     ground_clearance=7)
-        line.violations        # the swing at N8 and the ground at N14-N15
+        line.violations        # the swing at N8 (69.7° in 大风) and the ground at N14-N15
         line.curve(13)         # the conductor over the second hill
     """
     _args.conductor(conductor)
@@ -216,6 +247,11 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
                                                               "ground_clearance")
     hot = None if max_temperature is None else _args.real(max_temperature, "max_temperature")
     hanging = _args.real(suspension_safety, "suspension_safety")
+    height = _args.real(wind_height, "wind_height")
+    if height not in (10, 15):
+        raise ValueError(f"wind_height = {height!r}: the area's speeds are given at 10 or 15 m")
+    fixed = [None if a is None else _args.real(a, name)
+             for a, name in ((alpha_loads, "alpha_loads"), (alpha_clearance, "alpha_clearance"))]
 
     t = _frame(terrain, "terrain", _TERRAIN)
     points = list(zip(_column(t, "station_m", "terrain").tolist(),
@@ -227,10 +263,15 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
     area = [0.0 if a is None else a for a in _optional(w, "insulator_area_m2")]
     columns = {c: _column(w, c, "towers").tolist() for c in _TOWERS[3:]}
     stations = _column(w, "station_m", "towers").tolist()
+    max_angle = _optional(w, "max_angle_deg")
+    limits = [(m.group(1), _optional(w, c)) for c in map(str, w.columns)
+              if (m := _SWING_IN.fullmatch(c))]
     tower_rows = [(str(w["name"].iloc[i]), stations[i], str(w["kind"].iloc[i]).strip(),
                    columns["arm_height_m"][i], columns["insulator_length_m"][i],
-                   columns["insulator_weight_N"][i], ground_at[i], angle[i], swing[i], area[i])
+                   columns["insulator_weight_N"][i], ground_at[i], angle[i], swing[i], area[i],
+                   max_angle[i], [(name, v[i]) for name, v in limits if v[i] is not None])
                   for i in range(n)]
+
     c = None if crossings is None else _frame(crossings, "crossings", _CROSSINGS)
     crossing_rows = []
     if c is not None:
@@ -243,7 +284,20 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
     if hot is not None:
         names.append("max temperature")
     profile = _core.check_profile(conductor, found, names, points, tower_rows, crossing_rows,
-                                  ground, hot, model, ratio, factor, safe, hanging)
+                                  ground, hot, model, ratio, factor, safe, hanging, height,
+                                  fixed[0], fixed[1])
+    # The line checked (the terrain's stations increase): a tower's ground far from the
+    # terrain's is more likely a typing error, or another datum, than a tower on a cliff.
+    stations_t = [p[0] for p in points]
+    elevations_t = [p[1] for p in points]
+    for row in tower_rows:
+        if row[6] is None:
+            continue
+        on_terrain = float(np.interp(row[1], stations_t, elevations_t))
+        if abs(row[6] - on_terrain) > _GROUND_MISMATCH:
+            warnings.warn(f"tower {row[0]} stands at {row[6]:g} m (ground_elevation_m), "
+                          f"{abs(row[6] - on_terrain):.2f} m from the terrain's {on_terrain:.2f} m "
+                          f"at its station {row[1]:g} m", UserWarning, stacklevel=2)
     return ProfileCheck(profile, names, w, c)
 
 

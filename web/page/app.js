@@ -65,7 +65,12 @@
       supportStress: '悬挂点应力', result: '结论', tower: '杆塔', towerKind: '型式', strain: '耐张',
       suspension: '直线', ground: '地面高程', attachment: '挂点高程', hSpan: '水平档距',
       vSpanMin: '最小垂直档距', vSpanMax: '最大垂直档距', vLimit: '限值', maxVLoad: '最大垂直荷载', maxHLoad: '最大水平荷载', maxSwing: '最大摇摆角',
-      swingLimit: '允许摇摆角', uplift: '上拔',
+      swingLimit: '允许摇摆角', uplift: '上拔', upliftLoad: '最大上拔力',
+      windHeight: '气象区风速基准高度', alphaLoads: '风压不均匀系数（杆塔荷载）',
+      alphaClearance: '风压不均匀系数（电气间隙）',
+      windNote: '风：气象区风速为 {h} m 高处的风速，地面粗糙度 {terrain} 类{to15}；杆塔荷载的 α 取 {loads}，摇摆角与交叉跨越的 α 取 {clearance}。',
+      to15: '，导线与绝缘子串风荷载换算至 15 m（×√1.14）', alphaTable1: 'GB 50545-2010 表 10.1.18-1',
+      alphaTable2: 'GB 50545-2010 表 10.1.18-2（按水平档距）', alphaFixed: '定值 {a}',
     },
     en: {
       title: 'Varnel line design', langButton: '中文', langHint: 'Switch the page language',
@@ -136,7 +141,13 @@
       tower: 'Tower', towerKind: 'Kind', strain: 'strain', suspension: 'suspension', ground: 'Ground',
       attachment: 'Attachment', hSpan: 'Wind span', vSpanMin: 'Least weight span', vSpanMax: 'Largest weight span', vLimit: 'Limit',
       maxVLoad: 'Largest vertical load', maxHLoad: 'Largest horizontal load', maxSwing: 'Largest swing',
-      swingLimit: 'Allowed swing', uplift: 'Uplift',
+      swingLimit: 'Allowed swing', uplift: 'Uplift', upliftLoad: 'Largest uplift',
+      windHeight: 'Height of the area\'s wind speeds', alphaLoads: 'Wind α, tower loads',
+      alphaClearance: 'Wind α, clearances',
+      windNote: 'Wind: the area\'s speeds are at {h} m, terrain class {terrain}{to15}; α for the towers\' loads {loads}, for swing and crossings {clearance}.',
+      to15: ', raised to 15 m (×√1.14) for the conductor\'s and the strings\' wind loads',
+      alphaTable1: 'GB 50545-2010 Table 10.1.18-1', alphaTable2: 'GB 50545-2010 Table 10.1.18-2 (by the wind span)',
+      alphaFixed: 'fixed at {a}',
     },
   };
 
@@ -392,7 +403,10 @@
     opt(args, '--max-temperature', 'pfMaxT');
     opt(args, '--exaggeration', 'pfExaggeration');
     opt(args, '--from', 'pfFrom');
-    return opt(args, '--to', 'pfTo');
+    opt(args, '--to', 'pfTo');
+    args.push('--wind-height', $('pfWindHeight').value);
+    opt(args, '--alpha-loads', 'pfAlphaLoads');
+    return opt(args, '--alpha-clearance', 'pfAlphaClearance');
   }
 
   function renderProfileSources() {
@@ -599,13 +613,20 @@
 
   function computeProfile() {
     const outs = ['out-profile-violations', 'chart-profile', 'out-profile-sections',
-      'out-profile-spans', 'out-profile-towers'];
+      'out-profile-spans', 'out-profile-towers', 'profile-wind', 'warnings-profile'];
     $('error-profile').textContent = '';
     clearOutput('/out/profile.svg');
     const r = runOrShow('profile', [...profileArgs(), '--json', '--svg', '/out/profile.svg'], outs);
     if (!r) return;
     const d = JSON.parse(r.stdout);
     const names = d.conditions.map((c) => c.name);
+    // The wind the check took, and what the command warned of.
+    const alpha = (a, table) => (typeof a === 'number' ? t('alphaFixed', { a }) : t(table));
+    $('profile-wind').textContent = t('windNote', { h: d.wind.reference_height_m, terrain: d.wind.terrain_class,
+      to15: d.wind.reference_height_m === 15 ? '' : t('to15'), loads: alpha(d.wind.alpha_loads, 'alphaTable1'),
+      clearance: alpha(d.wind.alpha_clearance, 'alphaTable2') });
+    $('warnings-profile').innerHTML = r.stderr.split('\n').filter((x) => x.trim()).map((x) => '<p class="warning">' +
+      esc(x) + '</p>').join('');
     const cond = (c) => (c === null || c === undefined ? '<td>—</td>' : '<td>' + esc(c.name === undefined ? c : c.name) + '</td>');
     const okCell = (ok) => '<td>' + esc(ok ? t('ok') : t('exceeded')) + '</td>';
 
@@ -614,11 +635,11 @@
     if (d.violations.length) {
       html += '<table class="grid" id="profile-violations"><thead><tr>' + th(t('kind')) + th(t('where')) +
         th(t('station'), 'm') + th(t('figure')) + th(t('vLimit')) + th(t('unit')) + th(t('condition')) +
-        '</tr></thead><tbody>';
+        th(t('upliftLoad'), 'N') + '</tr></thead><tbody>';
       for (const x of d.violations) {
         html += '<tr class="bad" data-kind="' + esc(x.kind) + '"><td>' + esc(t('v_' + x.kind)) + '</td><td>' +
           esc(x.where) + '</td>' + num(x.station_m, 2) + num(x.value, 3) + num(x.limit, 3) + '<td>' +
-          esc(x.unit) + '</td>' + cond(x.condition) + '</tr>';
+          esc(x.unit) + '</td>' + cond(x.condition) + num(x.load_N, 0) + '</tr>';
       }
       html += '</tbody></table>';
     }
@@ -654,21 +675,30 @@
     }
     $('out-profile-spans').innerHTML = html + '</tbody></table>';
 
-    // A tower's figures per condition: the table shows the range of the weight span and the
-    // largest loads and swing; every condition's figure is in the command's JSON and CSV.
+    // A tower's figures per condition: the table shows the range of the weight span, the
+    // largest loads, the largest swing where it is checked ("-" where the string is pulled up in
+    // all of them) and the largest uplift; every condition's figure is in the JSON and CSV.
     const extreme = (xs, pick) => { const ys = (xs || []).filter((y) => y !== null); return ys.length ? pick(...ys) : null; };
+    const checkedSwing = (x) => (x.swing_angle_deg || []).filter((a, k) =>
+      x.swing_limit_deg[k] !== null || d.conditions[k].swing_checked);
+    const swingCell = (x) => {
+      if (x.swing_angle_deg === null) return num(null, 2);
+      const largest = extreme(checkedSwing(x), Math.max);
+      return largest === null ? '<td class="n">-</td>' : num(largest, 2);
+    };
     html = '<table class="grid" id="profile-towers"><thead><tr>' + th(t('tower')) + th(t('towerKind')) +
       th(t('station'), 'm') + th(t('ground'), 'm') + th(t('attachment'), 'm') + th(t('hSpan'), 'm') +
       th(t('vSpanMin'), 'm') + th(t('vSpanMax'), 'm') + th(t('maxVLoad'), 'N') +
       th(t('maxHLoad'), 'N') + th(t('maxSwing'), '°') + th(t('swingLimit'), '°') + th(t('uplift')) +
-      th(t('result')) + '</tr></thead><tbody>';
+      th(t('upliftLoad'), 'N') + th(t('result')) + '</tr></thead><tbody>';
     for (const x of d.towers) {
       html += '<tr' + (x.ok ? '' : ' class="bad"') + '><th scope="row">' + esc(x.name) + '</th><td>' +
         esc(t(x.kind)) + '</td>' + num(x.station_m, 2) + num(x.ground_elevation_m, 2) + num(x.attachment_m, 2) +
         num(x.horizontal_span_m, 2) + num(extreme(x.vertical_span_m, Math.min), 2) +
         num(extreme(x.vertical_span_m, Math.max), 2) + num(extreme(x.vertical_load_N, Math.max), 1) +
-        num(extreme(x.horizontal_load_N, Math.max), 1) + num(extreme(x.swing_angle_deg, Math.max), 2) +
-        num(x.max_swing_deg, 1) + '<td>' + esc(x.uplift ? t('yes') : t('no')) + '</td>' + okCell(x.ok) + '</tr>';
+        num(extreme(x.horizontal_load_N, Math.max), 1) + swingCell(x) +
+        num(x.max_swing_deg, 1) + '<td>' + esc(x.uplift ? t('yes') : t('no')) + '</td>' +
+        num(extreme(x.uplift_load_N, Math.max), 0) + okCell(x.ok) + '</tr>';
     }
     $('out-profile-towers').innerHTML = html + '</tbody></table>';
   }

@@ -405,11 +405,21 @@ describe('the profile tab', () => {
       // The failing spans are the ones marked, and exactly those.
       assert.deepEqual(await page.$$eval('#profile-spans tbody tr', (trs) => trs.map((r) => !r.classList.contains('bad'))),
         d.spans.map((x) => x.ok));
-      assertFigures((await cellValues(page, '#profile-towers')).map((r) => r.slice(1, 11)),
+      // The largest swing where it is checked; the largest net upward load of a string pulled up.
+      const checkedSwing = (x) => (x.swing_angle_deg === null ? null
+        : highest(x.swing_angle_deg.filter((a, k) => x.swing_limit_deg[k] !== null || d.conditions[k].swing_checked)));
+      const upward = (x) => (x.uplift_load_N.some((u) => u !== null) ? highest(x.uplift_load_N) : null);
+      assertFigures((await cellValues(page, '#profile-towers')).map((r) => [...r.slice(1, 11), r[12]]),
         d.towers.map((x) => [x.station_m, x.ground_elevation_m, x.attachment_m, x.horizontal_span_m,
           lowest(x.vertical_span_m), highest(x.vertical_span_m), highest(x.vertical_load_N),
-          highest(x.horizontal_load_N), x.swing_angle_deg === null ? null : highest(x.swing_angle_deg),
-          x.max_swing_deg]), tolerance, 'towers');
+          highest(x.horizontal_load_N), checkedSwing(x), x.max_swing_deg, upward(x)]), tolerance, 'towers');
+      assertFigures((await cellValues(page, '#profile-violations')).map((r) => [r[7]]),
+        d.violations.map((x) => [x.load_N]), tolerance, 'violations\' loads');
+      // The wind the check took, said as the command says it.
+      const wind = await page.textContent('#profile-wind');
+      assert.match(wind, /10 m/);
+      assert.match(wind, /B/);
+      assert.equal(d.wind.reference_height_m, 10);
       assertFigures((await cellValues(page, '#profile-sections')).map((r) => [r[3], r[5], ...r.slice(7)]),
         d.sections.map((x) => [x.ruling_span_m, x.control_stress_N_per_mm2, ...x.stress_N_per_mm2]),
         tolerance, 'sections');
@@ -418,6 +428,52 @@ describe('the profile tab', () => {
       await page.context().close();
     });
   }
+
+  it('takes the wind at 15 m and fixed α as the command does, and draws the same notes in the same order', async () => {
+    // Every suspension string held to 1° in 外过, and a crossing at N8: many notes, one stack.
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varnel-profile-'));
+    const towers = path.join(dir, 'towers.csv');
+    fs.writeFileSync(towers, fs.readFileSync(path.join(PROFILE, 'towers.csv'), 'utf8')
+      .replace(/^(name,.*)$/m, '$1,max_swing_外过_deg').replace(/^(N\d+,[^\n]*,suspension,[^\n]*)$/gm, '$1,1')
+      .replace(/^(N\d+,[^\n]*,strain,[^\n]*)$/gm, '$1,'));
+    const crossings = path.join(dir, 'crossings.csv');
+    fs.writeFileSync(crossings, fs.readFileSync(path.join(PROFILE, 'crossings.csv'), 'utf8') +
+      'ditch at N8,2715.0,120.0,7.0,\n');
+    const page = await openPage('#tab=profile&model=catenary&pwh=15&pac=0.7');
+    await settle(page);
+    for (const [id, file] of [['#file-towers', towers], ['#file-crossings', crossings]]) {
+      await page.setInputFiles(id, file);
+      await settle(page);
+    }
+    const args = line('catenary');
+    args[args.indexOf(path.join(PROFILE, 'towers.csv'))] = towers;
+    args[args.indexOf(path.join(PROFILE, 'crossings.csv'))] = crossings;
+    args.push('--wind-height', '15', '--alpha-clearance', '0.7');
+    const d = nativeJson(args);
+    assert.ok(d.violations.filter((x) => x.kind === 'swing').length >= 10);
+    assert.equal(d.wind.reference_height_m, 15);
+    assert.match(await page.textContent('#profile-wind'), /15 m/);
+    assert.deepEqual(await page.$$eval('#profile-violations tbody tr', (trs) => trs.map((r) =>
+      [r.dataset.kind, r.children[1].textContent])), d.violations.map((x) => [x.kind, x.where]));
+    assertFigures((await cellValues(page, '#profile-violations')).map((r) => r.slice(2, 5)),
+      d.violations.map((x) => [x.station_m, x.value, x.limit]), 1e-12, 'violations');
+    // The notes of the command's own drawing, text and place, are the page's.
+    const svg = path.join(dir, 'profile.svg');
+    execFileSync(VARNEL, [...args, '--svg', svg], { cwd: root });
+    const notes = (text) => [...text.matchAll(/<text class="note[^"]*" x="([^"]+)" y="([^"]+)"[^>]*>([^<]*)<\/text>/g)]
+      .map((m) => [m[1], m[2], m[3]]);
+    const want = notes(fs.readFileSync(svg, 'utf8'));
+    const got = notes(await page.$eval('#chart-profile', (e) => e.innerHTML));
+    assert.ok(want.length > d.violations.length, 'crossings and violations drawn');
+    assert.deepEqual(got.map((n) => n[2]), want.map((n) => n[2]));
+    assert.deepEqual(got.map((n) => [Number(n[0]), Number(n[1])]), want.map((n) => [Number(n[0]), Number(n[1])]));
+    // N8's two notes (its swing, the ditch) stand one over the other on one leader.
+    const atN8 = want.filter((n) => /^(N8:|ditch at N8)/.test(n[2]));
+    assert.equal(atN8.length, 2);
+    assert.equal(atN8[0][0], atN8[1][0]);
+    fs.rmSync(dir, { recursive: true });
+    await page.context().close();
+  });
 
   it('checks a dropped towers table and gives the command\'s CSV files', async () => {
     const page = await openPage('#tab=profile&model=parabola');
