@@ -198,4 +198,52 @@ double SpanCurve::farVerticalStress() const noexcept {
     return stress_ * std::sinh(farReach_ / parameter_);
 }
 
+LoadPlane loadPlane(double load, double verticalLoad) {
+    if (!(verticalLoad > 0 && verticalLoad <= load && load < HUGE_VAL)) {
+        throw std::invalid_argument(
+            "the vertical load must be above 0 and at most the resultant, both finite");
+    }
+    if (verticalLoad == load) return {};
+    const double horizontal = std::sqrt((load - verticalLoad) * (load + verticalLoad));
+    return {verticalLoad / load, horizontal / load};
+}
+
+PlaneSpan inLoadPlane(double span, double heightDifference, const LoadPlane& plane) noexcept {
+    if (plane.vertical()) return {span, heightDifference};
+    return {std::hypot(span, heightDifference * plane.sinSwing), heightDifference * plane.cosSwing};
+}
+
+LoadPlane SwungCurve::planeOf(double verticalLoad, double horizontalLoad) {
+    if (!(horizontalLoad >= 0 && horizontalLoad < HUGE_VAL)) {
+        throw std::invalid_argument("the horizontal load must be 0 or more and finite");
+    }
+    if (!(verticalLoad > 0 && verticalLoad < HUGE_VAL)) {
+        throw std::invalid_argument("the specific load must be above 0");
+    }
+    if (horizontalLoad == 0) return {};
+    return loadPlane(std::hypot(verticalLoad, horizontalLoad), verticalLoad);
+}
+
+PlaneSpan SwungCurve::spanOf(SpanModel model, double span, double heightDifference,
+                             const LoadPlane& plane) {
+    if (!(span > 0 && span < HUGE_VAL)) {
+        throw std::invalid_argument("the span must be a positive length");
+    }
+    if (!std::isfinite(heightDifference)) {
+        throw std::invalid_argument("the height difference must be a finite number");
+    }
+    // The parabolas keep the span as it stands (see the header).
+    return model == SpanModel::catenary ? inLoadPlane(span, heightDifference, plane)
+                                        : PlaneSpan{span, heightDifference};
+}
+
+SwungCurve::SwungCurve(SpanModel model, double span, double heightDifference, double stress,
+                       double verticalLoad, double horizontalLoad)
+    : plane_(planeOf(verticalLoad, horizontalLoad)),
+      planeSpan_(spanOf(model, span, heightDifference, plane_)),
+      curve_(model, planeSpan_.span, planeSpan_.heightDifference, stress,
+             std::hypot(verticalLoad, horizontalLoad)),
+      swing_(std::atan2(horizontalLoad, verticalLoad)),
+      scale_(span / planeSpan_.span) {}
+
 }  // namespace varnel
