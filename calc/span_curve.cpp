@@ -213,17 +213,6 @@ PlaneSpan inLoadPlane(double span, double heightDifference, const LoadPlane& pla
     return {std::hypot(span, heightDifference * plane.sinSwing), heightDifference * plane.cosSwing};
 }
 
-LoadPlane SwungCurve::planeOf(double verticalLoad, double horizontalLoad) {
-    if (!(horizontalLoad >= 0 && horizontalLoad < HUGE_VAL)) {
-        throw std::invalid_argument("the horizontal load must be 0 or more and finite");
-    }
-    if (!(verticalLoad > 0 && verticalLoad < HUGE_VAL)) {
-        throw std::invalid_argument("the specific load must be above 0");
-    }
-    if (horizontalLoad == 0) return {};
-    return loadPlane(std::hypot(verticalLoad, horizontalLoad), verticalLoad);
-}
-
 PlaneSpan SwungCurve::spanOf(SpanModel model, double span, double heightDifference,
                              const LoadPlane& plane) {
     if (!(span > 0 && span < HUGE_VAL)) {
@@ -238,12 +227,12 @@ PlaneSpan SwungCurve::spanOf(SpanModel model, double span, double heightDifferen
 }
 
 SwungCurve::SwungCurve(SpanModel model, double span, double heightDifference, double stress,
-                       double verticalLoad, double horizontalLoad)
-    : plane_(planeOf(verticalLoad, horizontalLoad)),
+                       double load, double verticalLoad)
+    : plane_(loadPlane(load, verticalLoad)),
       planeSpan_(spanOf(model, span, heightDifference, plane_)),
-      curve_(model, planeSpan_.span, planeSpan_.heightDifference, stress,
-             std::hypot(verticalLoad, horizontalLoad)),
-      swing_(std::atan2(horizontalLoad, verticalLoad)),
+      heightDifference_(heightDifference),
+      curve_(model, planeSpan_.span, planeSpan_.heightDifference, stress, load),
+      swing_(std::atan2(plane_.sinSwing, plane_.cosSwing)),
       scale_(span / planeSpan_.span) {}
 
 }  // namespace varnel

@@ -126,20 +126,20 @@ class SpanCurve {
 };
 
 // One span swung by a horizontal load: the curve of `model` in the plane of the load and the
-// chord, for the vertical load γv and the horizontal γh (N/(m·mm²)), σ₀ the stress square to the
-// load in that plane (the least along a catenary). The catenary hangs in the exact plane
-// (inLoadPlane); the parabolas, as the design manuals work a wind condition, keep l and h as
-// they stand and take the resultant load (their sag is then the manuals' swung sag).
+// chord, for the resultant load γ and its vertical part γv (N/(m·mm²); a horizontal part
+// γh = √(γ² − γv²) beside it), σ₀ the stress square to the load in that plane (the least along
+// a catenary). The catenary hangs in the exact plane (inLoadPlane); the parabolas, as the design
+// manuals work a wind condition, keep l and h as they stand under the resultant load (their sag
+// is then the manuals' swung sag).
 //
 // x is horizontal along the line from the near support, as in SpanCurve. A point of the curve
 // lies below the chord's point at the same x by the sag along the load: sag·cos η of it
 // downwards and sag·sin η sideways, downwind.
 class SwungCurve {
   public:
-    // Throws std::invalid_argument as SpanCurve does, and for a horizontal load that is negative
-    // or not finite.
-    SwungCurve(SpanModel model, double span, double heightDifference, double stress,
-               double verticalLoad, double horizontalLoad);
+    // Throws std::invalid_argument as SpanCurve does, and unless 0 < verticalLoad ≤ load.
+    SwungCurve(SpanModel model, double span, double heightDifference, double stress, double load,
+               double verticalLoad);
 
     const SpanCurve& inPlane() const noexcept { return curve_; }
     double swing() const noexcept { return swing_; }  // η, radians from the vertical
@@ -148,6 +148,14 @@ class SwungCurve {
 
     // The sag in the plane at horizontal x (m from the near support), and its parts.
     double sagAt(double x) const noexcept { return curve_.sagAt(planeX(x)); }
+    // The conductor's height above the near support at horizontal x, m (the chord's less the
+    // sag's vertical part), and the stress along it there, N/mm².
+    double heightAt(double x) const noexcept {
+        return x / (scale_ * planeSpan_.span) * heightDifference_ - verticalSagAt(x);
+    }
+    double stressAt(double x) const noexcept { return curve_.stressAt(planeX(x)); }
+    // The low point's horizontal x, m from the near support.
+    double lowPoint() const noexcept { return curve_.lowPoint() * scale_; }
     double verticalSagAt(double x) const noexcept { return sagAt(x) * plane_.cosSwing; }
     double sidewaysAt(double x) const noexcept { return sagAt(x) * plane_.sinSwing; }
 
@@ -162,13 +170,13 @@ class SwungCurve {
     const PlaneSpan& planeSpan() const noexcept { return planeSpan_; }
 
   private:
-    static LoadPlane planeOf(double verticalLoad, double horizontalLoad);
     static PlaneSpan spanOf(SpanModel model, double span, double heightDifference,
                             const LoadPlane& plane);
     double planeX(double x) const noexcept { return x / scale_; }
 
     LoadPlane plane_;
     PlaneSpan planeSpan_;
+    double heightDifference_;  // h, m, as given
     SpanCurve curve_;
     double swing_ = 0;
     double scale_ = 1;  // l/l': horizontal metres per metre along the plane's span

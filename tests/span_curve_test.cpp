@@ -286,10 +286,12 @@ TEST(SwungCurve, IsTheCatenaryInThePlaneOfItsLoad) {
     for (int i = 0; i < 200; ++i) {
         const double l = spans(random), h = slopes(random) * l, s0 = stresses(random);
         const double gv = verticals(random), gh = ratios(random) * gv;
-        const varnel::SwungCurve c(SpanModel::catenary, l, h, s0, gv, gh);
-        const Real g = sqrt(Real(gv) * gv + Real(gh) * gh);
-        const Real dy = gh / g, dz = -gv / g;  // d, its x part 0
-        const Real along = Real(h) * dz;       // chord · d
+        const double load = std::hypot(gv, gh);
+        const varnel::SwungCurve c(SpanModel::catenary, l, h, s0, load, gv);
+        // d, its x part 0, from the resultant and the vertical load as the curve takes them
+        const Real g = load;
+        const Real dz = -Real(gv) / g, dy = sqrt(1 - dz * dz);
+        const Real along = Real(h) * dz;  // chord · d
         const Real ux = l, uy = -along * dy, uz = h - along * dz;
         const Real planeSpan = sqrt(ux * ux + uy * uy + uz * uz);
         const Real planeHeight = -along;  // chord · w
@@ -321,7 +323,7 @@ TEST(SwungCurve, IsTheCatenaryInThePlaneOfItsLoad) {
 // The parabolas keep the span as the design manuals swing it: l and h as they stand, the
 // resultant load, the sag along it.
 TEST(SwungCurve, TheParabolasSwingTheirOwnCurve) {
-    const varnel::SwungCurve c(SpanModel::parabola, 400, 60, 80, 0.034, 0.041);
+    const varnel::SwungCurve c(SpanModel::parabola, 400, 60, 80, std::hypot(0.034, 0.041), 0.034);
     const SpanCurve plain(SpanModel::parabola, 400, 60, 80, std::hypot(0.034, 0.041));
     EXPECT_EQ(c.maxSag(), plain.maxSag());
     EXPECT_EQ(c.maxSagAt(), 200);
@@ -329,12 +331,12 @@ TEST(SwungCurve, TheParabolasSwingTheirOwnCurve) {
     EXPECT_DOUBLE_EQ(c.sidewaysMaxSag(), plain.maxSag() * 0.041 / std::hypot(0.034, 0.041));
     EXPECT_DOUBLE_EQ(c.swing(), std::atan(0.041 / 0.034));
     // Without wind every model's curve is its vertical one.
-    const varnel::SwungCurve still(SpanModel::catenary, 400, 60, 80, 0.034, 0);
+    const varnel::SwungCurve still(SpanModel::catenary, 400, 60, 80, 0.034, 0.034);
     EXPECT_EQ(still.maxSag(), SpanCurve(SpanModel::catenary, 400, 60, 80, 0.034).maxSag());
     EXPECT_EQ(still.sidewaysMaxSag(), 0);
-    EXPECT_THROW(varnel::SwungCurve(SpanModel::catenary, 400, 60, 80, 0.034, -0.01),
+    EXPECT_THROW(varnel::SwungCurve(SpanModel::catenary, 400, 60, 80, 0.034, 0.04),
                  std::invalid_argument);
-    EXPECT_THROW(varnel::SwungCurve(SpanModel::catenary, 400, 60, 80, 0, 0.01),
+    EXPECT_THROW(varnel::SwungCurve(SpanModel::catenary, 400, 60, 80, 0.034, 0),
                  std::invalid_argument);
 }
 
