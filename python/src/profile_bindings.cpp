@@ -73,6 +73,8 @@ void bindProfile(py::module_& m) {
         .def_readonly("vertical_load", &LineProfile::verticalLoad)
         .def_readonly("horizontal_load", &LineProfile::horizontalLoad)
         .def_readonly("load", &LineProfile::load)
+        // The conditions' names: the area's, its ice without wind, max temperature.
+        .def_readonly("conditions", &LineProfile::conditions)
         .def("sections", &sectionRows)
         .def("spans", &spanRows)
         .def("towers", &towerRows)

@@ -244,7 +244,8 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
         names.append("max temperature")
     profile = _core.check_profile(conductor, found, names, points, tower_rows, crossing_rows,
                                   ground, hot, model, ratio, factor, safe, hanging)
-    return ProfileCheck(profile, names, w, c)
+    # The check's own list: the area's ice without wind follows its conditions.
+    return ProfileCheck(profile, list(profile.conditions), w, c)
 
 
 __all__ = ["ProfileCheck", "check_profile"]
