@@ -176,7 +176,7 @@ void bindCurve(py::module_& m) {
         "catenary_state_stress",
         [](const Doubles& span, const Doubles& heightDifference, const Doubles& knownStress,
            const LineAttrib& conductor, const WeatherCondition& known,
-           const WeatherCondition& sought) {
+           const WeatherCondition& sought, bool windPlane) {
             // As state_stress: a loaded record may hold what no calculation can use.
             design::checkConductor(conductor);
             const auto n = static_cast<std::size_t>(
@@ -202,7 +202,15 @@ void bindCurve(py::module_& m) {
                 }
                 for (std::size_t i = 0; i < n && fault.what.empty(); ++i) {
                     try {
-                        o[i] = catenaryStateStress({l[i], h[i]}, conductor, known, sought, k[i]);
+                        o[i] = windPlane
+                                   ? catenaryStateStress({l[i], h[i]}, conductor, known, sought,
+                                                         k[i])
+                                   : catenaryStateStress(
+                                         {l[i], h[i]},
+                                         {conductor.elasticModulus, conductor.expansionCoeff},
+                                         {specificLoad(known, conductor), known.temperature},
+                                         k[i],
+                                         {specificLoad(sought, conductor), sought.temperature});
                     } catch (const std::exception& e) {
                         // The conductor or the conditions, the same for every element, or a
                         // stress beyond the range of a double: no finite answer.
@@ -214,7 +222,7 @@ void bindCurve(py::module_& m) {
             return out;
         },
         py::arg("span"), py::arg("height_difference"), py::arg("known_stress"),
-        py::arg("conductor"), py::arg("known"), py::arg("sought"));
+        py::arg("conductor"), py::arg("known"), py::arg("sought"), py::arg("wind_plane") = true);
 }
 
 }  // namespace varnel::python

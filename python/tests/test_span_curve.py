@@ -165,6 +165,27 @@ def test_swung_curve_is_the_catenary_in_the_plane_of_its_load(span, h, stress, v
         assert close(side, point_y, 1e-10)
 
 
+def test_wind_plane_false_is_the_vertical_plane_for_comparison():
+    """A level span is the same in every plane; a steep one in 25 m/s swings into a plane where
+    it is longer and less steep, and the vertical plane takes its stress too low: at 1500 m,
+    h = 750 m, strung from 年平 at its limit, by the 10.3 % docs/catenary.md gives."""
+    still = varnel.Condition("年平", 0, 0, 10)
+    wind = varnel.Condition("大风", 0, 25, -5)
+    level = [varnel.catenary_state_stress(800, 0, LINE, still, wind, 64.711, wind_plane=w)
+             for w in (True, False)]
+    assert level[0] == level[1]
+    plane = varnel.catenary_state_stress(1500, 750, LINE, still, wind, 64.711)
+    vertical = varnel.catenary_state_stress(1500, 750, LINE, still, wind, 64.711,
+                                            wind_plane=False)
+    assert round(100 * (plane / vertical - 1), 2) == 10.29
+    # In still air the plane is the vertical one.
+    hot = CONDITIONS[1]
+    assert varnel.catenary_state_stress(1500, 750, LINE, still, hot, 64.711) == \
+        varnel.catenary_state_stress(1500, 750, LINE, still, hot, 64.711, wind_plane=False)
+    with pytest.raises(TypeError, match="wind_plane"):
+        varnel.catenary_state_stress(300, 0, LINE, still, wind, 64.711, wind_plane=1)
+
+
 def test_without_a_horizontal_load_the_curve_is_as_it_was():
     for span, h, stress, load in CASES[:20]:
         a = varnel.span_curve(span, h, stress, load)

@@ -213,4 +213,5 @@ def catenary_state_stress(
     conductor: Conductor,
     known: Condition,
     sought: Condition,
+    wind_plane: bool = ...,
 ) -> _Doubles: ...

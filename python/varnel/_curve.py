@@ -179,7 +179,8 @@ def span_curve(span: float, height_difference: float, stress: float, load: float
 
 def catenary_state_stress(span: ArrayLike, height_difference: ArrayLike, conductor: Conductor,
                           known: Condition, sought: Condition,
-                          known_stress: ArrayLike) -> Union[float, np.ndarray]:
+                          known_stress: ArrayLike, *,
+                          wind_plane: bool = True) -> Union[float, np.ndarray]:
     """Horizontal stress (N/mm²) in ``sought`` of a conductor at ``known_stress`` (N/mm²) in
     ``known``, the span (m, horizontal) hanging as an exact catenary with its far support
     ``height_difference`` (m) above the near one.
@@ -187,7 +188,10 @@ def catenary_state_stress(span: ArrayLike, height_difference: ArrayLike, conduct
     The conductor's unstressed length at 20 °C is kept: each element stretches by σ/E and
     α·(t − 20) with σ the stress along the conductor there (docs/catenary.md), the specific
     loads being ``specific_load``'s. For one level span of sag well under 3 % it agrees with
-    ``state_stress`` within a few hundredths of a percent.
+    ``state_stress`` within a few hundredths of a percent. A condition with wind hangs the span
+    in the plane of its load and its chord, the stress square to the load there;
+    ``wind_plane=False`` leaves it in the vertical plane under the resultant load instead, as
+    earlier releases did, to measure what the plane changes (docs/catenary.md).
 
     ``span``, ``height_difference`` and ``known_stress`` broadcast against each other as numpy
     arrays do; the result has their shape, or is a float when all three are scalars. The work
@@ -214,7 +218,10 @@ def catenary_state_stress(span: ArrayLike, height_difference: ArrayLike, conduct
         return np.empty(shape)
     flat = [a.reshape(-1) if a.size == 1 or a.shape == shape else
             np.broadcast_to(a, shape).reshape(-1) for a in arrays]
-    out = _core.catenary_state_stress(flat[0], flat[1], flat[2], conductor, known, sought)
+    if not isinstance(wind_plane, bool):
+        raise TypeError(f"wind_plane must be True or False, not {_args.describe(wind_plane)}")
+    out = _core.catenary_state_stress(flat[0], flat[1], flat[2], conductor, known, sought,
+                                      wind_plane)
     if shape == ():
         return float(out[0])
     return out.reshape(shape)
