@@ -72,8 +72,8 @@ VARNEL_DESIGN_API std::vector<LimitState> designLimitStates(const SectionDesign&
 // `higherSupportStress` the catenary's stress at the higher support (N/mm²) and `largest` the
 // condition of the largest sag. Throws std::invalid_argument for a design without a controlling
 // condition or with a count of conditions that does not match, and CatenaryStateError where a
-// condition has no answer (kStringing's place: the area's condition count when none of them
-// controls the section).
+// condition has no answer (its `condition()` the area's condition count when no condition of
+// the area has one).
 VARNEL_DESIGN_API SectionDesign catenarySection(const LineAttrib& conductor,
                                                 const WeatherConditionSeq& conditions,
                                                 const SectionDesign& parabolic,

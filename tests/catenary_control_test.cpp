@@ -160,10 +160,11 @@ TEST(CatenaryControl, EveryConditionHoldsItsLimitFromTheControllingOne) {
     RecordProperty("worst_parabola_excess", (std::ostringstream() << parabola.worst).str());
 }
 
-// The case: 199.65 m in 典型气象区Ⅵ with JL/G1A-240/30. The library's parabolic search
-// picks 覆冰 (its 年平–覆冰 critical span 199.56 m lies below), but the catenary's lies at
-// 199.742 m: strung from 覆冰, 年平 goes 1.3e-4 beyond its limit σA = 0.25 × 75190 × 0.95 /
-// 275.96 = 64.7106 N/mm²; the catenary's own controlling condition is 年平.
+// The case earlier releases got wrong: 199.65 m in 典型气象区Ⅵ with JL/G1A-240/30. The
+// library's parabolic search picks 覆冰 (its 年平–覆冰 critical span 199.56 m lies below), but
+// the catenary's lies at 199.742 m: strung from 覆冰, 年平 goes 1.3e-4 beyond its limit
+// σA = 0.25 × 75190 × 0.95 / 275.96 = 64.7106 N/mm²; the catenary's own controlling condition
+// is 年平.
 TEST(CatenaryControl, TheCatenaryChoosesItsOwnCondition) {
     Samples s;
     const auto& area = s.areas[5];

@@ -83,7 +83,7 @@ def within(stress, limit):
     return stress <= limit * (1 + 5e-13)
 
 
-def test_catenary_control_holds_every_limit_at_the_issues_span():
+def test_catenary_control_holds_every_limit_at_199_65_m():
     """199.65 m in 典型气象区Ⅵ: the library's search picks 覆冰 (the parabola's 年平–覆冰 critical
     span is 199.56 m), which strung as a catenary took 年平 to 64.719 > 64.711. The catenary's
     own controlling condition is 年平 (its critical span 199.742 m lies above)."""
