@@ -10,6 +10,8 @@
 //   unstressed length worked once and kept), then its stringing table: the stress at every 5 °C
 //   from −40 to 40 °C and every span's curve at that stress (largest sag, its place, length,
 //   support stresses).
+// - The same solves and section with the loads of wind as wind: the sought states' vertical
+//   part below their resultant, each span solved in the plane of its load.
 //
 // Ratios of the medians, e.g.:
 //   catenary_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
@@ -96,6 +98,39 @@ void catenaryChangeOfStateKnownLengthGiven(benchmark::State& state) {
 }
 BENCHMARK(catenaryChangeOfStateKnownLengthGiven);
 
+// The sought loads above heavier than the bare conductor's by their wind: each solved in the
+// plane of its load, the spans' constants for the start worked for that plane at each solve.
+varnel::LoadState inWind(const varnel::LoadState& s) {
+    return s.load > 0.0327 ? varnel::LoadState{s.load, s.temperature, 0.0327} : s;
+}
+
+void catenaryChangeOfStateInWind(benchmark::State& state) {
+    for (auto _ : state) {
+        for (const Solve& s : solves()) {
+            benchmark::DoNotOptimize(varnel::catenaryStateStress(s.span, kConductor, s.known,
+                                                                 s.knownStress, inWind(s.sought)));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(solves().size()));
+}
+BENCHMARK(catenaryChangeOfStateInWind);
+
+void catenaryChangeOfStateKnownLengthGivenInWind(benchmark::State& state) {
+    std::vector<varnel::CatenaryChangeOfState> changes;
+    changes.reserve(solves().size());
+    for (const Solve& s : solves()) {
+        changes.emplace_back(std::span<const varnel::SectionSpan>(&s.span, 1), kConductor, s.known,
+                             s.knownStress);
+    }
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            benchmark::DoNotOptimize(changes[i].stressIn(inWind(solves()[i].sought)));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(solves().size()));
+}
+BENCHMARK(catenaryChangeOfStateKnownLengthGivenInWind);
+
 // One evaluation of L₀ (what each step costs), over the same spans in the sought state.
 void catenaryUnstressedLength(benchmark::State& state) {
     for (auto _ : state) {
@@ -120,12 +155,17 @@ std::vector<varnel::SectionSpan> hundredSpans() {
     return spans;
 }
 
-void catenarySectionWithStringingTable(benchmark::State& state) {
+void sectionWithStringingTable(benchmark::State& state, bool wind) {
     const std::vector<varnel::SectionSpan> spans = hundredSpans();
     const varnel::LoadState known{0.0327, -10};
-    const varnel::LoadState conditions[] = {{0.0327, -10}, {0.045, 10},  {0.0327, 15},
-                                            {0.085, -5},   {0.0327, 40}, {0.055, 15},
-                                            {0.0327, -5},  {0.04, 15},   {0.05, 15}};
+    varnel::LoadState conditions[] = {{0.0327, -10}, {0.045, 10},  {0.0327, 15},
+                                      {0.085, -5},   {0.0327, 40}, {0.055, 15},
+                                      {0.0327, -5},  {0.04, 15},   {0.05, 15}};
+    if (wind) {
+        // 大风, 覆冰 (its ice 0.065 of the 0.085), 安装, 外过, 内过
+        for (int k : {1, 5, 7, 8}) conditions[k].verticalLoad = 0.0327;
+        conditions[3].verticalLoad = 0.065;
+    }
     for (auto _ : state) {
         // As design::catenarySection and the stringing table do: the unstressed length once.
         const varnel::CatenaryChangeOfState change(spans, kConductor, known, 80);
@@ -144,7 +184,15 @@ void catenarySectionWithStringingTable(benchmark::State& state) {
         }
     }
 }
+void catenarySectionWithStringingTable(benchmark::State& state) {
+    sectionWithStringingTable(state, false);
+}
 BENCHMARK(catenarySectionWithStringingTable)->Unit(benchmark::kMillisecond);
+
+void catenarySectionWithStringingTableInWind(benchmark::State& state) {
+    sectionWithStringingTable(state, true);
+}
+BENCHMARK(catenarySectionWithStringingTableInWind)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "calc/conductor_load.h"
+#include "calc/span_curve.h"
 
 namespace varnel {
 
@@ -62,6 +63,34 @@ void checkState(const LoadState& state, const char* which) {
         throw std::invalid_argument(std::string("the ") + which +
                                     " condition's temperature must be a finite number");
     }
+    if (!(state.verticalLoad > 0 && state.verticalLoad <= state.load)) {
+        throw std::invalid_argument(std::string("the ") + which +
+                                    " condition's vertical load must be above 0 and at most its "
+                                    "specific load");
+    }
+}
+
+// The spans as they hang in the plane of a state's load (calc/span_curve.h).
+std::vector<SectionSpan> inPlane(std::span<const SectionSpan> spans, const LoadPlane& plane) {
+    std::vector<SectionSpan> out;
+    out.reserve(spans.size());
+    for (const SectionSpan& s : spans) {
+        const PlaneSpan p = inLoadPlane(s.span, s.heightDifference, plane);
+        out.push_back({p.span, p.heightDifference});
+    }
+    return out;
+}
+
+LoadPlane planeOf(const LoadState& state) {
+    return loadPlane(state.load, state.verticalLoad);
+}
+
+bool samePlane(const LoadPlane& a, const LoadPlane& b) noexcept {
+    return a.cosSwing == b.cosSwing && a.sinSwing == b.sinSwing;
+}
+
+bool sameState(const LoadState& a, const LoadState& b) noexcept {
+    return a.load == b.load && a.temperature == b.temperature && a.verticalLoad == b.verticalLoad;
 }
 
 void checkConductor(const ConductorStrain& c) {
@@ -523,6 +552,12 @@ double solve(std::span<const SectionSpan> spans, const Condition& c, double targ
 // error then of the order of the cube of that). The parabola's own departure from the catenary is
 // 1e-4 to 1e-3, so more would be lost on the next step. For B > 0 the cubic has one positive root,
 // the stress sought. Where the steps do not settle on it, the state equation's own solve.
+//
+// The known and the sought state may hang in different planes (a wind condition's is tilted),
+// each with its ruling span l and cosine c there. The chord l/c being the same in every plane,
+// the parabola's unstressed lengths l/c − (l/c²)·σ/E − (l/c)·α·Δt + γ²·l³·c/(24σ²) equated give
+//   σs − E·cs³·ls²·γs²/(24σs²) = (cs/ck)·[σk − E·ck³·lk²·γk²/(24σk²)] − α·E·cs·(ts − tk),
+// the usual equation when the planes are one.
 detail::RulingCubic rulingCubic(const Ruling& ruling, const ConductorStrain& conductor,
                                 const LoadState& known, double knownStress) noexcept {
     const double l = ruling.span;
@@ -534,11 +569,17 @@ detail::RulingCubic rulingCubic(const Ruling& ruling, const ConductorStrain& con
             conductor.expansionCoeff * conductor.elasticModulus * cosAngle};
 }
 
-double parabolicStart(const detail::RulingCubic& cubic, const ConductorStrain& conductor,
-                      const LoadState& known, double knownStress, const LoadState& sought) {
-    const double a =
-        cubic.knownSag - (knownStress + (known.temperature - sought.temperature) * cubic.thermal);
-    const double b = cubic.lengthTerm * sought.load * sought.load;
+// `known` is the known state's cubic; `sought` the sought plane's (its knownSag unused), the same
+// object when the two states hang in one plane.
+double parabolicStart(const detail::RulingCubic& known, const detail::RulingCubic& sought,
+                      const ConductorStrain& conductor, const LoadState& knownState,
+                      double knownStress, const LoadState& soughtState) {
+    const double dt = knownState.temperature - soughtState.temperature;
+    const double a = &known == &sought
+                         ? known.knownSag - (knownStress + dt * known.thermal)
+                         : sought.cosAngle / known.cosAngle * (known.knownSag - knownStress) -
+                               dt * sought.thermal;
+    const double b = sought.lengthTerm * soughtState.load * soughtState.load;
     // The root lies above max(0, −A), where the cubic rises and is convex; below −2A/3 it falls,
     // and a step from there may be short and still far from the root.
     double x = std::max(knownStress, -a);
@@ -552,8 +593,8 @@ double parabolicStart(const detail::RulingCubic& cubic, const ConductorStrain& c
             break;
         }
     }
-    return stateEquationStress(cubic.span, cubic.cosAngle, conductor.elasticModulus,
-                               conductor.expansionCoeff, known, knownStress, sought);
+    return stateEquationStress(sought.span, sought.cosAngle, conductor.elasticModulus,
+                               conductor.expansionCoeff, knownState, knownStress, soughtState);
 }
 
 // L₀ of a span and its slope by the first terms of its expansion in t² = (γ·l/(2σ₀))² and r,
@@ -617,12 +658,14 @@ detail::SpanExpansion expansionOf(const SectionSpan& s) noexcept {
     return detail::SpanExpansion(s);
 }
 
-// `spans` of SectionSpan (each span's expansion worked here) or of their SpanExpansion.
+// `spans` of SectionSpan (each span's expansion worked here) or of their SpanExpansion, in the
+// sought state's plane; `known` and `sought` the two planes' cubics (one object for one plane).
 template <typename Spans>
-Start startFor(const Spans& spans, const detail::RulingCubic& cubic,
-               const ConductorStrain& conductor, const LoadState& known, double knownStress,
-               const LoadState& sought, const Condition& c) {
-    Start start{parabolicStart(cubic, conductor, known, knownStress, sought)};
+Start startFor(const Spans& spans, const detail::RulingCubic& known,
+               const detail::RulingCubic& sought, const ConductorStrain& conductor,
+               const LoadState& knownState, double knownStress, const LoadState& soughtState,
+               const Condition& c) {
+    Start start{parabolicStart(known, sought, conductor, knownState, knownStress, soughtState)};
     LengthAndSlope sum;
     for (const auto& s : spans) {
         if (!(c.load * s.span <= 2 * start.stress)) return start;
@@ -653,18 +696,26 @@ void checkKnownStress(double knownStress) {
     }
 }
 
-// The sought condition's stress, the known condition's L₀ (`target`) already worked.
+// The sought condition's stress (already checked, its thermal factor `k`), the known
+// condition's L₀ (`target`) already worked; `spans` and `expansions` in the sought state's plane.
 template <typename Expansions>
 double soughtStress(std::span<const SectionSpan> spans, const Expansions& expansions,
-                    const detail::RulingCubic& cubic, const ConductorStrain& conductor,
-                    const LoadState& known, double knownStress, double target,
-                    const LoadState& sought) {
-    checkState(sought, "sought");
-    const double k = thermalFactor(conductor, sought.temperature);
-    if (known.load == sought.load && known.temperature == sought.temperature) return knownStress;
+                    const detail::RulingCubic& known, const detail::RulingCubic& soughtCubic,
+                    const ConductorStrain& conductor, const LoadState& knownState,
+                    double knownStress, double target, const LoadState& sought, double k) {
     const Condition c(sought.load, k, conductor.elasticModulus);
-    const Start start = startFor(expansions, cubic, conductor, known, knownStress, sought, c);
+    const Start start =
+        startFor(expansions, known, soughtCubic, conductor, knownState, knownStress, sought, c);
     return solve(spans, c, target, refined(start, target));
+}
+
+// The section's L₀ in `state` (its thermal factor `k`), its spans hung in the state's plane.
+double sectionLength(std::span<const SectionSpan> spans, double stress, const LoadState& state,
+                     double k, const ConductorStrain& conductor) {
+    const Condition c(state.load, k, conductor.elasticModulus);
+    if (state.verticalLoad == state.load) return sectionIntegral<0>(spans, stress, c).length;
+    const std::vector<SectionSpan> swung = inPlane(spans, planeOf(state));
+    return sectionIntegral<0>(std::span<const SectionSpan>(swung), stress, c).length;
 }
 
 }  // namespace
@@ -677,6 +728,13 @@ detail::SpanExpansion::SpanExpansion(const SectionSpan& s) noexcept
       chord(std::sqrt(s.span * s.span + s.heightDifference * s.heightDifference)),
       steep(s.heightDifference * s.heightDifference / s.span) {}
 
+LoadState loadStateOf(const WeatherCondition& condition, const LineAttrib& conductor) noexcept {
+    WeatherCondition still = condition;
+    still.windSpeed = 0;
+    return {specificLoad(condition, conductor), condition.temperature,
+            specificLoad(still, conductor)};
+}
+
 double unstressedLength(const SectionSpan& span, double stress, const LoadState& state,
                         const ConductorStrain& conductor) {
     checkSpan(span);
@@ -686,7 +744,7 @@ double unstressedLength(const SectionSpan& span, double stress, const LoadState&
         throw std::invalid_argument("the stress must be above 0");
     }
     const double k = thermalFactor(conductor, state.temperature);
-    return spanIntegral<0>(span, stress, {state.load, k, conductor.elasticModulus}).length;
+    return sectionLength(std::span<const SectionSpan>(&span, 1), stress, state, k, conductor);
 }
 
 CatenaryChangeOfState::CatenaryChangeOfState(std::span<const SectionSpan> spans,
@@ -700,17 +758,42 @@ CatenaryChangeOfState::CatenaryChangeOfState(std::span<const SectionSpan> spans,
     checkState(known, "known");
     checkConductor(conductor);
     checkKnownStress(knownStress);
-    const double k = thermalFactor(conductor, known.temperature);
-    cubic_ = rulingCubic(rulingOf(spans_), conductor, known, knownStress);
+    const LoadPlane plane = planeOf(known);
+    knownVertical_ = plane.vertical();
     expansions_.reserve(spans_.size());
     for (const SectionSpan& s : spans_) expansions_.emplace_back(s);
-    length_ =
-        sectionIntegral<0>(spans_, knownStress, {known.load, k, conductor.elasticModulus}).length;
+    // The still-air plane's cubic: the known state's own when it is in still air too.
+    stillCubic_ = rulingCubic(rulingOf(spans_), conductor, known, knownStress);
+    if (knownVertical_) {
+        cubic_ = stillCubic_;
+    } else {
+        const std::vector<SectionSpan> swung = inPlane(spans_, plane);
+        cubic_ = rulingCubic(rulingOf(swung), conductor, known, knownStress);
+    }
+    length_ = sectionLength(spans_, knownStress, known, thermalFactor(conductor, known.temperature),
+                            conductor);
 }
 
 double CatenaryChangeOfState::stressIn(const LoadState& sought) const {
-    return soughtStress(spans_, expansions_, cubic_, conductor_, known_, knownStress_, length_,
-                        sought);
+    checkState(sought, "sought");
+    const double k = thermalFactor(conductor_, sought.temperature);
+    if (sameState(known_, sought)) return knownStress_;
+    if (sought.verticalLoad == sought.load) {
+        // The spans' constants worked once, at construction.
+        return soughtStress(spans_, expansions_, cubic_, knownVertical_ ? cubic_ : stillCubic_,
+                            conductor_, known_, knownStress_, length_, sought, k);
+    }
+    // A plane of wind: the spans' constants worked here, for that plane.
+    const LoadPlane plane = planeOf(sought);
+    const std::vector<SectionSpan> swung = inPlane(spans_, plane);
+    if (samePlane(plane, planeOf(known_))) {
+        return soughtStress(swung, swung, cubic_, cubic_, conductor_, known_, knownStress_, length_,
+                            sought, k);
+    }
+    const detail::RulingCubic soughtCubic =
+        rulingCubic(rulingOf(swung), conductor_, known_, knownStress_);
+    return soughtStress(swung, swung, cubic_, soughtCubic, conductor_, known_, knownStress_,
+                        length_, sought, k);
 }
 
 double catenarySectionStress(std::span<const SectionSpan> spans, const ConductorStrain& conductor,
@@ -720,14 +803,35 @@ double catenarySectionStress(std::span<const SectionSpan> spans, const Conductor
     checkConductor(conductor);
     checkKnownStress(knownStress);
     const double knownK = thermalFactor(conductor, known.temperature);
-    // The sought state is checked by soughtStress, before the solve; equal to the known one, it
-    // is checked already.
-    if (known.load == sought.load && known.temperature == sought.temperature) return knownStress;
-    const double target =
-        sectionIntegral<0>(spans, knownStress, {known.load, knownK, conductor.elasticModulus})
-            .length;
-    return soughtStress(spans, spans, rulingCubic(rulingOf(spans), conductor, known, knownStress),
-                        conductor, known, knownStress, target, sought);
+    checkState(sought, "sought");
+    const double k = thermalFactor(conductor, sought.temperature);
+    if (sameState(known, sought)) return knownStress;
+    const double target = sectionLength(spans, knownStress, known, knownK, conductor);
+    if (known.verticalLoad == known.load && sought.verticalLoad == sought.load) {
+        const detail::RulingCubic cubic =
+            rulingCubic(rulingOf(spans), conductor, known, knownStress);
+        return soughtStress(spans, spans, cubic, cubic, conductor, known, knownStress, target,
+                            sought, k);
+    }
+    const LoadPlane knownPlane = planeOf(known);
+    const LoadPlane soughtPlane = planeOf(sought);
+    std::vector<SectionSpan> knownSpans, soughtSpans;
+    if (!knownPlane.vertical()) knownSpans = inPlane(spans, knownPlane);
+    if (!soughtPlane.vertical()) soughtSpans = inPlane(spans, soughtPlane);
+    const std::span<const SectionSpan> inKnown =
+        knownPlane.vertical() ? spans : std::span<const SectionSpan>(knownSpans);
+    const std::span<const SectionSpan> inSought =
+        soughtPlane.vertical() ? spans : std::span<const SectionSpan>(soughtSpans);
+    const detail::RulingCubic knownCubic =
+        rulingCubic(rulingOf(inKnown), conductor, known, knownStress);
+    if (samePlane(knownPlane, soughtPlane)) {
+        return soughtStress(inSought, inSought, knownCubic, knownCubic, conductor, known,
+                            knownStress, target, sought, k);
+    }
+    const detail::RulingCubic soughtCubic =
+        rulingCubic(rulingOf(inSought), conductor, known, knownStress);
+    return soughtStress(inSought, inSought, knownCubic, soughtCubic, conductor, known, knownStress,
+                        target, sought, k);
 }
 
 double catenaryStateStress(const SectionSpan& span, const ConductorStrain& conductor,
@@ -740,8 +844,8 @@ double catenaryStateStress(const SectionSpan& span, const LineAttrib& conductor,
                            const WeatherCondition& known, const WeatherCondition& sought,
                            double knownStress) {
     return catenaryStateStress(span, {conductor.elasticModulus, conductor.expansionCoeff},
-                               {specificLoad(known, conductor), known.temperature}, knownStress,
-                               {specificLoad(sought, conductor), sought.temperature});
+                               loadStateOf(known, conductor), knownStress,
+                               loadStateOf(sought, conductor));
 }
 
 }  // namespace varnel

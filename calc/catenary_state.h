@@ -16,6 +16,14 @@
 // at each point, not a mean stress σ₀/cos β; and strain is taken on the unstressed length, not
 // on the hanging one. See docs/catenary.md for how far the two differ.
 //
+// The plane. A condition with wind loads the conductor sideways as well as down (LoadState's
+// vertical part below its resultant): each span then hangs in the plane of its load and its
+// chord, swung by η from the vertical, cos η = γv/γ, and is solved there, its span
+// l' = √(l² + h²·sin²η) and height difference h·cos η (calc/span_curve.h, inLoadPlane). σ₀ is the
+// stress square to the load in that plane, the least along the conductor, the stress the design
+// limits hold. The chord, and so the unstressed length's geometry, is the same in every plane;
+// the spans of a section share σ₀ in each condition as in still air.
+//
 // Example:
 //   const ConductorStrain c{73000, 19.6e-6};
 //   catenaryStateStress({300, 0}, c, {0.0327, -10}, 100, {0.0327, 40});  // about 66.2 N/mm²
@@ -47,10 +55,15 @@ struct ConductorStrain {
     double referenceTemperature = 20;
 };
 
+// A condition's state from the records: its specific load as the state equation takes it, its
+// temperature, and its vertical load (the same condition without its wind).
+LoadState loadStateOf(const WeatherCondition& condition, const LineAttrib& conductor) noexcept;
+
 // The unstressed length L₀ (m) at the conductor's reference temperature of the conductor of one
-// span hanging at horizontal stress `stress` (N/mm²) in `state`. Throws std::invalid_argument for
-// a span, stress, load or modulus that is not positive and finite, or a temperature that would
-// shrink the conductor to nothing (1 + α·(t − t₀) ≤ 0).
+// span hanging at stress `stress` (N/mm², square to the load in its plane) in `state`. Throws
+// std::invalid_argument for a span, stress, load or modulus that is not positive and finite, a
+// vertical load that is not above 0 and at most the load, or a temperature that would shrink
+// the conductor to nothing (1 + α·(t − t₀) ≤ 0).
 double unstressedLength(const SectionSpan& span, double stress, const LoadState& state,
                         const ConductorStrain& conductor);
 
@@ -115,11 +128,13 @@ class CatenaryChangeOfState {
 
   private:
     std::vector<SectionSpan> spans_;
-    std::vector<detail::SpanExpansion> expansions_;
+    std::vector<detail::SpanExpansion> expansions_;  // in still air's plane, the vertical
     ConductorStrain conductor_;
     LoadState known_;
     double knownStress_;
-    detail::RulingCubic cubic_{};
+    bool knownVertical_ = true;         // the known state in still air
+    detail::RulingCubic cubic_{};       // in the known state's plane
+    detail::RulingCubic stillCubic_{};  // in the vertical plane
     double length_ = 0;
 };
 

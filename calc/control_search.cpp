@@ -130,7 +130,9 @@ int controllingCondition(double span, double cosAngle, double avgStressRatio,
     // Every solve of the search takes two specific loads, of the same n conditions: for the usual
     // areas they are worked out once here (the same values, so the same stresses).
     constexpr std::size_t kKeptLoads = 16;
-    LoadState loads[kKeptLoads];
+    // Value-initialised: left default-initialised, each vertical load would be copied from a
+    // load not yet set.
+    LoadState loads[kKeptLoads]{};
     const bool keepLoads = n <= kKeptLoads;
     if (keepLoads) {
         for (std::size_t k = 0; k < n; ++k) {

@@ -198,4 +198,41 @@ double SpanCurve::farVerticalStress() const noexcept {
     return stress_ * std::sinh(farReach_ / parameter_);
 }
 
+LoadPlane loadPlane(double load, double verticalLoad) {
+    if (!(verticalLoad > 0 && verticalLoad <= load && load < HUGE_VAL)) {
+        throw std::invalid_argument(
+            "the vertical load must be above 0 and at most the resultant, both finite");
+    }
+    if (verticalLoad == load) return {};
+    const double horizontal = std::sqrt((load - verticalLoad) * (load + verticalLoad));
+    return {verticalLoad / load, horizontal / load};
+}
+
+PlaneSpan inLoadPlane(double span, double heightDifference, const LoadPlane& plane) noexcept {
+    if (plane.vertical()) return {span, heightDifference};
+    return {std::hypot(span, heightDifference * plane.sinSwing), heightDifference * plane.cosSwing};
+}
+
+PlaneSpan SwungCurve::spanOf(SpanModel model, double span, double heightDifference,
+                             const LoadPlane& plane) {
+    if (!(span > 0 && span < HUGE_VAL)) {
+        throw std::invalid_argument("the span must be a positive length");
+    }
+    if (!std::isfinite(heightDifference)) {
+        throw std::invalid_argument("the height difference must be a finite number");
+    }
+    // The parabolas keep the span as it stands (see the header).
+    return model == SpanModel::catenary ? inLoadPlane(span, heightDifference, plane)
+                                        : PlaneSpan{span, heightDifference};
+}
+
+SwungCurve::SwungCurve(SpanModel model, double span, double heightDifference, double stress,
+                       double load, double verticalLoad)
+    : plane_(loadPlane(load, verticalLoad)),
+      planeSpan_(spanOf(model, span, heightDifference, plane_)),
+      heightDifference_(heightDifference),
+      curve_(model, planeSpan_.span, planeSpan_.heightDifference, stress, load),
+      swing_(std::atan2(plane_.sinSwing, plane_.cosSwing)),
+      scale_(span / planeSpan_.span) {}
+
 }  // namespace varnel

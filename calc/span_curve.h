@@ -30,6 +30,29 @@ std::string_view spanModelName(SpanModel model) noexcept;
 // The model of that name, or nothing.
 std::optional<SpanModel> spanModelNamed(std::string_view name) noexcept;
 
+// The plane a span hangs in under a load with a horizontal part (wind) beside its vertical one:
+// a flexible conductor under a uniform load of fixed direction hangs in the plane of that load
+// and its chord, swung from the vertical by η, cos η = γv/γ, sin η = γh/γ.
+struct LoadPlane {
+    double cosSwing = 1;  // cos η
+    double sinSwing = 0;  // sin η
+    bool vertical() const noexcept { return sinSwing == 0; }
+};
+
+// The plane of a load of resultant `load` and vertical part `verticalLoad` (N/(m·mm²)): sin η
+// from γh = √((γ − γv)·(γ + γv)), without the cancellation of γ² − γv². Throws
+// std::invalid_argument unless both are finite and 0 < verticalLoad ≤ load.
+LoadPlane loadPlane(double load, double verticalLoad);
+
+// A span as it hangs in a load's plane: the span in that plane l' = √(l² + h²·sin²η), measured
+// square to the load, and the height difference h' = h·cos η, measured against it. The chord
+// √(l'² + h'²) = √(l² + h²) is the same in every plane; in the vertical plane l' = l, h' = h.
+struct PlaneSpan {
+    double span;
+    double heightDifference;
+};
+PlaneSpan inLoadPlane(double span, double heightDifference, const LoadPlane& plane) noexcept;
+
 class SpanCurve {
   public:
     // Throws std::invalid_argument unless span, stress and load are positive and finite and the
@@ -100,6 +123,63 @@ class SpanCurve {
     double farHeight_ = 0;
     double maxSagAt_ = 0;
     double length_ = 0;
+};
+
+// One span swung by a horizontal load: the curve of `model` in the plane of the load and the
+// chord, for the resultant load γ and its vertical part γv (N/(m·mm²); a horizontal part
+// γh = √(γ² − γv²) beside it), σ₀ the stress square to the load in that plane (the least along
+// a catenary). The catenary hangs in the exact plane (inLoadPlane); the parabolas, as the design
+// manuals work a wind condition, keep l and h as they stand under the resultant load (their sag
+// is then the manuals' swung sag).
+//
+// x is horizontal along the line from the near support, as in SpanCurve. A point of the curve
+// lies below the chord's point at the same x by the sag along the load: sag·cos η of it
+// downwards and sag·sin η sideways, downwind.
+class SwungCurve {
+  public:
+    // Throws std::invalid_argument as SpanCurve does, and unless 0 < verticalLoad ≤ load.
+    SwungCurve(SpanModel model, double span, double heightDifference, double stress, double load,
+               double verticalLoad);
+
+    const SpanCurve& inPlane() const noexcept { return curve_; }
+    double swing() const noexcept { return swing_; }  // η, radians from the vertical
+    const LoadPlane& plane() const noexcept { return plane_; }
+    double load() const noexcept { return curve_.load(); }  // γ, the resultant
+
+    // The sag in the plane at horizontal x (m from the near support), and its parts.
+    double sagAt(double x) const noexcept { return curve_.sagAt(planeX(x)); }
+    // The conductor's height above the near support at horizontal x, m (the chord's less the
+    // sag's vertical part), and the stress along it there, N/mm².
+    double heightAt(double x) const noexcept {
+        return x / (scale_ * planeSpan_.span) * heightDifference_ - verticalSagAt(x);
+    }
+    double stressAt(double x) const noexcept { return curve_.stressAt(planeX(x)); }
+    // The low point's horizontal x, m from the near support.
+    double lowPoint() const noexcept { return curve_.lowPoint() * scale_; }
+    double verticalSagAt(double x) const noexcept { return sagAt(x) * plane_.cosSwing; }
+    double sidewaysAt(double x) const noexcept { return sagAt(x) * plane_.sinSwing; }
+
+    // The largest sag in the plane, m, and where it is, m horizontally from the near support;
+    // every part of the sag is largest there.
+    double maxSag() const noexcept { return curve_.maxSag(); }
+    double maxSagAt() const noexcept { return curve_.maxSagAt() * scale_; }
+    double verticalMaxSag() const noexcept { return maxSag() * plane_.cosSwing; }
+    double sidewaysMaxSag() const noexcept { return maxSag() * plane_.sinSwing; }
+
+    // The span and height difference in the plane, m.
+    const PlaneSpan& planeSpan() const noexcept { return planeSpan_; }
+
+  private:
+    static PlaneSpan spanOf(SpanModel model, double span, double heightDifference,
+                            const LoadPlane& plane);
+    double planeX(double x) const noexcept { return x / scale_; }
+
+    LoadPlane plane_;
+    PlaneSpan planeSpan_;
+    double heightDifference_;  // h, m, as given
+    SpanCurve curve_;
+    double swing_ = 0;
+    double scale_ = 1;  // l/l': horizontal metres per metre along the plane's span
 };
 
 }  // namespace varnel

@@ -12,10 +12,14 @@ double stateEquationStress(double span, double cosAngle, const LineAttrib& condu
                            double knownStress) noexcept;
 
 // A condition as the state equation sees it: the specific load, N/(m·mm²), and the temperature,
-// °C.
+// °C. `verticalLoad` is the load's vertical part, N/(m·mm²), the condition without its wind: the
+// resultant in still air, as it is unless given. The parabolic state equation takes the
+// resultant alone; the catenary change of state (calc/catenary_state.h) hangs each span in the
+// plane of the load, which the vertical part tilts from the vertical.
 struct LoadState {
     double load;
     double temperature;
+    double verticalLoad = load;
 };
 
 // The same from the specific loads themselves, for a conductor of modulus `elasticModulus`

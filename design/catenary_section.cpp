@@ -14,6 +14,13 @@ namespace varnel::design {
 
 namespace {
 
+std::vector<SectionSpan> sectionSpans(const std::vector<SpanGeometry>& spans) {
+    std::vector<SectionSpan> out;
+    out.reserve(spans.size());
+    for (const SpanGeometry& g : spans) out.push_back({g.length, g.heightDifference});
+    return out;
+}
+
 // What every solve of one section shares: the conductor's strain, the spans, and the state the
 // section was strung in, whose unstressed length is worked at the first solve and kept.
 struct Restringing {
@@ -26,11 +33,9 @@ struct Restringing {
     Restringing(const LineAttrib& conductor, const std::vector<SpanGeometry>& spans,
                 const LoadState& controlState, double stress)
         : strain{conductor.elasticModulus, conductor.expansionCoeff},
+          geometry(sectionSpans(spans)),
           control(controlState),
-          controlStress(stress) {
-        geometry.reserve(spans.size());
-        for (const SpanGeometry& g : spans) geometry.push_back({g.length, g.heightDifference});
-    }
+          controlStress(stress) {}
 
     double solve(const LoadState& state, std::size_t condition, const std::string& what) const {
         try {
@@ -46,6 +51,11 @@ void requireControl(const SectionDesign& d) {
     if (d.controlling < 0) throw std::invalid_argument("no condition controls the ruling span");
 }
 
+// Condition k's state in a design: its vertical load where the design gives one.
+LoadState stateOf(const SectionDesign& d, std::size_t k, double temperature) {
+    return {d.load[k], temperature, k < d.verticalLoad.size() ? d.verticalLoad[k] : d.load[k]};
+}
+
 Restringing restringingOf(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
                           const SectionDesign& d, const std::vector<SpanGeometry>& spans) {
     requireControl(d);
@@ -53,39 +63,116 @@ Restringing restringingOf(const LineAttrib& conductor, const WeatherConditionSeq
     if (control >= conditions.size() || control >= d.load.size()) {
         throw std::invalid_argument("the controlling condition is not one of the area's");
     }
-    return {conductor, spans, {d.load[control], conditions[control].temperature}, d.controlStress};
+    return {conductor, spans, stateOf(d, control, conditions[control].temperature),
+            d.controlStress};
+}
+
+// The largest relative excess over its limit of the states strung from `k`, with their stresses;
+// NaN where a change of state has no answer.
+double worstExcess(const CatenaryChangeOfState& change, std::size_t k,
+                   const std::vector<LimitState>& states, std::vector<double>& stress) {
+    double worst = 0;
+    for (std::size_t j = 0; j < states.size(); ++j) {
+        const LimitState& s = states[j];
+        try {
+            stress[j] = j == k ? s.allowableStress
+                               : change.stressIn({s.load, s.temperature, s.verticalLoad});
+        } catch (const std::exception&) {
+            return std::nan("");
+        }
+        if (!std::isfinite(stress[j])) return std::nan("");
+        worst = std::max(worst, (stress[j] - s.allowableStress) / s.allowableStress);
+    }
+    return worst;
 }
 
 }  // namespace
 
+CatenaryControl catenaryControl(const std::vector<SpanGeometry>& spans,
+                                const std::vector<LimitState>& states, double elasticModulus,
+                                double expansionCoeff) {
+    const std::vector<SectionSpan> geometry = sectionSpans(spans);
+    const ConductorStrain strain{elasticModulus, expansionCoeff};
+    CatenaryControl best;
+    double bestExcess = HUGE_VAL;
+    std::vector<double> stress(states.size());
+    for (std::size_t k = 0; k < states.size(); ++k) {
+        const LimitState& s = states[k];
+        double excess = std::nan("");
+        try {
+            const CatenaryChangeOfState change(
+                geometry, strain, {s.load, s.temperature, s.verticalLoad}, s.allowableStress);
+            excess = worstExcess(change, k, states, stress);
+        } catch (const std::exception&) {
+            continue;  // no unstressed length in this state: it strings nothing
+        }
+        if (!(excess <= kLimitTolerance)) {
+            // Kept as the least bad in case rounding fails them all.
+            if (excess < bestExcess) {
+                bestExcess = excess;
+                best = {static_cast<int>(k), stress};
+            }
+            continue;
+        }
+        return {static_cast<int>(k), stress};
+    }
+    return best;
+}
+
+std::vector<LimitState> designLimitStates(const SectionDesign& d,
+                                          const WeatherConditionSeq& conditions) {
+    const std::size_t n = conditions.size();
+    if (d.load.size() < n || d.limit.size() < n) {
+        throw std::invalid_argument("the design's conditions are not those given");
+    }
+    std::vector<LimitState> states;
+    states.reserve(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        states.push_back({d.load[k], d.limit[k], conditions[k].temperature,
+                          k < d.verticalLoad.size() ? d.verticalLoad[k] : d.load[k]});
+    }
+    return states;
+}
+
 SectionDesign catenarySection(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
                               const SectionDesign& parabolic,
                               const std::vector<SpanGeometry>& spans,
-                              const std::vector<double>& extraTemperatures) {
-    const Restringing r = restringingOf(conductor, conditions, parabolic, spans);
-    const std::size_t n = conditions.size() + extraTemperatures.size();
-    if (parabolic.load.size() != n || parabolic.stress.size() != n ||
+                              const std::vector<WeatherCondition>& extra) {
+    requireControl(parabolic);
+    const std::size_t area = conditions.size();
+    const std::size_t n = area + extra.size();
+    if (parabolic.load.size() != n || parabolic.stress.size() != n || parabolic.limit.size() != n ||
         parabolic.spans.size() != spans.size()) {
         throw std::invalid_argument("the design's conditions or spans are not those given");
     }
     const auto temperature = [&](std::size_t k) {
-        return k < conditions.size() ? conditions[k].temperature
-                                     : extraTemperatures[k - conditions.size()];
+        return k < area ? conditions[k].temperature : extra[k - area].temperature;
     };
     SectionDesign d = parabolic;
-    for (std::size_t k = 0; k < n; ++k) {
-        d.stress[k] = r.solve({d.load[k], temperature(k)}, k, "condition " + std::to_string(k + 1));
+    const CatenaryControl control =
+        catenaryControl(spans, designLimitStates(parabolic, conditions), conductor.elasticModulus,
+                        conductor.expansionCoeff);
+    if (control.condition < 0) {
+        throw CatenaryStateError(area, "every condition at its limit",
+                                 "no condition of the area has an answer");
+    }
+    d.controlling = control.condition;
+    d.controlStress = d.limit[static_cast<std::size_t>(control.condition)];
+    for (std::size_t k = 0; k < area; ++k) d.stress[k] = control.stress[k];
+    const Restringing r = restringingOf(conductor, conditions, d, spans);
+    for (std::size_t k = area; k < n; ++k) {
+        d.stress[k] =
+            r.solve(stateOf(d, k, temperature(k)), k, "condition " + std::to_string(k + 1));
     }
     for (std::size_t i = 0; i < spans.size(); ++i) {
         SpanSags& sp = d.spans[i];
-        sp.largest = 0;
         for (std::size_t k = 0; k < n; ++k) {
-            const SpanCurve c(SpanModel::catenary, spans[i].length, spans[i].heightDifference,
-                              d.stress[k], d.load[k]);
+            const SwungCurve c(SpanModel::catenary, spans[i].length, spans[i].heightDifference,
+                               d.stress[k], d.load[k], stateOf(d, k, 0).verticalLoad);
             sp.sag[k] = c.maxSag();
-            sp.higherSupportStress[k] = std::max(c.nearStress(), c.farStress());
-            if (sp.sag[k] > sp.sag[sp.largest]) sp.largest = k;
+            sp.higherSupportStress[k] = std::max(c.inPlane().nearStress(), c.inPlane().farStress());
         }
+        sp.largest = largestSagCondition(sp.sag, d.windless);
     }
     return d;
 }
@@ -161,8 +248,9 @@ struct PairGap {
     }
     double operator()(double l) const {
         try {
-            const double s = catenaryStateStress({l, heightAt(l)}, strain, {a.load, a.temperature},
-                                                 a.allowableStress, {b.load, b.temperature});
+            const double s = catenaryStateStress(
+                {l, heightAt(l)}, strain, {a.load, a.temperature, a.verticalLoad},
+                a.allowableStress, {b.load, b.temperature, b.verticalLoad});
             return s - b.allowableStress;
         } catch (const std::exception&) {
             return std::nan("");
@@ -290,17 +378,12 @@ std::optional<double> catenaryCriticalSpan(const LimitState& a, const LimitState
 
 int catenaryControllingAt(double span, const std::vector<LimitState>& states, double elasticModulus,
                           double expansionCoeff, const CatenarySpanShape& shape) {
-    for (std::size_t k = 0; k < states.size(); ++k) {
-        bool holds = true;
-        for (std::size_t j = 0; j < states.size() && holds; ++j) {
-            if (j == k) continue;
-            const double g =
-                PairGap{states[k], states[j], {elasticModulus, expansionCoeff}, shape}(span);
-            holds = g <= 1e-9 * states[j].allowableStress;
-        }
-        if (holds) return static_cast<int>(k);
-    }
-    return -1;
+    const double height =
+        shape.heightDifference
+            ? *shape.heightDifference
+            : span * std::sqrt((1 - shape.cosAngle) * (1 + shape.cosAngle)) / shape.cosAngle;
+    if (!(span > 0) || !std::isfinite(span) || !std::isfinite(height)) return -1;
+    return catenaryControl({{span, height}}, states, elasticModulus, expansionCoeff).condition;
 }
 
 CriticalSpans catenaryCriticalSpans(const LineAttrib& conductor,

@@ -1,13 +1,14 @@
 // A strain section hung as exact catenaries: its spans share one horizontal stress and keep
 // their conductor's unstressed length as a whole (calc/catenary_state.h), strung from the
-// controlling condition and the allowable stress the ruling span's search found.
+// condition that, at its own allowable stress, keeps every other within its limit by that same
+// change of state.
 //
 // Beside the parabolic design of design/strain_section.h, and taking it as the starting point:
-// the ruling span, the controlling condition, its stress and the specific loads are the
-// parabola's; what changes is every other condition's horizontal stress, each span's sag (the
-// catenary's largest, not the mid-span's) and the stress at its higher support. The resultant
-// specific load of a condition with wind hangs each span in the plane of that load, its height
-// difference taken as it stands.
+// the ruling span (for the parabola's figures beside), the loads and the limits are the
+// parabola's; what changes is the controlling condition where the catenary's differs, every
+// condition's horizontal stress, each span's sag (the catenary's largest, not the mid-span's)
+// and the stress at its higher support. A condition with wind hangs each span in the plane of
+// its load and its chord (calc/span_curve.h, inLoadPlane): its sag is along that load.
 #pragma once
 
 #include <cstddef>
@@ -41,19 +42,43 @@ class VARNEL_DESIGN_API CatenaryStateError : public std::domain_error {
     std::string reason_;
 };
 
+// What stringing a section from one condition at its limit gives: the condition controlling it
+// when its spans hang as catenaries, the first, in the order of `states`, which strung to its
+// allowable stress by the section's catenary change of state keeps every other within its own
+// limit (withinLimit, design/strain_section.h); and each state's stress strung from it, N/mm².
+// Where rounding leaves none (two states at their limits together, at a critical span, each
+// taking the other a few 1e-13 beyond its own), the one whose largest relative excess is least.
+// `condition` is -1, and `stress` empty, where no state's change of state has an answer.
+struct CatenaryControl {
+    int condition = -1;
+    std::vector<double> stress;
+};
+
+VARNEL_DESIGN_API CatenaryControl catenaryControl(const std::vector<SpanGeometry>& spans,
+                                                  const std::vector<LimitState>& states,
+                                                  double elasticModulus, double expansionCoeff);
+
+// The area's conditions of a design (designSection's) at their limits: its loads, vertical
+// loads, limits and the conditions' temperatures.
+VARNEL_DESIGN_API std::vector<LimitState> designLimitStates(const SectionDesign& design,
+                                                            const WeatherConditionSeq& conditions);
+
 // `parabolic` is designSection's result for `conductor`, `conditions` and `spans`, perhaps with
-// conditions appended after the area's (an operating temperature): `extraTemperatures` gives
-// their temperatures, °C, in order, so that the area's and these together are as many as
-// `parabolic.load`. Returns the same design with `stress` the catenary's and, per span, `sag`
-// each condition's largest sag (m), `higherSupportStress` the catenary's stress at the higher
-// support (N/mm²) and `largest` the condition of the largest sag.
-// Throws std::invalid_argument for a design without a controlling condition or with a count of
-// conditions that does not match, and CatenaryStateError where a condition has no answer.
+// conditions appended after the area's by addExtraCondition (an operating temperature, ice
+// without wind): `extra` gives them, in order, so that the area's and these together are as many
+// as `parabolic.load`. Returns the same design with `controlling` and `controlStress` the
+// catenary's (catenaryControl over the area's conditions; the extra ones are never candidates),
+// `stress` the catenary's and, per span, `sag` each condition's largest sag (m, along its load),
+// `higherSupportStress` the catenary's stress at the higher support (N/mm²) and `largest` the
+// condition of the largest sag. Throws std::invalid_argument for a design without a controlling
+// condition or with a count of conditions that does not match, and CatenaryStateError where a
+// condition has no answer (its `condition()` the area's condition count when no condition of
+// the area has one).
 VARNEL_DESIGN_API SectionDesign catenarySection(const LineAttrib& conductor,
                                                 const WeatherConditionSeq& conditions,
                                                 const SectionDesign& parabolic,
                                                 const std::vector<SpanGeometry>& spans,
-                                                const std::vector<double>& extraTemperatures = {});
+                                                const std::vector<WeatherCondition>& extra = {});
 
 // One row of the stringing table of a catenary section (`design` from catenarySection, or the
 // parabolic one: only its controlling condition and stress are used): at installation
@@ -97,9 +122,8 @@ VARNEL_DESIGN_API std::optional<double> catenaryCriticalSpan(const LimitState& a
                                                              double expansionCoeff,
                                                              const CatenarySpanShape& shape);
 
-// The condition controlling a span of length l (m) when each is strung by the catenary: the
-// first, in the area's order, whose limit keeps every other condition within its own (to a
-// relative 1e-9, so a tie at a critical span holds); -1 when none does.
+// The condition controlling a span of length l (m) when each is strung by the catenary:
+// catenaryControl's for the one span; -1 when no condition's change of state has an answer.
 VARNEL_DESIGN_API int catenaryControllingAt(double span, const std::vector<LimitState>& states,
                                             double elasticModulus, double expansionCoeff,
                                             const CatenarySpanShape& shape);

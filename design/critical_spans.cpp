@@ -130,9 +130,11 @@ std::vector<LimitState> checkedLimitStates(const LineAttrib& conductor,
     states.reserve(conditions.size());
     for (std::size_t k = 0; k < conditions.size(); ++k) {
         const WeatherCondition& c = conditions[k];
+        WeatherCondition still = c;
+        still.windSpeed = 0;
         states.push_back({specificLoad(c, conductor),
-                          average.is(conditions, k) ? limits.average : limits.normal,
-                          c.temperature});
+                          average.is(conditions, k) ? limits.average : limits.normal, c.temperature,
+                          specificLoad(still, conductor)});
         requireFinite(states.back().load, "the specific load of condition " + std::to_string(k + 1),
                       "the conductor or the condition is far beyond any real line");
     }

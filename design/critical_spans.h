@@ -67,12 +67,15 @@ struct CriticalSpans {
     std::vector<ControlRange> ranges;
 };
 
-// A condition at its limit: its specific load γ, N/(m·mm²), its allowable stress σ, N/mm², and
-// its temperature t, °C.
+// A condition at its limit: its specific load γ, N/(m·mm²), its allowable stress σ, N/mm², its
+// temperature t, °C, and the vertical part of its load, N/(m·mm²) (the condition without its
+// wind; the resultant unless given). The parabola takes the resultant alone; the catenary hangs
+// a span of a wind condition in the plane of its load (calc/catenary_state.h).
 struct LimitState {
     double load;
     double allowableStress;
     double temperature;
+    double verticalLoad = load;
 };
 
 // Each condition of an area at the limit the search holds it to (σA for the annual average, σN

@@ -28,10 +28,14 @@ bool finite(double v) {
     return std::isfinite(v);
 }
 
-// The area's conditions, then the max-temperature one (no ice, no wind) when asked for.
+// The area's conditions, its ice without wind, then the max-temperature one (no ice, no wind)
+// when asked for.
 std::vector<WeatherCondition> allConditions(const WeatherConditionSeq& area,
                                             const ProfileOptions& options) {
     std::vector<WeatherCondition> all(area.first, area.last);
+    if (options.iceWithoutWind) {
+        if (const auto still = iceWithoutWind(area)) all.push_back(*still);
+    }
     if (options.maxTemperature) {
         WeatherCondition still{};
         still.temperature = *options.maxTemperature;
@@ -217,6 +221,9 @@ LineProfile checkProfile(const LineAttrib& conductor, const WeatherConditionSeq&
     for (std::size_t k = 0; k < conditions.size(); ++k) {
         r.conditions.push_back(k < options.conditionNames.size() ? options.conditionNames[k]
                                                                  : std::to_string(k + 1));
+    }
+    if (options.iceWithoutWind && iceWithoutWind(conditions)) {
+        r.conditions.push_back(iceWithoutWindName(conditions));
     }
     if (options.maxTemperature) r.conditions.push_back(options.maxTemperatureName);
     checkInputs(terrain, towers, crossings, options, r.conditions);

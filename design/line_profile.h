@@ -70,6 +70,10 @@ struct ProfileOptions {
     // The conductor's highest operating temperature, °C: one more condition (no ice, no wind)
     // after the area's, taking part in the choice of the largest sag.
     std::optional<double> maxTemperature;
+    // The area's ice condition without its wind (strain_section.h, iceWithoutWind), one more
+    // condition after the area's and before the max-temperature one, taking part in the choice
+    // of the largest sag; never controlling. Named iceWithoutWindName's way.
+    bool iceWithoutWind = true;
     SpanModel model = SpanModel::catenary;
     // Safety factor of the stress at a suspension point (the higher support of each span).
     double suspensionSafety = 2.25;
@@ -95,6 +99,9 @@ struct ProfileSection {
     double controlStress = 0;         // N/mm²
     std::vector<double> stress;       // horizontal stress per condition, N/mm²
     std::size_t maxSagCondition = 0;  // the no-wind condition (or max temperature) of largest sag
+    // The stress each condition is held to, N/mm²: σA for the annual average, σN for the others
+    // (the extra conditions too); a stress holds it by withinLimit (strain_section.h).
+    std::vector<double> limit;
 };
 
 struct CrossingCheck {
@@ -129,6 +136,10 @@ struct ProfileSpan {
     double supportStress = 0;     // N/mm², the largest at either support over every condition
     double supportAllowable = 0;  // N/mm²
     bool ok = true;
+    // The other model's largest sag (the parabola's beside the catenary, or the catenary's), m:
+    // the section strung by that model from its own controlling condition, the same candidates;
+    // none where that model's change of state has no answer.
+    std::optional<double> otherModelMaxSag;
 };
 
 // A swing angle is NaN in a condition where the string is pulled up (upliftLoad).
@@ -204,6 +215,13 @@ checkProfile(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
 // load, x from the near tower, heights above the near attachment (add nearAttachment).
 VARNEL_DESIGN_API SpanCurve profileCurve(const LineProfile& profile, std::size_t span,
                                          std::size_t condition);
+
+// Span i's curve in condition k as it hangs in the plane of the condition's load (SwungCurve,
+// calc/span_curve.h): the catenary in the exact plane, the parabola as the manuals swing it; in
+// still air, the vertical curve of the resultant load. Its support stresses are the span's, and
+// its sag's sideways part is what a crossing beside the line sees.
+VARNEL_DESIGN_API SwungCurve swungProfileCurve(const LineProfile& profile, std::size_t span,
+                                               std::size_t condition);
 
 // The ground's elevation at a station, m, linear between points; the ends' beyond them.
 VARNEL_DESIGN_API double terrainElevation(const std::vector<TerrainPoint>& terrain, double station);

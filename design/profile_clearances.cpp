@@ -188,8 +188,10 @@ void checkSpans(ProfileRun& run) {
         }
         std::size_t worst = 0;
         for (std::size_t k = 0; k < nc; ++k) {
-            const SpanCurve ck(r.model, s.span, s.heightDifference, sec.stress[k], r.load[k]);
-            const double largest = std::max(ck.nearStress(), ck.farStress());
+            // In the plane of the condition's load, where the section's stress was solved.
+            const SwungCurve swung = swungProfileCurve(r, i, k);
+            const double largest =
+                std::max(swung.inPlane().nearStress(), swung.inPlane().farStress());
             if (largest > s.supportStress) {
                 s.supportStress = largest;
                 worst = k;

@@ -1,6 +1,9 @@
 #include "design/strain_section.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -44,6 +47,44 @@ RulingSpan rulingSpan(const std::vector<SpanGeometry>& spans) {
     return ruling;
 }
 
+bool withinLimit(double stress, double limit) noexcept {
+    return stress <= limit || stress - limit <= kLimitTolerance * limit;
+}
+
+namespace {}  // namespace
+
+std::size_t largestSagCondition(const std::vector<double>& sag, const std::vector<bool>& windless) {
+    const auto candidate = [&](std::size_t k) { return k < windless.size() && windless[k]; };
+    bool any = false;
+    for (std::size_t k = 0; k < sag.size(); ++k) any = any || candidate(k);
+    std::size_t largest = sag.size();
+    for (std::size_t k = 0; k < sag.size(); ++k) {
+        if (any && !candidate(k)) continue;
+        if (largest == sag.size() || sag[k] > sag[largest]) largest = k;
+    }
+    return largest == sag.size() ? 0 : largest;
+}
+
+namespace {
+
+// The parabola's sag of span `s` and the stress at its higher support, in a condition of load γ
+// at stress σ.
+void addSag(SpanSags& sags, const SpanGeometry& s, double sigma, double gamma) {
+    const double c = cosineOf(s);
+    const double l = s.length;
+    sags.sag.push_back(gamma * l * l / (8 * sigma * c));
+    const double vertical = sigma * std::fabs(s.heightDifference) / l + gamma * l / (2 * c);
+    sags.higherSupportStress.push_back(std::hypot(sigma, vertical));
+}
+
+double verticalLoadOf(const WeatherCondition& c, const LineAttrib& conductor) {
+    WeatherCondition still = c;
+    still.windSpeed = 0;
+    return specificLoad(still, conductor);
+}
+
+}  // namespace
+
 SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionSeq& conditions,
                             const SearchFactors& factors, const std::vector<SpanGeometry>& spans,
                             GivenAverage annualAverage) {
@@ -53,14 +94,21 @@ SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionS
     atRuling.cosAngle = d.ruling.cosAngle;
     const AnnualAverage average = checkDesignInputs(conductor, conditions, atRuling, annualAverage);
     const std::size_t n = conditions.size();
-    for (const WeatherCondition& c : conditions) d.load.push_back(specificLoad(c, conductor));
+    const StressLimits limits = stressLimits(factors.avgStressRatio, conductor,
+                                             factors.strengthFactor, factors.safetyFactor);
+    d.normalLimit = limits.normal;
+    for (std::size_t k = 0; k < n; ++k) {
+        const WeatherCondition& c = conditions[k];
+        d.load.push_back(specificLoad(c, conductor));
+        d.verticalLoad.push_back(verticalLoadOf(c, conductor));
+        d.limit.push_back(average.is(conditions, k) ? limits.average : limits.normal);
+        d.windless.push_back(c.windSpeed == 0);
+    }
 
     d.controlling = controllingAt(d.ruling.span, conductor, conditions, atRuling, average);
     if (d.controlling < 0) return d;
     const auto control = static_cast<std::size_t>(d.controlling);
-    const StressLimits limits = stressLimits(factors.avgStressRatio, conductor,
-                                             factors.strengthFactor, factors.safetyFactor);
-    d.controlStress = average.is(conditions, control) ? limits.average : limits.normal;
+    d.controlStress = d.limit[control];
     for (std::size_t k = 0; k < n; ++k) {
         d.stress.push_back(k == control ? d.controlStress
                                         : stateEquationStress(d.ruling.span, d.ruling.cosAngle,
@@ -68,17 +116,9 @@ SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionS
                                                               conditions[k], d.controlStress));
     }
     for (const SpanGeometry& s : spans) {
-        const double c = cosineOf(s);
-        const double l = s.length;
         SpanSags sags;
-        for (std::size_t k = 0; k < n; ++k) {
-            const double sigma = d.stress[k];
-            const double gamma = d.load[k];
-            sags.sag.push_back(gamma * l * l / (8 * sigma * c));
-            const double vertical = sigma * std::fabs(s.heightDifference) / l + gamma * l / (2 * c);
-            sags.higherSupportStress.push_back(std::hypot(sigma, vertical));
-            if (sags.sag[k] > sags.sag[sags.largest]) sags.largest = k;
-        }
+        for (std::size_t k = 0; k < n; ++k) addSag(sags, s, d.stress[k], d.load[k]);
+        sags.largest = largestSagCondition(sags.sag, d.windless);
         d.spans.push_back(std::move(sags));
     }
     for (std::size_t k = 0; k < n; ++k) {
@@ -94,6 +134,78 @@ SectionDesign designSection(const LineAttrib& conductor, const WeatherConditionS
         }
     }
     return d;
+}
+
+void addExtraCondition(SectionDesign& d, const LineAttrib& conductor,
+                       const WeatherConditionSeq& conditions,
+                       const std::vector<SpanGeometry>& spans, const WeatherCondition& extra) {
+    if (d.controlling < 0) throw std::invalid_argument("no condition controls the ruling span");
+    if (d.spans.size() != spans.size()) {
+        throw std::invalid_argument("the design's spans are not those given");
+    }
+    const WeatherCondition& control = conditions[static_cast<std::size_t>(d.controlling)];
+    const double gamma = specificLoad(extra, conductor);
+    const double sigma = stateEquationStress(d.ruling.span, d.ruling.cosAngle, conductor, control,
+                                             extra, d.controlStress);
+    if (!std::isfinite(sigma)) {
+        throw std::domain_error("the stress at " + shownValue(extra.temperature) +
+                                " \u00B0C is beyond what the state equation can solve");
+    }
+    d.load.push_back(gamma);
+    d.verticalLoad.push_back(verticalLoadOf(extra, conductor));
+    d.stress.push_back(sigma);
+    d.limit.push_back(d.normalLimit);
+    d.windless.push_back(extra.windSpeed == 0);
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        SpanSags& sags = d.spans[i];
+        addSag(sags, spans[i], sigma, gamma);
+        sags.largest = largestSagCondition(sags.sag, d.windless);
+    }
+}
+
+namespace {
+
+// The area's ice condition: the thickest ice, the first of equals; n where none has ice.
+std::size_t iceCondition(const WeatherConditionSeq& conditions) {
+    const std::size_t n = conditions.size();
+    std::size_t iciest = n;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (conditions[k].iceThickness > 0 &&
+            (iciest == n || conditions[k].iceThickness > conditions[iciest].iceThickness)) {
+            iciest = k;
+        }
+    }
+    return iciest;
+}
+
+bool asciiName(const WeatherCondition& c) {
+    for (char ch : c.name) {
+        if (ch == '\0') break;
+        if (static_cast<unsigned char>(ch) >= 0x80) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<WeatherCondition> iceWithoutWind(const WeatherConditionSeq& conditions) {
+    const std::size_t iciest = iceCondition(conditions);
+    if (iciest == conditions.size() || !(conditions[iciest].windSpeed > 0)) return std::nullopt;
+    WeatherCondition still = conditions[iciest];
+    still.windSpeed = 0;
+    // The record's own name, GBK like the area's.
+    const char* name = asciiName(conditions[iciest])
+                           ? "Ice, no wind"
+                           : "\xB8\xB2\xB1\xF9\xCE\xDE\xB7\xE7";  // 覆冰无风
+    std::fill(std::begin(still.name), std::end(still.name), '\0');
+    std::copy(name, name + std::strlen(name), still.name);
+    return still;
+}
+
+const char* iceWithoutWindName(const WeatherConditionSeq& conditions) {
+    const std::size_t iciest = iceCondition(conditions);
+    const bool ascii = iciest < conditions.size() && asciiName(conditions[iciest]);
+    return ascii ? "Ice, no wind" : "\u8986\u51B0\u65E0\u98CE";  // 覆冰无风
 }
 
 std::vector<StringingRow> stringingTable(const LineAttrib& conductor,

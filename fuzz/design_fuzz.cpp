@@ -228,12 +228,18 @@ void checkSection(const SectionDesign& s, const std::vector<SpanGeometry>& spans
               "a condition above its limit at the ruling span");
     }
     check(s.spans.size() == spans.size(), "not one sag row per span");
+    check(s.windless.size() == n, "not one wind flag per condition");
+    // The largest sag is taken among the conditions without wind, or among all where none is.
+    const bool anyWindless =
+        std::find(s.windless.begin(), s.windless.end(), true) != s.windless.end();
     for (const SpanSags& sp : s.spans) {
         check(sp.sag.size() == n && sp.higherSupportStress.size() == n && sp.largest < n,
               "not one sag per condition");
+        check(!anyWindless || s.windless[sp.largest], "the largest sag of a condition with wind");
         for (std::size_t k = 0; k < n; ++k) {
             check(positiveFinite(sp.sag[k]), "a sag not positive and finite");
-            check(sp.sag[k] <= sp.sag[sp.largest], "the largest sag is not the largest");
+            check(sp.sag[k] <= sp.sag[sp.largest] || (anyWindless && !s.windless[k]),
+                  "the largest sag is not the largest");
             check(std::isfinite(sp.higherSupportStress[k]) &&
                       sp.higherSupportStress[k] >= s.stress[k],
                   "a support stress below the horizontal stress");

@@ -42,9 +42,11 @@ struct SectionCase {
 
 class CatenarySection : public testing::TestWithParam<SectionCase> {};
 
-// Each condition's stress, put back into the section, gives the controlling condition's
-// unstressed length; each span's largest condition is the one of the largest sag, and the stress
-// at the higher support exceeds the lower one's by γ·|h| (the catenary's own invariant).
+// Each condition's stress, put back into the section (each in the plane of its load), gives the
+// controlling condition's unstressed length, and holds its limit; each span's largest condition
+// is the one of the largest sag among those without wind, and the stress at the higher support
+// exceeds the lower one's by γ·|h'|, h' the height difference in the load's plane (the
+// catenary's own invariant).
 TEST_P(CatenarySection, EveryConditionKeepsTheUnstressedLength) {
     const LineAttrib conductor = coreJlg1a240();
     ConditionList area(areaSixConditions());
@@ -54,24 +56,30 @@ TEST_P(CatenarySection, EveryConditionKeepsTheUnstressedLength) {
     const auto d = design::catenarySection(conductor, area.seq, parabolic, spans);
     const ConductorStrain strain{conductor.elasticModulus, conductor.expansionCoeff};
     const auto control = static_cast<std::size_t>(d.controlling);
-    EXPECT_EQ(d.controlling, parabolic.controlling);
-    EXPECT_EQ(d.stress[control], parabolic.controlStress);
-    const double target = sectionLength(spans, d.controlStress,
-                                        {d.load[control], area.list[control].temperature}, strain);
+    EXPECT_EQ(d.stress[control], d.limit[control]);
+    EXPECT_EQ(d.controlStress, d.limit[control]);
+    const auto state = [&](std::size_t k) {
+        return LoadState{d.load[k], area.list[k].temperature, d.verticalLoad[k]};
+    };
+    const double target = sectionLength(spans, d.controlStress, state(control), strain);
     for (std::size_t k = 0; k < d.stress.size(); ++k) {
-        const double kept =
-            sectionLength(spans, d.stress[k], {d.load[k], area.list[k].temperature}, strain);
+        const double kept = sectionLength(spans, d.stress[k], state(k), strain);
         EXPECT_NEAR(kept / target, 1, 1e-12) << "condition " << k;
+        EXPECT_TRUE(design::withinLimit(d.stress[k], d.limit[k])) << "condition " << k;
     }
     for (std::size_t i = 0; i < spans.size(); ++i) {
         const auto& sp = d.spans[i];
-        EXPECT_EQ(sp.sag[sp.largest], *std::max_element(sp.sag.begin(), sp.sag.end()));
+        double largest = 0;
         for (std::size_t k = 0; k < d.stress.size(); ++k) {
-            const SpanCurve c(SpanModel::catenary, spans[i].length, spans[i].heightDifference,
-                              d.stress[k], d.load[k]);
-            const double lower = std::min(c.nearStress(), c.farStress());
+            if (area.list[k].windSpeed == 0) largest = std::max(largest, sp.sag[k]);
+        }
+        EXPECT_EQ(sp.sag[sp.largest], largest);
+        for (std::size_t k = 0; k < d.stress.size(); ++k) {
+            const SwungCurve c(SpanModel::catenary, spans[i].length, spans[i].heightDifference,
+                               d.stress[k], d.load[k], d.verticalLoad[k]);
+            const double lower = std::min(c.inPlane().nearStress(), c.inPlane().farStress());
             EXPECT_NEAR(sp.higherSupportStress[k] - lower,
-                        d.load[k] * std::fabs(spans[i].heightDifference),
+                        d.load[k] * std::fabs(c.planeSpan().heightDifference),
                         1e-12 * sp.higherSupportStress[k]);
         }
     }
@@ -143,13 +151,8 @@ TEST(CatenarySection, StringingTableAndAppendedConditions) {
     // An operating temperature appended after the area's conditions.
     WeatherCondition hot{};
     hot.temperature = 80;
-    p.load.push_back(specificLoad(hot, conductor));
-    p.stress.push_back(0);
-    for (auto& s : p.spans) {
-        s.sag.push_back(0);
-        s.higherSupportStress.push_back(0);
-    }
-    const auto d = design::catenarySection(conductor, area.seq, p, spans, {80});
+    design::addExtraCondition(p, conductor, area.seq, spans, hot);
+    const auto d = design::catenarySection(conductor, area.seq, p, spans, {hot});
     const auto at80 = design::catenaryStringingRow(conductor, area.seq, p, spans, 80, 0);
     EXPECT_EQ(d.stress.back(), at80.stress);
     for (std::size_t i = 0; i < spans.size(); ++i) EXPECT_EQ(d.spans[i].sag.back(), at80.sag[i]);
@@ -165,13 +168,16 @@ TEST(CatenarySection, RefusalsNameWhatFailed) {
     WeatherCondition frozen{};
     frozen.temperature = -1e6;
     p.load.push_back(specificLoad(frozen, conductor));
+    p.verticalLoad.push_back(p.load.back());
+    p.limit.push_back(p.normalLimit);
+    p.windless.push_back(true);
     p.stress.push_back(0);
     for (auto& s : p.spans) {
         s.sag.push_back(0);
         s.higherSupportStress.push_back(0);
     }
     try {
-        design::catenarySection(conductor, area.seq, p, spans, {-1e6});
+        design::catenarySection(conductor, area.seq, p, spans, {frozen});
         ADD_FAILURE() << "no refusal";
     } catch (const CatenaryStateError& e) {
         EXPECT_EQ(e.condition(), area.list.size());
@@ -201,15 +207,15 @@ struct ShapeCase {
 
 class CatenaryCritical : public testing::TestWithParam<ShapeCase> {};
 
-// b's stress strung from a at its limit, less b's limit.
+// b's stress strung from a at its limit, less b's limit, each in the plane of its load.
 double gapAt(const design::LimitState& a, const design::LimitState& b, const LineAttrib& c,
              const design::CatenarySpanShape& shape, double l) {
     const double cosA = shape.cosAngle;
     const double h =
         shape.heightDifference ? *shape.heightDifference : l * std::sqrt(1 - cosA * cosA) / cosA;
     return catenaryStateStress({l, h}, {c.elasticModulus, c.expansionCoeff},
-                               {a.load, a.temperature}, a.allowableStress,
-                               {b.load, b.temperature}) -
+                               {a.load, a.temperature, a.verticalLoad}, a.allowableStress,
+                               {b.load, b.temperature, b.verticalLoad}) -
            b.allowableStress;
 }
 

@@ -224,15 +224,19 @@ def test_random_lines_against_sampled_curves(tmp_path, seed, model):
 
     if model == "catenary":
         # The stress along the conductor at a support, σ₀·cosh((x − a)/p), under the resultant
-        # load, the largest over both supports and every condition.
+        # load in the plane of that load and the chord (span √(l² + h²·sin²η), height difference
+        # h·cos η, cos η = γ_v/γ), the largest over both supports and every condition.
         allowable = doc["suspension_point_allowable_N_per_mm2"]
         for i, s in enumerate(spans):
             largest = 0
             for k, cond in enumerate(conditions):
                 sigma = sections[s["section"]]["stress_N_per_mm2"][k]
-                c = Curve(model, s["span_m"], s["height_difference_m"], sigma,
-                          cond["specific_load_N_per_m_mm2"])
-                reach = max(abs(c.a), abs(s["span_m"] - c.a))
+                gamma = cond["specific_load_N_per_m_mm2"]
+                cos_eta = cond["vertical_load_N_per_m_mm2"] / gamma
+                l, h = s["span_m"], s["height_difference_m"]
+                c = Curve(model, math.sqrt(l * l + h * h * (1 - cos_eta * cos_eta)), h * cos_eta,
+                          sigma, gamma)
+                reach = max(abs(c.a), abs(c.l - c.a))
                 largest = max(largest, sigma * math.cosh(reach / c.p))
             assert s["support_stress_N_per_mm2"] == pytest.approx(largest, rel=1e-9)
             flagged = [v for v in doc["violations"] if v["kind"] == "suspension_point"

@@ -138,7 +138,65 @@ def test_span_parabola_reproduces_the_oblique_handbook_case():
     assert "-0.0000" not in text
 
 
+@pytest.mark.parametrize("seed", range(12))
+def test_span_swung_by_a_horizontal_load_is_the_catenary_in_its_plane(seed):
+    """--horizontal-load: the curve in the plane of the resultant load and the chord, worked
+    here in 60 digits from the vector geometry (the chord with its part along the load taken
+    out, the load's direction), and its sag's vertical and sideways parts at horizontal x."""
+    rnd = random.Random(100 + seed)
+    l = rnd.uniform(100, 1500)
+    h = rnd.uniform(-0.7, 0.7) * l
+    stress = rnd.uniform(40, 150)
+    gv = rnd.uniform(0.03, 0.07)
+    gh = gv * rnd.uniform(0.1, 2.5)
+    doc = json.loads(succeed(span_args(l, h, stress, gv, "--horizontal-load", repr(gh),
+                                       "--points", "4", "--json")))
+    with localcontext() as ctx:
+        ctx.prec = 60
+        g = Decimal(math.hypot(gv, gh))
+        dz = -Decimal(gv) / g
+        dy = (1 - dz * dz).sqrt()
+        along = Decimal(h) * dz
+        ux, uy, uz = Decimal(l), -along * dy, Decimal(h) - along * dz
+        lp = (ux * ux + uy * uy + uz * uz).sqrt()
+        plane = catenary_oracle(lp, -along, stress, g)
+        assert doc["plane_span_m"] == pytest.approx(float(lp), rel=1e-12)
+        assert doc["plane_height_difference_m"] == pytest.approx(float(-along), rel=1e-12,
+                                                                 abs=1e-14 * l)
+        for key in ["max_sag_m", "length_m", "near_stress_N_per_mm2", "far_stress_N_per_mm2"]:
+            assert doc[key] == pytest.approx(float(plane[key]), rel=1e-10), key
+        assert doc["max_sag_at_m"] == pytest.approx(float(plane["max_sag_at_m"] * ux / lp),
+                                                     rel=1e-10, abs=1e-12 * l)
+        assert doc["max_sag_vertical_m"] == pytest.approx(float(plane["max_sag_m"] * -dz),
+                                                          rel=1e-10)
+        assert doc["max_sag_sideways_m"] == pytest.approx(float(plane["max_sag_m"] * dy),
+                                                          rel=1e-10)
+        assert doc["swing_deg"] == pytest.approx(math.degrees(math.atan2(gh, gv)), rel=1e-12)
+        # The points at horizontal x: the 3-D point below and beside the chord.
+        p = Decimal(stress) / g
+        a = plane["low_point_m"]
+        for row in doc["points"][1:-1]:
+            big_x = Decimal(row["x_m"]) * lp / ux
+            y = p * (_cosh((big_x - a) / p) - _cosh(a / p))
+            point_y = big_x * uy / lp - y * dy
+            point_z = big_x * uz / lp - y * dz
+            assert row["vertical_sag_m"] == pytest.approx(
+                float(Decimal(h) * Decimal(row["x_m"]) / Decimal(l) - point_z), rel=1e-10)
+            assert row["sideways_m"] == pytest.approx(float(point_y), rel=1e-10)
+            assert row["height_m"] == pytest.approx(float(point_z), rel=1e-10, abs=1e-12 * l)
+    text = succeed(span_args(l, h, stress, gv, "--horizontal-load", repr(gh))).decode()
+    for needle in ["\u03b7 =", "In the plane of the load and the chord", "m sideways"]:
+        assert needle in text
+    # Without a horizontal load, and with one of 0, the curve is the vertical one.
+    plain = json.loads(succeed(span_args(l, h, stress, gv, "--json")))
+    zero = json.loads(succeed(span_args(l, h, stress, gv, "--horizontal-load", "0", "--json")))
+    for key in SPAN_KEYS:
+        assert zero[key] == plain[key], key
+    assert zero["max_sag_sideways_m"] == 0 and zero["swing_deg"] == 0
+
+
 @pytest.mark.parametrize("args,needle", [
+    (span_args(300, 8, 100, 0.03, "--horizontal-load", "-0.01"), "--horizontal-load"),
     (span_args(300, 8, 0, 0.089), "--stress"),
     (span_args(300, 8, 100, -1), "--load"),
     (span_args(0, 8, 100, 0.03), "--span"),

@@ -269,4 +269,75 @@ TEST(SpanCurve, ModelNamesAndRefusals) {
     EXPECT_THROW(SpanCurve(SpanModel::parabola, 300, 0, 1e300, 1e-300), std::invalid_argument);
 }
 
+// A span swung by wind, built in three dimensions in Real: x along the line, y sideways
+// (downwind), z up; the chord (l, 0, h) and the load along d = (0, γh, −γv)/γ. The plane's axes
+// are u, the chord with its part along d taken out, and w = −d; the catenary hangs in them with
+// span c·u and height difference c·w, and its point at plane abscissa X is X·u + Y(X)·w. At a
+// horizontal x the conductor lies below the chord by h·x/l − z and beside it by y.
+TEST(SwungCurve, IsTheCatenaryInThePlaneOfItsLoad) {
+    std::mt19937_64 random(2612);
+    std::uniform_real_distribution<double> spans(80, 1500), slopes(-0.7, 0.7), stresses(30, 150),
+        verticals(0.03, 0.07), ratios(0.05, 2.5);
+#ifdef VARNEL_TEST_MULTIPRECISION
+    constexpr double kTolerance = 1e-12;
+#else
+    constexpr double kTolerance = 1e-10;
+#endif
+    for (int i = 0; i < 200; ++i) {
+        const double l = spans(random), h = slopes(random) * l, s0 = stresses(random);
+        const double gv = verticals(random), gh = ratios(random) * gv;
+        const double load = std::hypot(gv, gh);
+        const varnel::SwungCurve c(SpanModel::catenary, l, h, s0, load, gv);
+        // d, its x part 0, from the resultant and the vertical load as the curve takes them
+        const Real g = load;
+        const Real dz = -Real(gv) / g, dy = sqrt(1 - dz * dz);
+        const Real along = Real(h) * dz;  // chord · d
+        const Real ux = l, uy = -along * dy, uz = h - along * dz;
+        const Real planeSpan = sqrt(ux * ux + uy * uy + uz * uz);
+        const Real planeHeight = -along;  // chord · w
+        const Real p = Real(s0) / g;
+        const Real a = planeSpan / 2 - p * asinh(planeHeight / (2 * p * sinh(planeSpan / (2 * p))));
+        const auto y = [&](const Real& x) { return p * (cosh((x - a) / p) - cosh(a / p)); };
+        SCOPED_TRACE(::testing::Message() << "l " << l << ", h " << h << ", sigma " << s0 << ", gv "
+                                          << gv << ", gh " << gh);
+        EXPECT_LE(relativeError(c.planeSpan().span, planeSpan), kTolerance);
+        EXPECT_LE(relativeError(c.inPlane().maxSagAt() * l / c.planeSpan().span,
+                                (a + p * asinh(planeHeight / planeSpan)) * l / planeSpan),
+                  kTolerance);
+        EXPECT_LE(
+            relativeError(c.maxSagAt(), (a + p * asinh(planeHeight / planeSpan)) * l / planeSpan),
+            kTolerance);
+        for (double fraction : {0.05, 0.3, 0.5, 0.81}) {
+            const double x = fraction * l;
+            const Real X = Real(x) * planeSpan / ux;  // u's x part is l/l'
+            const Real Y = y(X);
+            const Real pointY = X * uy / planeSpan - Y * dy;
+            const Real pointZ = X * uz / planeSpan - Y * dz;
+            EXPECT_LE(relativeError(c.verticalSagAt(x), Real(h) * x / l - pointZ), kTolerance)
+                << "x " << x;
+            EXPECT_LE(relativeError(c.sidewaysAt(x), pointY), kTolerance) << "x " << x;
+        }
+    }
+}
+
+// The parabolas keep the span as the design manuals swing it: l and h as they stand, the
+// resultant load, the sag along it.
+TEST(SwungCurve, TheParabolasSwingTheirOwnCurve) {
+    const varnel::SwungCurve c(SpanModel::parabola, 400, 60, 80, std::hypot(0.034, 0.041), 0.034);
+    const SpanCurve plain(SpanModel::parabola, 400, 60, 80, std::hypot(0.034, 0.041));
+    EXPECT_EQ(c.maxSag(), plain.maxSag());
+    EXPECT_EQ(c.maxSagAt(), 200);
+    EXPECT_DOUBLE_EQ(c.verticalMaxSag(), plain.maxSag() * 0.034 / std::hypot(0.034, 0.041));
+    EXPECT_DOUBLE_EQ(c.sidewaysMaxSag(), plain.maxSag() * 0.041 / std::hypot(0.034, 0.041));
+    EXPECT_DOUBLE_EQ(c.swing(), std::atan(0.041 / 0.034));
+    // Without wind every model's curve is its vertical one.
+    const varnel::SwungCurve still(SpanModel::catenary, 400, 60, 80, 0.034, 0.034);
+    EXPECT_EQ(still.maxSag(), SpanCurve(SpanModel::catenary, 400, 60, 80, 0.034).maxSag());
+    EXPECT_EQ(still.sidewaysMaxSag(), 0);
+    EXPECT_THROW(varnel::SwungCurve(SpanModel::catenary, 400, 60, 80, 0.034, 0.04),
+                 std::invalid_argument);
+    EXPECT_THROW(varnel::SwungCurve(SpanModel::catenary, 400, 60, 80, 0.034, 0),
+                 std::invalid_argument);
+}
+
 }  // namespace

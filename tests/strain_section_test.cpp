@@ -121,9 +121,70 @@ TEST(Section, SagsAndTheStressAtTheHigherSupport) {
             EXPECT_NEAR(d.spans[i].higherSupportStress[k], exact, 3e-3 * exact)
                 << "span " << i << ", condition " << k;
         }
-        // The largest sag is the largest.
-        for (double f : d.spans[i].sag) EXPECT_LE(f, d.spans[i].sag[d.spans[i].largest]);
+        // The largest sag is the largest of those without wind (大风 and 覆冰 have it).
+        for (std::size_t k : {0, 2, 4}) {
+            EXPECT_LE(d.spans[i].sag[k], d.spans[i].sag[d.spans[i].largest]);
+        }
+        EXPECT_TRUE(d.windless[d.spans[i].largest]);
     }
+}
+
+// The design practice's other sag condition: the area's ice condition (the thickest ice) without
+// its wind, named in the area's language; none without ice or without wind on it.
+TEST(Section, IceWithoutWindIsTheIceConditionInStillAir) {
+    const Area area;
+    const auto still = varnel::design::iceWithoutWind(area.seq);
+    ASSERT_TRUE(still.has_value());
+    EXPECT_EQ(still->iceThickness, 10);
+    EXPECT_EQ(still->windSpeed, 0);
+    EXPECT_EQ(still->temperature, -5);
+    EXPECT_STREQ(still->name, "\xB8\xB2\xB1\xF9\xCE\xDE\xB7\xE7");  // 覆冰无风, GBK
+    EXPECT_STREQ(varnel::design::iceWithoutWindName(area.seq),
+                 "\u8986\u51B0\u65E0\u98CE");  // 覆冰无风, UTF-8
+    using varnel::test::coreCondition;
+    varnel::test::ConditionList english({coreCondition("Lowest Temp", 0, 0, -10),
+                                         coreCondition("Thickest ice", 5, 10, -5),
+                                         coreCondition("Thicker ice", 15, 0, -5)});
+    // The thickest ice has no wind here: nothing to derive.
+    EXPECT_FALSE(varnel::design::iceWithoutWind(english.seq).has_value());
+    english.list[2].windSpeed = 15;
+    const auto derived = varnel::design::iceWithoutWind(english.seq);
+    ASSERT_TRUE(derived.has_value());
+    EXPECT_EQ(derived->iceThickness, 15);
+    EXPECT_STREQ(derived->name, "Ice, no wind");
+    EXPECT_STREQ(varnel::design::iceWithoutWindName(english.seq), "Ice, no wind");
+    varnel::test::ConditionList bare(
+        {coreCondition("Lowest Temp", 0, 0, -10), coreCondition("Max. wind vel", 0, 30, 10)});
+    EXPECT_FALSE(varnel::design::iceWithoutWind(bare.seq).has_value());
+}
+
+// An extra condition is strung from the controlling one at the ruling span by the state
+// equation, held to σN (worked by hand: 0.95 × 75190 / 2.5 / 275.96), and with no wind a
+// candidate for the largest sag: 20 mm of ice in still air outweighs 40 °C.
+TEST(Section, AnExtraConditionIsASagCandidateHeldToTheNormalLimit) {
+    const Area area;
+    const std::vector<SpanGeometry> spans{{320, 0}, {385, 12.5}, {452, -31.5}};
+    auto d = designSection(coreJlg1a240(), area.seq, SearchFactors{}, spans);
+    ASSERT_EQ(d.controlling, 3);  // 覆冰
+    varnel::WeatherCondition iced = area.list[3];
+    iced.iceThickness = 20;
+    iced.windSpeed = 0;
+    varnel::design::addExtraCondition(d, coreJlg1a240(), area.seq, spans, iced);
+    ASSERT_EQ(d.stress.size(), 6u);
+    EXPECT_NEAR(d.limit[5], 0.95 * 75190 / 2.5 / 275.96, 1e-12);
+    EXPECT_TRUE(d.windless[5]);
+    EXPECT_EQ(d.verticalLoad[5], d.load[5]);
+    EXPECT_EQ(d.stress[5], stateEquationStress(d.ruling.span, d.ruling.cosAngle, coreJlg1a240(),
+                                               area.list[3], iced, d.controlStress));
+    for (const auto& sp : d.spans) {
+        EXPECT_EQ(sp.largest, 5u);
+        EXPECT_GT(sp.sag[5], sp.sag[4]);
+    }
+    // Sags of conditions with wind are never the largest where one without wind is there.
+    EXPECT_EQ(varnel::design::largestSagCondition({1, 5, 2}, {true, false, true}), 2u);
+    EXPECT_EQ(varnel::design::largestSagCondition({1, 5, 2}, {false, false, false}), 1u);
+    EXPECT_TRUE(varnel::design::withinLimit(100 * (1 + 4e-13), 100));
+    EXPECT_FALSE(varnel::design::withinLimit(100 * (1 + 1e-12), 100));
 }
 
 TEST(Section, CompensationIsAShiftOfTemperature) {

@@ -9,7 +9,9 @@
 #include "tools/catenary_restring.h"
 #include "tools/command.h"
 #include "tools/design_inputs.h"
+#include "tools/design_records.h"
 #include "tools/encoding.h"
+#include "tools/json_output.h"
 #include "tools/library_output.h"
 #include "tools/library_tables.h"
 #include "tools/tool_error.h"
@@ -34,6 +36,7 @@ struct ControlResult {
     std::string account;  // GBK, as the library wrote it
     bool catenary = false;
     double heightDifference = 0;  // m, the catenary's
+    int parabolaControl = -1;     // the library's search's, beside the catenary's own
 };
 
 ControlResult runControl(const DesignOptions& options, double span) {
@@ -60,8 +63,9 @@ ControlResult runControl(const ControlOptions& o) {
         r.heightDifference = o.haveHeightDifference
                                  ? o.heightDifference
                                  : heightDifferenceOf(o.span, design.factors.cosAngle);
-        restringAsCatenary(r.state, r.heightDifference, *r.design.conductor,
-                           r.design.area->conditions.first);
+        const DesignRecords records(r.design);
+        r.parabolaControl =
+            restringAsCatenary(r.state, r.heightDifference, records, design.factors);
     }
     return r;
 }
@@ -72,13 +76,23 @@ std::string controlText(const ControlResult& r, const DesignFactors& factors, bo
     out += fmt::format("span {} m\n", r.state.span);
     out += raw ? r.account : gbkToUtf8(r.account);
     if (r.state.control < 0) return out + "\nNo condition qualifies as controlling.\n";
-    out += fmt::format("\nControlling condition: {}, strung to {} N/mm\u00B2\n\n",
+    out += fmt::format("\nControlling condition{}: {}, strung to {} N/mm\u00B2\n\n",
+                       r.catenary ? " by the catenary" : "",
                        nameOf(area.conditions.first[r.state.control].name),
                        number(r.state.controlStress, 3));
     if (r.catenary) {
+        if (r.parabolaControl != r.state.control) {
+            out += fmt::format(
+                "The library's search above rests on the parabola and picks {}; strung from it, "
+                "a condition would go beyond its limit as a catenary\n\n",
+                r.parabolaControl >= 0 ? nameOf(area.conditions.first[r.parabolaControl].name)
+                                       : std::string("none"));
+        }
         out += fmt::format(
-            "Model: catenary, height difference {} m: every condition strung from the "
-            "controlling one as an exact catenary; sag the largest\n\n",
+            "Model: catenary, height difference {} m: the controlling condition the first whose "
+            "limit keeps every other within its own, every condition strung from it as an exact "
+            "catenary (a condition with wind in the plane of its load); sag the largest, along "
+            "the load\n\n",
             number(r.heightDifference, 3));
     }
     return out + spanTable(area, r.state);
@@ -90,7 +104,14 @@ std::string controlJson(const ControlResult& r, const DesignFactors& factors) {
     const Json span = spanJson(*r.design.area, *r.design.conductor, r.state);
     for (const auto& [key, value] : span.items()) doc[key] = value;
     doc["model"] = r.catenary ? "catenary" : "parabola";
-    if (r.catenary) doc["height_difference_m"] = r.heightDifference;
+    if (r.catenary) {
+        doc["height_difference_m"] = r.heightDifference;
+        doc["parabola_controlling"] =
+            r.parabolaControl >= 0
+                ? conditionRef(r.parabolaControl,
+                               nameOf(r.design.area->conditions.first[r.parabolaControl].name))
+                : Json(nullptr);
+    }
     return jsonDocument(doc);
 }
 

@@ -12,6 +12,7 @@
 
 #include "design/line_profile.h"
 #include "design/wind_rules.h"
+#include "design/strain_section.h"
 #include "tools/command.h"
 #include "tools/design_records.h"
 #include "tools/encoding.h"
@@ -64,6 +65,40 @@ struct CheckedLine {
     design::LineProfile profile;
 };
 
+std::string spanName(const CheckedLine& r, std::size_t i);
+
+// The other model's largest sag beside a span's, when they differ by more than this, m.
+constexpr double kModelsDiffer = 0.3;
+
+const char* otherModel(const ProfileCommandOptions& o) {
+    return o.model == "catenary" ? "parabola" : "catenary";
+}
+
+void warnWhereTheModelMatters(const ProfileCommandOptions& o, const CheckedLine& r) {
+    for (std::size_t i = 0; i < r.profile.spans.size(); ++i) {
+        const design::ProfileSpan& s = r.profile.spans[i];
+        if (s.otherModelMaxSag && std::fabs(s.maxSag - *s.otherModelMaxSag) > kModelsDiffer) {
+            warn(
+                fmt::format("span {} ({} m): the {}'s largest sag {} m, the {}'s {} m; the model "
+                            "matters here",
+                            spanName(r, i), shortNumber(s.span), o.model, number(s.maxSag, 3),
+                            otherModel(o), number(*s.otherModelMaxSag, 3)));
+        }
+    }
+}
+
+// The conditions of a section above their limits, by name; "-" where every one holds.
+std::string failingConditions(const design::LineProfile& p, const design::ProfileSection& s) {
+    std::string out;
+    for (std::size_t k = 0; k < s.stress.size(); ++k) {
+        if (design::withinLimit(s.stress[k], s.limit[k])) continue;
+        if (!out.empty()) out += ", ";
+        out += fmt::format("{} {} > {}", p.conditions[k], number(s.stress[k], 3),
+                           number(s.limit[k], 3));
+    }
+    return out.empty() ? std::string("-") : "! " + out;
+}
+
 CheckedLine checkLine(const ProfileCommandOptions& o) {
     CheckedLine r{loadDesign(o.design), {}, {}, {}, {}, {}, {}, {}, {}, {}};
     const DesignRecords records(r.design);
@@ -84,6 +119,13 @@ CheckedLine checkLine(const ProfileCommandOptions& o) {
         r.windy.push_back(c.windSpeed != 0);
         r.ice.push_back(c.iceThickness);
         r.wind.push_back(c.windSpeed);
+    }
+    // The area's ice without wind follows its conditions (design::ProfileOptions).
+    if (const auto still = design::iceWithoutWind(records.conditions())) {
+        r.temperatures.push_back(still->temperature);
+        r.windy.push_back(false);
+        r.ice.push_back(still->iceThickness);
+        r.wind.push_back(0);
     }
     if (r.operating) {
         options.maxTemperature = r.operating->temperature;
@@ -109,6 +151,7 @@ CheckedLine checkLine(const ProfileCommandOptions& o) {
     } catch (const std::domain_error& e) {
         throw ToolError(o.towersPath + ": " + e.what());
     }
+    warnWhereTheModelMatters(o, r);
     return r;
 }
 
@@ -180,8 +223,9 @@ std::string profileText(const ProfileCommandOptions& o, const CheckedLine& r) {
 
     std::vector<std::string> sh{"section", "spans", "ruling m", "controlling", "largest sag"};
     for (const std::string& n : names) sh.push_back(n);
+    sh.push_back("above its limit");
     std::vector<bool> sr(sh.size(), true);
-    sr[0] = sr[3] = sr[4] = false;
+    sr[0] = sr[3] = sr[4] = sr.back() = false;
     TextTable sections(sh, sr);
     for (const design::ProfileSection& s : p.sections) {
         std::vector<std::string> row{r.towers[s.firstTower].name + "-" + r.towers[s.lastTower].name,
@@ -189,14 +233,18 @@ std::string profileText(const ProfileCommandOptions& o, const CheckedLine& r) {
                                      number(s.rulingSpan, 1), names[s.controlling],
                                      names[s.maxSagCondition]};
         for (double v : s.stress) row.push_back(number(v, 2));
+        row.push_back(failingConditions(p, s));
         sections.addRow(row);
     }
-    out += "\nStrain sections: horizontal stress in every condition, N/mm\u00B2\n" +
-           sections.aligned();
+    out +=
+        "\nStrain sections: horizontal stress in every condition, N/mm\u00B2, each held to "
+        "its limit (\u03C3A for the annual average, \u03C3N for the others)\n" +
+        sections.aligned();
 
-    TextTable spans({"span", "length m", "height m", "sag m", "low point m", "clearance m", "at m",
-                     "required m", "crossings", "support N/mm\u00B2", ""},
-                    {false, true, true, true, true, true, true, true, false, true, false});
+    TextTable spans(
+        {"span", "length m", "height m", "sag m", std::string(otherModel(o)) + " m", "low point m",
+         "clearance m", "at m", "required m", "crossings", "support N/mm\u00B2", ""},
+        {false, true, true, true, true, true, true, true, true, false, true, false});
     for (std::size_t i = 0; i < p.spans.size(); ++i) {
         const design::ProfileSpan& s = p.spans[i];
         std::string crossings;
@@ -206,12 +254,13 @@ std::string profileText(const ProfileCommandOptions& o, const CheckedLine& r) {
                 fmt::format("{} {}/{}{}", r.crossings[c.crossing].name, number(c.clearance, 2),
                             shortNumber(c.required), c.ok ? "" : " !");
         }
-        spans.addRow({spanName(r, i), number(s.span, 1), number(s.heightDifference, 2),
-                      number(s.maxSag, 2), number(s.lowPointStation, 1), number(s.minClearance, 2),
-                      number(s.minClearanceStation, 1),
-                      s.requiredClearance ? shortNumber(*s.requiredClearance) : "-",
-                      crossings.empty() ? "-" : crossings, number(s.supportStress, 2),
-                      s.ok ? "" : "!"});
+        spans.addRow(
+            {spanName(r, i), number(s.span, 1), number(s.heightDifference, 2), number(s.maxSag, 2),
+             s.otherModelMaxSag ? number(*s.otherModelMaxSag, 2) : "-",
+             number(s.lowPointStation, 1), number(s.minClearance, 2),
+             number(s.minClearanceStation, 1),
+             s.requiredClearance ? shortNumber(*s.requiredClearance) : "-",
+             crossings.empty() ? "-" : crossings, number(s.supportStress, 2), s.ok ? "" : "!"});
     }
     out += fmt::format(
         "\nSpans in the condition of largest sag: clearance to the ground (least, and where), "
@@ -262,6 +311,14 @@ std::string profileText(const ProfileCommandOptions& o, const CheckedLine& r) {
     const std::size_t n = p.violations.size();
     out += fmt::format("{} violation{}\n", n, n == 1 ? "" : "s");
     return out;
+}
+
+std::vector<bool> holdsOf(const design::ProfileSection& s) {
+    std::vector<bool> holds;
+    for (std::size_t k = 0; k < s.stress.size(); ++k) {
+        holds.push_back(design::withinLimit(s.stress[k], s.limit[k]));
+    }
+    return holds;
 }
 
 Json conditionOf(const CheckedLine& r, std::optional<std::size_t> k) {
@@ -316,6 +373,8 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
                      {"controlling", conditionOf(r, s.controlling)},
                      {"control_stress_N_per_mm2", s.controlStress},
                      {"stress_N_per_mm2", s.stress},
+                     {"limit_N_per_mm2", s.limit},
+                     {"holds", holdsOf(s)},
                      {"max_sag_condition", conditionOf(r, s.maxSagCondition)}});
     }
     doc.endArray();
@@ -344,6 +403,8 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
                      {"far_attachment_m", s.farAttachment},
                      {"max_sag_condition", conditionOf(r, s.maxSagCondition)},
                      {"max_sag_m", s.maxSag},
+                     {"other_model_max_sag_m",
+                      s.otherModelMaxSag ? Json(*s.otherModelMaxSag) : Json(nullptr)},
                      {"low_point_station_m", s.lowPointStation},
                      {"min_clearance_m", s.minClearance},
                      {"min_clearance_station_m", s.minClearanceStation},
@@ -417,16 +478,16 @@ void writeProfileCsv(const std::string& dir, const CheckedLine& r) {
     spans.write(kUtf8Bom +
                 "from,to,span_m,height_difference_m,max_sag_condition,max_sag_m,"
                 "low_point_station_m,min_clearance_m,min_clearance_station_m,required_clearance_m,"
-                "support_stress_N_per_mm2,ok\r\n");
+                "support_stress_N_per_mm2,ok,other_model_max_sag_m\r\n");
     for (std::size_t i = 0; i < p.spans.size(); ++i) {
         const design::ProfileSpan& s = p.spans[i];
-        spans.write(
-            fmt::format("{},{},{},{},{},{},{},{},{},{},{},{}\r\n", csvField(r.towers[i].name),
-                        csvField(r.towers[i + 1].name), full(s.span), full(s.heightDifference),
-                        csvField(p.conditions[s.maxSagCondition]), full(s.maxSag),
-                        full(s.lowPointStation), full(s.minClearance), full(s.minClearanceStation),
-                        s.requiredClearance ? full(*s.requiredClearance) : "",
-                        full(s.supportStress), s.ok ? "yes" : "no"));
+        spans.write(fmt::format(
+            "{},{},{},{},{},{},{},{},{},{},{},{},{}\r\n", csvField(r.towers[i].name),
+            csvField(r.towers[i + 1].name), full(s.span), full(s.heightDifference),
+            csvField(p.conditions[s.maxSagCondition]), full(s.maxSag), full(s.lowPointStation),
+            full(s.minClearance), full(s.minClearanceStation),
+            s.requiredClearance ? full(*s.requiredClearance) : "", full(s.supportStress),
+            s.ok ? "yes" : "no", s.otherModelMaxSag ? full(*s.otherModelMaxSag) : ""));
     }
     // One row per tower and condition.
     // The swing is empty at a strain tower and where the string is pulled up; the uplift load

@@ -9,7 +9,13 @@
 #include <memory>
 #include <optional>
 
+#include "calc/catenary_state.h"
+#include "calc/conductor_load.h"
+#include "calc/span_curve.h"
+#include "calc/state_equation.h"
+#include "design/catenary_section.h"
 #include "design/critical_spans.h"
+#include "design/strain_section.h"
 #include "tools/catenary_restring.h"
 #include "tools/command.h"
 #include "tools/design_inputs.h"
@@ -124,6 +130,20 @@ class SagTable {
         for (std::size_t i = 0; i < conditionCount(area); ++i) {
             names_.push_back(nameOf(area.conditions.first[i].name));
         }
+        const DesignFactors& f = o.design.factors;
+        factors_ = {f.cosAngle, f.avgRatio, f.strengthFactor, f.safety};
+        // The ranges of span each condition controls, by the model's own search: the chart's
+        // marks, and with the catenary each row's first guess.
+        ranges_ =
+            catenary()
+                ? design::catenaryCriticalSpans(records_->conductor(), records_->conditions(),
+                                                factors_, std::nullopt)
+                      .ranges
+                : design::criticalSpans(records_->conductor(), records_->conditions(), factors_)
+                      .ranges;
+        // The design practice's other sag condition: the area's ice without wind.
+        iceWithoutWind_ = design::iceWithoutWind(records_->conditions());
+        if (iceWithoutWind_) names_.push_back(design::iceWithoutWindName(records_->conditions()));
         if (!o.csvPath.empty() && o.csvPath != kStdout) csvFile_.emplace(o.csvPath);
         if (!o.svgPath.empty()) {
             svgFile_.emplace(o.svgPath);
@@ -140,8 +160,9 @@ class SagTable {
             if (catenary()) {
                 restringAsCatenary(state,
                                    heightDifferenceOf(state.span, o_.design.factors.cosAngle),
-                                   *design_.conductor, design_.area->conditions.first);
+                                   *records_, o_.design.factors, rangeAt(state.span));
             }
+            if (iceWithoutWind_) addIceWithoutWind(state);
             addRow(i, state);
             progress.update(i + 1);
         }
@@ -150,6 +171,51 @@ class SagTable {
 
   private:
     bool catenary() const { return o_.model == "catenary"; }
+
+    // The condition the ranges give a span, or -1 within a millionth of the span of a bound,
+    // where the row's own search decides.
+    int rangeAt(double span) const {
+        for (const design::ControlRange& r : ranges_) {
+            if (r.to && span >= *r.to) continue;
+            const double margin = 1e-6 * span;
+            if (span - r.from < margin || (r.to && *r.to - span < margin)) return -1;
+            return r.condition;
+        }
+        return -1;
+    }
+
+    // The row's ice without wind, strung from its controlling condition by the row's model,
+    // held to σN.
+    void addIceWithoutWind(SpanState& s) const {
+        if (s.control < 0) return;
+        const varnel::LineAttrib& c = records_->conductor();
+        const varnel::WeatherCondition& control =
+            records_->conditions()[static_cast<std::size_t>(s.control)];
+        const varnel::WeatherCondition& still = *iceWithoutWind_;
+        ConditionState cs;
+        cs.specificLoad = varnel::specificLoad(still, c);
+        const double cosAngle = o_.design.factors.cosAngle;
+        if (catenary()) {
+            const double h = heightDifferenceOf(s.span, cosAngle);
+            try {
+                cs.stress = catenaryStateStress({s.span, h}, {c.elasticModulus, c.expansionCoeff},
+                                                loadStateOf(control, c), s.controlStress,
+                                                loadStateOf(still, c));
+                cs.sag =
+                    SpanCurve(SpanModel::catenary, s.span, h, cs.stress, cs.specificLoad).maxSag();
+            } catch (const std::exception& e) {
+                throw ToolError(fmt::format("{} at {} m: the catenary change of state: {}",
+                                            names_.back(), s.span, e.what()));
+            }
+        } else {
+            cs.stress =
+                varnel::stateEquationStress(s.span, cosAngle, c, control, still, s.controlStress);
+            cs.sag = cs.specificLoad * s.span * s.span / (8 * cs.stress) / cosAngle;
+        }
+        cs.limit = design::allowableStresses(c, factors_).normal;
+        cs.holds = design::withinLimit(cs.stress, cs.limit);
+        s.conditions.push_back(cs);
+    }
     std::string controlName(const SpanState& s) const {
         return s.control >= 0 ? names_[static_cast<std::size_t>(s.control)] : std::string("-");
     }
@@ -200,7 +266,11 @@ class SagTable {
             Json head;
             describeDesign(design_, o_.design.factors, head);
             Json conditions = Json::array();
-            for (const auto& n : names_) conditions.push_back(Json{{"name", n}});
+            for (std::size_t k = 0; k < names_.size(); ++k) {
+                // The area's ice without wind, last: a sag condition, never controlling.
+                const bool derived = iceWithoutWind_ && k + 1 == names_.size();
+                conditions.push_back(Json{{"name", names_[k]}, {"derived", derived}});
+            }
             head["conditions"] = std::move(conditions);
             head["model"] = o_.model;
             // The document's last member, the rows, follows as they are computed.
@@ -243,8 +313,7 @@ class SagTable {
     SagChart chartOf() const {
         const DesignFactors& f = o_.design.factors;
         const DesignRecords& records = *records_;
-        const design::SearchFactors factors{f.cosAngle, f.avgRatio, f.strengthFactor, f.safety};
-        const StressLimits limits = design::allowableStresses(records.conductor(), factors);
+        const StressLimits limits = design::allowableStresses(records.conductor(), factors_);
         SagChart chart{
             fmt::format("{} in {}: stress and sag against span", nameOf(design_.conductor->name),
                         nameOf(design_.area->name)),
@@ -253,15 +322,16 @@ class SagTable {
                 "model: {}; every condition strung from the controlling one; sag {}",
                 shortNumber(f.cosAngle), shortNumber(f.avgRatio), shortNumber(f.strengthFactor),
                 shortNumber(f.safety),
-                catenary() ? "catenary, the height difference l\u00B7tan \u03B2" : "parabola",
+                catenary() ? "catenary, the height difference l\u00B7tan \u03B2, its own "
+                             "controlling condition"
+                           : "parabola",
                 catenary() ? "the largest" : "\u03B3\u00B7l\u00B2/(8\u03C3\u00B7cos \u03B2)"),
             names_,
             limits.normal,
             limits.average,
             {}};
         const double first = range_.at(0), last = range_.at(range_.count - 1);
-        const auto ranges =
-            design::criticalSpans(records.conductor(), records.conditions(), factors).ranges;
+        const std::vector<design::ControlRange>& ranges = ranges_;
         // Each range cut to the table's spans; one that only touches the first or last span is
         // left out unless the table is that one span.
         for (std::size_t i = 0; i < ranges.size(); ++i) {
@@ -311,6 +381,9 @@ class SagTable {
     std::unique_ptr<SpoolFile> spool_;
     std::optional<FixedColumns> table_;
     std::optional<JsonStream> json_;
+    design::SearchFactors factors_;
+    std::vector<design::ControlRange> ranges_;
+    std::optional<varnel::WeatherCondition> iceWithoutWind_;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
 #include <optional>
 #include <stdexcept>
 
@@ -50,15 +51,21 @@ struct SectionOptions {
     OperatingOptions operating;
 };
 
-// One span's curve in one condition, as the section's model hangs it.
+// One span's curve in one condition, as the section's model hangs it: in the plane of the
+// condition's load (calc/span_curve.h, SwungCurve), x horizontal from the near support.
 struct SpanFigures {
-    double lowPoint;    // m from the near support
-    double maxSag;      // m
-    double maxSagAt;    // m from the near support
-    double length;      // m
-    double nearStress;  // N/mm², along the conductor at the near support
-    double farStress;   // N/mm², at the far one
+    double lowPoint;        // m from the near support
+    double maxSag;          // m, along the load
+    double maxSagAt;        // m from the near support
+    double length;          // m
+    double nearStress;      // N/mm², along the conductor at the near support
+    double farStress;       // N/mm², at the far one
+    double verticalMaxSag;  // m, the largest sag's vertical part
 };
+
+// Where the two models' largest sags of a span differ by more than this, m, the command warns:
+// the model then matters to the clearances (a 1.5 km crossing differs by 2.1 m).
+constexpr double kModelsDiffer = 0.3;
 
 std::string readFile(const std::string& pathUtf8) {
     return readWholeFile(pathUtf8, std::size_t{1} << 22,
@@ -158,11 +165,19 @@ class Section {
             throw ToolError(o.design.areasPath + ": no condition of " + nameOf(design_.area->name) +
                             " qualifies as controlling at the ruling span");
         }
+        // The design practice's sag conditions beyond the area's: its ice without wind, then the
+        // operating temperature; neither controls.
+        if (const auto still = design::iceWithoutWind(records_.conditions())) {
+            addExtra(*still, design::iceWithoutWindName(records_.conditions()));
+        }
         operating_ = operatingState(o.operating, o.design.conductorsPath, o.design.conductorName,
                                     design_.conductor->diameter);
         if (operating_) {
             addOperatingCondition(section_, records_.conductor(), records_.conditions(), spans_,
                                   operating_->temperature);
+            WeatherCondition hot{};
+            hot.temperature = operating_->temperature;
+            extra_.push_back(hot);
             names_.push_back(operating_->name);
         }
         // The suspension point's limit is worked out as the lowest point's, with its own
@@ -171,16 +186,39 @@ class Section {
             design::allowableStresses(records_.conductor(),
                                       {1.0, f.avgRatio, f.strengthFactor, o.suspensionSafety})
                 .normal;
-        if (catenary()) hangAsCatenaries();
+        parabolic_ = section_;
+        if (catenary()) {
+            section_ = hangAsCatenaries();
+            other_ = parabolic_;
+        } else {
+            // The catenary's figures beside, where its change of state has an answer.
+            try {
+                other_ = hangAsCatenaries();
+            } catch (const ToolError&) {
+            }
+        }
         for (std::size_t i = 0; i < spans_.size(); ++i) {
             std::vector<SpanFigures> figures;
             for (std::size_t k = 0; k < names_.size(); ++k) {
-                const SpanCurve c(curveModel(), spans_[i].length, spans_[i].heightDifference,
-                                  section_.stress[k], section_.load[k]);
-                figures.push_back({c.lowPoint(), c.maxSag(), c.maxSagAt(), c.length(),
-                                   c.nearStress(), c.farStress()});
+                const SwungCurve c(curveModel(), spans_[i].length, spans_[i].heightDifference,
+                                   section_.stress[k], section_.load[k], section_.verticalLoad[k]);
+                const SpanCurve& plane = c.inPlane();
+                const double scale = spans_[i].length / c.planeSpan().span;
+                figures.push_back({plane.lowPoint() * scale, c.maxSag(), c.maxSagAt(),
+                                   plane.length(), plane.nearStress(), plane.farStress(),
+                                   c.verticalMaxSag()});
             }
             figures_.push_back(std::move(figures));
+            if (const auto other = otherMaxSag(i)) {
+                const double mine = section_.spans[i].sag[section_.spans[i].largest];
+                if (std::fabs(mine - *other) > kModelsDiffer) {
+                    warn(fmt::format(
+                        "{}: span {} ({} m): the {}'s largest sag {} m, the {}'s {} m; the model "
+                        "matters here",
+                        o.sectionPath, i + 1, shortNumber(spans_[i].length), o.model,
+                        number(mine, 3), catenary() ? "parabola" : "catenary", number(*other, 3)));
+                }
+            }
         }
     }
     Section(const Section&) = delete;
@@ -193,10 +231,24 @@ class Section {
     const design::SectionDesign& section() const { return section_; }
     const SpanRange& temperatures() const { return temperatures_; }
     double suspensionAllowable() const { return suspensionAllowable_; }
-    // Condition k's temperature, °C; the operating condition, when there is one, is the last.
+    // Condition k's temperature, °C: the area's, then the extra ones' (ice without wind, the
+    // operating condition last).
     double temperature(std::size_t k) const {
-        return k < conditionCount(*design_.area) ? records_.conditions()[k].temperature
-                                                 : operating_->temperature;
+        const std::size_t area = conditionCount(*design_.area);
+        return k < area ? records_.conditions()[k].temperature : extra_[k - area].temperature;
+    }
+    // Condition k is one of the area's (a candidate for the controlling condition).
+    bool designCondition(std::size_t k) const { return k < conditionCount(*design_.area); }
+    bool holds(std::size_t k) const {
+        return design::withinLimit(section_.stress[k], section_.limit[k]);
+    }
+    // The parabola's search at the ruling span, whichever model strings the section.
+    int parabolaControlling() const { return parabolic_.controlling; }
+    // The other model's largest sag of span i, m; none where it has no answer.
+    std::optional<double> otherMaxSag(std::size_t i) const {
+        if (!other_) return std::nullopt;
+        const design::SpanSags& sp = other_->spans[i];
+        return sp.sag[sp.largest];
     }
     bool catenary() const { return options_.model == "catenary"; }
     SpanModel curveModel() const { return catenary() ? SpanModel::catenary : SpanModel::parabola; }
@@ -230,17 +282,27 @@ class Section {
     }
 
   private:
-    // Every condition's stress by the catenary change of state of the whole section from the
-    // controlling condition's (design/catenary_section.h).
-    void hangAsCatenaries() {
-        std::vector<double> extra;
-        if (operating_) extra.push_back(operating_->temperature);
+    // Every condition's stress by the catenary change of state of the whole section from its
+    // own controlling condition (design/catenary_section.h).
+    design::SectionDesign hangAsCatenaries() const {
         try {
-            section_ = design::catenarySection(records_.conductor(), records_.conditions(),
-                                               section_, spans_, extra);
+            return design::catenarySection(records_.conductor(), records_.conditions(), parabolic_,
+                                           spans_, extra_);
         } catch (const design::CatenaryStateError& e) {
-            throw stateError(names_[e.condition()], e);
+            throw stateError(e.condition() < names_.size() ? names_[e.condition()]
+                                                           : std::string("its conditions"),
+                             e);
         }
+    }
+    void addExtra(const WeatherCondition& condition, const std::string& name) {
+        try {
+            design::addExtraCondition(section_, records_.conductor(), records_.conditions(), spans_,
+                                      condition);
+        } catch (const std::domain_error& e) {
+            throw ToolError(options_.sectionPath + ": " + name + ": " + e.what());
+        }
+        extra_.push_back(condition);
+        names_.push_back(name);
     }
     ToolError stateError(const std::string& what, const design::CatenaryStateError& e) const {
         return ToolError(fmt::format("{}: the catenary change of state to {}: {}",
@@ -262,6 +324,9 @@ class Section {
     std::vector<design::SpanGeometry> spans_;
     std::vector<std::string> names_;
     design::SectionDesign section_;
+    design::SectionDesign parabolic_;
+    std::optional<design::SectionDesign> other_;  // the other model's, for the figures beside
+    std::vector<WeatherCondition> extra_;         // the conditions after the area's
     double suspensionAllowable_ = 0;
     std::vector<std::vector<SpanFigures>> figures_;
     std::optional<OperatingState> operating_;  // its condition is the last
@@ -289,29 +354,50 @@ std::string sectionText(const Section& r, const std::vector<design::StringingRow
     std::string out = describeDesign(r.design(), o.design.factors, false);
     out += fmt::format(
         "\nSection of {} span{}, {} m in all: ruling span {} m (cos \u03B2r {})\n"
-        "Controlling condition at the ruling span: {}, strung to {} N/mm\u00B2\n",
+        "Controlling condition {}: {}, strung to {} N/mm\u00B2\n",
         r.spans().size(), r.spans().size() == 1 ? "" : "s", number(total, 1),
-        number(s.ruling.span, 3), number(s.ruling.cosAngle, 6), names[control],
+        number(s.ruling.span, 3), number(s.ruling.cosAngle, 6),
+        r.catenary() ? "of the whole section" : "at the ruling span", names[control],
         number(s.controlStress, 3));
     if (r.catenary()) {
         out +=
             "Model: catenary, the section's spans hung as exact catenaries sharing one "
-            "horizontal stress\n";
+            "horizontal stress, each condition with wind in the plane of its load; the "
+            "controlling condition the first whose limit keeps every other within its own\n";
+        if (r.parabolaControlling() != s.controlling) {
+            out += fmt::format("The parabola's search at the ruling span picks {}\n",
+                               names[static_cast<std::size_t>(r.parabolaControlling())]);
+        }
     }
 
-    TextTable stresses({"condition", "load N/(m\u00B7mm\u00B2)", "stress N/mm\u00B2"},
-                       {false, true, true});
+    TextTable stresses(
+        {"condition", "load N/(m\u00B7mm\u00B2)", "stress N/mm\u00B2", "limit N/mm\u00B2", "holds"},
+        {false, true, true, true, false});
+    std::size_t failing = 0;
     for (std::size_t k = 0; k < names.size(); ++k) {
-        stresses.addRow({names[k] + (k == control ? " *" : ""), fmt::format("{:.6e}", s.load[k]),
-                         number(s.stress[k], 3)});
+        const bool holds = r.holds(k);
+        failing += holds ? 0 : 1;
+        stresses.addRow({names[k] + (k == control           ? " *"
+                                     : r.designCondition(k) ? ""
+                                                            : " +"),
+                         fmt::format("{:.6e}", s.load[k]), number(s.stress[k], 3),
+                         number(s.limit[k], 3), holds ? "yes" : "NO"});
     }
-    out += "\nHorizontal stress in every condition (* controlling)\n" + stresses.aligned();
+    out +=
+        "\nHorizontal stress in every condition (* controlling; + not the area's, never "
+        "controlling)\n" +
+        stresses.aligned();
+    if (failing > 0) {
+        out += fmt::format("! {} condition{} above {} limit\n", failing, failing == 1 ? "" : "s",
+                           failing == 1 ? "its" : "their");
+    }
 
+    const std::string other = r.catenary() ? "parabola" : "catenary";
     std::vector<std::string> headers{"span", "length m", "height m"};
     headers.insert(headers.end(), names.begin(), names.end());
-    headers.insert(headers.end(), {"largest", "support N/mm\u00B2"});
+    headers.insert(headers.end(), {"largest", other + " m", "support N/mm\u00B2"});
     std::vector<bool> right(headers.size(), true);
-    right[headers.size() - 2] = false;
+    right[headers.size() - 3] = false;
     TextTable sags(headers, right);
     std::size_t over = 0;
     for (std::size_t i = 0; i < r.spans().size(); ++i) {
@@ -320,15 +406,18 @@ std::string sectionText(const Section& r, const std::vector<design::StringingRow
                                      shortNumber(r.spans()[i].heightDifference)};
         for (double f : sp.sag) row.push_back(number(f, 2));
         row.push_back(names[sp.largest]);
+        const auto beside = r.otherMaxSag(i);
+        row.push_back(beside ? number(*beside, 2) : "-");
         const bool holds = r.supportHolds(i);
         over += holds ? 0 : 1;
         row.push_back(number(r.supportStress(i), 2) + (holds ? "  " : " !"));
         sags.addRow(row);
     }
     out += r.catenary()
-               ? "\nLargest sag of each span's catenary, m, and the largest stress at the higher "
-                 "support\n"
-               : "\nSag at mid-span, m, and the largest stress at the higher support\n";
+               ? "\nLargest sag of each span's catenary, m (along the load: swung by the wind), "
+                 "the parabola's largest beside, and the largest stress at the higher support\n"
+               : "\nSag at mid-span, m (along the load: swung by the wind), the catenary's largest "
+                 "beside, and the largest stress at the higher support\n";
     out += sags.aligned();
     out +=
         fmt::format("Allowable stress at a suspension point: {} N/mm\u00B2 (safety factor {}){}\n",
@@ -352,6 +441,12 @@ std::string sectionText(const Section& r, const std::vector<design::StringingRow
                : "\n";
     out += stringing.aligned();
     return out;
+}
+
+// The swing of a condition's load from the vertical, degrees: acos(γv/γ).
+double swingDegrees(double load, double verticalLoad) {
+    const LoadPlane p = loadPlane(load, verticalLoad);
+    return std::atan2(p.sinSwing, p.cosSwing) * (180 / std::numbers::pi);
 }
 
 // One figure of span i's curve in every condition, in the order of "conditions".
@@ -398,7 +493,12 @@ void writeSectionJson(const Section& r, ResultStream& out) {
     for (std::size_t k = 0; k < names.size(); ++k) {
         conditions.push_back(Json{{"name", names[k]},
                                   {"specific_load_N_per_m_mm2", s.load[k]},
+                                  {"vertical_load_N_per_m_mm2", s.verticalLoad[k]},
+                                  {"swing_deg", swingDegrees(s.load[k], s.verticalLoad[k])},
                                   {"stress_N_per_mm2", s.stress[k]},
+                                  {"limit_N_per_mm2", s.limit[k]},
+                                  {"holds", r.holds(k)},
+                                  {"derived", !r.designCondition(k)},
                                   {"temperature_degC", r.temperature(k)}});
     }
     head["conditions"] = std::move(conditions);
@@ -407,6 +507,8 @@ void writeSectionJson(const Section& r, ResultStream& out) {
     head["controlling"] =
         conditionRef(s.controlling, names[static_cast<std::size_t>(s.controlling)]);
     head["control_stress_N_per_mm2"] = s.controlStress;
+    head["parabola_controlling"] = conditionRef(
+        r.parabolaControlling(), names[static_cast<std::size_t>(r.parabolaControlling())]);
     head["suspension_point_allowable_N_per_mm2"] = r.suspensionAllowable();
     head["compensation_degC"] = o.compensation;
     head["model"] = o.model;
@@ -416,11 +518,13 @@ void writeSectionJson(const Section& r, ResultStream& out) {
     doc.beginArray("spans");
     for (std::size_t i = 0; i < r.spans().size(); ++i) {
         const design::SpanSags& sp = s.spans[i];
+        const auto beside = r.otherMaxSag(i);
         doc.add(Json{
             {"span_m", r.spans()[i].length},
             {"height_difference_m", r.spans()[i].heightDifference},
             {"sag_m", sp.sag},
             {"max_sag_m", sp.sag[sp.largest]},
+            {"other_model_max_sag_m", beside ? Json(*beside) : Json(nullptr)},
             {"max_sag_condition", conditionRef(static_cast<int>(sp.largest), names[sp.largest])},
             {"higher_support_stress_N_per_mm2", sp.higherSupportStress},
             {"max_support_stress_N_per_mm2", r.supportStress(i)},
@@ -428,6 +532,7 @@ void writeSectionJson(const Section& r, ResultStream& out) {
             {"model", o.model},
             {"low_point_m", perCondition(r, i, &SpanFigures::lowPoint)},
             {"max_sag_at_m", perCondition(r, i, &SpanFigures::maxSagAt)},
+            {"vertical_max_sag_m", perCondition(r, i, &SpanFigures::verticalMaxSag)},
             {"length_m", perCondition(r, i, &SpanFigures::length)},
             {"support_stress_N_per_mm2",
              Json{{"near", byCondition(r, i, keys, &SpanFigures::nearStress)},

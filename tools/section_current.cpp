@@ -3,9 +3,9 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <stdexcept>
 
 #include "calc/conductor_load.h"
-#include "calc/state_equation.h"
 #include "tools/design_inputs.h"
 #include "tools/tool_error.h"
 
@@ -94,28 +94,12 @@ void addOperatingCondition(design::SectionDesign& s, const LineAttrib& conductor
                            const std::vector<design::SpanGeometry>& spans, double temperature) {
     WeatherCondition still{};  // no ice, no wind
     still.temperature = temperature;
-    const WeatherCondition& control = conditions[static_cast<std::size_t>(s.controlling)];
-    const double gamma = specificLoad(still, conductor);
-    const double sigma = stateEquationStress(s.ruling.span, s.ruling.cosAngle, conductor, control,
-                                             still, s.controlStress);
-    if (!std::isfinite(sigma)) {
+    try {
+        design::addExtraCondition(s, conductor, conditions, spans, still);
+    } catch (const std::domain_error&) {
         throw ToolError(
             fmt::format("the stress at {} \u00B0C is beyond what the state equation can solve",
                         shortNumber(temperature)));
-    }
-    const std::size_t k = s.load.size();
-    s.load.push_back(gamma);
-    s.stress.push_back(sigma);
-    for (std::size_t i = 0; i < spans.size(); ++i) {
-        design::SpanSags& sags = s.spans[i];
-        const double l = spans[i].length;
-        const double c = design::cosineOf(spans[i]);
-        // As the section's own conditions: the parabola's sag and its slope at the higher support.
-        sags.sag.push_back(gamma * l * l / (8 * sigma * c));
-        const double vertical =
-            sigma * std::fabs(spans[i].heightDifference) / l + gamma * l / (2 * c);
-        sags.higherSupportStress.push_back(std::hypot(sigma, vertical));
-        if (sags.sag[k] > sags.sag[sags.largest]) sags.largest = k;
     }
 }
 

@@ -21,6 +21,7 @@ struct SpanOptions {
     double heightDifference = 0;
     double stress = 0;
     double load = 0;
+    double horizontalLoad = 0;
     std::string model = "catenary";
     int points = 0;  // 0: no table
     bool json = false;
@@ -35,14 +36,9 @@ double abscissa(const SpanCurve& curve, int i, int points) {
     return i == points ? curve.span() : curve.span() * i / points;
 }
 
-std::string curveText(const SpanCurve& c, int points) {
-    const double h = c.heightDifference();
-    std::string out = fmt::format(
-        "Span {} m, far support {} m {}, horizontal stress {} N/mm\u00B2, specific load {} "
-        "N/(m\u00B7mm\u00B2)\nmodel {}, parameter p = {} m\n\n",
-        shortNumber(c.span()), shortNumber(std::fabs(h)), h < 0 ? "lower" : "higher",
-        shortNumber(c.stress()), shortNumber(c.load()), spanModelName(c.model()),
-        number(c.parameter(), 3));
+// The curve's table: its low point and supports, the largest sag and the length, and with
+// `points` the curve itself.
+std::string curveBody(const SpanCurve& c, int points) {
     TextTable table({"", "from near m", "above low point m", "stress N/mm\u00B2", "angle \u00B0",
                      "vertical N/mm\u00B2"},
                     {false, true, true, true, true, true});
@@ -54,7 +50,7 @@ std::string curveText(const SpanCurve& c, int points) {
     table.addRow({"far support", number(c.span(), 4), number(c.farHeightAboveLowPoint(), 4),
                   number(c.farStress(), 4), number(degrees(c.farAngle()), 4),
                   number(c.farVerticalStress(), 4)});
-    out += table.aligned();
+    std::string out = table.aligned();
     out += fmt::format("\nlargest sag {} m at {} m from the near support\nlength {} m\n",
                        number(c.maxSag(), 4), number(c.maxSagAt(), 4), number(c.length(), 4));
     if (points == 0) return out;
@@ -65,6 +61,17 @@ std::string curveText(const SpanCurve& c, int points) {
         curve.addRow({number(x, 3), number(c.heightAt(x) + 0.0, 4), number(c.sagAt(x) + 0.0, 4)});
     }
     return out + "\nheight above the near support, sag below the chord\n" + curve.aligned();
+}
+
+std::string curveText(const SpanCurve& c, int points) {
+    const double h = c.heightDifference();
+    return fmt::format(
+               "Span {} m, far support {} m {}, horizontal stress {} N/mm\u00B2, specific load {} "
+               "N/(m\u00B7mm\u00B2)\nmodel {}, parameter p = {} m\n\n",
+               shortNumber(c.span()), shortNumber(std::fabs(h)), h < 0 ? "lower" : "higher",
+               shortNumber(c.stress()), shortNumber(c.load()), spanModelName(c.model()),
+               number(c.parameter(), 3)) +
+           curveBody(c, points);
 }
 
 Json curveJson(const SpanCurve& c, int points) {
@@ -90,6 +97,77 @@ Json curveJson(const SpanCurve& c, int points) {
     return doc;
 }
 
+// The curve swung by a horizontal load: the in-plane curve's figures above (x along the plane's
+// span), then the swing and the largest sag's parts, x horizontal from the near support.
+std::string swungText(const SwungCurve& c, double span, double heightDifference, double stress,
+                      double verticalLoad, double horizontalLoad, int points) {
+    std::string out = fmt::format(
+        "Span {} m, far support {} m {}, vertical load {} and horizontal {} N/(m\u00B7mm\u00B2): "
+        "the resultant {} at \u03B7 = {}\u00B0 from the vertical\n",
+        shortNumber(span), shortNumber(std::fabs(heightDifference)),
+        heightDifference < 0 ? "lower" : "higher", shortNumber(verticalLoad),
+        shortNumber(horizontalLoad), number(c.load(), 6), number(degrees(c.swing()), 4));
+    out += fmt::format("model {}, stress {} N/mm\u00B2 square to the load, parameter p = {} m\n",
+                       spanModelName(c.inPlane().model()), shortNumber(stress),
+                       number(c.inPlane().parameter(), 3));
+    out += c.inPlane().model() == SpanModel::catenary
+               ? fmt::format(
+                     "In the plane of the load and the chord: span {} m, height "
+                     "difference {} m; below, x along that span and heights against "
+                     "the load\n\n",
+                     number(c.planeSpan().span, 4), number(c.planeSpan().heightDifference, 4))
+               : std::string(
+                     "The parabola keeps the span and its height difference as they "
+                     "stand, the resultant load along its sag\n\n");
+    out += curveBody(c.inPlane(), 0);
+    out += fmt::format(
+        "\nswung: the largest sag {} m along the load at {} m horizontally from the near "
+        "support, {} m of it vertical and {} m sideways\n",
+        number(c.maxSag(), 4), number(c.maxSagAt(), 4), number(c.verticalMaxSag(), 4),
+        number(c.sidewaysMaxSag(), 4));
+    if (points == 0) return out;
+    TextTable curve({"x m", "height m", "sag m", "vertical m", "sideways m"},
+                    {true, true, true, true, true});
+    for (int i = 0; i <= points; ++i) {
+        const double x = i == points ? span : span * i / points;
+        curve.addRow({number(x, 3), number(c.heightAt(x) + 0.0, 4), number(c.sagAt(x) + 0.0, 4),
+                      number(c.verticalSagAt(x) + 0.0, 4), number(c.sidewaysAt(x) + 0.0, 4)});
+    }
+    return out +
+           "\nx horizontal from the near support; height above it; sag along the load below the "
+           "chord, and its vertical and sideways parts\n" +
+           curve.aligned();
+}
+
+Json swungJson(const SwungCurve& c, double span, double verticalLoad, double horizontalLoad,
+               int points) {
+    Json doc = curveJson(c.inPlane(), 0);
+    // x horizontal from the near support, whatever the plane.
+    doc["low_point_m"] = c.lowPoint();
+    doc["max_sag_at_m"] = c.maxSagAt();
+    doc["vertical_load_N_per_m_mm2"] = verticalLoad;
+    doc["horizontal_load_N_per_m_mm2"] = horizontalLoad;
+    doc["load_N_per_m_mm2"] = c.load();
+    doc["swing_deg"] = degrees(c.swing());
+    doc["plane_span_m"] = c.planeSpan().span;
+    doc["plane_height_difference_m"] = c.planeSpan().heightDifference;
+    doc["max_sag_vertical_m"] = c.verticalMaxSag();
+    doc["max_sag_sideways_m"] = c.sidewaysMaxSag();
+    if (points > 0) {
+        Json rows = Json::array();
+        for (int i = 0; i <= points; ++i) {
+            const double x = i == points ? span : span * i / points;
+            rows.push_back({{"x_m", x},
+                            {"height_m", c.heightAt(x)},
+                            {"sag_m", c.sagAt(x)},
+                            {"vertical_sag_m", c.verticalSagAt(x)},
+                            {"sideways_m", c.sidewaysAt(x)}});
+        }
+        doc["points"] = std::move(rows);
+    }
+    return doc;
+}
+
 }  // namespace
 
 void addSpanCommand(CLI::App& app, CommandSet& set) {
@@ -104,8 +182,16 @@ void addSpanCommand(CLI::App& app, CommandSet& set) {
                 kAnyNumber, true);
     numbers.add(cmd, "--stress", o->stress, "Horizontal stress, N/mm\u00B2, above 0", "N/MM2",
                 kPositive, true);
-    numbers.add(cmd, "--load", o->load, "Specific load, N/(m\u00B7mm\u00B2), above 0", "N/(M.MM2)",
-                kPositive, true);
+    numbers.add(cmd, "--load", o->load,
+                "Specific load, N/(m\u00B7mm\u00B2), above 0; with --horizontal-load its vertical "
+                "part",
+                "N/(M.MM2)", kPositive, true);
+    CLI::Option* horizontal = numbers.add(
+        cmd, "--horizontal-load", o->horizontalLoad,
+        "Horizontal (wind) specific load beside --load, N/(m\u00B7mm\u00B2), 0 or more: the "
+        "curve swung into the plane of the resultant load and the chord, its sag's vertical and "
+        "sideways parts",
+        "N/(M.MM2)", kNonNegative, false);
     cmd->add_option("--model", o->model,
                     "catenary (exact) or parabola (the inclined parabola of the state equation)")
         ->check(CLI::IsMember({"catenary", "parabola"}))
@@ -120,20 +206,36 @@ void addSpanCommand(CLI::App& app, CommandSet& set) {
     cmd->footer(
         examples({"varnel span --span 1000 --height-difference 150 --stress 50 --load "
                   "0.025 --points 10",
+                  "varnel span --span 600 --height-difference 300 --stress 90 --load 0.0328 "
+                  "--horizontal-load 0.04",
                   "varnel span --span 300 --height-difference 8 --stress 161.5 --load "
                   "0.089 --model parabola --json"}));
-    set.commands.push_back({cmd, [o](ResultStream& out) {
-                                SpanModel model = *spanModelNamed(o->model);
-                                std::optional<SpanCurve> curve;
-                                try {
-                                    curve.emplace(model, o->span, o->heightDifference, o->stress,
-                                                  o->load);
-                                } catch (const std::invalid_argument& e) {
-                                    throw UsageError(e.what());
-                                }
-                                out.write(o->json ? jsonDocument(curveJson(*curve, o->points))
-                                                  : curveText(*curve, o->points));
-                            }});
+    set.commands.push_back(
+        {cmd, [o, horizontal](ResultStream& out) {
+             SpanModel model = *spanModelNamed(o->model);
+             if (horizontal->count() > 0) {
+                 std::optional<SwungCurve> swung;
+                 try {
+                     swung.emplace(model, o->span, o->heightDifference, o->stress,
+                                   std::hypot(o->load, o->horizontalLoad), o->load);
+                 } catch (const std::invalid_argument& e) {
+                     throw UsageError(e.what());
+                 }
+                 out.write(o->json ? jsonDocument(swungJson(*swung, o->span, o->load,
+                                                            o->horizontalLoad, o->points))
+                                   : swungText(*swung, o->span, o->heightDifference, o->stress,
+                                               o->load, o->horizontalLoad, o->points));
+                 return;
+             }
+             std::optional<SpanCurve> curve;
+             try {
+                 curve.emplace(model, o->span, o->heightDifference, o->stress, o->load);
+             } catch (const std::invalid_argument& e) {
+                 throw UsageError(e.what());
+             }
+             out.write(o->json ? jsonDocument(curveJson(*curve, o->points))
+                               : curveText(*curve, o->points));
+         }});
 }
 
 }  // namespace varnel::tool

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -137,42 +138,119 @@ double heightOf(double span, double c) {
     return span * std::sqrt((1 - c) * (1 + c)) / c;
 }
 
-// A row of sagRow strung again from its controlling condition by the catenary change of state
-// of the single span, each sag the curve's largest: the varnel command's --model catenary.
+// A row of sagRow strung again as the catenary, from the catenary's own controlling condition
+// (design::catenaryControl on the single span), each sag the curve's largest along its load:
+// the varnel command's --model catenary. `hint` (the catenary's ranges, away from their bounds)
+// is tried first and kept when every condition holds strung from it. `states` are the area's
+// conditions at their limits.
 void restringRow(double span, double heightDifference, const LineAttrib& conductor,
-                 const WeatherConditionSeq& seq, const std::vector<double>& loads,
-                 std::int32_t control, double* stress, double* sag, std::size_t stride) {
-    if (control < 0) return;
-    const ConductorStrain strain{conductor.elasticModulus, conductor.expansionCoeff};
-    const auto k0 = static_cast<std::size_t>(control);
-    const LoadState known{loads[k0], seq[k0].temperature};
-    const double controlStress = stress[k0 * stride];
-    for (std::size_t k = 0; k < seq.size(); ++k) {
-        const double s = catenaryStateStress({span, heightDifference}, strain, known, controlStress,
-                                             {loads[k], seq[k].temperature});
-        stress[k * stride] = s;
-        sag[k * stride] =
-            SpanCurve(SpanModel::catenary, span, heightDifference, s, loads[k]).maxSag();
+                 const std::vector<design::LimitState>& states, int hint, std::int32_t& control,
+                 double* stress, double* sag, std::size_t stride) {
+    const std::size_t m = states.size();
+    std::vector<double> strung(m);
+    int found = -1;
+    if (hint >= 0) {
+        try {
+            const design::LimitState& from = states[static_cast<std::size_t>(hint)];
+            const SectionSpan one{span, heightDifference};
+            const CatenaryChangeOfState change(std::span<const SectionSpan>(&one, 1),
+                                               {conductor.elasticModulus, conductor.expansionCoeff},
+                                               {from.load, from.temperature, from.verticalLoad},
+                                               from.allowableStress);
+            bool holds = true;
+            for (std::size_t j = 0; j < m && holds; ++j) {
+                const design::LimitState& to = states[j];
+                strung[j] = static_cast<int>(j) == hint
+                                ? from.allowableStress
+                                : change.stressIn({to.load, to.temperature, to.verticalLoad});
+                holds = design::withinLimit(strung[j], to.allowableStress);
+            }
+            if (holds) found = hint;
+        } catch (const std::exception&) {
+        }
+    }
+    if (found < 0) {
+        const design::CatenaryControl c = design::catenaryControl(
+            {{span, heightDifference}}, states, conductor.elasticModulus, conductor.expansionCoeff);
+        found = c.condition;
+        strung = c.stress;
+    }
+    control = found;
+    for (std::size_t k = 0; k < m; ++k) {
+        if (found < 0) {
+            stress[k * stride] = sag[k * stride] = kNaN;
+            continue;
+        }
+        stress[k * stride] = strung[k];
+        sag[k * stride] = SwungCurve(SpanModel::catenary, span, heightDifference, strung[k],
+                                     states[k].load, states[k].verticalLoad)
+                              .maxSag();
     }
 }
 
-// `cos` holds one cosine for every span or one per span.
+// The condition the ranges give a span, or -1 within a millionth of the span of a bound.
+int rangeAt(const std::vector<design::ControlRange>& ranges, double span) {
+    for (const design::ControlRange& r : ranges) {
+        if (r.to && span >= *r.to) continue;
+        const double margin = 1e-6 * span;
+        if (span - r.from < margin || (r.to && *r.to - span < margin)) return -1;
+        return r.condition;
+    }
+    return -1;
+}
+
+// The area's ice without wind of one row, strung from the row's controlling condition by its
+// model (`h` the catenary's height difference), its stress and sag; NaN without a control.
+void derivedRow(double span, double cosAngle, double h, bool catenary, const LineAttrib& conductor,
+                const WeatherConditionSeq& seq, const WeatherCondition& still, std::int32_t control,
+                double controlStress, double& stress, double& sag) {
+    if (control < 0) {
+        stress = sag = kNaN;
+        return;
+    }
+    const WeatherCondition& from = seq[static_cast<std::size_t>(control)];
+    const double load = specificLoad(still, conductor);
+    if (catenary) {
+        stress = catenaryStateStress(
+            {span, h}, {conductor.elasticModulus, conductor.expansionCoeff},
+            loadStateOf(from, conductor), controlStress, loadStateOf(still, conductor));
+        sag = SpanCurve(SpanModel::catenary, span, h, stress, load).maxSag();
+    } else {
+        stress = stateEquationStress(span, cosAngle, conductor, from, still, controlStress);
+        sag = load * span * span / (8 * stress) / cosAngle;
+    }
+}
+
+// `cos` holds one cosine for every span or one per span. With the area's ice without wind, its
+// stress and sag are one more row after the area's conditions.
 py::tuple sagTable(const Doubles& spans, const Doubles& cos, const LineAttrib& conductor,
                    const std::vector<WeatherCondition>& conditions, const Factors& f,
                    bool catenary) {
     ConditionList list{conditions};
     WeatherConditionSeq seq = list.seq();
-    const AnnualAverage average = design::checkDesignInputs(
-        conductor, seq, {f.cosAngle, f.avgRatio, f.strengthFactor, f.safety});
+    const design::SearchFactors factors{f.cosAngle, f.avgRatio, f.strengthFactor, f.safety};
+    const AnnualAverage average = design::checkDesignInputs(conductor, seq, factors);
     const auto n = static_cast<std::size_t>(spans.size());
-    const std::size_t m = conditions.size();
+    const std::size_t area = conditions.size();
+    const std::optional<WeatherCondition> still = design::iceWithoutWind(seq);
+    const std::size_t m = area + (still ? 1 : 0);
     py::array_t<std::int32_t> control(static_cast<py::ssize_t>(n));
     // One row per condition, so each condition's column is contiguous.
     Doubles stress({static_cast<py::ssize_t>(m), static_cast<py::ssize_t>(n)});
     Doubles sag({static_cast<py::ssize_t>(m), static_cast<py::ssize_t>(n)});
     std::vector<double> loads(m);
-    for (std::size_t j = 0; j < m; ++j) loads[j] = specificLoad(seq[j], conductor);
+    for (std::size_t j = 0; j < area; ++j) loads[j] = specificLoad(seq[j], conductor);
+    if (still) loads[area] = specificLoad(*still, conductor);
     const Column cosines = column(cos, n, "cos");
+    const std::vector<design::LimitState> states =
+        design::limitStates(conductor, seq, factors, average);
+    // One cosine for every span: the catenary's ranges give each row its first guess.
+    std::vector<design::ControlRange> ranges;
+    if (catenary && cosines.scalar && n > 0) {
+        design::SearchFactors at = factors;
+        at.cosAngle = cosines[0];
+        ranges = design::catenaryCriticalSpans(conductor, seq, at, std::nullopt, average).ranges;
+    }
     {
         py::gil_scoped_release release;
         const double* s = spans.data();
@@ -182,10 +260,17 @@ py::tuple sagTable(const Doubles& spans, const Doubles& cos, const LineAttrib& c
         Factors fi = f;
         for (std::size_t i = 0; i < n; ++i) {
             fi.cosAngle = cosines[i];
-            sagRow(s[i], conductor, seq, loads, fi, average, c[i], st + i, sg + i, n);
+            const double h = heightOf(s[i], cosines[i]);
             if (catenary) {
-                restringRow(s[i], heightOf(s[i], cosines[i]), conductor, seq, loads, c[i], st + i,
-                            sg + i, n);
+                restringRow(s[i], h, conductor, states, ranges.empty() ? -1 : rangeAt(ranges, s[i]),
+                            c[i], st + i, sg + i, n);
+            } else {
+                sagRow(s[i], conductor, seq, loads, fi, average, c[i], st + i, sg + i, n);
+            }
+            if (still) {
+                derivedRow(s[i], cosines[i], h, catenary, conductor, seq, *still, c[i],
+                           c[i] >= 0 ? states[static_cast<std::size_t>(c[i])].allowableStress : 0,
+                           st[area * n + i], sg[area * n + i]);
             }
         }
     }
@@ -306,19 +391,30 @@ void bindCalculations(py::module_& m) {
                 }
                 trials.append(py::make_tuple(t.assumed, t.stress, checks, t.controlling));
             }
-            // Every condition strung from the controlling one, as the command's table.
+            // Every condition strung from the controlling one, as the command's table: the
+            // library's with the parabola, the catenary's own with the catenary.
             const std::size_t m = seq.size();
-            std::vector<double> loads(m), stress(m), sag(m);
+            std::vector<double> loads(m), stress(m), sag(m), limit(m);
+            std::vector<bool> holds(m);
             for (std::size_t j = 0; j < m; ++j) loads[j] = specificLoad(seq[j], conductor);
             std::int32_t control = -1;
             const Factors f{cosAngle, avgRatio, strengthFactor, safety};
-            sagRow(span, conductor, seq, loads, f, average, control, stress.data(), sag.data(), 1);
+            const std::vector<design::LimitState> states = design::limitStates(
+                conductor, seq, {cosAngle, avgRatio, strengthFactor, safety}, average);
             if (catenary) {
                 const double h = heightDifference.is_none() ? heightOf(span, cosAngle)
                                                             : heightDifference.cast<double>();
-                restringRow(span, h, conductor, seq, loads, control, stress.data(), sag.data(), 1);
+                restringRow(span, h, conductor, states, -1, control, stress.data(), sag.data(), 1);
+            } else {
+                sagRow(span, conductor, seq, loads, f, average, control, stress.data(), sag.data(),
+                       1);
             }
-            return py::make_tuple(index, trials, stress, sag);
+            for (std::size_t j = 0; j < m; ++j) {
+                limit[j] = states[j].allowableStress;
+                holds[j] = design::withinLimit(stress[j], limit[j]);
+            }
+            return py::make_tuple(catenary ? control : index, trials, stress, sag, limit, holds,
+                                  index);
         },
         py::arg("span"), py::arg("cos"), py::arg("avg_ratio"), py::arg("strength_factor"),
         py::arg("safety"), py::arg("conductor"), py::arg("conditions"),
@@ -384,6 +480,18 @@ void bindDesign(py::module_& m) {
         py::arg("height_difference") = py::none());
 
     m.def(
+        "ice_without_wind",
+        [](const std::vector<WeatherCondition>& conditions) -> py::object {
+            ConditionList list{conditions};
+            const auto still = design::iceWithoutWind(list.seq());
+            if (!still) return py::none();
+            return py::make_tuple(std::string(design::iceWithoutWindName(list.seq())),
+                                  still->iceThickness, still->windSpeed, still->temperature);
+        },
+        py::arg("conditions"),
+        "The area's ice without wind as (name, ice mm, wind m/s, temperature °C), or None.");
+
+    m.def(
         "ruling_span",
         [](const std::vector<std::pair<double, double>>& spans) {
             const design::RulingSpan r = design::rulingSpan(geometry(spans));
@@ -403,7 +511,25 @@ void bindDesign(py::module_& m) {
             const auto g = geometry(spans);
             design::SectionDesign d = design::designSection(
                 conductor, seq, searchFactors(1.0, avgRatio, strengthFactor, safety), g);
-            if (catenary && d.controlling >= 0) d = design::catenarySection(conductor, seq, d, g);
+            // The area's ice without wind, appended as the command appends it: a sag condition
+            // that never controls.
+            std::vector<WeatherCondition> extra;
+            py::list extraNames;
+            if (d.controlling >= 0) {
+                if (const auto still = design::iceWithoutWind(seq)) {
+                    design::addExtraCondition(d, conductor, seq, g, *still);
+                    extra.push_back(*still);
+                    extraNames.append(std::string(design::iceWithoutWindName(seq)));
+                }
+            }
+            const int parabola = d.controlling;
+            if (catenary && d.controlling >= 0) {
+                try {
+                    d = design::catenarySection(conductor, seq, d, g, extra);
+                } catch (const design::CatenaryStateError& e) {
+                    throw py::value_error(e.what());
+                }
+            }
             py::list spanSags;
             for (const auto& s : d.spans) {
                 spanSags.append(py::make_tuple(s.sag, s.higherSupportStress, s.largest));
@@ -422,7 +548,8 @@ void bindDesign(py::module_& m) {
                 }
             }
             return py::make_tuple(py::make_tuple(d.ruling.span, d.ruling.cosAngle), d.controlling,
-                                  d.controlStress, d.load, d.stress, spanSags, stringing);
+                                  d.controlStress, d.load, d.stress, spanSags, stringing, d.limit,
+                                  d.verticalLoad, extraNames, parabola);
         },
         py::arg("conductor"), py::arg("conditions"), py::arg("spans"), py::arg("avg_ratio"),
         py::arg("strength_factor"), py::arg("safety"), py::arg("temperatures"),

@@ -84,16 +84,20 @@ void bindCurve(py::module_& m) {
     m.def(
         "span_curve",
         [](const std::string& model, double span, double heightDifference, double stress,
-           double load) {
-            const SpanCurve c(modelNamed(model), span, heightDifference, stress, load);
+           double load, double horizontalLoad) {
+            // `load` is the vertical load; beside a horizontal one the curve is swung into the
+            // plane of their resultant and the chord.
+            const SwungCurve w(modelNamed(model), span, heightDifference, stress,
+                               std::hypot(load, horizontalLoad), load);
+            const SpanCurve& c = w.inPlane();
             py::dict d;
             d["model"] = std::string(spanModelName(c.model()));
             d["parameter"] = c.parameter();
-            d["low_point"] = c.lowPoint();
+            d["low_point"] = w.lowPoint();
             d["near_height_above_low_point"] = c.nearHeightAboveLowPoint();
             d["far_height_above_low_point"] = c.farHeightAboveLowPoint();
             d["max_sag"] = c.maxSag();
-            d["max_sag_at"] = c.maxSagAt();
+            d["max_sag_at"] = w.maxSagAt();
             d["length"] = c.length();
             d["near_stress"] = c.nearStress();
             d["far_stress"] = c.farStress();
@@ -101,27 +105,45 @@ void bindCurve(py::module_& m) {
             d["far_angle_deg"] = degrees(c.farAngle());
             d["near_vertical_stress"] = c.nearVerticalStress();
             d["far_vertical_stress"] = c.farVerticalStress();
+            d["swing_deg"] = degrees(w.swing());
+            d["plane_span"] = w.planeSpan().span;
+            d["plane_height_difference"] = w.planeSpan().heightDifference;
+            d["max_sag_vertical"] = w.verticalMaxSag();
+            d["max_sag_sideways"] = w.sidewaysMaxSag();
             return d;
         },
         py::arg("model"), py::arg("span"), py::arg("height_difference"), py::arg("stress"),
-        py::arg("load"),
+        py::arg("load"), py::arg("horizontal_load") = 0.0,
         "The figures of one span's curve as a dict: lengths in m, stresses in N/mm², angles in "
         "degrees.");
 
     m.def(
         "span_curve_at",
         [](const std::string& model, double span, double heightDifference, double stress,
-           double load, const std::string& what, const Doubles& x) {
-            const SpanCurve c(modelNamed(model), span, heightDifference, stress, load);
-            double (SpanCurve::*figure)(double) const noexcept = nullptr;
+           double load, const std::string& what, const Doubles& x, double horizontalLoad) {
+            const SwungCurve c(modelNamed(model), span, heightDifference, stress,
+                               std::hypot(load, horizontalLoad), load);
+            double (SwungCurve::*figure)(double) const noexcept = nullptr;
             if (what == "height") {
-                figure = &SpanCurve::heightAt;
+                figure = &SwungCurve::heightAt;
             } else if (what == "sag") {
-                figure = &SpanCurve::sagAt;
+                figure = &SwungCurve::sagAt;
             } else if (what == "stress") {
-                figure = &SpanCurve::stressAt;
+                figure = &SwungCurve::stressAt;
+            } else if (what == "vertical_sag") {
+                figure = &SwungCurve::verticalSagAt;
+            } else if (what == "sideways") {
+                figure = &SwungCurve::sidewaysAt;
             } else {
                 throw py::value_error("no figure '" + what + "' along a span");
+            }
+            // Without a horizontal load, the curve's own figures, to the bit as before.
+            const SpanCurve& plain = c.inPlane();
+            double (SpanCurve::*own)(double) const noexcept = nullptr;
+            if (horizontalLoad == 0) {
+                if (what == "height") own = &SpanCurve::heightAt;
+                if (what == "sag") own = &SpanCurve::sagAt;
+                if (what == "stress") own = &SpanCurve::stressAt;
             }
             const auto n = static_cast<std::size_t>(x.size());
             Doubles out(static_cast<py::ssize_t>(n));
@@ -137,21 +159,24 @@ void bindCurve(py::module_& m) {
                     }
                 }
                 if (fault.what.empty()) {
-                    for (std::size_t i = 0; i < n; ++i) o[i] = (c.*figure)(in[i]);
+                    for (std::size_t i = 0; i < n; ++i) {
+                        o[i] = own != nullptr ? (plain.*own)(in[i]) : (c.*figure)(in[i]);
+                    }
                 }
             }
             if (!fault.what.empty()) raise(fault, n == 1);
             return out;
         },
         py::arg("model"), py::arg("span"), py::arg("height_difference"), py::arg("stress"),
-        py::arg("load"), py::arg("what"), py::arg("x"),
-        "The curve's height, sag or stress at each x (a flat float64 array).");
+        py::arg("load"), py::arg("what"), py::arg("x"), py::arg("horizontal_load") = 0.0,
+        "The curve's height, sag or stress at each x (a flat float64 array); with a horizontal "
+        "load also its sag's vertical part and sideways one, x horizontal.");
 
     m.def(
         "catenary_state_stress",
         [](const Doubles& span, const Doubles& heightDifference, const Doubles& knownStress,
            const LineAttrib& conductor, const WeatherCondition& known,
-           const WeatherCondition& sought) {
+           const WeatherCondition& sought, bool windPlane) {
             // As state_stress: a loaded record may hold what no calculation can use.
             design::checkConductor(conductor);
             const auto n = static_cast<std::size_t>(
@@ -177,7 +202,15 @@ void bindCurve(py::module_& m) {
                 }
                 for (std::size_t i = 0; i < n && fault.what.empty(); ++i) {
                     try {
-                        o[i] = catenaryStateStress({l[i], h[i]}, conductor, known, sought, k[i]);
+                        o[i] = windPlane
+                                   ? catenaryStateStress({l[i], h[i]}, conductor, known, sought,
+                                                         k[i])
+                                   : catenaryStateStress(
+                                         {l[i], h[i]},
+                                         {conductor.elasticModulus, conductor.expansionCoeff},
+                                         {specificLoad(known, conductor), known.temperature},
+                                         k[i],
+                                         {specificLoad(sought, conductor), sought.temperature});
                     } catch (const std::exception& e) {
                         // The conductor or the conditions, the same for every element, or a
                         // stress beyond the range of a double: no finite answer.
@@ -189,7 +222,7 @@ void bindCurve(py::module_& m) {
             return out;
         },
         py::arg("span"), py::arg("height_difference"), py::arg("known_stress"),
-        py::arg("conductor"), py::arg("known"), py::arg("sought"));
+        py::arg("conductor"), py::arg("known"), py::arg("sought"), py::arg("wind_plane") = true);
 }
 
 }  // namespace varnel::python

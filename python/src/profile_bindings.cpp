@@ -84,6 +84,8 @@ void bindProfile(py::module_& m) {
                                    return std::vector<bool>(p.swingChecked.begin(),
                                                             p.swingChecked.end());
                                })
+        // The conditions' names: the area's, its ice without wind, max temperature.
+        .def_readonly("conditions", &LineProfile::conditions)
         .def("sections", &sectionRows)
         .def("spans", &spanRows)
         .def("towers", &towerRows)

@@ -57,8 +57,13 @@ def test_control_is_the_commands(design, model, span, height):
     assert got.index == doc["controlling"]["index"]
     assert list(got.stress) == [c["stress_N_per_mm2"] for c in doc["conditions"]]
     assert list(got.sag) == [c["sag_m"] for c in doc["conditions"]]
+    assert list(got.limit) == [c["limit_N_per_mm2"] for c in doc["conditions"]]
+    assert list(got.holds) == [c["holds"] for c in doc["conditions"]] == [True] * len(area)
     if model == "catenary":
         assert got.height_difference == doc["height_difference_m"]
+        assert got.search_index == doc["parabola_controlling"]["index"]
+    else:
+        assert got.search_index == got.index
 
 
 @pytest.mark.parametrize("model", ["parabola", "catenary"])
@@ -68,7 +73,9 @@ def test_sag_table_is_the_commands(design, model, cos):
     doc = _run("sag-table", "--spans", "50:1250:150", "--cos", repr(cos), "--model", model)
     spans = [row["span_m"] for row in doc["spans"]]
     got = varnel.sag_table(conductor, area, spans, cos=cos, model=model, frame=False)
-    names = [c.name for c in area]
+    # The area's, then its ice without wind.
+    names = [c["name"] for c in doc["conditions"]]
+    assert names == [c.name for c in area] + ["覆冰无风"]
     for i, row in enumerate(doc["spans"]):
         assert got["control"][i] == row["controlling"]["index"]
         assert [got[f"stress_{n}"][i] for n in names] == row["stress_N_per_mm2"]
@@ -104,6 +111,11 @@ def test_section_and_stringing_table_are_the_commands(design, model):
     assert got.controlling == doc["controlling"]["index"]
     assert got.control_stress == doc["control_stress_N_per_mm2"]
     assert list(got.stress) == [c["stress_N_per_mm2"] for c in doc["conditions"]]
+    assert list(got.limit) == [c["limit_N_per_mm2"] for c in doc["conditions"]]
+    assert list(got.holds) == [c["holds"] for c in doc["conditions"]]
+    assert list(got.vertical_load) == [c["vertical_load_N_per_m_mm2"] for c in doc["conditions"]]
+    assert got.extra == ("覆冰无风",) and doc["conditions"][-1]["derived"]
+    assert got.parabola_controlling == doc["parabola_controlling"]["index"]
     for mine, theirs in zip(got.spans, doc["spans"]):
         assert list(mine.sag) == theirs["sag_m"]
         assert list(mine.higher_support_stress) == theirs["higher_support_stress_N_per_mm2"]

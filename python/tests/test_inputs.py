@@ -76,9 +76,12 @@ def test_state_stress_broadcasts_as_numpy_does(area, line):
 def test_sag_table_rows_are_the_search_and_the_state_equation(area, line):
     spans = np.linspace(0, 1200, 97)
     frame = varnel.sag_table(line, area, spans, cos=0.95, frame=False)
-    names = [c.name for c in area]
+    # The area's conditions, then its ice without wind: 覆冰's 5 mm and −5 °C in still air.
+    names = [c.name for c in area] + ["覆冰无风"]
     assert list(frame) == ["span", "control", "controlling"] + [f"stress_{n}" for n in names] + [
         f"sag_{n}" for n in names]
+    iced = next(c for c in area if c.name == "覆冰")
+    still = varnel.Condition("覆冰无风", iced.ice_mm, 0, iced.temperature_c)
     for i in range(0, len(spans), 8):
         span = float(spans[i])
         result = varnel.control(span, line, area, cos=0.95)
@@ -91,6 +94,11 @@ def test_sag_table_rows_are_the_search_and_the_state_equation(area, line):
             assert frame[f"stress_{c.name}"][i] == stress
             load = varnel.specific_load(c, line)
             assert frame[f"sag_{c.name}"][i] == load * span * span / (8 * stress) / 0.95
+        if result.index >= 0:
+            stress = varnel.state_stress(span, line, result.condition, still, strung, cos=0.95)
+            assert frame["stress_覆冰无风"][i] == stress
+            assert frame["sag_覆冰无风"][i] == (
+                varnel.specific_load(still, line) * span * span / (8 * stress) / 0.95)
 
 
 def test_sag_table_as_a_dataframe(area, line):
@@ -126,7 +134,9 @@ def test_section_design_and_stringing(area, line):
     assert varnel.ruling_span([(300.0, 40.0)]).cos == pytest.approx(300 / math.hypot(300, 40))
     design = varnel.design_section(line, area, level)
     assert design.controlling == varnel.control(ruling.span, line, area).index
-    assert len(design.spans) == 3 and len(design.stress) == len(area)
+    # The area's conditions and its ice without wind.
+    assert len(design.spans) == 3 and len(design.stress) == len(area) + 1
+    assert design.extra == ("覆冰无风",) and all(design.holds)
     table = varnel.stringing_table(line, area, level, (-10, 40, 10), frame=False)
     assert list(table["temperature"]) == [-10, 0, 10, 20, 30, 40]
     # Colder means tighter, and a longer span sags more.

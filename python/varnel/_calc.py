@@ -145,6 +145,14 @@ class ControlResult:
     sag: tuple[float, ...] = ()
     #: m, the height difference the catenary hung the span with (None for the parabola)
     height_difference: Optional[float] = None
+    #: N/mm², the stress each condition is held to (σA for the annual average, σN for the
+    #: others), and whether its stress holds it (to a relative 5e-13)
+    limit: tuple[float, ...] = ()
+    holds: tuple[bool, ...] = ()
+    #: The library's search's pick (the trials'), which with the catenary may differ from
+    #: ``index``, the catenary's own: the first condition whose limit keeps every other within
+    #: its own, each strung as a catenary.
+    search_index: int = -1
 
     def __str__(self) -> str:
         return "".join(str(t) for t in self.trials)
@@ -164,9 +172,11 @@ def control(span: float, conductor: Conductor, conditions: Conditions, *, cos: f
 
     Every condition is then strung from the controlling one by ``model``: "parabola" (the state
     equation) or "catenary" (the single span's catenary change of state, each sag the
-    curve's largest), as ``varnel control --model``. ``height_difference`` (m, the far support
-    above the near one) replaces ``cos`` by l/√(l² + h²); without it the catenary hangs the span
-    with l·tan β."""
+    curve's largest), as ``varnel control --model``. With the catenary the controlling condition
+    (``index``) is the catenary's own, the first whose limit keeps every other within its own
+    as catenaries; ``search_index`` and the trials are the library's parabolic search.
+    ``height_difference`` (m, the far support above the near one) replaces ``cos`` by
+    l/√(l² + h²); without it the catenary hangs the span with l·tan β."""
     _args.conductor(conductor)
     found = _conditions(conditions)
     span = _finite(span, "span", 0)
@@ -182,7 +192,8 @@ def control(span: float, conductor: Conductor, conditions: Conditions, *, cos: f
     factors = _factors(cos, avg_ratio, strength_factor, safety)
     if model == "catenary" and height is None:
         height = span * math.sqrt((1 - factors[0]) * (1 + factors[0])) / factors[0]
-    index, trials, stress, sag = _core.control(span, *factors, conductor, found, model, height)
+    index, trials, stress, sag, limit, holds, search = _core.control(
+        span, *factors, conductor, found, model, height)
     strung = index >= 0
     return ControlResult(
         index,
@@ -195,6 +206,9 @@ def control(span: float, conductor: Conductor, conditions: Conditions, *, cos: f
         tuple(stress) if strung else (),
         tuple(sag) if strung else (),
         height if model == "catenary" else None,
+        tuple(limit) if strung else (),
+        tuple(holds) if strung else (),
+        search,
     )
 
 
@@ -237,13 +251,17 @@ def sag_table(conductor: Conductor, conditions: Any, spans: ArrayLike, *,
 
     Columns: ``span``, ``control`` (index, -1 when none qualifies), ``controlling`` (its name,
     None then), then ``stress_<name>`` and ``sag_<name>`` per condition (NaN where none
-    qualifies). A pandas DataFrame when ``frame`` is true, or when it is None and pandas is
-    installed; otherwise a dict of numpy arrays.
+    qualifies), the area's ice without wind last where its ice condition has wind (named
+    覆冰无风, or "Ice, no wind" in an English area: a candidate for the largest sag the design
+    practice takes, never controlling; NaN for spans whose area has none). A pandas DataFrame
+    when ``frame`` is true, or when it is None and pandas is installed; otherwise a dict of
+    numpy arrays.
 
-    ``model="catenary"`` strings every condition from the controlling one by the single span's
-    catenary change of state, each span hung with the height difference l·tan β of its cosine,
-    and gives each sag as the curve's largest (``varnel sag-table --model catenary``); its spans
-    must be longer than 0 m.
+    ``model="catenary"`` strings every condition by the single span's catenary change of state
+    from the catenary's own controlling condition (the first whose limit keeps every other
+    within its own), each span hung with the height difference l·tan β of its cosine (a
+    condition with wind in the plane of its load), and gives each sag as the curve's largest
+    (``varnel sag-table --model catenary``); its spans must be longer than 0 m.
     """
     _args.conductor(conductor)
     model = _design_model(model)
@@ -270,23 +288,29 @@ def sag_table(conductor: Conductor, conditions: Any, spans: ArrayLike, *,
         raise ValueError(f"{at} = {c[i]!r}: a cosine of a height-difference angle is above 0 "
                          "and at most 1")
     c = np.ascontiguousarray(np.broadcast_to(c, s.shape)) if c.size > 1 else c
+    derived = [_core.ice_without_wind(found) for found in sets]
+    extra = next((d[0] for d in derived if d is not None), None)
+    rows = len(names) + (extra is not None)
     if len(sets) == 1:
         index, stress, sag, _ = _core.sag_table(s, conductor, sets[0], c, ratio, factor, safe,
                                                 model)
     else:
         index = np.empty(len(s), dtype=np.int32)
-        stress = np.empty((len(names), len(s)))
-        sag = np.empty((len(names), len(s)))
+        stress = np.full((rows, len(s)), np.nan)
+        sag = np.full((rows, len(s)), np.nan)
         groups: dict[tuple[Condition, ...], list[int]] = {}
         for i, found in enumerate(sets):
             groups.setdefault(tuple(found), []).append(i)
         for found_set, where in groups.items():
             at = np.array(where)
             ci = c if c.size == 1 else np.ascontiguousarray(c[at])
-            index[at], stress[:, at], sag[:, at], _ = _core.sag_table(
+            index[at], st, sg, _ = _core.sag_table(
                 np.ascontiguousarray(s[at]), conductor, list(found_set), ci, ratio, factor, safe,
                 model)
-    labels = np.array(names + [None], dtype=object)
+            stress[:st.shape[0], at], sag[:sg.shape[0], at] = st, sg
+    if extra is not None:
+        names = names + [extra]
+    labels = np.array(names[:len(sets[0])] + [None], dtype=object)
     table: dict[str, np.ndarray] = {"span": s, "control": index, "controlling": labels[index]}
     for j, n in enumerate(names):
         table[f"stress_{n}"] = stress[j]

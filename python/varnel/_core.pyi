@@ -123,7 +123,7 @@ def control(
     model: str = ...,
     height_difference: Optional[float] = ...,
 ) -> tuple[int, list[tuple[int, float, list[tuple[int, float, float, bool]], bool]], list[float],
-           list[float]]: ...
+           list[float], list[float], list[bool], int]: ...
 def sag_table(
     spans: _Doubles,
     conductor: Conductor,
@@ -153,6 +153,9 @@ def critical_spans(
     model: str = ...,
     height_difference: Optional[float] = ...,
 ) -> tuple[list[int], list[tuple[int, int, Optional[float]]], list[tuple[int, float, Optional[float]]]]: ...
+def ice_without_wind(
+    conditions: list[Condition],
+) -> Optional[tuple[str, float, float, float]]: ...
 def ruling_span(spans: list[tuple[float, float]]) -> tuple[float, float]: ...
 def design_section(
     conductor: Conductor,
@@ -190,7 +193,8 @@ def _thermal_balances(
     model: str,
 ) -> Tuple[_Doubles, ...]: ...
 def span_curve(
-    model: str, span: float, height_difference: float, stress: float, load: float
+    model: str, span: float, height_difference: float, stress: float, load: float,
+    horizontal_load: float = ...
 ) -> dict[str, Any]: ...
 def span_curve_at(
     model: str,
@@ -200,6 +204,7 @@ def span_curve_at(
     load: float,
     what: str,
     x: _Doubles,
+    horizontal_load: float = ...,
 ) -> _Doubles: ...
 def catenary_state_stress(
     span: _Doubles,
@@ -208,4 +213,5 @@ def catenary_state_stress(
     conductor: Conductor,
     known: Condition,
     sought: Condition,
+    wind_plane: bool = ...,
 ) -> _Doubles: ...

@@ -70,6 +70,17 @@ class SpanCurve:
     ``height_at(x)``, ``sag_at(x)`` and ``stress_at(x)`` give the curve at any finite x (m),
     an array of x's shape or a float for a number.
 
+    Swung by a ``horizontal_load`` γh (N/(m·mm²), ``load`` then the vertical one): the curve
+    hangs in the plane of the resultant load and the chord, η = ``swing_deg`` from the
+    vertical. The catenary's plane span is ``plane_span`` = √(l² + h²·sin²η) and its height
+    difference ``plane_height_difference`` = h·cos η (the parabola keeps l and h); ``stress`` is
+    square to the load, ``parameter`` σ₀/γ with γ the resultant. The figures above are the curve
+    in its plane, but for ``low_point`` and ``max_sag_at``, horizontal from the near support;
+    ``max_sag`` is along the load, ``max_sag_vertical`` and ``max_sag_sideways`` its parts; and
+    along the span x is horizontal: ``height_at`` the 3-D height above the near support,
+    ``sag_at`` the sag along the load, ``vertical_sag_at`` and ``sideways_at`` its parts. Without
+    a horizontal load these are the vertical curve's (η = 0, nothing sideways).
+
     >>> c = span_curve(1000, 150, 50, 25e-3)
     >>> round(c.sag_at(350), 3), round(c.max_sag, 3), round(c.max_sag_at, 2)
     (57.614, 63.517, 503.07)
@@ -95,11 +106,18 @@ class SpanCurve:
     far_angle_deg: float
     near_vertical_stress: float
     far_vertical_stress: float
+    horizontal_load: float = 0.0
+    swing_deg: float = 0.0
+    plane_span: float = math.nan
+    plane_height_difference: float = math.nan
+    max_sag_vertical: float = math.nan
+    max_sag_sideways: float = 0.0
 
     def _along(self, what: str, x: ArrayLike) -> Union[float, np.ndarray]:
         at = _args.reals(x, "x")
         out = _core.span_curve_at(self.model, self.span, self.height_difference, self.stress,
-                                  self.load, what, np.ascontiguousarray(at.reshape(-1)))
+                                  self.load, what, np.ascontiguousarray(at.reshape(-1)),
+                                  self.horizontal_load)
         if at.shape == ():
             return float(out[0])
         return out.reshape(at.shape)
@@ -114,6 +132,14 @@ class SpanCurve:
         the conductor, m."""
         return self._along("sag", x)
 
+    def vertical_sag_at(self, x: ArrayLike) -> Union[float, np.ndarray]:
+        """The sag's vertical part at x (m, horizontal from the near support), m."""
+        return self._along("vertical_sag", x)
+
+    def sideways_at(self, x: ArrayLike) -> Union[float, np.ndarray]:
+        """The sag's sideways part at x (m, horizontal from the near support), m: downwind."""
+        return self._along("sideways", x)
+
     def stress_at(self, x: ArrayLike) -> Union[float, np.ndarray]:
         """The stress along the conductor at x (m from the near support), N/mm²: σ₀ + γ × its
         height above the low point (for the catenary σ₀·cosh((x − a)/p) exactly)."""
@@ -121,7 +147,7 @@ class SpanCurve:
 
 
 def span_curve(span: float, height_difference: float, stress: float, load: float,
-               model: str = "catenary") -> SpanCurve:
+               model: str = "catenary", *, horizontal_load: float = 0.0) -> SpanCurve:
     """One span's curve: the horizontal ``span`` l (m), the ``height_difference`` h of the far
     support above the near one (m, negative when lower), the horizontal ``stress`` σ₀ (N/mm²)
     and the specific ``load`` γ (N/(m·mm²)), by ``model``: "catenary" (exact), "parabola" (the
@@ -129,8 +155,11 @@ def span_curve(span: float, height_difference: float, stress: float, load: float
     "flat-parabola" (the load per horizontal metre, as older handbooks work inclined spans).
     The same figures as ``varnel span``; see ``SpanCurve`` for each.
 
-    Raises ValueError unless span, stress and load are finite numbers above 0 and the height
-    difference is finite, or for a model of another name.
+    ``horizontal_load`` (N/(m·mm²), 0 or more; ``load`` then the vertical one) swings the curve
+    into the plane of the resultant load, as ``varnel span --horizontal-load``.
+
+    Raises ValueError unless span, stress and load are finite numbers above 0, the height
+    difference is finite and the horizontal load 0 or more, or for a model of another name.
 
     >>> c = span_curve(300, 8, 161.5, 89e-3, model="flat-parabola")
     >>> round(2 * (c.span - c.low_point), 3), round(c.far_height_above_low_point, 4)
@@ -141,13 +170,17 @@ def span_curve(span: float, height_difference: float, stress: float, load: float
     inputs = dict(span=_positive(span, "span"),
                   height_difference=_finite(height_difference, "height_difference"),
                   stress=_positive(stress, "stress"), load=_positive(load, "load"))
-    figures = _core.span_curve(_model(model), **inputs)
-    return SpanCurve(**inputs, **figures)
+    wind = _finite(horizontal_load, "horizontal_load")
+    if wind < 0:
+        raise ValueError(f"horizontal_load = {wind!r}: must be 0 or more")
+    figures = _core.span_curve(_model(model), **inputs, horizontal_load=wind)
+    return SpanCurve(**inputs, **figures, horizontal_load=wind)
 
 
 def catenary_state_stress(span: ArrayLike, height_difference: ArrayLike, conductor: Conductor,
                           known: Condition, sought: Condition,
-                          known_stress: ArrayLike) -> Union[float, np.ndarray]:
+                          known_stress: ArrayLike, *,
+                          wind_plane: bool = True) -> Union[float, np.ndarray]:
     """Horizontal stress (N/mm²) in ``sought`` of a conductor at ``known_stress`` (N/mm²) in
     ``known``, the span (m, horizontal) hanging as an exact catenary with its far support
     ``height_difference`` (m) above the near one.
@@ -155,7 +188,10 @@ def catenary_state_stress(span: ArrayLike, height_difference: ArrayLike, conduct
     The conductor's unstressed length at 20 °C is kept: each element stretches by σ/E and
     α·(t − 20) with σ the stress along the conductor there (docs/catenary.md), the specific
     loads being ``specific_load``'s. For one level span of sag well under 3 % it agrees with
-    ``state_stress`` within a few hundredths of a percent.
+    ``state_stress`` within a few hundredths of a percent. A condition with wind hangs the span
+    in the plane of its load and its chord, the stress square to the load there;
+    ``wind_plane=False`` leaves it in the vertical plane under the resultant load instead, as
+    earlier releases did, to measure what the plane changes (docs/catenary.md).
 
     ``span``, ``height_difference`` and ``known_stress`` broadcast against each other as numpy
     arrays do; the result has their shape, or is a float when all three are scalars. The work
@@ -182,7 +218,10 @@ def catenary_state_stress(span: ArrayLike, height_difference: ArrayLike, conduct
         return np.empty(shape)
     flat = [a.reshape(-1) if a.size == 1 or a.shape == shape else
             np.broadcast_to(a, shape).reshape(-1) for a in arrays]
-    out = _core.catenary_state_stress(flat[0], flat[1], flat[2], conductor, known, sought)
+    if not isinstance(wind_plane, bool):
+        raise TypeError(f"wind_plane must be True or False, not {_args.describe(wind_plane)}")
+    out = _core.catenary_state_stress(flat[0], flat[1], flat[2], conductor, known, sought,
+                                      wind_plane)
     if shape == ():
         return float(out[0])
     return out.reshape(shape)

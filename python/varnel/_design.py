@@ -146,8 +146,10 @@ def ruling_span(spans: Any) -> RulingSpan:
 
 @dataclasses.dataclass(frozen=True)
 class SpanSags:
-    """The sags (m, at mid-span) of one span of a section per condition, the stress at its
-    higher support (N/mm², along the conductor) and the condition of the largest sag."""
+    """The sags (m, at mid-span; with the catenary the largest) of one span of a section per
+    condition, along the condition's load (a wind condition's swung), the stress at its higher
+    support (N/mm², along the conductor) and the condition of the largest sag among those
+    without wind (the highest temperature, or ice without wind)."""
 
     sag: tuple[float, ...]
     higher_support_stress: tuple[float, ...]
@@ -158,7 +160,14 @@ class SpanSags:
 class SectionDesign:
     """A strain section strung as one span of its ruling length: the controlling condition
     there (-1 when none qualifies), its allowable stress, the specific load and horizontal
-    stress per condition, and each span's sags (empty without a controlling condition)."""
+    stress per condition, and each span's sags (empty without a controlling condition).
+
+    The conditions are the area's, then ``extra``, named: the area's ice without wind
+    (覆冰无风, or "Ice, no wind" in an English area) where its ice condition has wind, a
+    candidate for the largest sag that never controls. ``limit`` is the stress each is held to
+    (N/mm²: σA for the annual average, σN for the others) and ``vertical_load`` the vertical
+    part of its load (N/(m·mm²)); ``parabola_controlling`` the parabola's search at the ruling
+    span, which the catenary's own controlling condition may differ from."""
 
     ruling: RulingSpan
     controlling: int
@@ -166,6 +175,16 @@ class SectionDesign:
     load: tuple[float, ...]
     stress: tuple[float, ...]
     spans: tuple[SpanSags, ...]
+    limit: tuple[float, ...] = ()
+    vertical_load: tuple[float, ...] = ()
+    extra: tuple[str, ...] = ()
+    parabola_controlling: int = -1
+
+    @property
+    def holds(self) -> tuple[bool, ...]:
+        """Whether each condition's stress holds its limit (to a relative 5e-13)."""
+        return tuple(s <= lim or s - lim <= 5e-13 * lim
+                     for s, lim in zip(self.stress, self.limit))
 
 
 def _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, temperatures,
@@ -182,14 +201,18 @@ def design_section(conductor: Conductor, conditions: Conditions, spans: SpanList
                    avg_ratio: float = 0.25, strength_factor: float = 0.95,
                    safety: float = 2.5, model: str = "parabola") -> SectionDesign:
     """The design of a strain section; ``spans`` as for ruling_span. ``model="catenary"``
-    hangs every span as an exact catenary: the controlling condition and its stress are the
-    ruling span's, every other condition's stress solves the section's catenary change of
-    state, each sag is the curve's largest and the support stress the catenary's, as
-    ``varnel section --model catenary``. ValueError where the change of state has no answer."""
-    ruling, control, stress0, load, stress, sags, _ = _section(
-        conductor, conditions, spans, avg_ratio, strength_factor, safety, None, 0.0, model)
+    hangs every span as an exact catenary (a condition with wind in the plane of its load): the
+    controlling condition is the catenary's own, the first whose limit keeps every other
+    within its own by the whole section's catenary change of state, every condition's stress
+    solves that change of state, each sag is the curve's largest and the support stress the
+    catenary's, as ``varnel section --model catenary``. ValueError where the change of state
+    has no answer."""
+    (ruling, control, stress0, load, stress, sags, _, limit, vertical, extra,
+     parabola) = _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, None,
+                          0.0, model)
     return SectionDesign(RulingSpan(*ruling), control, stress0, tuple(load), tuple(stress),
-                         tuple(SpanSags(tuple(s), tuple(h), k) for s, h, k in sags))
+                         tuple(SpanSags(tuple(s), tuple(h), k) for s, h, k in sags),
+                         tuple(limit), tuple(vertical), tuple(extra), parabola)
 
 
 def stringing_table(conductor: Conductor, conditions: Conditions, spans: SpanList,
@@ -210,8 +233,8 @@ def stringing_table(conductor: Conductor, conditions: Conditions, spans: SpanLis
     t = tuple(_args.reals(temperatures, "temperatures").reshape(-1).tolist())
     if len(t) != 3:
         raise ValueError("temperatures: (from, to, step) in °C")
-    *_, rows = _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, t,
-                        compensation, model)
+    rows = _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, t,
+                    compensation, model)[6]
     table = {"temperature": np.array([r[0] for r in rows]),
              "stress": np.array([r[1] for r in rows])}
     sags = np.array([r[2] for r in rows]).reshape(len(rows), -1)

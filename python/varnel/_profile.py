@@ -298,7 +298,8 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
             warnings.warn(f"tower {row[0]} stands at {row[6]:g} m (ground_elevation_m), "
                           f"{abs(row[6] - on_terrain):.2f} m from the terrain's {on_terrain:.2f} m "
                           f"at its station {row[1]:g} m", UserWarning, stacklevel=2)
-    return ProfileCheck(profile, names, w, c)
+    # The check's own list: the area's ice without wind follows its conditions.
+    return ProfileCheck(profile, list(profile.conditions), w, c)
 
 
 __all__ = ["ProfileCheck", "check_profile"]

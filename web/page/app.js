@@ -39,6 +39,7 @@
       rulingSpan: '代表档距', rulingCos: '代表档距高差角余弦',
       suspensionAllowable: '悬挂点许用应力', index: '档', heightDifference: '高差',
       maxSag: '最大弧垂', maxSagCondition: '最大弧垂工况', maxSupportStress: '悬挂点最大应力',
+      otherModelSag: '另一模型最大弧垂',
       suspensionOk: '悬挂点应力', ok: '合格', exceeded: '超限', temperature: '温度',
       spanN: '第 {n} 档弧垂', badLine: '第 {n} 行不是“档距, 高差”两个数：{line}',
       noSpans: '请至少输入一档', tableLoaded: '{file}：{n} 项', commandFailed: '命令失败',
@@ -111,6 +112,7 @@
       suspensionAllowable: 'Allowable at a suspension point', index: 'Span',
       heightDifference: 'Height difference', maxSag: 'Largest sag',
       maxSagCondition: 'in condition', maxSupportStress: 'Largest support stress',
+      otherModelSag: 'By the other model',
       suspensionOk: 'Support stress', ok: 'ok', exceeded: 'exceeded', temperature: 'Temperature',
       spanN: 'Sag, span {n}', badLine: 'Line {n} is not two numbers "span, height difference": {line}',
       noSpans: 'Type at least one span', tableLoaded: '{file}: {n} entries',
@@ -506,8 +508,9 @@
     $('out-sag').scrollTop = 0;
     drawSagRows();
 
-    const critArgs = ['critical', ...designArgs().filter((a, i, all) =>
-      a !== '--model' && all[i - 1] !== '--model'), '--json'];
+    // The model's own critical spans: the table's rows and the chart's marks are the catenary's
+    // with the catenary.
+    const critArgs = ['critical', ...designArgs(), '--json'];
     opt(critArgs, '--cos', 'sagCos');
     // The critical spans do not depend on the range: a new range reuses the last answer.
     const key = JSON.stringify(critArgs);
@@ -590,11 +593,13 @@
 
     let html = '<table class="grid" id="section-spans"><thead><tr>' + th(t('index')) + th(t('span'), 'm') +
       th(t('heightDifference'), 'm') + th(t('maxSag'), 'm') + th(t('maxSagCondition')) +
-      th(t('maxSupportStress'), 'N/mm²') + th(t('suspensionOk')) + '</tr></thead><tbody>';
+      th(t('otherModelSag'), 'm') + th(t('maxSupportStress'), 'N/mm²') + th(t('suspensionOk')) +
+      '</tr></thead><tbody>';
     d.spans.forEach((s, i) => {
       html += '<tr' + (s.suspension_point_ok ? '' : ' class="bad"') + '><th scope="row">' + (i + 1) +
         '</th>' + num(s.span_m, 2) + num(s.height_difference_m, 2) + num(s.max_sag_m, 3) + '<td>' +
-        condName(s.max_sag_condition) + '</td>' + num(s.max_support_stress_N_per_mm2, 3) + '<td>' +
+        condName(s.max_sag_condition) + '</td>' + num(s.other_model_max_sag_m, 3) +
+        num(s.max_support_stress_N_per_mm2, 3) + '<td>' +
         esc(s.suspension_point_ok ? t('ok') : t('exceeded')) + '</td></tr>';
     });
     $('out-section-spans').innerHTML = html + '</tbody></table>';

@@ -144,6 +144,18 @@ describe('the page against the command', () => {
     await page.context().close();
   });
 
+  it('finds the catenary\'s own critical spans with the catenary, 92.84 and 199.74 m', async () => {
+    const page = await openPage('#tab=sag&model=catenary');
+    const d = nativeJson(['critical', ...design(['--model', 'catenary'])]);
+    const ranges = await cellValues(page, '#critical-ranges');
+    assert.deepEqual(ranges.map((r) => r.slice(0, 2)), d.ranges.map((g) => [g.from_m, g.to_m]));
+    assert.deepEqual(ranges.slice(1).map((r) => r[0].toFixed(2)), ['92.84', '199.74']);
+    // The sag table's last columns: the area's ice without wind.
+    const heads = await page.$$eval('#sag-table thead th.sub', (ths) => ths.map((x) => x.textContent));
+    assert.equal(heads[heads.length - 1], '覆冰无风');
+    await page.context().close();
+  });
+
   it('draws the sag table of 2,000 spans and its chart as the command does', async () => {
     const page = await openPage('#tab=sag');
     await page.fill('#sagFrom', '1');
@@ -226,8 +238,10 @@ describe('the page against the command', () => {
     assertFigures([[Number(await page.getAttribute('#ruling-span', 'data-v'))]], [[d.ruling_span_m]], 1e-12, 'ruling span');
     assertFigures(await cellValues(page, '#section-stringing'),
       d.stringing.map((s) => [s.temperature_degC, s.stress_N_per_mm2, ...s.sag_m]), 1e-12, 'stringing');
-    assertFigures((await cellValues(page, '#section-spans')).map((r) => [r[0], r[1], r[2], r[4]]),
-      d.spans.map((s) => [s.span_m, s.height_difference_m, s.max_sag_m, s.max_support_stress_N_per_mm2]), 1e-12, 'spans');
+    // Beside each span's largest sag, the other model's (here the catenary's).
+    assertFigures((await cellValues(page, '#section-spans')).map((r) => [r[0], r[1], r[2], r[4], r[5]]),
+      d.spans.map((s) => [s.span_m, s.height_difference_m, s.max_sag_m, s.other_model_max_sag_m,
+        s.max_support_stress_N_per_mm2]), 1e-12, 'spans');
     // The figures are rounded as the command's text rounds them.
     assert.equal(await page.textContent('#ruling-span'), d.ruling_span_m.toFixed(3) + ' m');
     // A line that is not a span is named, not sent.
