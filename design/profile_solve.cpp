@@ -30,7 +30,9 @@ class SectionStress {
                   const WeatherConditionSeq& conditions, double bareLoad)
         : model_(p.model),
           conductor_(conductor),
-          control_{p.load.at(section.controlling), conditions[section.controlling].temperature},
+          // The controlling state in the plane of its load, as the section was strung.
+          control_{p.load.at(section.controlling), conditions[section.controlling].temperature,
+                   p.verticalLoad.at(section.controlling)},
           controlStress_(section.controlStress),
           bareLoad_(bareLoad) {
         std::vector<SpanGeometry> geometry;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <tuple>
 #include <vector>
 
 #include "calc/catenary_state.h"
@@ -168,6 +169,46 @@ TEST(MaxTemperatureForClearances, CatenarySpanJustClearsAtTheTemperatureFound) {
     EXPECT_NEAR(clearanceAt(r.temperature), 10, 1e-6);
     EXPECT_GT(clearanceAt(r.temperature - 0.01), 10);
     EXPECT_LT(clearanceAt(r.temperature + 0.01), 10);
+}
+
+// On an inclined span the controlling ice-with-wind state hangs in the plane of its load: the
+// temperature found is the one at which the check itself, given that temperature as the
+// conductor's, finds the clearance just met.
+TEST(MaxTemperatureForClearances, AgreesWithTheCheckAtThatTemperatureOnAnInclinedSpan) {
+    const auto& c = varnel::test::coreJlg1a240();
+    const std::vector<TerrainPoint> terrain{
+        {-10, 0}, {0, 0}, {210, 40}, {kSpan, 90}, {kSpan + 10, 90}};
+    std::vector<Tower> towers;
+    for (const auto& [name, station, ground] :
+         {std::tuple{"A", 0.0, 0.0}, std::tuple{"B", kSpan, 90.0}}) {
+        Tower t;
+        t.name = name;
+        t.station = station;
+        t.kind = TowerKind::strain;
+        t.armHeight = kArm;
+        t.groundElevation = ground;
+        towers.push_back(t);
+    }
+    for (const SpanModel model : {SpanModel::catenary, SpanModel::parabola}) {
+        ProfileOptions options;
+        options.model = model;
+        options.groundClearance = 9;
+        const LineProfile p = checkProfile(c, areaSix().seq, {}, terrain, towers, {}, options);
+        // Ice with its 10 m/s wind controls the span.
+        ASSERT_GT(areaSix().list[p.sections[0].controlling].windSpeed, 0);
+        const TemperatureLimit r = maxTemperatureForClearances(p, c, areaSix().seq, terrain, {});
+        ASSERT_TRUE(std::isfinite(r.temperature));
+        ASSERT_GT(r.temperature, 40);  // hotter than the area's own, so it sets the largest sag
+        const auto clearanceWith = [&](double t) {
+            ProfileOptions hot = options;
+            hot.maxTemperature = t;
+            const LineProfile q = checkProfile(c, areaSix().seq, {}, terrain, towers, {}, hot);
+            EXPECT_EQ(q.spans[0].maxSagCondition, q.conditions.size() - 1);
+            return q.spans[0].minClearance;
+        };
+        EXPECT_NEAR(clearanceWith(r.temperature), 9, 1e-6);
+        EXPECT_LT(clearanceWith(r.temperature + 0.01), 9);
+    }
 }
 
 }  // namespace
