@@ -96,6 +96,8 @@ GOLDEN = {
                        "--length", "300", "--height", "20"],
     "wind_insulator": ["wind", "insulator", "--wind", "20", "--height", "15", "--area", "2"],
     "sag_table": ["sag-table"] + DESIGN6 + ["--spans", "50:800:50"],
+    "section_parabola": ["section"] + DESIGN6 + [
+        "--section", os.path.join(SAMPLES, "section.csv"), "--compensate", "20"],
 }
 
 
@@ -1349,9 +1351,6 @@ def test_section_json_in_flat_memory(tmp_path):
 
 
 # ---- the section hung as catenaries ----
-
-GOLDEN["section_parabola"] = ["section"] + DESIGN6 + ["--section", SECTION, "--compensate", "20"]
-
 
 def _gauss_legendre(n):
     """Nodes and weights of n-point Gauss–Legendre quadrature on [−1, 1], by Newton's method on
