@@ -235,6 +235,9 @@ LineProfile checkProfile(const LineAttrib& conductor, const WeatherConditionSeq&
         r.windAt15m.push_back(speedAt15m(c.windSpeed, options.windHeight));
         r.loadAlpha.push_back(options.loadAlpha.value_or(towerLoadAlpha(r.windAt10m.back())) *
                               heavyIceFactor(c.iceThickness));
+        r.clearanceAlpha.push_back(
+            options.clearanceAlpha.value_or(clearanceAlpha(r.windAt10m.back())) *
+            heavyIceFactor(c.iceThickness));
     }
     for (const WeatherCondition& c : all) {
         WeatherCondition still = c;

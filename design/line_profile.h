@@ -153,9 +153,7 @@ struct ProfileTower {
     std::vector<double> swingAngle;      // degrees, per condition; empty for a strain tower
     bool uplift = false;
     bool ok = true;
-    // Per condition: the α of the string's swing (by the wind span), and the allowed swing
-    // where the swing is checked.
-    std::vector<double> clearanceAlpha;
+    // Per condition: the allowed swing where the swing is checked.
     std::vector<std::optional<double>> swingLimit;
     // Per condition, N: the net upward load where a string is pulled up (the suspension
     // string; the worse side of a strain tower), and the weight span that gives it (m: the
@@ -189,11 +187,13 @@ struct LineProfile {
     std::vector<double> horizontalLoad;   // horizontal (wind) specific load per condition
     // The wind per condition: the reference height of the area's speeds (m), the speed at 10 m
     // (the design code's tables take it) and at 15 m (the wind routines take it), m/s; the α of
-    // the towers' loads; whether the swing is checked in it.
+    // the towers' loads and of the clearances (the strings' swing, the conductor beside the
+    // line), each with the heavy-ice factor; whether the swing is checked in it.
     double windHeight = 10;
     std::vector<double> windAt10m;
     std::vector<double> windAt15m;
     std::vector<double> loadAlpha;
+    std::vector<double> clearanceAlpha;
     std::vector<bool> swingChecked;
     std::vector<ProfileSection> sections;
     std::vector<ProfileSpan> spans;    // span i lies between towers i and i + 1

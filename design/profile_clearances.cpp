@@ -243,12 +243,9 @@ void checkCrossings(ProfileRun& run) {
                               x0, *x.offset, x.elevation);
             for (std::size_t k = 0; k < nc; ++k) {
                 if (all[k].windSpeed == 0) continue;
-                // The conductor's wind with the clearance's α by the span's length in place of
-                // the library's: the specific load's wind term scaled.
-                const double alpha =
-                    run.options.clearanceAlpha.value_or(clearanceAlpha(r.windAt10m[k], s.span)) *
-                    heavyIceFactor(all[k].iceThickness);
-                const double wind = r.horizontalLoad[k] * alpha /
+                // The conductor's wind with the clearance's α in place of the library's: the
+                // specific load's wind term scaled.
+                const double wind = r.horizontalLoad[k] * r.clearanceAlpha[k] /
                                     windAsymmetryCoff(all[k].windSpeed, all[k].iceThickness);
                 const auto [nearPhi, nearLength] = string(i, k);
                 const auto [farPhi, farLength] = string(i + 1, k);

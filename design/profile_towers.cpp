@@ -33,7 +33,6 @@ void checkTowers(ProfileRun& run) {
     const std::vector<WeatherCondition>& all = run.all;
     const std::size_t nc = all.size();
     const LineAttrib& conductor = run.conductor;
-    const ProfileOptions& options = run.options;
 
     // Towers: spans, loads and the suspension string's swing in every condition.
     for (std::size_t t = 0; t < towers.size(); ++t) {
@@ -76,9 +75,6 @@ void checkTowers(ProfileRun& run) {
             const double v15 = r.windAt15m[k];
             WeatherCondition at15 = all[k];
             at15.windSpeed = v15;
-            const double clearanceAlpha = options.clearanceAlpha.value_or(design::clearanceAlpha(
-                                              r.windAt10m[k], pt.horizontalSpan)) *
-                                          heavyIceFactor(ice);
             // The conductor's wind over the wind span at the arm's height, N: with the loads' α
             // on the tower, the clearance's α on the string.
             const double wind =
@@ -86,13 +82,12 @@ void checkTowers(ProfileRun& run) {
                                          90, r.loadAlpha[k]);
             const double swingWind =
                 1000 * conductorWindLoad(v15, ice, conductor.diameter, pt.horizontalSpan, height,
-                                         90, clearanceAlpha);
+                                         90, r.clearanceAlpha[k]);
             const double stringWind = 1000 * insulatorWind(at15, height, tw.insulatorArea);
             const double angle = tension * pull;  // the line angle's pull across the line, N
             pt.verticalSpan.push_back(lv);
             pt.verticalLoad.push_back(weight * lv + strings * tw.insulatorWeight);
             pt.horizontalLoad.push_back(wind + strings * stringWind + angle);
-            pt.clearanceAlpha.push_back(clearanceAlpha);
 
             // What holds each string down: the conductor's weight over its weight span and half
             // the string's own (the string a rigid rod pivoting at the arm). A suspension tower

@@ -1,6 +1,5 @@
 #include "design/wind_rules.h"
 
-#include <array>
 #include <cmath>
 
 #include "calc/coefficients.h"
@@ -15,19 +14,6 @@ constexpr double kRadiansPerDegree = 0.017453292519943295;
 double fifteenOverTen() noexcept {
     return std::sqrt(windHeightChangeCoff(15, kWindTerrain, 0));
 }
-
-struct Point {
-    double span;  // m
-    double alpha;
-};
-constexpr std::array<Point, 8> kClearance{{{200, 0.80},
-                                           {250, 0.74},
-                                           {300, 0.70},
-                                           {350, 0.67},
-                                           {400, 0.65},
-                                           {450, 0.63},
-                                           {500, 0.62},
-                                           {550, 0.61}}};
 
 }  // namespace
 
@@ -46,17 +32,10 @@ double towerLoadAlpha(double v) noexcept {
     return 0.70;
 }
 
-double clearanceAlpha(double v, double windSpan) noexcept {
+double clearanceAlpha(double v) noexcept {
     if (v < 20) return 1.00;
-    if (!(windSpan > kClearance.front().span)) return kClearance.front().alpha;
-    for (std::size_t i = 1; i < kClearance.size(); ++i) {
-        const Point& a = kClearance[i - 1];
-        const Point& b = kClearance[i];
-        if (windSpan <= b.span) {
-            return a.alpha + (b.alpha - a.alpha) * (windSpan - a.span) / (b.span - a.span);
-        }
-    }
-    return kClearance.back().alpha;
+    if (v < 27) return 0.75;
+    return 0.61;
 }
 
 double heavyIceFactor(double ice) noexcept {

@@ -2,7 +2,7 @@
 // load routines take, and the wind pressure non-uniformity factor α of GB 50545-2010 (110 kV to
 // 750 kV overhead transmission line design code), §10.1.18, which takes one value for the
 // towers' loads and another for the electrical clearances (the swing of strings and of the
-// conductor).
+// conductor): the table's two rows.
 //
 // Speeds in m/s, heights and lengths in m, diameters and ice in mm, loads in kN.
 #pragma once
@@ -22,15 +22,15 @@ VARNEL_DESIGN_API double speedAt15m(double speed, double referenceHeight) noexce
 // The speed at 10 m, the basic wind speed V the design code's tables take.
 VARNEL_DESIGN_API double speedAt10m(double speed, double referenceHeight) noexcept;
 
-// α for the towers' loads, GB 50545-2010 Table 10.1.18-1, by the basic speed V at 10 m:
-// 1.00 below 20 m/s, 0.85 to 27, 0.75 to 31.5, 0.70 from 31.5.
+// α for the towers' loads, GB 50545-2010 Table 10.1.18-1's first row, by the basic speed V at
+// 10 m: 1.00 below 20 m/s, 0.85 to 27, 0.75 to 31.5, 0.70 from 31.5.
 VARNEL_DESIGN_API double towerLoadAlpha(double speedAt10m) noexcept;
 
 // α for the electrical clearance (a string's swing, the conductor's swing beside the line),
-// GB 50545-2010 Table 10.1.18-2, by the horizontal (wind) span in m: 0.80 up to 200 m, 0.74 at
-// 250, 0.70 at 300, 0.67 at 350, 0.65 at 400, 0.63 at 450, 0.62 at 500, 0.61 from 550, linear
-// between; 1.00 where V at 10 m is below 20 m/s (Table 10.1.18-1's first column).
-VARNEL_DESIGN_API double clearanceAlpha(double speedAt10m, double windSpan) noexcept;
+// GB 50545-2010 Table 10.1.18-1's second row, by the basic speed V at 10 m: 1.00 below 20 m/s,
+// 0.75 to 27, 0.61 from 27. A designer who takes α from another table (one by the wind span, for
+// example) fixes it in ProfileOptions::clearanceAlpha.
+VARNEL_DESIGN_API double clearanceAlpha(double speedAt10m) noexcept;
 
 // The library's own increase of the conductor's wind under heavy ice (the bare diameter is its
 // width): 1.5 for ice of 20 mm and more, else 1.

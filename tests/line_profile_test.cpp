@@ -308,7 +308,7 @@ TEST(LineProfile, OffsetCrossingAgreesWithSampledSwungConductor) {
         const WeatherCondition w = k < area.size() ? area[k] : WeatherCondition{};
         const bool wind = w.windSpeed != 0;
         if (!wind && k != s.maxSagCondition) continue;
-        const double alpha = varnel::design::clearanceAlpha(w.windSpeed, s.span) /
+        const double alpha = varnel::design::clearanceAlpha(w.windSpeed) /
                              varnel::windAsymmetryCoff(w.windSpeed, w.iceThickness);
         const double gh = wind ? p.horizontalLoad[k] * alpha : 0;
         const double eta = std::atan(gh / p.verticalLoad[k]);

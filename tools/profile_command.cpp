@@ -192,18 +192,20 @@ std::string upperFirst(std::string text) {
     return text;
 }
 
-// What the wind is in every condition with wind: the area's speed, at 15 m, the towers' α and
-// whether the swing is checked in it.
+// What the wind is in every condition with wind: the area's speed, at 15 m, the towers' and the
+// clearances' α and whether the swing is checked in it.
 std::string windText(const design::LineProfile& p, std::optional<double> fixedLoads,
                      std::optional<double> fixedClearance) {
-    TextTable t({"condition", "wind m/s at 10 m", "at 15 m", "\u03B1 loads", "swing checked"},
-                {false, true, true, true, false});
+    TextTable t({"condition", "wind m/s at 10 m", "at 15 m", "\u03B1 loads", "\u03B1 clearance",
+                 "swing checked"},
+                {false, true, true, true, true, false});
     bool any = false;
     for (std::size_t k = 0; k < p.conditions.size(); ++k) {
         if (p.windAt15m[k] == 0) continue;
         any = true;
         t.addRow({p.conditions[k], number(p.windAt10m[k], 2), number(p.windAt15m[k], 2),
-                  number(p.loadAlpha[k], 3), p.swingChecked[k] ? "yes" : "no"});
+                  number(p.loadAlpha[k], 3), number(p.clearanceAlpha[k], 3),
+                  p.swingChecked[k] ? "yes" : "no"});
     }
     std::string out = "\n" + upperFirst(profileWindNote(p, fixedLoads, fixedClearance)) + "\n";
     if (any) out += t.aligned();
@@ -332,17 +334,16 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
     describeDesign(r.design, o.design.factors, head);
     head["factors"]["suspension_point_safety"] = o.suspensionSafety;
     head["model"] = o.model;
-    head["wind"] = Json{
-        {"reference_height_m", p.windHeight},
-        {"terrain_class", std::string(1, design::kWindTerrain)},
-        {"routines_height_m", 15},
-        {"alpha_loads", o.alphaLoadsOption->count() > 0 ? Json(o.alphaLoads)
-                                                        : Json("GB 50545-2010 Table 10.1.18-1")},
-        {"alpha_clearance", o.alphaClearanceOption->count() > 0
-                                ? Json(o.alphaClearance)
-                                : Json("GB 50545-2010 Table 10.1.18-2")},
-        {"note", profileWindNote(p, fixedAlpha(o.alphaLoadsOption, o.alphaLoads),
-                                 fixedAlpha(o.alphaClearanceOption, o.alphaClearance))}};
+    head["wind"] =
+        Json{{"reference_height_m", p.windHeight},
+             {"terrain_class", std::string(1, design::kWindTerrain)},
+             {"routines_height_m", 15},
+             {"alpha_loads",
+              o.alphaLoadsOption->count() > 0 ? Json(o.alphaLoads) : Json(kLoadAlphaTable)},
+             {"alpha_clearance", o.alphaClearanceOption->count() > 0 ? Json(o.alphaClearance)
+                                                                     : Json(kClearanceAlphaTable)},
+             {"note", profileWindNote(p, fixedAlpha(o.alphaLoadsOption, o.alphaLoads),
+                                      fixedAlpha(o.alphaClearanceOption, o.alphaClearance))}};
     Json conditions = Json::array();
     for (std::size_t k = 0; k < p.conditions.size(); ++k) {
         conditions.push_back(Json{{"name", p.conditions[k]},
@@ -351,6 +352,7 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
                                   {"wind_10m_m_per_s", p.windAt10m[k]},
                                   {"wind_15m_m_per_s", p.windAt15m[k]},
                                   {"alpha_loads", p.loadAlpha[k]},
+                                  {"alpha_clearance", p.clearanceAlpha[k]},
                                   {"swing_checked", static_cast<bool>(p.swingChecked[k])},
                                   {"temperature_degC", r.temperatures[k]},
                                   {"specific_load_N_per_m_mm2", p.load[k]},
@@ -436,7 +438,6 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
                      {"vertical_span_m", pt.verticalSpan},
                      {"vertical_load_N", pt.verticalLoad},
                      {"horizontal_load_N", pt.horizontalLoad},
-                     {"alpha_clearance", pt.clearanceAlpha},
                      {"swing_angle_deg", std::move(swing)},
                      {"max_swing_deg", w.maxSwing ? Json(*w.maxSwing) : Json(nullptr)},
                      {"swing_limit_deg", std::move(limits)},
@@ -507,7 +508,7 @@ void writeProfileCsv(const std::string& dir, const CheckedLine& r) {
                                      pt.swingAngle.empty() ? std::string() : full(pt.swingAngle[k]),
                                      pt.upliftLoad[k] ? "yes" : "no",
                                      pt.upliftLoad[k] ? full(*pt.upliftLoad[k]) : std::string(),
-                                     full(pt.clearanceAlpha[k]),
+                                     full(p.clearanceAlpha[k]),
                                      pt.swingLimit[k] ? full(*pt.swingLimit[k]) : std::string()));
         }
     }
@@ -623,12 +624,13 @@ void addProfileCommand(CLI::App& app, CommandSet& set) {
     o->alphaLoadsOption = set.numbers.add(
         cmd, "--alpha-loads", o->alphaLoads,
         "The wind pressure non-uniformity factor of the towers' loads, in place of GB 50545-2010 "
-        "Table 10.1.18-1 (above 0, at most 1)",
+        "Table 10.1.18-1's row for them (above 0, at most 1)",
         "A", Bounds{0, 1, true, false}, false);
     o->alphaClearanceOption = set.numbers.add(
         cmd, "--alpha-clearance", o->alphaClearance,
         "The wind pressure non-uniformity factor of the swing of strings and conductors, in "
-        "place of GB 50545-2010 Table 10.1.18-2 (above 0, at most 1)",
+        "place of GB 50545-2010 Table 10.1.18-1's row for the electrical clearance (above 0, at "
+        "most 1)",
         "A", Bounds{0, 1, true, false}, false);
     addOperatingOptions(cmd, set.numbers, o->operating);
     cmd->footer(

@@ -209,11 +209,10 @@ std::string violationText(const design::Violation& v, const LineProfile& p) {
 
 std::string profileWindNote(const LineProfile& p, std::optional<double> loadAlpha,
                             std::optional<double> clearanceAlpha) {
-    const std::string loads = loadAlpha ? "fixed at " + figure(*loadAlpha, 3)
-                                        : std::string("GB 50545-2010 Table 10.1.18-1");
-    const std::string clearance =
-        clearanceAlpha ? "fixed at " + figure(*clearanceAlpha, 3)
-                       : std::string("GB 50545-2010 Table 10.1.18-2, by the wind span");
+    const std::string loads =
+        loadAlpha ? "fixed at " + figure(*loadAlpha, 3) : std::string(kLoadAlphaTable);
+    const std::string clearance = clearanceAlpha ? "fixed at " + figure(*clearanceAlpha, 3)
+                                                 : std::string(kClearanceAlphaTable);
     return fmt::format(
         "wind: the area's speeds at {} m, terrain {}{}; \u03B1 for the towers' loads {}, for "
         "swing and crossings {}",

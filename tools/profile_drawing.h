@@ -25,6 +25,12 @@ struct ProfileDrawingInputs {
     std::string wind;            // the caption's line on the wind (profileWindNote)
 };
 
+// The α's source as the outputs name it: GB 50545-2010 Table 10.1.18-1 gives α by the basic
+// speed at 10 m in two rows, one for the towers' loads, one for the electrical clearances.
+inline constexpr const char* kLoadAlphaTable = "GB 50545-2010 Table 10.1.18-1, tower loads";
+inline constexpr const char* kClearanceAlphaTable =
+    "GB 50545-2010 Table 10.1.18-1, electrical clearance";
+
 // One line on the wind the check took: the reference height of the area's speeds and the
 // terrain class, and the α of the loads and of the swing (the tables', or fixed ones).
 std::string profileWindNote(const design::LineProfile& profile,

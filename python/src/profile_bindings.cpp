@@ -49,8 +49,7 @@ py::list towerRows(const LineProfile& p) {
     for (const auto& t : p.towers) {
         rows.append(py::make_tuple(t.groundElevation, t.attachment, t.horizontalSpan,
                                    t.verticalSpan, t.verticalLoad, t.horizontalLoad, t.swingAngle,
-                                   t.uplift, t.ok, t.clearanceAlpha, t.swingLimit, t.upliftLoad,
-                                   t.upliftSpan));
+                                   t.uplift, t.ok, t.swingLimit, t.upliftLoad, t.upliftSpan));
     }
     return rows;
 }
@@ -79,6 +78,7 @@ void bindProfile(py::module_& m) {
         .def_readonly("wind_at_10m", &LineProfile::windAt10m)
         .def_readonly("wind_at_15m", &LineProfile::windAt15m)
         .def_readonly("load_alpha", &LineProfile::loadAlpha)
+        .def_readonly("clearance_alpha", &LineProfile::clearanceAlpha)
         .def_property_readonly("swing_checked",
                                [](const LineProfile& p) {
                                    return std::vector<bool>(p.swingChecked.begin(),

@@ -79,14 +79,15 @@ class ProfileCheck:
       clearance, the stress at the supports and its allowable value, ``ok``;
     - ``towers``: one row per tower per condition: horizontal and vertical spans, vertical and
       horizontal loads (N), swing angle (degrees; NaN for a strain tower and where the string is
-      pulled up), the clearance's α, the allowed swing where it is checked (NaN elsewhere),
-      ``uplift_load_N`` (the net upward load where a string is pulled up, NaN elsewhere),
-      ``uplift`` (the tower's), ``ok``;
+      pulled up), the condition's α of the clearance, the allowed swing where it is checked
+      (NaN elsewhere), ``uplift_load_N`` (the net upward load where a string is pulled up, NaN
+      elsewhere), ``uplift`` (the tower's), ``ok``;
     - ``violations``: kind (``ground``, ``crossing``, ``swing``, ``uplift``,
       ``suspension_point``), where, station, figure and limit, condition, ``load_N`` (an
       uplift's net upward load);
     - ``wind``: one row per condition: the speed at 10 m and at 15 m (the wind routines take
-      it), the towers' α and whether the swing is checked in it.
+      it), the towers' α, the clearances' α (the strings' swing and the conductor beside the
+      line) and whether the swing is checked in it.
 
     ``conditions`` names the conditions in their order; ``model`` is the span model;
     ``wind_height`` the height (m) the area's speeds are given at and ``terrain_class`` the
@@ -141,7 +142,7 @@ class ProfileCheck:
         stations = _column(towers, "station_m", "towers")
         for i, t in enumerate(profile.towers()):
             (ground, attachment, wind_span, weight_span, vertical, horizontal, swing, uplift,
-             ok, alpha, limit, upward, _) = t
+             ok, limit, upward, _) = t
             for k, name in enumerate(conditions):
                 rows.append({
                     "name": names[i], "station_m": float(stations[i]), "kind": kinds[i],
@@ -150,7 +151,7 @@ class ProfileCheck:
                     "vertical_span_m": weight_span[k], "vertical_load_N": vertical[k],
                     "horizontal_load_N": horizontal[k],
                     "swing_angle_deg": swing[k] if swing else math.nan,
-                    "alpha_clearance": alpha[k],
+                    "alpha_clearance": profile.clearance_alpha[k],
                     "swing_limit_deg": math.nan if limit[k] is None else limit[k],
                     "uplift_load_N": math.nan if upward[k] is None else upward[k],
                     "uplift": uplift, "ok": ok})
@@ -166,7 +167,7 @@ class ProfileCheck:
         self.wind = pd.DataFrame({
             "condition": conditions, "wind_10m_m_per_s": profile.wind_at_10m,
             "wind_15m_m_per_s": profile.wind_at_15m, "alpha_loads": profile.load_alpha,
-            "swing_checked": profile.swing_checked})
+            "alpha_clearance": profile.clearance_alpha, "swing_checked": profile.swing_checked})
 
     def _condition(self, condition: Union[int, str]) -> int:
         if isinstance(condition, str):
@@ -222,7 +223,8 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
     ``model``: ``"catenary"`` or ``"parabola"``. ``wind_height`` (10 or 15 m): the height at
     which the area's wind speeds are given (10: raised to 15 m for the wind loads, terrain B).
     ``alpha_loads``, ``alpha_clearance``: fixed wind pressure non-uniformity factors in place of
-    GB 50545-2010 Table 10.1.18-1 (towers' loads) and 10.1.18-2 (swing). ValueError for a line
+    GB 50545-2010 Table 10.1.18-1's two rows by the speed at 10 m (towers' loads; swing and
+    crossings beside the line), e.g. α from a table by the wind span. ValueError for a line
     that cannot be checked; a UserWarning for a tower's ground elevation more than 5 m from the
     terrain's.
 
@@ -235,7 +237,7 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
                                     "samples/profile/towers.csv", conductor, area,
                                     crossings="samples/profile/crossings.csv",
                                     ground_clearance=7)
-        line.violations        # the swing at N8 (69.7° in 大风) and the ground at N14-N15
+        line.violations        # the swing at N8 (72.0° in 大风) and the ground at N14-N15
         line.curve(13)         # the conductor over the second hill
     """
     _args.conductor(conductor)

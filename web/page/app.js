@@ -70,8 +70,8 @@
       windHeight: '气象区风速基准高度', alphaLoads: '风压不均匀系数（杆塔荷载）',
       alphaClearance: '风压不均匀系数（电气间隙）',
       windNote: '风：气象区风速为 {h} m 高处的风速，地面粗糙度 {terrain} 类{to15}；杆塔荷载的 α 取 {loads}，摇摆角与交叉跨越的 α 取 {clearance}。',
-      to15: '，导线与绝缘子串风荷载换算至 15 m（×√1.14）', alphaTable1: 'GB 50545-2010 表 10.1.18-1',
-      alphaTable2: 'GB 50545-2010 表 10.1.18-2（按水平档距）', alphaFixed: '定值 {a}',
+      to15: '，导线与绝缘子串风荷载换算至 15 m（×√1.14）', alphaTableLoads: 'GB 50545-2010 表 10.1.18-1（杆塔荷载）',
+      alphaTableClearance: 'GB 50545-2010 表 10.1.18-1（电气间隙）', alphaFixed: '定值 {a}',
     },
     en: {
       title: 'Varnel line design', langButton: '中文', langHint: 'Switch the page language',
@@ -148,7 +148,8 @@
       alphaClearance: 'Wind α, clearances',
       windNote: 'Wind: the area\'s speeds are at {h} m, terrain class {terrain}{to15}; α for the towers\' loads {loads}, for swing and crossings {clearance}.',
       to15: ', raised to 15 m (×√1.14) for the conductor\'s and the strings\' wind loads',
-      alphaTable1: 'GB 50545-2010 Table 10.1.18-1', alphaTable2: 'GB 50545-2010 Table 10.1.18-2 (by the wind span)',
+      alphaTableLoads: 'GB 50545-2010 Table 10.1.18-1, tower loads',
+      alphaTableClearance: 'GB 50545-2010 Table 10.1.18-1, electrical clearance',
       alphaFixed: 'fixed at {a}',
     },
   };
@@ -628,8 +629,8 @@
     // The wind the check took, and what the command warned of.
     const alpha = (a, table) => (typeof a === 'number' ? t('alphaFixed', { a }) : t(table));
     $('profile-wind').textContent = t('windNote', { h: d.wind.reference_height_m, terrain: d.wind.terrain_class,
-      to15: d.wind.reference_height_m === 15 ? '' : t('to15'), loads: alpha(d.wind.alpha_loads, 'alphaTable1'),
-      clearance: alpha(d.wind.alpha_clearance, 'alphaTable2') });
+      to15: d.wind.reference_height_m === 15 ? '' : t('to15'), loads: alpha(d.wind.alpha_loads, 'alphaTableLoads'),
+      clearance: alpha(d.wind.alpha_clearance, 'alphaTableClearance') });
     $('warnings-profile').innerHTML = r.stderr.split('\n').filter((x) => x.trim()).map((x) => '<p class="warning">' +
       esc(x) + '</p>').join('');
     const cond = (c) => (c === null || c === undefined ? '<td>—</td>' : '<td>' + esc(c.name === undefined ? c : c.name) + '</td>');
