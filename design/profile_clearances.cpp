@@ -7,7 +7,6 @@
 #include <optional>
 #include <vector>
 
-#include "calc/coefficients.h"
 #include "design/profile_steps.h"
 #include "design/wind_rules.h"
 
@@ -236,6 +235,8 @@ void checkCrossings(ProfileRun& run) {
             check.clearance = s.nearAttachment + c.heightAt(x0) - x.elevation;
         } else {
             const ProfileSection& sec = r.sections[s.section];
+            const double height = std::max(0.5 * (towers[i].armHeight + towers[i + 1].armHeight),
+                                           1.0);  // m, where the span's wind is taken
             // Still air: the curve of largest sag, the strings plumb.
             check.clearance =
                 sweptDistance(SwungConductor(r.model, s, sec.stress[s.maxSagCondition],
@@ -243,10 +244,14 @@ void checkCrossings(ProfileRun& run) {
                               x0, *x.offset, x.elevation);
             for (std::size_t k = 0; k < nc; ++k) {
                 if (all[k].windSpeed == 0) continue;
-                // The conductor's wind with the clearance's α in place of the library's: the
-                // specific load's wind term scaled.
-                const double wind = r.horizontalLoad[k] * r.clearanceAlpha[k] /
-                                    windAsymmetryCoff(all[k].windSpeed, all[k].iceThickness);
+                // The conductor's sideways specific load, N/(m·mm²): the wind routine's on a
+                // metre of it at 15 m's speed, at the mean of the two arms' heights, with the
+                // clearance's α, as the strings' swing takes it.
+                const double wind =
+                    1000 *
+                    conductorWindLoad(r.windAt15m[k], all[k].iceThickness, run.conductor.diameter,
+                                      1, height, 90, r.clearanceAlpha[k]) /
+                    run.conductor.area;
                 const auto [nearPhi, nearLength] = string(i, k);
                 const auto [farPhi, farLength] = string(i + 1, k);
                 const SwungConductor swung(r.model, s, sec.stress[k], r.verticalLoad[k], wind,

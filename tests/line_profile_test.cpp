@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "calc/coefficients.h"
+#include "calc/wind_loads.h"
 #include "design/wind_rules.h"
 #include "support/core_fixtures.h"
 
@@ -288,8 +289,9 @@ INSTANTIATE_TEST_SUITE_P(Models, GroundClearance,
 // A crossing beside the line: the least distance from the swung conductor, sampled every 1 cm
 // along the span, over the wind conditions and the still one of the largest sag. In wind the
 // strings at the span's ends swing by their φ (the clamps move λ·sin φ aside, λ·(1 − cos φ) up)
-// and the conductor hangs between them in the plane of the chord and its load (the specific
-// load's wind with the clearance's α), its sag along the load.
+// and the conductor hangs between them in the plane of the chord and its load (the library's
+// conductor wind on a metre at the arms' mean height with the clearance's α), its sag along the
+// load.
 TEST(LineProfile, OffsetCrossingAgreesWithSampledSwungConductor) {
     const RandomLine line = randomLine(5, 5);
     const double x0 = 0.5 * (line.towers[1].station + line.towers[2].station);
@@ -308,9 +310,18 @@ TEST(LineProfile, OffsetCrossingAgreesWithSampledSwungConductor) {
         const WeatherCondition w = k < area.size() ? area[k] : WeatherCondition{};
         const bool wind = w.windSpeed != 0;
         if (!wind && k != s.maxSagCondition) continue;
-        const double alpha = varnel::design::clearanceAlpha(w.windSpeed) /
-                             varnel::windAsymmetryCoff(w.windSpeed, w.iceThickness);
-        const double gh = wind ? p.horizontalLoad[k] * alpha : 0;
+        // The library's conductor wind on a metre at 15 m's speed and the arms' mean height,
+        // its α replaced by the clearance's, per mm².
+        WeatherCondition at15 = w;
+        at15.windSpeed = w.windSpeed * std::sqrt(1.14);
+        const double alpha = varnel::design::clearanceAlpha(w.windSpeed) *
+                             (w.iceThickness >= 20 ? 1.5 : 1) /
+                             varnel::windAsymmetryCoff(at15.windSpeed, w.iceThickness);
+        const double height = 0.5 * (line.towers[1].armHeight + line.towers[2].armHeight);
+        const double gh =
+            wind ? 1000 * varnel::conductorWind(at15, varnel::test::coreJlg1a240(), 1, height, 90) *
+                       alpha / 275.96
+                 : 0;
         const double eta = std::atan(gh / p.verticalLoad[k]);
         const double phi0 = wind ? p.towers[1].swingAngle[k] * kDegree : 0;
         const double phi1 = wind ? p.towers[2].swingAngle[k] * kDegree : 0;

@@ -561,11 +561,9 @@ def test_crossing_beside_the_line_hangs_between_swung_clamps(tmp_path, model):
         if v == 0 and k != span["max_sag_condition"]["index"]:
             continue
         gv = c["vertical_load_N_per_m_mm2"]
-        # The specific load's wind, (d + 2b)·v²·μsc·α/16 kgf/m, with the clearance's α by the
-        # span's length (no α over 1 below 20 m/s, the heavy-ice 1.5 from 20 mm).
-        shape = 1.2 if ice else 1.1
-        gh = ((DIAMETER + 2 * ice) * v * v * shape * clearance_alpha(v)
-              * (1.5 if ice >= 20 else 1) * G / 16000 / AREA)
+        # The conductor's wind on a metre of it, as on the towers (at 15 m's speed, μz at the
+        # mean of the arms, 32.5 and 40 m), with the clearance's α, per mm².
+        gh = conductor_wind(v, ice, 1, (32.5 + 40) / 2, clearance_alpha(v)) / AREA
         u = np.array([0.0, gh, -gv]) / math.hypot(gv, gh)  # the load's direction
         clamps = []
         for t, z in ((1, span["near_attachment_m"]), (2, span["far_attachment_m"])):

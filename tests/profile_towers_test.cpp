@@ -273,9 +273,10 @@ class SwungStrings : public testing::TestWithParam<SpanModel> {};
 // at the arm (μsc·1.28·(v²·1.14/1600)·α·400·21.6 N, α 0.75 from 20 m/s, else 1), W its weight
 // with the ice: its clamp moves 2.5·sin φ towards the barn and 2.5·(1 − cos φ) up. The conductor
 // hangs between the moved clamps (still level) in the plane of its load, swung by
-// η = atan(γ_h/γ_v), γ_h = (d + 2b)·v²·μsc·α·9.80665/16000/A the specific load's wind with the
-// same α; its sag f in that plane moves the middle f·sin η aside and f·cos η down. In still air
-// (the largest sag) it hangs plumb. The clearance is the least of these.
+// η = atan(γ_h/γ_v), γ_h = μsc·1.28·(v²·1.14/1600)·α·21.6/A the same wind on a metre of it (at
+// the mean of the two arms' 32.5 m) per mm²; its sag f in that plane moves the middle f·sin η
+// aside and f·cos η down. In still air (the largest sag) it hangs plumb. The clearance is the
+// least of these.
 TEST_P(SwungStrings, MoveTheConductorTowardsTheBuilding) {
     const std::vector<Tower> towers{tower("A", 0, TowerKind::strain, 30, 0),
                                     tower("B", 400, TowerKind::suspension, 32.5, 0),
@@ -301,7 +302,7 @@ TEST_P(SwungStrings, MoveTheConductorTowardsTheBuilding) {
         const double wind = shape * 1.28 * (v * v * 1.14 / 1600) * alpha * 400 * 21.6;
         const double phi = std::atan(wind / (300 + w * 400));
         const double gv = w / kArea;
-        const double gh = (21.6 + 2 * b) * v * v * shape * alpha * 9.80665 / 16000 / kArea;
+        const double gh = shape * 1.28 * (v * v * 1.14 / 1600) * alpha * 21.6 / kArea;
         const double eta = std::atan(gh / gv);
         const double f = sag(p.sections[0].stress[k], std::hypot(gv, gh));
         const double y = 2.5 * std::sin(phi) + f * std::sin(eta);
