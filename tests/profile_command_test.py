@@ -582,3 +582,187 @@ def test_crossing_beside_the_line_hangs_between_swung_clamps(tmp_path, model):
         least = min(least, float(np.min(np.linalg.norm(points - house, axis=1))))
     got = span["crossings"][0]["clearance_m"]
     assert least - 1e-3 < got <= least + 1e-9
+
+
+# --solve max-temperature: one level span between two strain towers over flat ground, the
+# highest conductor temperature at which its middle keeps the ground clearance.
+SOLVE_SPAN = 420.0  # m
+SOLVE_ARM = 24.0    # m
+
+
+def level_span(tmp_path, crossings=None):
+    terrain = write_csv(tmp_path / "t.csv", ["station_m", "elevation_m"],
+                        [(-10, 100), (SOLVE_SPAN + 10, 100)])
+    towers = write_csv(tmp_path / "w.csv",
+                       ["name", "station_m", "kind", "arm_height_m", "insulator_length_m",
+                        "insulator_weight_N"],
+                       [("A", 0, "strain", SOLVE_ARM, 0, 600),
+                        ("B", SOLVE_SPAN, "strain", SOLVE_ARM, 0, 600)])
+    files = ["--terrain", terrain, "--towers", towers]
+    if crossings:
+        files += ["--crossings", write_csv(tmp_path / "x.csv",
+                                           ["name", "station_m", "elevation_m", "clearance_m"],
+                                           crossings)]
+    return files
+
+
+def known_state(doc):
+    """The section's controlling state as the check strung it: (γ, t, σ)."""
+    section = doc["sections"][0]
+    k = section["controlling"]["index"]
+    c = doc["conditions"][k]
+    return (c["specific_load_N_per_m_mm2"], c["temperature_degC"],
+            section["control_stress_N_per_mm2"])
+
+
+BARE = UNIT_MASS * G / 1000 / AREA  # N/(m·mm²), the conductor in still air without ice
+
+
+def parabola_temperature(doc, sag):
+    """The state equation solved for t (it is linear in t), the level span's mid-span sag
+    γ·l²/(8σ) at `sag`: σ − E·γ²·l²/(24σ²) = σm − E·γm²·l²/(24σm²) − α·E·(t − tm)."""
+    e = doc["conductor"]["elastic_modulus_N_per_mm2"]
+    alpha = doc["conductor"]["expansion_per_degC"]
+    gm, tm, sm = known_state(doc)
+    l = SOLVE_SPAN
+    sigma = BARE * l * l / (8 * sag)
+    known = sm - e * gm * gm * l * l / (24 * sm * sm)
+    sought = sigma - e * BARE * BARE * l * l / (24 * sigma * sigma)
+    return tm + (known - sought) / (alpha * e)
+
+
+def catenary_temperature(doc, sag):
+    """In 40 digits: the stress whose catenary sags `sag` at mid-span, p·(cosh(l/2p) − 1), then
+    the temperature at which the span's unstressed length ∫cosh z/(1 + α(t − 20) + (σ/E)cosh z)dx
+    is the controlling state's."""
+    mp = pytest.importorskip("mpmath")
+    mp.mp.dps = 40
+    e = mp.mpf(doc["conductor"]["elastic_modulus_N_per_mm2"])
+    alpha = mp.mpf(doc["conductor"]["expansion_per_degC"])
+    gm, tm, sm = (mp.mpf(x) for x in known_state(doc))
+    l = mp.mpf(SOLVE_SPAN)
+
+    def unstressed(sigma, gamma, t):
+        p = sigma / gamma
+        return mp.quad(lambda x: mp.cosh((x - l / 2) / p)
+                       / (1 + alpha * (t - 20) + sigma / e * mp.cosh((x - l / 2) / p)), [0, l])
+
+    p = mp.findroot(lambda q: q * (mp.cosh(l / (2 * q)) - 1) - sag, l * l / (8 * sag))
+    target = unstressed(sm, gm, tm)
+    sigma = p * mp.mpf(BARE)
+    return float(mp.findroot(lambda t: unstressed(sigma, mp.mpf(BARE), t) - target, mp.mpf(60)))
+
+
+def thermal_current(temperature, weather):
+    p = subprocess.run([VARNEL, "thermal"] + DESIGN[4:] + weather +
+                       ["--max-temperature", repr(temperature), "--json"],
+                       capture_output=True, timeout=60)
+    assert p.returncode == 0, p.stderr
+    return json.loads(p.stdout)["current_A"]
+
+
+@pytest.mark.parametrize("model", ["parabola", "catenary"])
+def test_solve_max_temperature_against_the_state_equation_by_hand(tmp_path, model):
+    weather = ["--ambient", "35", "--wind", "0.6", "--solar", "900"]
+    required = 8.5
+    status, out, err = run(level_span(tmp_path) + ["--model", model, "--ground-clearance",
+                                                   repr(required), "--solve", "max-temperature",
+                                                   "--json"] + weather)
+    assert status == 0, err
+    doc = json.loads(out)
+    solve = doc["solve"]
+    by_hand = (parabola_temperature if model == "parabola" else catenary_temperature)(
+        doc, SOLVE_ARM - required)
+    assert 40 < by_hand < 250  # hotter than the area's 高温, within the range searched
+    assert solve["temperature_degC"] == pytest.approx(by_hand, abs=2e-6)
+    assert solve["beyond"] is None and solve["searched_degC"] == [-40, 250]
+    assert solve["limiting"] == 0 and len(solve["items"]) == 1
+    item = solve["items"][0]
+    assert (item["kind"], item["span"], item["crossing"], item["required_m"]) == (
+        "ground", "A-B", None, required)
+    assert item["station_m"] == pytest.approx(SOLVE_SPAN / 2, abs=1e-6)
+    # The current that holds the conductor there: `varnel thermal` at that temperature, the same
+    # weather, the resistance from the conductor's row beside the table.
+    assert solve["current_asked"] and solve["current_note"] is None
+    assert solve["current_A"] == pytest.approx(
+        thermal_current(solve["temperature_degC"], weather), rel=1e-12)
+    assert solve["heat_balance"]["temperature_degC"] == solve["temperature_degC"]
+    # The text says the same, and the CSV.
+    status, out, err = run(level_span(tmp_path) + ["--model", model, "--ground-clearance",
+                                                   repr(required), "--solve", "max-temperature",
+                                                   "--csv", str(tmp_path / "out")] + weather)
+    assert status == 0, err
+    assert (f"Limit: {solve['temperature_degC']:.2f} °C, set by the ground under A-B (8.5 m, "
+            f"at station 210.0 m)") in out
+    assert f"Current at {solve['temperature_degC']:.2f} °C: {solve['current_A']:.1f} A (ieee738; " \
+           "air 35 °C, wind 0.6 m/s at 90° to the line, sun 900 W/m²)" in out
+    assert out.endswith("0 violations\nCSV written to " + str(tmp_path / "out") +
+                        " (spans.csv, towers.csv, violations.csv, solve.csv)\n")
+    with open(tmp_path / "out" / "solve.csv", encoding="utf-8-sig", newline="") as f:
+        rows = list(csv.DictReader(f))
+    assert len(rows) == 1 and rows[0]["limiting"] == "yes" and rows[0]["span"] == "A-B"
+    assert float(rows[0]["temperature_degC"]) == solve["temperature_degC"]
+
+
+def test_solve_names_the_crossing_that_limits_and_the_limits_of_the_search(tmp_path):
+    # A power line's top 100 m along at 112 m, to be cleared by 4 m: the conductor may sag 8 m
+    # there, γ·x·(l − x)/(2σ) = 8, before the middle sags 24 − 6 = 18 m; the crossing limits.
+    files = level_span(tmp_path, [("power line", 100, 112, 4)])
+    status, out, err = run(files + ["--model", "parabola", "--ground-clearance", "6", "--solve",
+                                    "max-temperature", "--json"])
+    assert status == 0, err
+    solve = json.loads(out)["solve"]
+    doc = json.loads(out)
+    at_crossing = parabola_temperature(doc, 8 * SOLVE_SPAN ** 2 / (4 * 100 * (SOLVE_SPAN - 100)))
+    assert [i["kind"] for i in solve["items"]] == ["ground", "crossing"]
+    assert solve["limiting"] == 1 and solve["items"][1]["crossing"] == "power line"
+    assert solve["temperature_degC"] == pytest.approx(at_crossing, abs=2e-6)
+    assert solve["items"][0]["temperature_degC"] == pytest.approx(
+        parabola_temperature(doc, SOLVE_ARM - 6), abs=2e-6)
+    # No heat balance options: no current asked, the text says how to ask.
+    assert not solve["current_asked"] and solve["current_A"] is None
+    status, out, err = run(files + ["--model", "parabola", "--ground-clearance", "6", "--solve",
+                                    "max-temperature"])
+    assert "set by power line over A-B (4 m, at station 100.0 m)" in out
+    assert "Current: give the heat balance's options" in out
+
+    # Above the arms the ground clearance fails at every temperature searched, -40 °C and up.
+    status, out, err = run(files + ["--ground-clearance", "25", "--solve", "max-temperature",
+                                    "--json", "--ambient", "40"])
+    assert status == 0, err
+    solve = json.loads(out)["solve"]
+    assert solve["temperature_degC"] is None and solve["beyond"] == "below"
+    assert solve["items"][solve["limiting"]]["kind"] == "ground"
+    assert solve["current_A"] is None and "-40 °C keeps every clearance" in solve["current_note"]
+    status, out, err = run(files + ["--ground-clearance", "25", "--solve", "max-temperature"])
+    assert ("Limit: none from -40 °C: the ground under A-B falls short of 25 m already at the "
+            "lowest temperature searched") in out
+    # A 2 m clearance under 24 m arms, nothing crossed: it holds up to 250 °C.
+    status, out, err = run(level_span(tmp_path) + ["--ground-clearance", "2", "--solve",
+                                                   "max-temperature", "--json", "--ambient", "40"])
+    assert status == 0, err
+    solve = json.loads(out)["solve"]
+    assert solve["temperature_degC"] is None and solve["beyond"] == "above"
+    assert solve["limiting"] is None and solve["items"][0]["beyond"] == "above"
+    assert solve["current_A"] is None and "up to 250 °C" in solve["current_note"]
+    status, out, err = run(level_span(tmp_path) + ["--ground-clearance", "2", "--solve",
+                                                   "max-temperature"])
+    assert "Limit: none up to 250 °C: every clearance holds" in out
+
+
+@pytest.mark.parametrize("extra,says", [
+    (["--solve", "max-temperature", "--max-temperature", "80", "--ground-clearance", "7"],
+     "--max-temperature fixes the conductor's temperature, which --solve max-temperature finds"),
+    (["--solve", "max-temperature", "--current", "500", "--ground-clearance", "7"],
+     "--current fixes the conductor's temperature"),
+    (["--solve", "max-temperature"], "no clearance to hold; give --ground-clearance or a crossing"),
+    (["--solve", "min-temperature", "--ground-clearance", "7"], "--solve"),
+    (["--ambient", "30", "--ground-clearance", "7"],
+     "--ambient describes the heat balance, which only --current or --solve needs"),
+    (["--solve", "max-temperature", "--ground-clearance", "7", "--clearness", "0.5",
+      "--latitude", "30", "--day", "161", "--hour", "11", "--azimuth", "90"], "--clearness"),
+])
+def test_solve_refusals(tmp_path, extra, says):
+    status, out, err = run(level_span(tmp_path) + extra)
+    assert status == 2 and out == ""
+    assert err.count("\n") == 1 and err.startswith("varnel: ") and says in err, err

@@ -20,6 +20,7 @@
 #include "tools/library_tables.h"
 #include "tools/profile_drawing.h"
 #include "tools/profile_inputs.h"
+#include "tools/profile_solve_output.h"
 #include "tools/section_current.h"
 #include "tools/text_table.h"
 #include "tools/tool_error.h"
@@ -49,6 +50,8 @@ struct ProfileCommandOptions {
     double alphaLoads = 0, alphaClearance = 0;
     CLI::Option* alphaLoadsOption = nullptr;
     CLI::Option* alphaClearanceOption = nullptr;
+    std::string solve;  // what to solve for: "max-temperature"
+    CLI::Option* solveOption = nullptr;
 };
 
 // Everything the outputs need: the inputs as read and the checked line.
@@ -63,6 +66,7 @@ struct CheckedLine {
     std::vector<double> ice;           // mm, per condition
     std::vector<double> wind;          // m/s, per condition
     design::LineProfile profile;
+    std::optional<SolvedTemperature> solved;  // with --solve max-temperature
 };
 
 std::string spanName(const CheckedLine& r, std::size_t i);
@@ -100,11 +104,14 @@ std::string failingConditions(const design::LineProfile& p, const design::Profil
 }
 
 CheckedLine checkLine(const ProfileCommandOptions& o) {
-    CheckedLine r{loadDesign(o.design), {}, {}, {}, {}, {}, {}, {}, {}, {}};
+    CheckedLine r{loadDesign(o.design), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+    const bool solving = o.solveOption->count() > 0;
     const DesignRecords records(r.design);
     r.terrain = readTerrain(o.terrainPath);
-    r.operating = operatingState(o.operating, o.design.conductorsPath, o.design.conductorName,
-                                 r.design.conductor->diameter);
+    if (!solving) {
+        r.operating = operatingState(o.operating, o.design.conductorsPath, o.design.conductorName,
+                                     r.design.conductor->diameter);
+    }
     design::ProfileOptions options;
     if (o.groundClearanceOption->count() > 0) options.groundClearance = o.groundClearance;
     options.model = *spanModelNamed(o.model);
@@ -141,6 +148,11 @@ CheckedLine checkLine(const ProfileCommandOptions& o) {
     r.towers = readTowers(o.towersPath, r.terrain, names, &warnings);
     for (const std::string& w : warnings) warn(w);
     if (!o.crossingsPath.empty()) r.crossings = readCrossings(o.crossingsPath, r.towers);
+    if (solving && !options.groundClearance && r.crossings.empty()) {
+        throw UsageError(
+            "--solve max-temperature: no clearance to hold; give --ground-clearance or a "
+            "crossing");
+    }
     const DesignFactors& f = o.design.factors;
     try {
         r.profile = design::checkProfile(records.conductor(), records.conditions(),
@@ -152,7 +164,36 @@ CheckedLine checkLine(const ProfileCommandOptions& o) {
         throw ToolError(o.towersPath + ": " + e.what());
     }
     warnWhereTheModelMatters(o, r);
+    if (solving) {
+        r.solved = solveMaxTemperature(r.profile, records.conductor(), records.conditions(),
+                                       r.terrain, r.crossings, o.operating, o.design.conductorsPath,
+                                       o.design.conductorName, r.design.conductor->diameter);
+    }
     return r;
+}
+
+// --solve finds the conductor's temperature (and the current for it), which --max-temperature
+// and --current fix; the heat balance's options serve --current or --solve.
+void checkSolveOptions(const ProfileCommandOptions& o) {
+    const OperatingOptions& op = o.operating;
+    if (o.solveOption->count() > 0) {
+        for (const CLI::Option* given : {op.maxTemperatureOption, op.currentOption}) {
+            if (given->count() > 0) {
+                throw UsageError(given->get_name() +
+                                 " fixes the conductor's temperature, which --solve "
+                                 "max-temperature finds: give one or the other");
+            }
+        }
+        return;
+    }
+    if (op.currentOption->count() > 0) return;
+    for (const CLI::Option* given : op.weatherOptions) {
+        if (given->count() > 0) {
+            throw UsageError(given->get_name() +
+                             " describes the heat balance, which only --current or --solve "
+                             "needs");
+        }
+    }
 }
 
 const char* kindName(design::TowerKind kind) {
@@ -310,6 +351,8 @@ std::string profileText(const ProfileCommandOptions& o, const CheckedLine& r) {
         }
         out += "\nViolations\n" + v.aligned();
     }
+    if (r.solved) out += solveText(*r.solved, r.towers, r.crossings);
+
     const std::size_t n = p.violations.size();
     out += fmt::format("{} violation{}\n", n, n == 1 ? "" : "s");
     return out;
@@ -364,6 +407,7 @@ void writeProfileJson(const ProfileCommandOptions& o, const CheckedLine& r, Resu
     head["ground_clearance_m"] =
         o.groundClearanceOption->count() > 0 ? Json(o.groundClearance) : Json(nullptr);
     head["suspension_point_allowable_N_per_mm2"] = p.spans.front().supportAllowable;
+    if (r.solved) head["solve"] = solveJson(*r.solved, r.towers, r.crossings);
 
     JsonStream doc([&out](std::string_view text) { out.write(text); }, head);
     doc.beginArray("sections");
@@ -520,9 +564,15 @@ void writeProfileCsv(const std::string& dir, const CheckedLine& r) {
             v.condition ? csvField(p.conditions[*v.condition]) : "",
             v.load ? full(*v.load) : std::string()));
     }
+    std::optional<OutputFile> solved;
+    if (r.solved) {
+        solved.emplace(file("solve.csv"));
+        writeSolveCsv(*solved, *r.solved, r.towers, r.crossings);
+    }
     spans.commit();
     towers.commit();
     violations.commit();
+    if (solved) solved->commit();
 }
 
 void runProfileCommand(const ProfileCommandOptions& o, ResultStream& out) {
@@ -531,11 +581,13 @@ void runProfileCommand(const ProfileCommandOptions& o, ResultStream& out) {
     if (o.fromOption->count() > 0 && o.toOption->count() > 0 && !(o.to > o.from)) {
         throw UsageError("--to: must be beyond --from");
     }
+    checkSolveOptions(o);
     const CheckedLine r = checkLine(o);
     std::string notes;
     if (!o.csvDir.empty()) {
         writeProfileCsv(o.csvDir, r);
-        notes += "CSV written to " + o.csvDir + " (spans.csv, towers.csv, violations.csv)\n";
+        notes += "CSV written to " + o.csvDir + " (spans.csv, towers.csv, violations.csv" +
+                 (r.solved ? ", solve.csv" : "") + ")\n";
     }
     if (!o.svgPath.empty()) {
         OutputFile svg(o.svgPath);
@@ -633,11 +685,20 @@ void addProfileCommand(CLI::App& app, CommandSet& set) {
         "most 1)",
         "A", Bounds{0, 1, true, false}, false);
     addOperatingOptions(cmd, set.numbers, o->operating);
+    o->solveOption =
+        cmd->add_option("--solve", o->solve,
+                        "max-temperature: the highest conductor temperature (still air, no ice) "
+                        "at which every clearance holds, what limits it and, with the heat "
+                        "balance's options, the current that holds the conductor there")
+            ->check(CLI::IsMember({"max-temperature"}))
+            ->type_name("WHAT");
     cmd->footer(
         examples({"varnel profile --areas samples/weather_areas.dbf --area \u5178\u578B\u6C14\u8C61"
                   "\u533A\u2165 --conductors samples/conductors.dbf --conductor JL/G1A-240/30 \\\n"
                   "      --terrain terrain.csv --towers towers.csv --crossings crossings.csv "
-                  "--ground-clearance 7"}));
+                  "--ground-clearance 7",
+                  "varnel profile ... --ground-clearance 7 --solve max-temperature --ambient 40 "
+                  "--wind 0.5 --solar 1000"}));
     set.commands.push_back({cmd, [o](ResultStream& out) { runProfileCommand(*o, out); }});
 }
 
