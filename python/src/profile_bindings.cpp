@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "design/line_profile.h"
+#include "design/profile_solve.h"
 #include "python/src/core_bindings.h"
 
 namespace varnel::python {
@@ -65,6 +66,28 @@ py::list violationRows(const LineProfile& p) {
     return rows;
 }
 
+// (name, station, elevation, clearance, offset or None)
+std::vector<design::Crossing> crossingsOf(const std::vector<py::tuple>& rows) {
+    std::vector<design::Crossing> crossings;
+    for (const auto& r : rows) {
+        design::Crossing c;
+        c.name = r[0].cast<std::string>();
+        c.station = r[1].cast<double>();
+        c.elevation = r[2].cast<double>();
+        c.clearance = r[3].cast<double>();
+        if (!r[4].is_none()) c.offset = r[4].cast<double>();
+        crossings.push_back(std::move(c));
+    }
+    return crossings;
+}
+
+std::vector<design::TerrainPoint> terrainOf(const std::vector<std::pair<double, double>>& points) {
+    std::vector<design::TerrainPoint> terrain;
+    terrain.reserve(points.size());
+    for (const auto& [s, z] : points) terrain.push_back({s, z});
+    return terrain;
+}
+
 }  // namespace
 
 void bindProfile(py::module_& m) {
@@ -119,9 +142,7 @@ void bindProfile(py::module_& m) {
            double suspensionSafety, double windHeight, std::optional<double> alphaLoads,
            std::optional<double> alphaClearance) {
             ConditionList list{conditions};
-            std::vector<design::TerrainPoint> terrain;
-            terrain.reserve(terrainPoints.size());
-            for (const auto& [s, z] : terrainPoints) terrain.push_back({s, z});
+            const std::vector<design::TerrainPoint> terrain = terrainOf(terrainPoints);
             // (name, station, kind, arm, insulator length, insulator weight, ground or None,
             //  angle, max swing or None, insulator area, max angle or None,
             //  [(condition name, allowed swing)])
@@ -150,17 +171,7 @@ void bindProfile(py::module_& m) {
                 t.maxSwingIn = r[11].cast<std::vector<std::pair<std::string, double>>>();
                 towers.push_back(std::move(t));
             }
-            // (name, station, elevation, clearance, offset or None)
-            std::vector<design::Crossing> crossings;
-            for (const auto& r : crossingRows) {
-                design::Crossing c;
-                c.name = r[0].cast<std::string>();
-                c.station = r[1].cast<double>();
-                c.elevation = r[2].cast<double>();
-                c.clearance = r[3].cast<double>();
-                if (!r[4].is_none()) c.offset = r[4].cast<double>();
-                crossings.push_back(std::move(c));
-            }
+            const std::vector<design::Crossing> crossings = crossingsOf(crossingRows);
             design::ProfileOptions options;
             options.groundClearance = groundClearance;
             options.maxTemperature = maxTemperature;
@@ -191,6 +202,40 @@ void bindProfile(py::module_& m) {
         py::arg("max_temperature"), py::arg("model"), py::arg("avg_ratio"),
         py::arg("strength_factor"), py::arg("safety"), py::arg("suspension_safety"),
         py::arg("wind_height"), py::arg("alpha_loads"), py::arg("alpha_clearance"));
+
+    // The highest conductor temperature at which every clearance of the checked line holds:
+    // (from, to, temperature (±inf beyond the search), limiting item or None,
+    //  [(kind, span, crossing or None, required, temperature, station)]).
+    m.def(
+        "max_temperature_for_clearances",
+        [](const LineProfile& profile, const LineAttrib& conductor,
+           const std::vector<WeatherCondition>& conditions,
+           const std::vector<std::pair<double, double>>& terrainPoints,
+           const std::vector<py::tuple>& crossingRows) {
+            ConditionList list{conditions};
+            design::TemperatureLimit r;
+            try {
+                r = design::maxTemperatureForClearances(profile, conductor, list.seq(),
+                                                        terrainOf(terrainPoints),
+                                                        crossingsOf(crossingRows));
+            } catch (const std::invalid_argument& e) {
+                throw py::value_error(e.what());
+            } catch (const std::domain_error& e) {
+                throw py::value_error(e.what());
+            }
+            py::list items;
+            for (const auto& item : r.items) {
+                items.append(py::make_tuple(
+                    design::violationKindName(item.kind), item.span,
+                    item.crossing ? py::object(py::int_(*item.crossing)) : py::none(),
+                    item.required, item.temperature, item.station));
+            }
+            return py::make_tuple(r.from, r.to, r.temperature,
+                                  r.limiting ? py::object(py::int_(*r.limiting)) : py::none(),
+                                  items);
+        },
+        py::arg("profile"), py::arg("conductor"), py::arg("conditions"), py::arg("terrain"),
+        py::arg("crossings"));
 }
 
 }  // namespace varnel::python

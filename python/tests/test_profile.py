@@ -235,3 +235,101 @@ def test_uplift_limits_per_condition_kinds_and_warnings(inputs):
         varnel.check_profile(terrain, towers.rename(columns={"max_swing_外过_deg":
                                                              "max_swing_大雨_deg"}),
                              conductor, area)
+
+
+LEVEL = 420.0  # m, one span between two strain towers over flat ground
+ARM = 24.0     # m
+
+
+def level_span():
+    terrain = pd.DataFrame({"station_m": [-10, LEVEL + 10], "elevation_m": [100, 100]})
+    towers = pd.DataFrame({"name": ["A", "B"], "station_m": [0, LEVEL], "kind": ["strain"] * 2,
+                           "arm_height_m": [ARM] * 2, "insulator_length_m": [0, 0],
+                           "insulator_weight_N": [600, 600]})
+    return terrain, towers
+
+
+def test_solve_max_temperature_against_the_state_equation_by_hand(inputs):
+    """The level span's middle keeps 8.5 m up to the temperature at which the parabolic state
+    equation, linear in t, gives the stress of a sag of 24 − 8.5 m: solved for t by hand."""
+    area, conductor = inputs
+    terrain, towers = level_span()
+    line = varnel.check_profile(terrain, towers, conductor, area, ground_clearance=8.5,
+                                model="parabola", solve="max_temperature")
+    e, alpha = conductor.elastic_modulus, conductor.expansion_coeff
+    section = line.sections.iloc[0]
+    k = line.conditions.index(section["controlling"])
+    known = area.conditions[k]
+    known_gamma = varnel.specific_load(known, conductor)
+    sm, tm = section["control_stress_N_per_mm2"], known.temperature_c
+    bare = conductor.unit_mass_kg_per_km * 9.80665e-3 / conductor.area_mm2
+    sigma = bare * LEVEL ** 2 / (8 * (ARM - 8.5))
+    by_hand = tm + ((sm - e * known_gamma ** 2 * LEVEL ** 2 / (24 * sm ** 2))
+                    - (sigma - e * bare ** 2 * LEVEL ** 2 / (24 * sigma ** 2))) / (alpha * e)
+    solve = line.solve
+    assert isinstance(solve, varnel.TemperatureLimit)
+    assert 40 < by_hand < 250
+    assert solve.temperature == pytest.approx(by_hand, abs=2e-6)
+    assert solve.searched == (-40.0, 250.0)
+    assert list(solve.items.columns) == ["kind", "span", "crossing", "required_m",
+                                         "temperature_degC", "station_m"]
+    assert solve.limiting["kind"] == "ground" and solve.limiting["span"] == "A-B"
+    assert solve.limiting["station_m"] == pytest.approx(LEVEL / 2, abs=1e-6)
+    assert repr(solve) == f"TemperatureLimit({by_hand:.2f} °C, set by the ground under A-B)"
+    # Without solve there is none.
+    assert varnel.check_profile(terrain, towers, conductor, area, ground_clearance=8.5).solve \
+        is None
+
+
+def test_solve_on_the_sample_line_is_the_commands_and_its_current_varnel_ampacity(inputs):
+    area, conductor = inputs
+    line = varnel.check_profile(str(PROFILE / "terrain.csv"), str(PROFILE / "towers.csv"),
+                                conductor, area, crossings=str(PROFILE / "crossings.csv"),
+                                ground_clearance=3, solve="max_temperature")
+    solve = line.solve
+    assert (solve.limiting["span"], solve.limiting["kind"]) == ("N14-N15", "ground")
+    assert len(solve.items) == len(line.spans) + 3
+    assert list(solve.items["crossing"].dropna()) == ["river (highest navigable level)",
+                                                      "road S214", "farm building"]
+    assert solve.temperature == solve.items["temperature_degC"].min()
+    assert (solve.items["temperature_degC"] == math.inf).any()  # some hold at 250 °C
+    program = command()
+    if program is None:
+        pytest.skip("no varnel command built (set VARNEL)")
+    p = subprocess.run(
+        [program, "profile", "--terrain", str(PROFILE / "terrain.csv"),
+         "--towers", str(PROFILE / "towers.csv"), "--crossings", str(PROFILE / "crossings.csv"),
+         "--areas", str(SAMPLES / "weather_areas.dbf"), "--area", AREA,
+         "--conductors", str(SAMPLES / "conductors.dbf"), "--conductor", CONDUCTOR,
+         "--ground-clearance", "3", "--solve", "max-temperature", "--ambient", "40", "--json"],
+        capture_output=True, timeout=120)
+    assert p.returncode == 0, p.stderr
+    command_solve = json.loads(p.stdout)["solve"]
+    assert command_solve["temperature_degC"] == solve.temperature
+    # The current for it: varnel.ampacity with the command's default weather (0.5 m/s across
+    # the line, 1000 W/m²) and the sample's R20 of 0.1181 Ω/km.
+    current = varnel.ampacity(conductor, solve.temperature, ambient=40, wind_speed=0.5,
+                              solar=1000, resistance=0.1181, strand_diameter=3.60)
+    assert float(current.current) == pytest.approx(command_solve["current_A"], rel=1e-12)
+
+
+def test_solve_beyond_the_range_and_refusals(inputs):
+    area, conductor = inputs
+    terrain, towers = level_span()
+    fails = varnel.check_profile(terrain, towers, conductor, area, ground_clearance=ARM + 1,
+                                 solve="max_temperature").solve
+    assert fails.temperature == -math.inf and fails.limiting["kind"] == "ground"
+    assert repr(fails) == ("TemperatureLimit(the ground under A-B falls short already at "
+                           "-40 °C)")
+    holds = varnel.check_profile(terrain, towers, conductor, area, ground_clearance=2,
+                                 solve="max_temperature").solve
+    assert holds.temperature == math.inf and holds.limiting is None
+    assert repr(holds) == "TemperatureLimit(every clearance holds up to 250 °C)"
+    with pytest.raises(ValueError, match="solves for \"max_temperature\""):
+        varnel.check_profile(terrain, towers, conductor, area, ground_clearance=7,
+                             solve="max-temp")
+    with pytest.raises(ValueError, match="max_temperature fixes the conductor's temperature"):
+        varnel.check_profile(terrain, towers, conductor, area, ground_clearance=7,
+                             max_temperature=80, solve="max_temperature")
+    with pytest.raises(ValueError, match="no clearance to hold"):
+        varnel.check_profile(terrain, towers, conductor, area, solve="max_temperature")

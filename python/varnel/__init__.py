@@ -36,7 +36,7 @@ from ._design import (
     stringing_table,
 )
 from ._thermal import HeatBalance, ampacity, conductor_temperature
-from ._profile import ProfileCheck, check_profile
+from ._profile import ProfileCheck, TemperatureLimit, check_profile
 from ._tables import (
     HBLine,
     Insulator,
@@ -71,6 +71,7 @@ __all__ = [
     "SpanSags",
     "Table",
     "TableError",
+    "TemperatureLimit",
     "Trial",
     "WeatherArea",
     "__version__",

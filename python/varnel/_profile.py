@@ -68,6 +68,47 @@ def _optional(frame, name: str) -> list[Optional[float]]:
             for v in frame[name].tolist()]
 
 
+class TemperatureLimit:
+    """What ``check_profile(..., solve="max_temperature")`` found: the highest conductor
+    temperature (still air, no ice) at which every clearance of the line holds.
+
+    - ``temperature``: °C, the least of the requirements' own; ``-inf`` when one falls short
+      already at the lowest temperature searched, ``inf`` when all hold at the highest;
+    - ``searched``: the range searched, ``(-40.0, 250.0)`` °C;
+    - ``limiting``: the requirement that sets it, a row of ``items`` (a pandas Series), or None
+      when every one holds at the highest temperature;
+    - ``items``: a DataFrame, one row per requirement (every span's ground clearance when one is
+      required, then every crossing): ``kind`` (``ground`` or ``crossing``), ``span``
+      (``"FROM-TO"``), ``crossing`` (its name, or None), ``required_m``, ``temperature_degC``
+      (its own; ±inf beyond the range) and ``station_m`` (where the clearance is least there).
+
+    The current that holds the conductor at ``temperature`` is ``varnel.ampacity(conductor,
+    line.solve.temperature, ambient=..., wind_speed=..., solar=..., resistance=...)``.
+    """
+
+    def __init__(self, solved: tuple, tower_names: list[str], crossing_names: list[str]) -> None:
+        pd = _pandas()
+        low, high, temperature, limiting, items = solved
+        self.searched: tuple[float, float] = (low, high)
+        self.temperature: float = temperature
+        self.items = pd.DataFrame(
+            [{"kind": kind, "span": f"{tower_names[span]}-{tower_names[span + 1]}",
+              "crossing": None if crossing is None else crossing_names[crossing],
+              "required_m": required, "temperature_degC": own, "station_m": station}
+             for kind, span, crossing, required, own, station in items],
+            columns=["kind", "span", "crossing", "required_m", "temperature_degC", "station_m"])
+        self.limiting = None if limiting is None else self.items.iloc[limiting]
+
+    def __repr__(self) -> str:
+        if self.limiting is None:
+            return f"TemperatureLimit(every clearance holds up to {self.searched[1]:g} °C)"
+        what = (f"the ground under {self.limiting['span']}" if self.limiting["crossing"] is None
+                else f"{self.limiting['crossing']} over {self.limiting['span']}")
+        if self.temperature == -math.inf:
+            return (f"TemperatureLimit({what} falls short already at {self.searched[0]:g} °C)")
+        return f"TemperatureLimit({self.temperature:.2f} °C, set by {what})"
+
+
 class ProfileCheck:
     """The checked line. Tables (pandas DataFrames), units in their column names:
 
@@ -91,10 +132,12 @@ class ProfileCheck:
 
     ``conditions`` names the conditions in their order; ``model`` is the span model;
     ``wind_height`` the height (m) the area's speeds are given at and ``terrain_class`` the
-    wind's terrain (B).
+    wind's terrain (B); ``solve`` what ``solve="max_temperature"`` found (a
+    :class:`TemperatureLimit`), else None.
     """
 
-    def __init__(self, profile: Any, conditions: list[str], towers, crossings) -> None:
+    def __init__(self, profile: Any, conditions: list[str], towers, crossings,
+                 solved: Optional[tuple] = None) -> None:
         pd = _pandas()
         self._profile = profile
         self.model: str = profile.model
@@ -164,6 +207,9 @@ class ProfileCheck:
              for kind, _, where, station, value, limit, k, load in profile.violations()],
             columns=["kind", "where", "station_m", "value", "limit", "condition", "load_N"])
 
+        self.solve: Optional[TemperatureLimit] = (
+            None if solved is None else TemperatureLimit(solved, names, crossing_names))
+
         self.wind = pd.DataFrame({
             "condition": conditions, "wind_10m_m_per_s": profile.wind_at_10m,
             "wind_15m_m_per_s": profile.wind_at_15m, "alpha_loads": profile.load_alpha,
@@ -210,7 +256,8 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
                   avg_ratio: float = 0.25, strength_factor: float = 0.95, safety: float = 2.5,
                   suspension_safety: float = 2.25, wind_height: float = 10,
                   alpha_loads: Optional[float] = None,
-                  alpha_clearance: Optional[float] = None) -> ProfileCheck:
+                  alpha_clearance: Optional[float] = None,
+                  solve: Optional[str] = None) -> ProfileCheck:
     """Checks a line over its ground, as ``varnel profile`` does.
 
     ``terrain``: columns ``station_m, elevation_m``; ``towers``: ``name, station_m, kind``
@@ -224,9 +271,12 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
     which the area's wind speeds are given (10: raised to 15 m for the wind loads, terrain B).
     ``alpha_loads``, ``alpha_clearance``: fixed wind pressure non-uniformity factors in place of
     GB 50545-2010 Table 10.1.18-1's two rows by the speed at 10 m (towers' loads; swing and
-    crossings beside the line), e.g. α from a table by the wind span. ValueError for a line
-    that cannot be checked; a UserWarning for a tower's ground elevation more than 5 m from the
-    terrain's.
+    crossings beside the line), e.g. α from a table by the wind span. ``solve="max_temperature"``
+    also finds the highest conductor temperature (still air, no ice, −40 to 250 °C) at which
+    every clearance holds, and what sets it: ``line.solve``, a :class:`TemperatureLimit`; it
+    needs ``ground_clearance`` or a crossing, and is refused with ``max_temperature`` (which
+    fixes the temperature it finds). ValueError for a line that cannot be checked; a
+    UserWarning for a tower's ground elevation more than 5 m from the terrain's.
 
     Example::
 
@@ -239,6 +289,10 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
                                     ground_clearance=7)
         line.violations        # the swing at N8 (72.0° in 大风) and the ground at N14-N15
         line.curve(13)         # the conductor over the second hill
+        hot = varnel.check_profile("samples/profile/terrain.csv",
+                                   "samples/profile/towers.csv", conductor, area,
+                                   ground_clearance=3, solve="max_temperature")
+        hot.solve              # TemperatureLimit(62.47 °C, set by the ground under N14-N15)
     """
     _args.conductor(conductor)
     found = _conditions(conditions)
@@ -254,6 +308,12 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
         raise ValueError(f"wind_height = {height!r}: the area's speeds are given at 10 or 15 m")
     fixed = [None if a is None else _args.real(a, name)
              for a, name in ((alpha_loads, "alpha_loads"), (alpha_clearance, "alpha_clearance"))]
+    if solve is not None:
+        if solve != "max_temperature":
+            raise ValueError(f"solve = {solve!r}: the check solves for \"max_temperature\"")
+        if hot is not None:
+            raise ValueError("max_temperature fixes the conductor's temperature, which "
+                             "solve=\"max_temperature\" finds: give one or the other")
 
     t = _frame(terrain, "terrain", _TERRAIN)
     points = list(zip(_column(t, "station_m", "terrain").tolist(),
@@ -282,6 +342,9 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
         crossing_rows = [(str(c["name"].iloc[i]), values["station_m"][i],
                           values["elevation_m"][i], values["clearance_m"][i], offset[i])
                          for i in range(len(c))]
+    if solve is not None and ground is None and not crossing_rows:
+        raise ValueError("solve=\"max_temperature\": no clearance to hold; give "
+                         "ground_clearance or a crossing")
     names = [x.name for x in found]
     if hot is not None:
         names.append("max temperature")
@@ -300,8 +363,10 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
             warnings.warn(f"tower {row[0]} stands at {row[6]:g} m (ground_elevation_m), "
                           f"{abs(row[6] - on_terrain):.2f} m from the terrain's {on_terrain:.2f} m "
                           f"at its station {row[1]:g} m", UserWarning, stacklevel=2)
+    solved = None if solve is None else _core.max_temperature_for_clearances(
+        profile, conductor, found, points, crossing_rows)
     # The check's own list: the area's ice without wind follows its conditions.
-    return ProfileCheck(profile, list(profile.conditions), w, c)
+    return ProfileCheck(profile, list(profile.conditions), w, c, solved)
 
 
-__all__ = ["ProfileCheck", "check_profile"]
+__all__ = ["ProfileCheck", "TemperatureLimit", "check_profile"]
