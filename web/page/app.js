@@ -72,6 +72,13 @@
       windNote: '风：气象区风速为 {h} m 高处的风速，地面粗糙度 {terrain} 类{to15}；杆塔荷载的 α 取 {loads}，摇摆角与交叉跨越的 α 取 {clearance}。',
       to15: '，导线与绝缘子串风荷载换算至 15 m（×√1.14）', alphaTableLoads: 'GB 50545-2010 表 10.1.18-1（杆塔荷载）',
       alphaTableClearance: 'GB 50545-2010 表 10.1.18-1（电气间隙）', alphaFixed: '定值 {a}',
+      solveFor: '求解', solveNone: '不求解', solveMaxT: '各项距离允许的导线最高温度',
+      downloadSolve: '下载最高温度 CSV', solveTitle: '各项距离允许的导线最高温度（无风、无冰）',
+      solveLimit: '导线最高允许温度', solveSetBy: '控制项', solveCurrent: '对应载流量',
+      solveFailsAt: '在 {t} °C 即已不满足', solveHoldsTo: '至 {t} °C 均满足', solveSearched: '搜索范围',
+      solveGround: '{span} 对地距离', solveCrossing: '{span} 跨越 {crossing}', solveNoCurrent: '无：{why}',
+      solveAskCurrent: '填写环境温度、风速或日照强度以求载流量', spanName: '档', ownTemperature: '本项允许温度',
+      crossingName: '跨越物',
     },
     en: {
       title: 'Varnel line design', langButton: '中文', langHint: 'Switch the page language',
@@ -151,6 +158,13 @@
       alphaTableLoads: 'GB 50545-2010 Table 10.1.18-1, tower loads',
       alphaTableClearance: 'GB 50545-2010 Table 10.1.18-1, electrical clearance',
       alphaFixed: 'fixed at {a}',
+      solveFor: 'Solve for', solveNone: 'nothing', solveMaxT: 'the highest conductor temperature the clearances allow',
+      downloadSolve: 'Download solve CSV', solveTitle: 'The highest conductor temperature the clearances allow (still air, no ice)',
+      solveLimit: 'Highest temperature', solveSetBy: 'Set by', solveCurrent: 'Current for it',
+      solveFailsAt: 'fails already at {t} °C', solveHoldsTo: 'holds up to {t} °C', solveSearched: 'Searched',
+      solveGround: 'the ground under {span}', solveCrossing: '{crossing} over {span}', solveNoCurrent: 'none: {why}',
+      solveAskCurrent: 'give the air temperature, wind or sun for the current', spanName: 'Span',
+      ownTemperature: 'Its own highest temperature', crossingName: 'Crossing',
     },
   };
 
@@ -403,7 +417,17 @@
     const args = ['profile', ...designArgs(), '--terrain', profilePath('terrain'),
       '--towers', profilePath('towers'), '--crossings', profilePath('crossings')];
     opt(args, '--ground-clearance', 'pfClearance');
-    opt(args, '--max-temperature', 'pfMaxT');
+    // Solving finds the conductor's temperature, which --max-temperature would fix; the heat
+    // balance's weather gives the current for it.
+    const solve = $('pfSolve').value;
+    if (solve) {
+      args.push('--solve', solve);
+      opt(args, '--ambient', 'pfAmbient');
+      opt(args, '--wind', 'pfWind');
+      opt(args, '--solar', 'pfSolar');
+    } else {
+      opt(args, '--max-temperature', 'pfMaxT');
+    }
     opt(args, '--exaggeration', 'pfExaggeration');
     opt(args, '--from', 'pfFrom');
     opt(args, '--to', 'pfTo');
@@ -619,7 +643,7 @@
 
   function computeProfile() {
     const outs = ['out-profile-violations', 'chart-profile', 'out-profile-sections',
-      'out-profile-spans', 'out-profile-towers', 'profile-wind', 'warnings-profile'];
+      'out-profile-spans', 'out-profile-towers', 'profile-wind', 'warnings-profile', 'out-profile-solve'];
     $('error-profile').textContent = '';
     clearOutput('/out/profile.svg');
     const r = runOrShow('profile', [...profileArgs(), '--json', '--svg', '/out/profile.svg'], outs);
@@ -633,6 +657,7 @@
       clearance: alpha(d.wind.alpha_clearance, 'alphaTableClearance') });
     $('warnings-profile').innerHTML = r.stderr.split('\n').filter((x) => x.trim()).map((x) => '<p class="warning">' +
       esc(x) + '</p>').join('');
+    renderSolve(d.solve);
     const cond = (c) => (c === null || c === undefined ? '<td>—</td>' : '<td>' + esc(c.name === undefined ? c : c.name) + '</td>');
     const okCell = (ok) => '<td>' + esc(ok ? t('ok') : t('exceeded')) + '</td>';
 
@@ -709,6 +734,39 @@
     $('out-profile-towers').innerHTML = html + '</tbody></table>';
   }
 
+  // What --solve max-temperature found: the limit and what sets it, the current for it, and each
+  // requirement's own temperature (beyond the range searched: the range's end, said so).
+  function renderSolve(s) {
+    const box = $('out-profile-solve');
+    box.hidden = !s;
+    if (!s) { box.innerHTML = ''; return; }
+    const [from, to] = s.searched_degC;
+    const own = (x) => (x.beyond === 'below' ? '<td class="n">&lt; ' + from + '</td>'
+      : x.beyond === 'above' ? '<td class="n">&gt; ' + to + '</td>' : num(x.temperature_degC, 2));
+    const named = (x) => t(x.crossing === null ? 'solveGround' : 'solveCrossing', { span: x.span, crossing: x.crossing });
+    const worst = s.limiting === null ? null : s.items[s.limiting];
+    let limit;
+    if (s.beyond === 'below') limit = '<dd id="solve-limit">' + esc(t('solveFailsAt', { t: from })) + '</dd>';
+    else if (s.beyond === 'above') limit = '<dd id="solve-limit">' + esc(t('solveHoldsTo', { t: to })) + '</dd>';
+    else limit = '<dd id="solve-limit" data-v="' + s.temperature_degC + '">' + s.temperature_degC.toFixed(2) + unit('°C') + '</dd>';
+    let current;
+    if (s.current_A !== null) current = '<dd id="solve-current" data-v="' + s.current_A + '">' + s.current_A.toFixed(1) + unit('A') + '</dd>';
+    else current = '<dd id="solve-current">' + esc(s.current_asked ? t('solveNoCurrent', { why: s.current_note }) : t('solveAskCurrent')) + '</dd>';
+    let html = '<h2>' + esc(t('solveTitle')) + '</h2><dl class="summary"><dt>' + esc(t('solveLimit')) + '</dt>' + limit +
+      '<dt>' + esc(t('solveSetBy')) + '</dt><dd id="solve-set-by">' + (worst ? esc(named(worst)) : '—') + '</dd>' +
+      '<dt>' + esc(t('solveCurrent')) + '</dt>' + current +
+      '<dt>' + esc(t('solveSearched')) + '</dt><dd>' + from + ' … ' + to + unit('°C') + '</dd></dl>';
+    html += '<div class="scroll"><table class="grid" id="profile-solve"><thead><tr>' + th(t('kind')) + th(t('spanName')) +
+      th(t('crossingName')) + th(t('required'), 'm') + th(t('ownTemperature'), '°C') + th(t('minClearanceAt'), 'm') +
+      '</tr></thead><tbody>';
+    s.items.forEach((x, i) => {
+      html += '<tr' + (i === s.limiting ? ' class="ctl"' : '') + ' data-beyond="' + esc(x.beyond || '') + '"><td>' +
+        esc(t('v_' + x.kind)) + '</td><td>' + esc(x.span) + '</td><td>' + esc(x.crossing === null ? '—' : x.crossing) +
+        '</td>' + num(x.required_m, 2) + own(x) + num(x.station_m, 2) + '</tr>';
+    });
+    box.innerHTML = html + '</tbody></table></div>';
+  }
+
   const THERMAL_UNITS = [['_degC', '°C'], ['_A', 'A'], ['_ohm_per_m', 'Ω/m'], ['_W_per_m', 'W/m']];
   function computeThermal() {
     $('error-thermal').textContent = '';
@@ -766,6 +824,10 @@
     show('thR20', !byTable);
     show('thCurrent', $('thMode').value === 'temperature');
     show('thMaxT', $('thMode').value === 'current');
+    const solving = $('pfSolve').value !== '';
+    show('pfMaxT', !solving);
+    for (const id of ['pfAmbient', 'pfWind', 'pfSolar']) show(id, solving);
+    $('dl-pf-solve').hidden = !solving;
   }
 
   function wireTabs() {
@@ -943,12 +1005,14 @@
         download('stringing.csv', 'text/csv', v.FS.readFile('/out/stringing.csv'));
       }
     });
-    // The profile's CSV files: the command writes the three into a folder of the module's.
-    for (const name of ['spans', 'towers', 'violations']) {
+    // The profile's CSV files: the command writes them into a folder of the module's (solve.csv
+    // when solving).
+    const profileCsv = ['spans', 'towers', 'violations', 'solve'];
+    for (const name of profileCsv) {
       $('dl-pf-' + name).addEventListener('click', () => {
         $('error-profile').textContent = '';
         v.FS.mkdirTree('/out/profile');
-        for (const f of ['spans', 'towers', 'violations']) clearOutput('/out/profile/' + f + '.csv');
+        for (const f of profileCsv) clearOutput('/out/profile/' + f + '.csv');
         if (runOrShow('profile', [...profileArgs(), '--csv', '/out/profile'], [])) {
           download(name + '.csv', 'text/csv', v.FS.readFile('/out/profile/' + name + '.csv'));
         }

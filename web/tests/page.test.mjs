@@ -489,6 +489,48 @@ describe('the profile tab', () => {
     await page.context().close();
   });
 
+  it('solves for the highest temperature the clearances allow and its current as the command does', async () => {
+    const page = await openPage('#tab=profile&model=catenary&gc=3&psv=max-temperature&pam=35&pws=0.6&psol=900');
+    await settle(page);
+    const args = ['profile', ...design(['--terrain', path.join(PROFILE, 'terrain.csv'),
+      '--towers', path.join(PROFILE, 'towers.csv'), '--crossings', path.join(PROFILE, 'crossings.csv'),
+      '--ground-clearance', '3', '--model', 'catenary', '--solve', 'max-temperature',
+      '--ambient', '35', '--wind', '0.6', '--solar', '900'])];
+    const s = nativeJson(args).solve;
+    assert.ok(s.temperature_degC > 35 && s.current_A > 0, 'the sample at 3 m has a limit above the air');
+    // Solving, the page asks for the weather instead of a fixed temperature.
+    assert.equal(await page.isVisible('#pfMaxT'), false);
+    assert.equal(await page.isVisible('#pfAmbient'), true);
+    const summary = await page.$$eval('#solve-limit, #solve-current', (ds) => ds.map((e) => Number(e.dataset.v)));
+    assertFigures([summary], [[s.temperature_degC, s.current_A]], 1e-12, 'limit and current');
+    const worst = s.items[s.limiting];
+    assert.equal(await page.textContent('#solve-set-by'), worst.crossing === null
+      ? worst.span + ' 对地距离' : worst.span + ' 跨越 ' + worst.crossing);
+    // Every requirement's own temperature; those beyond the range said as its end.
+    assert.deepEqual(await page.$$eval('#profile-solve tbody tr', (trs) => trs.map((r) =>
+      [r.children[1].textContent, r.classList.contains('ctl'), r.dataset.beyond, r.children[4].textContent])),
+    s.items.map((x, i) => [x.span, i === s.limiting, x.beyond || '',
+      x.beyond === 'above' ? '> 250' : x.beyond === 'below' ? '< -40' : x.temperature_degC.toFixed(2)]));
+    assertFigures((await cellValues(page, '#profile-solve')).map((r) => [r[3], r[4], r[5]]),
+      s.items.map((x) => [x.required_m, x.temperature_degC, x.station_m]), 1e-12, 'requirements');
+    // solve.csv is the command's.
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varnel-solve-'));
+    execFileSync(VARNEL, [...args, '--csv', dir], { cwd: root });
+    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#dl-pf-solve')]);
+    const rows = (file) => fs.readFileSync(file, 'utf8').split('\n').map((l) => l.split(','));
+    const got = rows(await download.path());
+    const want = rows(path.join(dir, 'solve.csv'));
+    assert.deepEqual(got.map((r) => [r[0], r[1], r[2], r[5], r[7]]), want.map((r) => [r[0], r[1], r[2], r[5], r[7]]));
+    // 5 m of clearance: a limit below the air's 35 °C, so no current, and the page says why, as
+    // the command does.
+    await goHash(page, { tab: 'profile', model: 'catenary', gc: '5', psv: 'max-temperature', pam: '35', pws: '0.6', psol: '900' });
+    const hot = nativeJson(args.map((a, i) => (args[i - 1] === '--ground-clearance' ? '5' : a))).solve;
+    assert.ok(hot.temperature_degC < 35 && hot.current_A === null);
+    assert.equal(await page.textContent('#solve-current'), '无：' + hot.current_note);
+    fs.rmSync(dir, { recursive: true });
+    await page.context().close();
+  });
+
   it('checks a dropped towers table and gives the command\'s CSV files', async () => {
     const page = await openPage('#tab=profile&model=parabola');
     await settle(page);
