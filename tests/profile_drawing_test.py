@@ -320,9 +320,13 @@ def test_caption_says_the_winds_height_and_terrain(tmp_path):
     caption = " ".join(text_of(t) for t in texts(root) if t.get("class") == "caption")
     assert "wind: the area's speeds at 10 m, terrain B" in caption
     # Both α from the table's two rows by the speed; no table by the wind span.
-    assert "loads GB 50545-2010 Table 10.1.18-1, tower loads" in caption
-    assert "crossings GB 50545-2010 Table 10.1.18-1, electrical clearance" in caption
+    assert ("loads GB 50545-2010 Table 10.1.18-1, tower loads, for swing and crossings its "
+            "electrical clearance row") in caption
     assert "10.1.18-2" not in caption and "wind span" not in caption
     _, root = drawn(tmp_path, ["--wind-height", "15", "--alpha-clearance", "0.7"])
     caption = " ".join(text_of(t) for t in texts(root) if t.get("class") == "caption")
     assert "wind: the area's speeds at 15 m, terrain B" in caption and "fixed at 0.7" in caption
+    _, root = drawn(tmp_path, ["--alpha-loads", "0.8"])
+    caption = " ".join(text_of(t) for t in texts(root) if t.get("class") == "caption")
+    assert ("loads fixed at 0.8, for swing and crossings GB 50545-2010 Table 10.1.18-1, "
+            "electrical clearance") in caption

@@ -209,10 +209,12 @@ std::string violationText(const design::Violation& v, const LineProfile& p) {
 
 std::string profileWindNote(const LineProfile& p, std::optional<double> loadAlpha,
                             std::optional<double> clearanceAlpha) {
+    // Both from the table: its name once, so that the caption's line stays short.
     const std::string loads =
         loadAlpha ? "fixed at " + figure(*loadAlpha, 3) : std::string(kLoadAlphaTable);
     const std::string clearance = clearanceAlpha ? "fixed at " + figure(*clearanceAlpha, 3)
-                                                 : std::string(kClearanceAlphaTable);
+                                  : loadAlpha    ? std::string(kClearanceAlphaTable)
+                                                 : std::string("its electrical clearance row");
     return fmt::format(
         "wind: the area's speeds at {} m, terrain {}{}; \u03B1 for the towers' loads {}, for "
         "swing and crossings {}",
