@@ -303,7 +303,7 @@ def test_notes_at_one_tower_are_stacked_and_the_advice_to_narrow_is_true(tmp_pat
     doc, root = drawn(tmp_path, ["--suspension-safety", "4"])
     caption = " ".join(text_of(t) for t in texts(root) if t.get("class") == "caption")
     shown = " ".join(text_of(t) for t in texts(root))
-    # The notes give a figure to a tenth without trailing zeros (N8's 72.0° as 72°).
+    # The notes give a figure to a tenth without trailing zeros (a swing of 72.0° as 72°).
     missing = [v for v in doc["violations"] if not any(
         text_of(t).startswith(v["where"] + ":")
         and f"{v['value']:.1f}".rstrip("0").rstrip(".") in text_of(t) for t in texts(root))]

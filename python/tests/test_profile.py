@@ -189,7 +189,7 @@ def test_wind_at_15_m_and_the_design_codes_alpha(line, inputs):
                        + varnel.insulator_wind(at15, 24, 0))
     assert n2["horizontal_load_N"] == pytest.approx(expected, rel=1e-15)
     # The swing's α is GB 50545-2010 Table 10.1.18-1's row for the electrical clearance, by the
-    # speed alone: 0.75 at 23.5 m/s in place of the routine's 0.85. N8 swings 72.0°, held by
+    # speed alone: 0.75 at 23.5 m/s in place of the routine's 0.85. N8 swings 72.1°, held by
     # half its 520 N string and the conductor's weight over its weight span.
     assert list(line.wind["alpha_clearance"]) == [0.75 if n == "大风" else 1.0
                                                   for n in line.conditions]
@@ -197,7 +197,7 @@ def test_wind_at_15_m_and_the_design_codes_alpha(line, inputs):
     push = 1000 * varnel.conductor_wind(at15, conductor, 382.5, 21) * 0.75 / 0.85
     down = 260 + conductor.unit_mass_kg_per_km * 9.80665e-3 * n8["vertical_span_m"]
     assert n8["swing_angle_deg"] == pytest.approx(math.degrees(math.atan(push / down)), abs=1e-9)
-    assert round(n8["swing_angle_deg"], 1) == 72.0 and n8["alpha_clearance"] == 0.75
+    assert round(n8["swing_angle_deg"], 1) == 72.1 and n8["alpha_clearance"] == 0.75
     # Given at 15 m, the speeds are taken as they are.
     same = varnel.check_profile(str(PROFILE / "terrain.csv"), str(PROFILE / "towers.csv"),
                                 conductor, area, wind_height=15, alpha_loads=0.5)

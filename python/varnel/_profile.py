@@ -287,12 +287,12 @@ def check_profile(terrain: Table, towers: Table, conductor: Conductor, condition
                                     "samples/profile/towers.csv", conductor, area,
                                     crossings="samples/profile/crossings.csv",
                                     ground_clearance=7)
-        line.violations        # the swing at N8 (72.0° in 大风) and the ground at N14-N15
+        line.violations        # the swing at N8 (72.1° in 大风) and the ground at N14-N15
         line.curve(13)         # the conductor over the second hill
         hot = varnel.check_profile("samples/profile/terrain.csv",
                                    "samples/profile/towers.csv", conductor, area,
                                    ground_clearance=3, solve="max_temperature")
-        hot.solve              # TemperatureLimit(62.47 °C, set by the ground under N14-N15)
+        hot.solve              # TemperatureLimit(62.43 °C, set by the ground under N14-N15)
     """
     _args.conductor(conductor)
     found = _conditions(conditions)
