@@ -11,8 +11,8 @@
 #include <system_error>
 
 #include "design/line_profile.h"
-#include "design/wind_rules.h"
 #include "design/strain_section.h"
+#include "design/wind_rules.h"
 #include "tools/command.h"
 #include "tools/design_records.h"
 #include "tools/encoding.h"
