@@ -11,11 +11,13 @@ source "$(dirname "$0")/install_setup.sh" "$@"
 mkdir -p "$work/tree/build"
 ln -s "$build" "$work/tree/build/release"
 (cd "$work/tree" && eval "$(snippet install)") >/dev/null
-libdir=$(dirname "$(find "$VARNEL" -name 'libvarnel.so.1' | head -1)")
-readelf -d "$libdir/libvarnel.so.1" | grep -q 'Library soname: \[libvarnel.so.1\]'
-echo "SONAME libvarnel.so.1 in $libdir"
+# The SONAME carries the major version, project(varnel VERSION MAJOR.…) in CMakeLists.txt.
+major=$(sed -n 's/^project(varnel VERSION \([0-9]*\)\..*/\1/p' "$source/CMakeLists.txt")
+libdir=$(dirname "$(find "$VARNEL" -name "libvarnel.so.$major" | head -1)")
+readelf -d "$libdir/libvarnel.so.$major" | grep -q "Library soname: \[libvarnel.so.$major\]"
+echo "SONAME libvarnel.so.$major in $libdir"
 
-# CMake: find_package(Varnel 1 CONFIG REQUIRED).
+# CMake: find_package(Varnel MAJOR CONFIG REQUIRED), as the docs give it.
 mkdir -p "$work/host/linehost"
 snippet cmake-project >"$work/host/linehost/CMakeLists.txt"
 cp "$source/tests/install/downstream/main.c" "$work/host/linehost/"
