@@ -67,19 +67,8 @@ SolvedTemperature solveMaxTemperature(
     const ThermalOptions& t = options.thermal;
     r.model = thermalModel(t);
     r.weather = thermalWeather(t);
-    std::optional<thermal::Resistance> resistance = givenResistance(t);
-    double strand = t.strandDiameter;
-    const std::optional<ThermalRow> row = thermalRow(conductorsPath, conductorName);
-    if (row && !resistance) resistance = thermal::resistanceFromR20(row->r20 / 1000);
-    if (row && t.strandOption->count() == 0) strand = row->strandDiameter;
-    if (!resistance) {
-        throw UsageError(fmt::format(
-            "--solve's current needs the resistance: --r20 or --resistance ({} beside the "
-            "conductor table has no row for {})",
-            kThermalRowsFile, conductorName));
-    }
-    thermal::Conductor heated = thermalConductor(t, diameterMm, *resistance);
-    heated.strandDiameter = strand / 1000;
+    const thermal::Conductor heated =
+        tableConductor(t, conductorsPath, conductorName, diameterMm, "--solve's current");
     try {
         thermal::checkInputs(heated, r.weather);
     } catch (const thermal::ThermalInputError& e) {

@@ -56,19 +56,8 @@ std::optional<OperatingState> operatingState(const OperatingOptions& o,
     const ThermalOptions& t = o.thermal;
     state.model = thermalModel(t);
     const thermal::Weather weather = thermalWeather(t);
-    std::optional<thermal::Resistance> resistance = givenResistance(t);
-    double strand = t.strandDiameter;
-    const std::optional<ThermalRow> row = thermalRow(conductorsPath, conductorName);
-    if (row && !resistance) resistance = thermal::resistanceFromR20(row->r20 / 1000);
-    if (row && t.strandOption->count() == 0) strand = row->strandDiameter;
-    if (!resistance) {
-        throw UsageError(fmt::format(
-            "--current needs the resistance: --r20 or --resistance ({} beside the conductor "
-            "table has no row for {})",
-            kThermalRowsFile, conductorName));
-    }
-    thermal::Conductor conductor = thermalConductor(t, diameterMm, *resistance);
-    conductor.strandDiameter = strand / 1000;
+    const thermal::Conductor conductor =
+        tableConductor(t, conductorsPath, conductorName, diameterMm, "--current");
     try {
         state.temperature =
             thermal::conductorTemperature(conductor, weather, o.current, state.model).temperature;

@@ -270,4 +270,23 @@ Json heatBalanceJson(const thermal::HeatBalance& b, thermal::Model model) {
                 {"radiation_W_per_m", b.radiation}};
 }
 
+thermal::Conductor tableConductor(const ThermalOptions& options, const std::string& conductorsPath,
+                                  const std::string& conductorName, double diameterMm,
+                                  const std::string& needs) {
+    std::optional<thermal::Resistance> resistance = givenResistance(options);
+    double strand = options.strandDiameter;
+    const std::optional<ThermalRow> row = thermalRow(conductorsPath, conductorName);
+    if (row && !resistance) resistance = thermal::resistanceFromR20(row->r20 / 1000);
+    if (row && options.strandOption->count() == 0) strand = row->strandDiameter;
+    if (!resistance) {
+        throw UsageError(fmt::format(
+            "{} needs the resistance: --r20 or --resistance ({} beside the conductor table has "
+            "no row for {})",
+            needs, kThermalRowsFile, conductorName));
+    }
+    thermal::Conductor conductor = thermalConductor(options, diameterMm, *resistance);
+    conductor.strandDiameter = strand / 1000;
+    return conductor;
+}
+
 }  // namespace varnel::tool

@@ -84,6 +84,14 @@ struct ThermalRow {
 // Throws ToolError naming the file and line for a row that does not read.
 std::optional<ThermalRow> thermalRow(const std::string& conductorsPath, const std::string& name);
 
+// The heated conductor of a command whose conductor comes from a table (`diameterMm` from its
+// row): the resistance and the outer strands' diameter from the options, else from the
+// conductor's row of conductor_resistance.csv beside `conductorsPath`. Throws UsageError,
+// naming `needs` (the option that needs a resistance), when neither gives one.
+thermal::Conductor tableConductor(const ThermalOptions& options, const std::string& conductorsPath,
+                                  const std::string& conductorName, double diameterMm,
+                                  const std::string& needs);
+
 // The heat terms as JSON members, in the order the command writes them.
 Json heatBalanceJson(const thermal::HeatBalance& balance, thermal::Model model);
 
