@@ -15,7 +15,16 @@ if [[ -d ../shared/corpus/dbf ]]; then
 fi
 
 cmake --workflow --preset native
-cmake --workflow --preset win32
+# varnel.dll's suites run under 32-bit wine, which needs a kernel that runs 32-bit x86 programs;
+# a kernel built without that support answers "Exec format error". There the DLL is still built
+# (and its exports checked at link time), and the run says plainly that its tests were skipped.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  cmake --workflow --preset win32
+else
+  echo "run_tests: this kernel does not run 32-bit x86 programs: varnel.dll is built, its tests under wine are NOT run" >&2
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32
+fi
 cmake --workflow --preset win64
 cmake --workflow --preset release
 
