@@ -11,7 +11,7 @@
       loading: '正在载入计算模块…', tabsLabel: '计算', tabTables: '表格', tabSpan: '档距',
       tabSag: '应力弧垂表', tabSection: '耐张段', tabThermal: '载流量', design: '设计条件',
       area: '气象区', conductor: '导线', avgRatio: '年平均运行应力系数', strengthFactor: '强度系数',
-      safety: '安全系数', model: '模型', parabola: '平抛物线', catenary: '悬链线',
+      safety: '安全系数', model: '模型', parabola: '斜抛物线', catenary: '悬链线',
       tablesNote: '默认使用随附的示例表。可选择或拖入您自己的气象区表和导线表（dBASE，GBK 编码），只在本页内存中读取，不会上传。',
       areasTable: '气象区表', conductorsTable: '导线表', chooseAreas: '选择气象区表 (.dbf)',
       chooseConductors: '选择导线表 (.dbf)', dropHere: '或拖放到此处',
@@ -86,7 +86,7 @@
       tabSpan: 'Span', tabSag: 'Sag table', tabSection: 'Section', tabThermal: 'Thermal',
       design: 'Design inputs', area: 'Weather area', conductor: 'Conductor',
       avgRatio: 'Annual average ratio', strengthFactor: 'Strength factor', safety: 'Safety factor',
-      model: 'Model', parabola: 'Parabola', catenary: 'Catenary',
+      model: 'Model', parabola: 'Inclined parabola', catenary: 'Catenary',
       tablesNote: 'The shipped sample tables are used by default. Choose or drop your own weather-area and conductor tables (dBASE, GBK texts); they are read in this page\'s memory and never uploaded.',
       areasTable: 'Weather areas', conductorsTable: 'Conductors',
       chooseAreas: 'Choose a weather-area table (.dbf)',
@@ -174,14 +174,14 @@
   // `pending` is true while a recomputation waits for the typing to pause; `generation` counts
   // the times the page took its inputs from the address.
   const page = { ready: false, timings: {}, painted: {}, commandMs: {}, loadMs: null, generation: 0 };
-  Object.defineProperty(page, 'pending', { get: () => timer !== null });
+  Object.defineProperty(page, 'pending', { get: () => timer !== null || running > 0 });
   window.varnelPage = page;
 
   let lang = 'zh';
   let v = null;
   const $ = (id) => document.getElementById(id);
   const t = (key, subs) => {
-    let s = (TEXT[lang] && TEXT[lang][key]) || TEXT.zh[key] || key;
+    let s = (TEXT[lang] && TEXT[lang][key]) || TEXT.zh[key] || VarnelRefusals.text(lang, key) || key;
     if (subs) for (const k of Object.keys(subs)) s = s.replace('{' + k + '}', subs[k]);
     return s;
   };
@@ -207,40 +207,59 @@
     conductors: { path: null, sample: 'conductors.dbf', label: null, names: [], doc: null },
   };
 
+  // The command runs in a worker (web/page/worker_client.js). `read` names the files to read
+  // back after the run, as text; each is removed before it, so that what the page reads back is
+  // this run's and never an earlier one's. A cancelled run answers {cancelled: true}.
   let commandMs = 0;
-  function run(args) {
+  async function run(args, read = [], binary = []) {
     const t0 = performance.now();
     try {
-      const r = v.run(args);
+      const r = await v.run(args, { read: [...read.map((f) => [f, 'utf8']), ...binary.map((f) => [f, 'binary'])],
+        clear: [...read, ...binary] });
       commandMs += performance.now() - t0;
-      return { status: r.status, stdout: r.stdout, stderr: r.stderr };
+      return r;
     } catch (e) {
-      return { status: 1, stdout: '', stderr: 'varnel: ' + (e && e.message ? e.message : String(e)) };
+      if (e && e.cancelled) return { status: null, cancelled: true, stdout: '', stderr: '', files: {} };
+      return { status: 1, stdout: '', stderr: 'varnel: ' + (e && e.message ? e.message : String(e)), files: {} };
     }
   }
 
-  // An output file is removed before the run that writes it, so that what the page reads back is
-  // this run's and never an earlier one's.
-  function clearOutput(path) {
-    v.FS.mkdirTree('/out');
-    if (v.FS.analyzePath(path).exists) v.FS.unlink(path);
+  // The command's words in the page's language: the user's files by the names they chose, the
+  // options by the fields that give them.
+  const fieldOf = {};
+  function refusalContext() {
+    const files = {};
+    for (const kind of Object.keys(tables)) if (tables[kind].label !== null) files[tables[kind].path] = tables[kind].label;
+    for (const kind of Object.keys(profileFiles)) {
+      if (profileFiles[kind].label !== null) files[profileFiles[kind].path] = profileFiles[kind].label;
+    }
+    const fields = {};
+    for (const [option, id] of Object.entries(fieldOf)) {
+      if (id.startsWith('@')) { fields[option] = '“' + t(id.slice(1)) + '”'; continue; }
+      const label = $(id) && $(id).closest('label');
+      const words = label && label.querySelector('[data-t]');
+      if (words) fields[option] = '“' + words.textContent + '”';
+    }
+    return { files, fields };
   }
-
-  // A file the command wrote, as text.
-  function readOutput(path) {
-    return v.FS.readFile(path, { encoding: 'utf8' });
-  }
+  const said = (stderr) => VarnelRefusals.say(stderr, lang, refusalContext());
+  const refusal = (r) => (r.cancelled ? t('cancelled')
+    : said(r.stderr).map((x) => x.text).join('\n') || t('commandFailed') + ' (' + r.status + ')');
 
   function loadCaseArgs() { return $('loadCase').checked ? ['--load-case'] : []; }
 
   // Reads a table through the command; on refusal keeps the table in use and shows the reason.
-  function readTable(kind, path, label) {
+  async function readTable(kind, path, label) {
     const args = kind === 'areas' ? ['areas', path, '--json', ...loadCaseArgs()]
       : ['conductors', path, '--json'];
-    const r = run(args);
+    const r = await run(args);
     const err = $('error-' + kind);
     if (r.status !== 0) {
-      err.textContent = r.stderr.trim() || t('commandFailed');
+      // Named as the user named the file, which this table is not yet.
+      const ctx = refusalContext();
+      if (label !== null) ctx.files[path] = label;
+      err.textContent = r.cancelled ? t('cancelled')
+        : VarnelRefusals.say(r.stderr, lang, ctx).map((x) => x.text).join('\n') || t('commandFailed');
       return false;
     }
     err.textContent = '';
@@ -286,29 +305,55 @@
 
   function fillSelect(id, names) {
     const sel = $(id);
-    const want = pendingSelection[id] !== undefined ? pendingSelection[id] : sel.value;
+    const fromLink = pendingSelection[id] !== undefined;
+    const want = fromLink ? pendingSelection[id] : sel.value;
     delete pendingSelection[id];
     sel.innerHTML = names.map((n) => '<option>' + esc(n) + '</option>').join('');
     if (names.includes(want)) sel.value = want;
+    // A name the link gave that the table does not hold: said, with the one used instead.
+    const notice = $('notice-' + id);
+    if (fromLink && want !== '' && !names.includes(want) && names.length) {
+      notice.dataset.name = want;
+      notice.dataset.used = sel.value;
+    } else {
+      delete notice.dataset.name;
+    }
+    renderNotices();
+  }
+  function renderNotices() {
+    for (const id of ['area', 'conductor']) {
+      const notice = $('notice-' + id);
+      notice.textContent = notice.dataset.name === undefined ? ''
+        : t(id === 'area' ? 'unknownArea' : 'unknownConductor', { name: notice.dataset.name, used: notice.dataset.used });
+      notice.hidden = notice.textContent === '';
+    }
   }
   const pendingSelection = {};
 
   function useSample(kind) {
     const file = kind === 'areas' && $('loadCase').checked ? 'load_case_areas.dbf' : tables[kind].sample;
-    readTable(kind, v.samplesDir + '/' + file, null);
+    return readTable(kind, v.samplesDir + '/' + file, null);
+  }
+
+  // A file the user gave, refused here when it is larger than the page reads; {bytes} or {error}.
+  async function fileBytes(file) {
+    if (file.size > VarnelLimits.fileMB * 1024 * 1024) {
+      return { error: t('tooLarge', { file: file.name, size: (file.size / 1048576).toFixed(1), limit: VarnelLimits.fileMB }) };
+    }
+    return { bytes: new Uint8Array(await file.arrayBuffer()) };
   }
 
   let userFileCount = 0;
   async function takeFile(kind, file) {
     if (!file) return;
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    // A folder per file: the command's messages name the file as the user knows it.
+    const got = await fileBytes(file);
+    if (got.error) { $('error-' + kind).textContent = got.error; return; }
+    // A folder per file: the page says the file by the name the user knows.
     const dir = '/tables/' + kind + '/' + (++userFileCount);
-    v.FS.mkdirTree(dir);
     const name = file.name.replace(/[/\\]/g, '_') || 'table.dbf';
     const path = dir + '/' + name;
-    v.FS.writeFile(path, bytes);
-    if (readTable(kind, path, file.name)) schedule(0);
+    v.writeFile(path, got.bytes);
+    if (await readTable(kind, path, file.name)) schedule(0);
   }
 
   function wireTableBox(kind) {
@@ -331,6 +376,7 @@
   // An option with its value as typed (the command parses and judges it); left out when empty,
   // so that the command's default applies.
   function opt(args, name, id) {
+    fieldOf[name] = id;
     const value = $(id).value.trim();
     if (value !== '') args.push(name, value);
     return args;
@@ -340,11 +386,12 @@
     const args = ['--areas', tables.areas.path, '--area', $('area').value,
       '--conductors', tables.conductors.path, '--conductor', $('conductor').value,
       ...loadCaseArgs()];
+    Object.assign(fieldOf, { '--area': 'area', '--conductor': 'conductor' });
     opt(args, '--avg-ratio', 'avgRatio');
     opt(args, '--strength-factor', 'strengthFactor');
     opt(args, '--safety', 'safety');
-    args.push('--model', $('model').value);
-    return args;
+    // Empty: the command's own default for the command run (the profile's is the catenary).
+    return opt(args, '--model', 'model');
   }
 
   function range(fromId, toId, stepId) {
@@ -352,8 +399,23 @@
   }
 
   function sagArgs() {
+    fieldOf['--spans'] = '@spanRange';
     const args = ['sag-table', ...designArgs(), '--spans', range('sagFrom', 'sagTo', 'sagStep')];
     return opt(args, '--cos', 'sagCos');
+  }
+
+  // The page's bounds on a run (web/page/page_limits.js): a message, or null when within them.
+  function sagTooLong() {
+    const n = VarnelLimits.rangeCount($('sagFrom').value, $('sagTo').value, $('sagStep').value);
+    return n !== null && n > VarnelLimits.sagSpans
+      ? t('tooManySpans', { limit: VarnelLimits.sagSpans.toLocaleString('en'), n: n.toLocaleString('en') }) : null;
+  }
+  function sectionTooLong(spans) {
+    const n = VarnelLimits.rangeCount($('strFrom').value, $('strTo').value, $('strStep').value);
+    if (n !== null && n > VarnelLimits.temperatures) {
+      return t('tooManyTemperatures', { limit: VarnelLimits.temperatures.toLocaleString('en'), n: n.toLocaleString('en') });
+    }
+    return spans.count > VarnelLimits.sectionSpans ? t('tooManySectionSpans', { limit: VarnelLimits.sectionSpans, n: spans.count }) : null;
   }
 
   // The section's spans as typed or pasted: a line a span, "span, height difference" separated
@@ -374,10 +436,11 @@
       rows.push(cells[0] + ',' + (cells.length === 2 ? cells[1] : '0'));
     }
     if (rows.length === 0) return { error: t('noSpans') };
-    return { csv: 'span_m,height_difference_m\n' + rows.join('\n') + '\n' };
+    return { csv: 'span_m,height_difference_m\n' + rows.join('\n') + '\n', count: rows.length };
   }
 
   function sectionArgs() {
+    fieldOf['--stringing'] = '@stringingRange';
     const args = ['section', ...designArgs(), '--section', '/in/section.csv',
       '--stringing', range('strFrom', 'strTo', 'strStep')];
     opt(args, '--compensate', 'compensate');
@@ -412,10 +475,15 @@
     crossings: { path: null, label: null },
   };
   const profilePath = (kind) => profileFiles[kind].path || v.samplesDir + '/profile/' + kind + '.csv';
+  // The sample's crossings belong to the sample's line: once the user gives their own terrain or
+  // towers, the line has no crossings until they give its own.
+  const ownLine = () => profileFiles.terrain.label !== null || profileFiles.towers.label !== null;
+  const noCrossings = () => profileFiles.crossings.label === null && ownLine();
 
   function profileArgs() {
     const args = ['profile', ...designArgs(), '--terrain', profilePath('terrain'),
-      '--towers', profilePath('towers'), '--crossings', profilePath('crossings')];
+      '--towers', profilePath('towers')];
+    if (!noCrossings()) args.push('--crossings', profilePath('crossings'));
     opt(args, '--ground-clearance', 'pfClearance');
     // Solving finds the conductor's temperature, which --max-temperature would fix; the heat
     // balance's weather gives the current for it.
@@ -438,17 +506,26 @@
 
   function renderProfileSources() {
     for (const kind of Object.keys(profileFiles)) {
-      $('source-' + kind).textContent = profileFiles[kind].label === null ? t('sample') : profileFiles[kind].label;
+      const f = profileFiles[kind];
+      $('source-' + kind).textContent = f.label !== null ? f.label
+        : kind === 'crossings' && noCrossings() ? t('noCrossings') : t('sample');
     }
   }
 
+  const ROWS = { terrain: ['terrain', 'rowsTerrain'], towers: ['towers', 'rowsTowers'], crossings: ['crossings', 'rowsCrossings'] };
   async function takeProfileFile(kind, file) {
     if (!file) return;
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    const dir = '/tables/' + kind + '/' + (++userFileCount);
-    v.FS.mkdirTree(dir);
-    const path = dir + '/' + (file.name.replace(/[/\\]/g, '_') || kind + '.csv');
-    v.FS.writeFile(path, bytes);
+    $('error-profile').textContent = '';
+    const got = await fileBytes(file);
+    const rows = got.bytes ? VarnelLimits.csvRows(got.bytes) : 0;
+    const [limitKey, what] = ROWS[kind];
+    if (got.error || rows > VarnelLimits[limitKey]) {
+      $('error-profile').textContent = got.error || t('tooManyRows', { file: file.name, n: rows.toLocaleString('en'),
+        limit: VarnelLimits[limitKey].toLocaleString('en'), what: t(what) });
+      return;
+    }
+    const path = '/tables/' + kind + '/' + (++userFileCount) + '/' + (file.name.replace(/[/\\]/g, '_') || kind + '.csv');
+    v.writeFile(path, got.bytes);
     Object.assign(profileFiles[kind], { path, label: file.name });
     renderProfileSources();
     schedule(0);
@@ -469,28 +546,71 @@
 
   // ----- The tabs' computations -------------------------------------------------------------
 
-  // Runs the command; on failure shows its message in the tab and clears the tab's outputs.
-  function runOrShow(tab, args, outputs) {
-    const r = run(args);
+  // Runs the command; on failure shows its message in the tab and clears the tab's outputs; on
+  // success shows its warnings, if any, above the tab's results.
+  async function runOrShow(tab, args, outputs, read = []) {
+    const r = await run(args, read);
     if (r.status !== 0) {
-      $('error-' + tab).textContent = r.stderr.trim() || t('commandFailed') + ' (' + r.status + ')';
+      $('error-' + tab).textContent = refusal(r);
       for (const id of outputs) $(id).innerHTML = '';
+      showWarnings(tab, '');
       return null;
     }
+    showWarnings(tab, r.stderr);
     return r;
   }
+  function showWarnings(tab, stderr) {
+    let box = $('warnings-' + tab);
+    if (!box) {
+      box = document.createElement('div');
+      box.id = 'warnings-' + tab;
+      box.className = 'note';
+      $('error-' + tab).after(box);
+    }
+    box.innerHTML = said(stderr).map((x) => '<p class="warning">' + esc(x.warning ? t('warningLead') + x.text : x.text) +
+      '</p>').join('');
+  }
+  // A tab refused before the command runs (a bound of the page's): said as a refusal.
+  function refuseHere(tab, message, outputs) {
+    $('error-' + tab).textContent = message;
+    for (const id of outputs) $(id).innerHTML = '';
+    showWarnings(tab, '');
+  }
 
-  function computeSpan() {
+  // Which model and which conditions gave a result: the command's own account in its JSON.
+  function renderBasis(tab, d) {
+    let box = $('basis-' + tab);
+    if (!box) {
+      box = document.createElement('p');
+      box.id = 'basis-' + tab;
+      box.className = 'note basis';
+      $('error-' + tab).before(box);
+    }
+    if (!d) { box.textContent = ''; return; }
+    let s = t('modelUsed', { model: t(d.model), dflt: $('model').value === '' ? t('modelDefault') : '' });
+    const area = tables.areas.doc && tables.areas.doc.areas.find((a) => a.name === d.area);
+    if (area && d.conditions) {
+      const own = new Set(area.conditions.map((c) => c.name));
+      const added = d.conditions.map((c) => c.name).filter((n) => !own.has(n));
+      s += (lang === 'zh' ? '；' : '; ') + t('conditionsUsed', { area: d.area, n: area.conditions.length }) +
+        (added.length ? t('conditionsAdded', { list: added.join(lang === 'zh' ? '、' : ', ') }) : '');
+    }
+    box.textContent = s;
+    box.dataset.model = d.model;
+  }
+
+  async function computeSpan() {
     const outs = ['out-span', 'account-span'];
     $('error-span').textContent = '';
     const base = ['control', ...designArgs()];
     opt(base, '--span', 'span');
     opt(base, '--cos', 'spanCos');
     const account = $('account-span').closest('details');
-    const r = runOrShow('span', [...base, '--json'], outs);
+    const r = await runOrShow('span', [...base, '--json'], outs);
     account.hidden = !r;
+    const d = r && JSON.parse(r.stdout);
+    renderBasis('span', d);
     if (!r) return;
-    const d = JSON.parse(r.stdout);
     let html = '<dl class="summary"><dt>' + esc(t('controlling')) + '</dt><dd id="span-controlling">' +
       (d.controlling ? esc(d.controlling.name) : esc(t('noControlling'))) + '</dd>';
     if (d.control_stress_N_per_mm2 !== null) {
@@ -508,18 +628,21 @@
         (c.holds === null ? '—' : esc(c.holds ? t('yes') : t('no'))) + '</td></tr>';
     });
     $('out-span').innerHTML = html + '</tbody></table>';
-    const text = run(base);
-    $('account-span').textContent = text.status === 0 ? text.stdout : text.stderr;
+    const text = await run(base);
+    $('account-span').textContent = text.status === 0 ? text.stdout : refusal(text);
   }
 
-  function computeSag() {
+  async function computeSag() {
     const outs = ['out-sag', 'chart-sag', 'out-critical'];
     $('error-sag').textContent = '';
-    clearOutput('/out/sag.svg');
-    const r = runOrShow('sag', [...sagArgs(), '--json', '--svg', '/out/sag.svg'], outs);
+    const bound = sagTooLong();
+    if (bound) { refuseHere('sag', bound, outs); renderBasis('sag', null); sagView = null; return; }
+    const r = await runOrShow('sag', [...sagArgs(), '--json', '--svg', '/out/sag.svg'], outs, ['/out/sag.svg']);
+    const d = r && JSON.parse(r.stdout);
+    renderBasis('sag', d);
     if (!r) return;
-    const d = JSON.parse(r.stdout);
-    $('chart-sag').innerHTML = readOutput('/out/sag.svg');
+    lastSvg.sag = r.files['/out/sag.svg'];
+    $('chart-sag').innerHTML = lastSvg.sag;
     const names = d.conditions.map((c) => c.name);
     const parts = ['<table class="grid" id="sag-table"><thead><tr>',
       '<th scope="col" rowspan="2">' + esc(t('span')) + unit('m') + '</th>',
@@ -540,7 +663,7 @@
     // The critical spans do not depend on the range: a new range reuses the last answer.
     const key = JSON.stringify(critArgs);
     if (!criticalCache || criticalCache.key !== key) {
-      const c = runOrShow('sag', critArgs, ['out-critical']);
+      const c = await runOrShow('sag', critArgs, ['out-critical']);
       if (!c) return;
       criticalCache = { key, doc: JSON.parse(c.stdout) };
     }
@@ -560,6 +683,8 @@
   }
 
   let criticalCache = null;
+  // The drawings as shown, for their downloads.
+  const lastSvg = {};
 
   // The sag table holds as many rows as the range gives (thousands, often): only those in view,
   // and a screenful either side, are in the document; spacer rows of the same height stand for the
@@ -592,7 +717,7 @@
     body.innerHTML = rows.join('');
   }
 
-  function computeSection() {
+  async function computeSection() {
     const outs = ['out-section-summary', 'chart-section', 'out-section-spans', 'out-section-stringing'];
     $('error-section').textContent = '';
     const spans = sectionCsv();
@@ -601,12 +726,14 @@
       for (const id of outs) $(id).innerHTML = '';
       return;
     }
-    v.FS.mkdirTree('/in');
-    v.FS.writeFile('/in/section.csv', spans.csv);
-    clearOutput('/out/section.svg');
-    const r = runOrShow('section', [...sectionArgs(), '--json', '--svg', '/out/section.svg'], outs);
+    const bound = sectionTooLong(spans);
+    if (bound) { refuseHere('section', bound, outs); renderBasis('section', null); return; }
+    v.writeFile('/in/section.csv', new TextEncoder().encode(spans.csv));
+    const r = await runOrShow('section', [...sectionArgs(), '--json', '--svg', '/out/section.svg'], outs,
+      ['/out/section.svg']);
+    const d = r && JSON.parse(r.stdout);
+    renderBasis('section', d);
     if (!r) return;
-    const d = JSON.parse(r.stdout);
     const dd = (label, x, digits, u, id) => '<dt>' + esc(label) + '</dt><dd' + (id ? ' id="' + id + '"' : '') +
       (x === null ? '>—' : ' data-v="' + x + '">' + x.toFixed(digits) + unit(u)) + '</dd>';
     $('out-section-summary').innerHTML = '<dl class="summary">' +
@@ -614,7 +741,8 @@
       '<dt>' + esc(t('controlling')) + '</dt><dd>' + condName(d.controlling) + '</dd>' +
       dd(t('controlStress'), d.control_stress_N_per_mm2, 3, 'N/mm²') +
       dd(t('suspensionAllowable'), d.suspension_point_allowable_N_per_mm2, 3, 'N/mm²') + '</dl>';
-    $('chart-section').innerHTML = readOutput('/out/section.svg');
+    lastSvg.section = r.files['/out/section.svg'];
+    $('chart-section').innerHTML = lastSvg.section;
 
     let html = '<table class="grid" id="section-spans"><thead><tr>' + th(t('index')) + th(t('span'), 'm') +
       th(t('heightDifference'), 'm') + th(t('maxSag'), 'm') + th(t('maxSagCondition')) +
@@ -641,22 +769,21 @@
     $('out-section-stringing').innerHTML = html + '</tbody></table>';
   }
 
-  function computeProfile() {
+  async function computeProfile() {
     const outs = ['out-profile-violations', 'chart-profile', 'out-profile-sections',
       'out-profile-spans', 'out-profile-towers', 'profile-wind', 'warnings-profile', 'out-profile-solve'];
     $('error-profile').textContent = '';
-    clearOutput('/out/profile.svg');
-    const r = runOrShow('profile', [...profileArgs(), '--json', '--svg', '/out/profile.svg'], outs);
+    const r = await runOrShow('profile', [...profileArgs(), '--json', '--svg', '/out/profile.svg'], outs,
+      ['/out/profile.svg']);
+    const d = r && JSON.parse(r.stdout);
+    renderBasis('profile', d);
     if (!r) return;
-    const d = JSON.parse(r.stdout);
     const names = d.conditions.map((c) => c.name);
     // The wind the check took, and what the command warned of.
     const alpha = (a, table) => (typeof a === 'number' ? t('alphaFixed', { a }) : t(table));
     $('profile-wind').textContent = t('windNote', { h: d.wind.reference_height_m, terrain: d.wind.terrain_class,
       to15: d.wind.reference_height_m === 15 ? '' : t('to15'), loads: alpha(d.wind.alpha_loads, 'alphaTableLoads'),
       clearance: alpha(d.wind.alpha_clearance, 'alphaTableClearance') });
-    $('warnings-profile').innerHTML = r.stderr.split('\n').filter((x) => x.trim()).map((x) => '<p class="warning">' +
-      esc(x) + '</p>').join('');
     renderSolve(d.solve);
     const cond = (c) => (c === null || c === undefined ? '<td>—</td>' : '<td>' + esc(c.name === undefined ? c : c.name) + '</td>');
     const okCell = (ok) => '<td>' + esc(ok ? t('ok') : t('exceeded')) + '</td>';
@@ -675,7 +802,10 @@
       html += '</tbody></table>';
     }
     $('out-profile-violations').innerHTML = html;
-    $('chart-profile').innerHTML = readOutput('/out/profile.svg');
+    lastSvg.profile = r.files['/out/profile.svg'];
+    $('chart-profile').innerHTML = lastSvg.profile;
+    pageCaptions($('chart-profile'));
+    VarnelZoom.attach($('chart-profile'), t);
 
     html = '<table class="grid" id="profile-sections"><thead><tr>' + th(t('fromTower')) + th(t('toTower')) +
       th(t('spansN')) + th(t('rulingSpan'), 'm') + th(t('controlling')) + th(t('controlStress'), 'N/mm²') +
@@ -767,10 +897,20 @@
     box.innerHTML = html + '</tbody></table></div>';
   }
 
+  // The drawing's captions name the page's fields where they name the command's options.
+  function pageCaptions(box) {
+    const OPTIONS = { '--from': 'pfFrom', '--to': 'pfTo' };
+    const label = (id) => '“' + $(id).closest('label').querySelector('[data-t]').textContent + '”';
+    for (const el of box.querySelectorAll('text')) {
+      if (!/--(from|to)\b/.test(el.textContent)) continue;
+      el.textContent = el.textContent.replace(/--(from|to)\b/g, (o) => label(OPTIONS[o]));
+    }
+  }
+
   const THERMAL_UNITS = [['_degC', '°C'], ['_A', 'A'], ['_ohm_per_m', 'Ω/m'], ['_W_per_m', 'W/m']];
-  function computeThermal() {
+  async function computeThermal() {
     $('error-thermal').textContent = '';
-    const r = runOrShow('thermal', thermalArgs(), ['out-thermal']);
+    const r = await runOrShow('thermal', thermalArgs(), ['out-thermal']);
     if (!r) return;
     const d = JSON.parse(r.stdout);
     let html = '<table class="grid" id="thermal-table"><thead><tr>' + th(t('term')) + th(t('value')) +
@@ -807,8 +947,9 @@
       if (on && focus) tab.focus();
     }
     showFields();
+    modelDefaultLabel();
     writeHash();
-    recompute();
+    return recompute();
   }
 
   // Only the fields that count for the tab and the choices made are shown.
@@ -877,21 +1018,45 @@
     return TABS.includes(tab) ? tab : null;
   }
 
+  // One recomputation at a time, in the order asked: a computation waits for the one before it,
+  // in the worker, to have answered and been laid out. `running` counts those asked and not done.
+  let running = 0;
+  let chain = Promise.resolve();
   function recompute() {
     clearTimeout(timer);
     timer = null;
     writeHash();
+    running += 1;
+    showBusy();
+    chain = chain.then(recomputeNow).catch((e) => {
+      $('error-' + activeTab) && ($('error-' + activeTab).textContent = 'varnel: ' + (e && e.message ? e.message : String(e)));
+    }).finally(() => { running -= 1; showBusy(); });
+    return chain;
+  }
+
+  async function recomputeNow() {
     const fn = COMPUTE[activeTab];
     if (!fn || !dirty.has(activeTab)) return;
     const t0 = performance.now();
     const tab = activeTab;
+    // Taken before the run: an input changed while it runs makes the tab dirty again.
+    dirty.delete(tab);
     commandMs = 0;
-    fn();
+    await fn();
     page.timings[tab] = performance.now() - t0;
     page.commandMs[tab] = commandMs;
     // And until the result is on the screen: the frame after the next has laid it out and painted.
     requestAnimationFrame(() => setTimeout(() => { page.painted[tab] = performance.now() - t0; }, 0));
-    dirty.delete(tab);
+  }
+
+  // While the worker runs: a line saying so, with the button that stops the run (shown after a
+  // moment, by the style sheet, so that quick runs do not flicker).
+  function showBusy() {
+    $('busy').hidden = running === 0;
+    page.running = running > 0;
+  }
+  function cancelRun() {
+    v.cancel();
   }
 
   let timer = null;
@@ -909,22 +1074,42 @@
     $('lang').textContent = t('langButton');
     for (const kind of ['areas', 'conductors']) if (tables[kind].doc) renderTableList(kind);
     renderProfileSources();
+    renderNotices();
+    renderLimits();
+    modelDefaultLabel();
+  }
+
+  // The page's bounds, said where the user meets them.
+  function renderLimits() {
+    const L = VarnelLimits;
+    $('limits-note').textContent = t('limitsNote', { spans: L.sagSpans.toLocaleString('en'),
+      temps: L.temperatures.toLocaleString('en'), mb: L.fileMB, towers: L.towers.toLocaleString('en'),
+      terrain: L.terrain.toLocaleString('en'), crossings: L.crossings.toLocaleString('en') });
+  }
+
+  // The model's empty choice is the command's default, named: the catenary for the profile,
+  // the parabola elsewhere.
+  function modelDefaultLabel() {
+    $('model').options[0].textContent = t('modelDefaultIs', { model: t(activeTab === 'profile' ? 'catenary' : 'parabola') });
   }
 
   async function start() {
     const t0 = performance.now();
-    v = await createVarnel();
-    $('version').textContent = v.version();
+    v = new VarnelWorker();
+    await v.ready;
+    $('version').textContent = v.version;
+    $('cancel').addEventListener('click', cancelRun);
     const tab = readHash();
     // The sample area and conductor of the typical road, unless the link names others.
     if (!new URLSearchParams(location.hash.slice(1)).has('area')) pendingSelection.area = '典型气象区Ⅵ';
     applyLanguage();
-    useSample('areas');
-    useSample('conductors');
+    await useSample('areas');
+    await useSample('conductors');
     wireTableBox('areas');
     wireTableBox('conductors');
     for (const kind of Object.keys(profileFiles)) wireProfileBox(kind);
     $('reset-profile').addEventListener('click', () => {
+      $('error-profile').textContent = '';
       for (const kind of Object.keys(profileFiles)) Object.assign(profileFiles[kind], { path: null, label: null });
       renderProfileSources();
       schedule(0);
@@ -935,8 +1120,16 @@
     $('loadCase').addEventListener('change', () => {
       if (tables.areas.label === null) useSample('areas');
       else readTable('areas', tables.areas.path, tables.areas.label);
+      schedule(0);
     });
     $('app').addEventListener('input', (e) => {
+      // A file chosen recomputes once it is read and accepted, not before: a refused one would
+      // otherwise have its reason cleared by the recomputation.
+      if (e.target.type === 'file') return;
+      if (e.target.id === 'area' || e.target.id === 'conductor') {
+        delete $('notice-' + e.target.id).dataset.name;
+        renderNotices();
+      }
       if (e.target.tagName === 'SELECT') showFields();
       schedule(150);
     });
@@ -959,6 +1152,7 @@
     $('loading').hidden = true;
     $('app').hidden = false;
     selectTab(tab || 'tables', false);
+    await chain;
     page.loadMs = performance.now() - t0;
     page.ready = true;
   }
@@ -977,58 +1171,53 @@
   }
 
   function wireDownloads() {
-    $('dl-sag-csv').addEventListener('click', () => {
+    $('dl-sag-csv').addEventListener('click', async () => {
       $('error-sag').textContent = '';
+      const bound = sagTooLong();
+      if (bound) { $('error-sag').textContent = bound; return; }
       // Through a file of the module's, read back as bytes: the download is the command's CSV to
       // the byte, its byte order mark included.
-      clearOutput('/out/sag.csv');
       const args = [...sagArgs(), '--csv', '/out/sag.csv'];
       if ($('sagBom').checked) args.push('--bom');
-      if (runOrShow('sag', args, [])) {
-        download('sag-table.csv', 'text/csv', v.FS.readFile('/out/sag.csv'));
-      }
+      const r = await run(args, [], ['/out/sag.csv']);
+      if (r.status !== 0) $('error-sag').textContent = refusal(r);
+      else download('sag-table.csv', 'text/csv', r.files['/out/sag.csv']);
     });
-    $('dl-sag-svg').addEventListener('click', () => {
-      recompute();
-      if ($('chart-sag').innerHTML) {
-        download('sag-table.svg', 'image/svg+xml', readOutput('/out/sag.svg'));
-      }
+    $('dl-sag-svg').addEventListener('click', async () => {
+      await recompute();
+      if ($('chart-sag').innerHTML) download('sag-table.svg', 'image/svg+xml', lastSvg.sag);
     });
-    $('dl-sec-csv').addEventListener('click', () => {
+    $('dl-sec-csv').addEventListener('click', async () => {
       $('error-section').textContent = '';
       const spans = sectionCsv();
       if (spans.error) { $('error-section').textContent = spans.error; return; }
-      v.FS.mkdirTree('/in');
-      v.FS.writeFile('/in/section.csv', spans.csv);
-      clearOutput('/out/stringing.csv');
-      if (runOrShow('section', [...sectionArgs(), '--csv', '/out/stringing.csv'], [])) {
-        download('stringing.csv', 'text/csv', v.FS.readFile('/out/stringing.csv'));
-      }
+      const bound = sectionTooLong(spans);
+      if (bound) { $('error-section').textContent = bound; return; }
+      v.writeFile('/in/section.csv', new TextEncoder().encode(spans.csv));
+      const args = [...sectionArgs(), '--csv', '/out/stringing.csv'];
+      const r = await run(args, [], ['/out/stringing.csv']);
+      if (r.status !== 0) $('error-section').textContent = refusal(r);
+      else download('stringing.csv', 'text/csv', r.files['/out/stringing.csv']);
     });
     // The profile's CSV files: the command writes them into a folder of the module's (solve.csv
     // when solving).
     const profileCsv = ['spans', 'towers', 'violations', 'solve'];
     for (const name of profileCsv) {
-      $('dl-pf-' + name).addEventListener('click', () => {
+      $('dl-pf-' + name).addEventListener('click', async () => {
         $('error-profile').textContent = '';
-        v.FS.mkdirTree('/out/profile');
-        for (const f of profileCsv) clearOutput('/out/profile/' + f + '.csv');
-        if (runOrShow('profile', [...profileArgs(), '--csv', '/out/profile'], [])) {
-          download(name + '.csv', 'text/csv', v.FS.readFile('/out/profile/' + name + '.csv'));
-        }
+        const file = '/out/profile/' + name + '.csv';
+        const r = await run([...profileArgs(), '--csv', '/out/profile'], [], profileCsv.map((f) => '/out/profile/' + f + '.csv'));
+        if (r.status !== 0) { $('error-profile').textContent = refusal(r); return; }
+        if (r.files[file]) download(name + '.csv', 'text/csv', r.files[file]);
       });
     }
-    $('dl-pf-svg').addEventListener('click', () => {
-      recompute();
-      if ($('chart-profile').innerHTML) {
-        download('profile.svg', 'image/svg+xml', readOutput('/out/profile.svg'));
-      }
+    $('dl-pf-svg').addEventListener('click', async () => {
+      await recompute();
+      if ($('chart-profile').innerHTML) download('profile.svg', 'image/svg+xml', lastSvg.profile);
     });
-    $('dl-sec-svg').addEventListener('click', () => {
-      recompute();
-      if ($('chart-section').innerHTML) {
-        download('stringing.svg', 'image/svg+xml', readOutput('/out/section.svg'));
-      }
+    $('dl-sec-svg').addEventListener('click', async () => {
+      await recompute();
+      if ($('chart-section').innerHTML) download('stringing.svg', 'image/svg+xml', lastSvg.section);
     });
   }
 
