@@ -70,7 +70,7 @@
       unknownConductor: 'The link names the conductor "{name}", which the table in use does not hold; "{used}" is used instead.',
       noCrossings: 'none (no crossing checked)', filesInUse: 'Files in use',
       modelUsed: 'Model: {model}{dflt}', modelDefault: ' (the command\'s default)',
-      conditionsUsed: 'Conditions: the {n} of weather area "{area}"', conditionsAdded: '; added: {list}',
+      conditionsUsed: 'Conditions: weather area "{area}" ({n})', conditionsAdded: '; added: {list}',
       fieldsHint: 'narrow the drawing with "Drawn from station" and "Drawn to station"',
       zoomIn: 'Zoom in', zoomOut: 'Zoom out', zoomFit: 'Fit the width', zoomActual: 'Actual size',
       zoomHint: 'Drag to pan, Ctrl + wheel to zoom',
