@@ -31,7 +31,6 @@
         module.FS.mkdirTree(dirOf(path));
         if (exists(path)) module.FS.unlink(path);
       }
-      for (const dir of q.dirs || []) module.FS.mkdirTree(dir);
       const r = q.args ? module.run(q.args) : { status: 0, stdout: '', stderr: '' };
       const files = {};
       if (r.status === 0) {
@@ -128,13 +127,13 @@
     }
 
     // Runs `varnel ARGS...`: {status, stdout, stderr, files}. `read` names files to read back
-    // after a successful run ([path, 'utf8'|'binary']), `clear` outputs to remove before it so
-    // that what is read back is this run's, `dirs` folders the run writes into.
-    run(args, { read = [], clear = [], dirs = [] } = {}) {
+    // after a successful run ([path, 'utf8'|'binary']), `clear` outputs to remove before it (their
+    // folders made) so that what is read back is this run's.
+    run(args, { read = [], clear = [] } = {}) {
       const id = this.nextId++;
       return new Promise((resolve, reject) => {
         this.pending.set(id, { resolve, reject });
-        this.worker.postMessage({ id, args, read, clear, dirs });
+        this.worker.postMessage({ id, args, read, clear });
       });
     }
 
