@@ -766,3 +766,23 @@ def test_solve_refusals(tmp_path, extra, says):
     status, out, err = run(level_span(tmp_path) + extra)
     assert status == 2 and out == ""
     assert err.count("\n") == 1 and err.startswith("varnel: ") and says in err, err
+
+
+@pytest.mark.parametrize("failing", [
+    ["--svg", "drawing.svg", "--from", "8000", "--to", "9000"],  # a window past the line's end
+    ["--svg", os.path.join("no such folder", "drawing.svg")],    # a drawing that cannot be made
+])
+def test_failed_run_leaves_the_csv_folder_as_it_was(tmp_path, failing):
+    out = tmp_path / "out"
+    status, _, err = run(SAMPLE + ["--csv", str(out)])
+    assert status == 0, err
+    before = {p.name: p.read_bytes() for p in out.iterdir()}
+    assert set(before) == {"spans.csv", "towers.csv", "violations.csv"}
+    # Another clearance changes violations.csv: the run would rewrite it had it succeeded.
+    other = [a if a != "7" else "12" for a in SAMPLE]
+    failing = [str(tmp_path / a) if a.endswith(".svg") else a for a in failing]
+    status, _, err = run(other + ["--csv", str(out)] + failing)
+    assert status != 0 and err.count("\n") == 1, err
+    assert {p.name: p.read_bytes() for p in out.iterdir()} == before  # nor a file left beside
+    status, _, err = run(other + ["--csv", str(out)])
+    assert status == 0 and (out / "violations.csv").read_bytes() != before["violations.csv"]
