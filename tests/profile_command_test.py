@@ -786,3 +786,19 @@ def test_failed_run_leaves_the_csv_folder_as_it_was(tmp_path, failing):
     assert {p.name: p.read_bytes() for p in out.iterdir()} == before  # nor a file left beside
     status, _, err = run(other + ["--csv", str(out)])
     assert status == 0 and (out / "violations.csv").read_bytes() != before["violations.csv"]
+
+
+def test_span_over_5_km_warns(tmp_path):
+    terrain = write_csv(tmp_path / "t.csv", ["station_m", "elevation_m"],
+                        [(0, 100), (5600, 100), (11300, 100), (11600, 100)])
+    towers = write_csv(tmp_path / "w.csv", ["name", "station_m", "kind", "arm_height_m",
+                                            "insulator_length_m", "insulator_weight_N"],
+                       [("A", 0, "strain", 300, 0, 600), ("B", 5600, "strain", 300, 0, 600),
+                        ("C", 11300, "strain", 300, 0, 600), ("D", 11600, "strain", 30, 0, 600)])
+    status, out, err = run(["--terrain", terrain, "--towers", towers])
+    assert status == 0, err
+    warnings = [x for x in err.splitlines() if "5 km" in x or "longer than" in x]
+    assert warnings == [
+        f"varnel: warning: {towers}: span A-B: a span of 5600 m is longer than 5 km; check that "
+        "it is in metres",
+        f"varnel: warning: {towers}: 1 more spans are longer than 5000 m"], err

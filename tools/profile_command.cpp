@@ -147,6 +147,18 @@ CheckedLine checkLine(const ProfileCommandOptions& o) {
     std::vector<std::string> warnings;
     r.towers = readTowers(o.towersPath, r.terrain, names, &warnings);
     for (const std::string& w : warnings) warn(w);
+    std::size_t longSpans = 0;
+    for (std::size_t i = 0; i + 1 < r.towers.size(); ++i) {
+        const double span = r.towers[i + 1].station - r.towers[i].station;
+        if (span > kLongSpan && longSpans++ == 0) {
+            warnOfLongSpan(o.towersPath + ": span " + r.towers[i].name + "-" + r.towers[i + 1].name,
+                           span);
+        }
+    }
+    if (longSpans > 1) {
+        warn(fmt::format("{}: {} more spans are longer than {} m", o.towersPath, longSpans - 1,
+                         kLongSpan));
+    }
     if (!o.crossingsPath.empty()) r.crossings = readCrossings(o.crossingsPath, r.towers);
     if (solving && !options.groundClearance && r.crossings.empty()) {
         throw UsageError(
