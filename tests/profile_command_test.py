@@ -802,3 +802,45 @@ def test_span_over_5_km_warns(tmp_path):
         f"varnel: warning: {towers}: span A-B: a span of 5600 m is longer than 5 km; check that "
         "it is in metres",
         f"varnel: warning: {towers}: 1 more spans are longer than 5000 m"], err
+
+
+def _towers_bytes(near, far, bom=b""):
+    """The towers file of TERRAIN's line with the names of its two ends given as bytes."""
+    return (bom + TOWERS_HEADER.encode() + near + b",0,strain,30,0,600\r\n"
+            + "B,500,suspension,32,2.5,600\r\n".encode() + far + b",1000,strain,30,0,600\r\n")
+
+
+@pytest.mark.parametrize("near,far,bom,names", [
+    ("北塔".encode("gbk"), "南塔".encode("gbk"), b"", ("北塔", "南塔")),
+    ("北塔".encode(), "南塔".encode(), b"\xef\xbb\xbf", ("北塔", "南塔")),
+    ("北塔".encode(), "南塔".encode(), b"", ("北塔", "南塔")),
+])
+def test_a_file_in_one_encoding_keeps_its_names(tmp_path, near, far, bom, names):
+    (tmp_path / "t.csv").write_text(TERRAIN)
+    (tmp_path / "w.csv").write_bytes(_towers_bytes(near, far, bom))
+    status, out, err = run(["--terrain", str(tmp_path / "t.csv"),
+                            "--towers", str(tmp_path / "w.csv"), "--json"])
+    assert status == 0, err
+    towers = json.loads(out)["towers"]
+    assert (towers[0]["name"], towers[-1]["name"]) == names
+
+
+@pytest.mark.parametrize("near,far,bom,reason", [
+    # GBK after UTF-8's byte order mark: the names came out as U+FFFD.
+    ("北塔".encode("gbk"), b"C", b"\xef\xbb\xbf",
+     "line 2: not UTF-8, though the file begins with UTF-8's byte order mark"),
+    # A UTF-8 line and a GBK one: the UTF-8 names came out as GBK mojibake.
+    ("北塔".encode(), "南塔".encode("gbk"), b"", "line 4: not UTF-8, though line 2 is"),
+    ("南塔".encode("gbk"), "北塔".encode(), b"", "line 2: not UTF-8, though line 4 is"),
+    # 0xFF starts no GBK character, nor does a lead byte at the end of a line.
+    (b"A\xff", b"C", b"", "line 2: neither UTF-8 nor GBK"),
+    (b"A", b"C\x81", b"", "line 4: neither UTF-8 nor GBK"),
+])
+def test_a_file_neither_utf8_nor_gbk_is_refused_where_it_breaks(tmp_path, near, far, bom,
+                                                                  reason):
+    (tmp_path / "t.csv").write_text(TERRAIN)
+    path = tmp_path / "w.csv"
+    path.write_bytes(_towers_bytes(near, far, bom))
+    status, out, err = run(["--terrain", str(tmp_path / "t.csv"), "--towers", str(path)])
+    assert (status, out) == (1, "")
+    assert err.startswith(f"varnel: {path}: {reason}") and err.count("\n") == 1, err
