@@ -45,6 +45,11 @@ struct LengthAndSlope {
     bool curvatureWorked = false;  // the quadrature leaves it out
 };
 
+// The temperatures a conductor is solved at, °C: beyond any climate or conductor rating, a
+// temperature is a mistake (a sought 1e132 °C), not a state.
+constexpr double kLowestTemperature = -100;
+constexpr double kHighestTemperature = 400;
+
 void checkSpan(const SectionSpan& s) {
     if (!(s.span > 0 && std::isfinite(s.span))) {
         throw std::invalid_argument("a span must be a positive length");
@@ -59,9 +64,9 @@ void checkState(const LoadState& state, const char* which) {
         throw std::invalid_argument(std::string("the ") + which +
                                     " condition's specific load must be above 0");
     }
-    if (!std::isfinite(state.temperature)) {
+    if (!(state.temperature >= kLowestTemperature && state.temperature <= kHighestTemperature)) {
         throw std::invalid_argument(std::string("the ") + which +
-                                    " condition's temperature must be a finite number");
+                                    " condition's temperature must be from -100 to 400 degC");
     }
     if (!(state.verticalLoad > 0 && state.verticalLoad <= state.load)) {
         throw std::invalid_argument(std::string("the ") + which +
@@ -104,8 +109,9 @@ void checkConductor(const ConductorStrain& c) {
 
 // 1 + α·(t − t₀): the thermal part of the strain, which must leave the conductor some length.
 double thermalFactor(const ConductorStrain& c, double temperature) {
-    if (!std::isfinite(c.referenceTemperature)) {
-        throw std::invalid_argument("the reference temperature must be a finite number");
+    if (!(c.referenceTemperature >= kLowestTemperature &&
+          c.referenceTemperature <= kHighestTemperature)) {
+        throw std::invalid_argument("the reference temperature must be from -100 to 400 degC");
     }
     const double k = 1 + c.expansionCoeff * (temperature - c.referenceTemperature);
     if (!(k > 0 && std::isfinite(k))) {
@@ -450,7 +456,8 @@ Ruling rulingOf(std::span<const SectionSpan> spans) noexcept {
 // evaluation to confirm it. Newton's error after a step δ is about (f″/2f′)·δ², of order δ²/σ₀:
 // a step of 1e-7 of σ₀, when the slope is exact, and when it is carried over, its error times the
 // step under 1e-15 of σ₀ as well.
-double solve(std::span<const SectionSpan> spans, const Condition& c, double target, double start) {
+double solveRoot(std::span<const SectionSpan> spans, const Condition& c, double target,
+                 double start) {
     double lo = 0;         // L₀(lo) > target
     double hi = HUGE_VAL;  // L₀(hi) < target
     double s = start > 0 && std::isfinite(start) ? start : 1;
@@ -544,6 +551,24 @@ double solve(std::span<const SectionSpan> spans, const Condition& c, double targ
         s = next;
     }
     return best;
+}
+
+// The root, held to what a root is: a stress whose L₀ is the target's to rounding (some 1e-16
+// of it per span; 1e-12 leaves room for long sections), or, where L₀ hardly moves with the
+// stress (a conductor stretched past any real one's strain), one that the residual puts within
+// 1e-8 of its own value, (L₀ − target)/L₀′ being the stress's error to first order. The steps
+// above trust their local model near a root; where there is none within a double's range (a
+// temperature far outside any climate), they can stop on a stress that is not one, which is
+// refused here rather than returned.
+double solve(std::span<const SectionSpan> spans, const Condition& c, double target, double start) {
+    const double root = solveRoot(spans, c, target, start);
+    const LengthAndSlope f = sectionIntegral<1>(spans, root, c);
+    const double residual = std::fabs(f.length - target);
+    if (!(residual <= 1e-12 * target || residual <= 1e-8 * root * std::fabs(f.slope))) {
+        throw std::domain_error(
+            "no horizontal stress within the range of a double keeps the unstressed length");
+    }
+    return root;
 }
 
 // The root of the ruling span's parabolic state equation, σ³ + A·σ² − B = 0

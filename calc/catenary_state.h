@@ -62,8 +62,9 @@ LoadState loadStateOf(const WeatherCondition& condition, const LineAttrib& condu
 // The unstressed length L₀ (m) at the conductor's reference temperature of the conductor of one
 // span hanging at stress `stress` (N/mm², square to the load in its plane) in `state`. Throws
 // std::invalid_argument for a span, stress, load or modulus that is not positive and finite, a
-// vertical load that is not above 0 and at most the load, or a temperature that would shrink
-// the conductor to nothing (1 + α·(t − t₀) ≤ 0).
+// vertical load that is not above 0 and at most the load, a temperature or reference
+// temperature outside −100 to 400 °C, or one that would shrink the conductor to nothing
+// (1 + α·(t − t₀) ≤ 0).
 double unstressedLength(const SectionSpan& span, double stress, const LoadState& state,
                         const ConductorStrain& conductor);
 
@@ -73,7 +74,8 @@ double unstressedLength(const SectionSpan& span, double stress, const LoadState&
 // strictly from +∞ to 0 as σ₀ grows, so there is exactly one root; it is found to the precision
 // the rounding of L₀ allows (a relative error of about 1e-16·E/σ₀). Throws std::invalid_argument
 // as unstressedLength does, and std::domain_error when the root lies beyond the range of a
-// double.
+// double. Every stress returned is checked to be a root: its L₀ is the known one's to 1e-12,
+// or within 1e-8 of the stress where L₀ hardly moves with it.
 double catenaryStateStress(const SectionSpan& span, const ConductorStrain& conductor,
                            const LoadState& known, double knownStress, const LoadState& sought);
 

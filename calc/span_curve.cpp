@@ -1,6 +1,9 @@
 #include "calc/span_curve.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <numbers>
 #include <stdexcept>
 
 namespace varnel {
@@ -105,6 +108,7 @@ SpanCurve::SpanCurve(SpanModel model, double span, double heightDifference, doub
         farHeight_ = sagCoefficient_ * square(farReach_);
         maxSagAt_ = l / 2;
         length_ = chord + load * load * l * l * l * cosAngle / (24 * stress * stress);
+        checkRange();
         return;
     }
 
@@ -139,6 +143,32 @@ SpanCurve::SpanCurve(SpanModel model, double span, double heightDifference, doub
     }
     const double argument = x * gapRatio / (std::hypot(1.0, y) + std::hypot(1.0, x) / g);
     maxSagAt_ = l / 2 + p * std::asinh(argument);
+    checkRange();
+}
+
+void SpanCurve::checkRange() const {
+    // The largest figures of the curve in the span: its sag, its length and the stress at the
+    // higher support; every other lies between them and 0. A catenary whose parameter is far
+    // below the span (p < l/1400 or so) has cosh(l/(2p)) beyond a double; its size is then told
+    // in logarithms: the sag of a level span is p·(cosh t − 1) ≈ p·eᵗ/2.
+    const double reach = std::max(nearHeight_, farHeight_);
+    if (std::isfinite(maxSag()) && std::isfinite(length_) && std::isfinite(reach) &&
+        std::isfinite(stress_ + load_ * reach) && std::isfinite(lowPoint_) &&
+        std::isfinite(maxSagAt_)) {
+        return;
+    }
+    const double log10Sag =
+        model_ == SpanModel::catenary
+            ? std::log10(parameter_ / 2) + halfAngle_ / std::numbers::ln10
+            : std::log10(span_) + std::log10(span_ / parameter_) - std::log10(8.0);
+    const double exponent = std::floor(log10Sag);
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "a span of %.6g m with p = stress/load = %.6g m would sag about %.1fe%.0f m: "
+                  "its figures are beyond the range of a double; the stress is too low or the "
+                  "load too high for this span",
+                  span_, parameter_, std::pow(10.0, log10Sag - exponent), exponent);
+    throw std::domain_error(text);
 }
 
 double SpanCurve::heightAt(double x) const noexcept {

@@ -56,8 +56,10 @@ PlaneSpan inLoadPlane(double span, double heightDifference, const LoadPlane& pla
 class SpanCurve {
   public:
     // Throws std::invalid_argument unless span, stress and load are positive and finite and the
-    // height difference is finite. Every result is then finite wherever its true value is within
-    // the range of a double (for p ≥ l/1400, about; below, cosh(l/(2p)) itself overflows).
+    // height difference is finite, and std::domain_error, saying how large the sag would be,
+    // where the curve's figures are beyond the range of a double (a catenary of p below about
+    // l/1400, where cosh(l/(2p)) itself overflows). Every result for x in the span is then
+    // finite.
     SpanCurve(SpanModel model, double span, double heightDifference, double stress, double load);
 
     SpanModel model() const noexcept { return model_; }
@@ -107,6 +109,8 @@ class SpanCurve {
     double farVerticalStress() const noexcept;
 
   private:
+    void checkRange() const;  // throws std::domain_error
+
     SpanModel model_;
     double span_;
     double heightDifference_;

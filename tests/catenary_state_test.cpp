@@ -314,10 +314,49 @@ TEST(CatenaryState, Refusals) {
     EXPECT_THROW(varnel::catenaryStateStress(s, kConductor, known, 80, {0, 15}),
                  std::invalid_argument);
     // 1 + α·(t − t₀) ≤ 0: a conductor cooled out of existence.
-    EXPECT_THROW(varnel::catenaryStateStress(s, {73000, 0.01}, known, 80, {0.0327, -200}),
+    EXPECT_THROW(varnel::catenaryStateStress(s, {73000, 0.01}, known, 80, {0.0327, -100}),
                  std::invalid_argument);
     EXPECT_THROW(varnel::catenarySectionStress({}, kConductor, known, 80, known),
                  std::invalid_argument);
+}
+
+// Temperatures no conductor reaches are refused, not solved: a sought 1e132 °C gave 3.6e-4
+// N/mm² and 1e300 °C 1.06e284, neither keeping the unstressed length. At the range's ends the
+// stress is the root, as a bisection on the unstressed length finds it.
+class OutsideAnyClimate : public ::testing::TestWithParam<double> {};
+
+TEST_P(OutsideAnyClimate, IsRefused) {
+    const SectionSpan s{300, 0};
+    const LoadState known{0.0327, -10};
+    EXPECT_THROW(varnel::catenaryStateStress(s, kConductor, known, 100, {0.0327, GetParam()}),
+                 std::invalid_argument);
+    EXPECT_THROW(varnel::catenaryStateStress(s, kConductor, {0.0327, GetParam()}, 100, known),
+                 std::invalid_argument);
+    varnel::ConductorStrain shifted = kConductor;
+    shifted.referenceTemperature = GetParam();
+    EXPECT_THROW(varnel::catenaryStateStress(s, shifted, known, 100, known), std::invalid_argument);
+    EXPECT_THROW(varnel::CatenaryChangeOfState({&s, 1}, kConductor, known, 100)
+                     .stressIn({0.0327, GetParam()}),
+                 std::invalid_argument);
+}
+
+INSTANTIATE_TEST_SUITE_P(CatenaryState, OutsideAnyClimate,
+                         ::testing::Values(1e132, 1e300, 1e6, 400.001, -100.001, -1e6));
+
+TEST(CatenaryState, TheRangesEndsAreRoots) {
+    const SectionSpan s{300, 12};
+    const LoadState known{0.0327, -10};
+    for (double t : {-100.0, 400.0}) {
+        const LoadState sought{0.0327, t};
+        const double target = varnel::unstressedLength(s, 100, known, kConductor);
+        double lo = 1e-3, hi = 1e4;  // L₀(lo) > target > L₀(hi)
+        for (int i = 0; i < 200; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            (varnel::unstressedLength(s, mid, sought, kConductor) > target ? lo : hi) = mid;
+        }
+        EXPECT_NEAR(varnel::catenaryStateStress(s, kConductor, known, 100, sought), lo, 1e-11 * lo)
+            << t;
+    }
 }
 
 // The integral itself, not its series: composite 8-point Gauss–Legendre in long double over the

@@ -766,3 +766,81 @@ def test_solve_refusals(tmp_path, extra, says):
     status, out, err = run(level_span(tmp_path) + extra)
     assert status == 2 and out == ""
     assert err.count("\n") == 1 and err.startswith("varnel: ") and says in err, err
+
+
+@pytest.mark.parametrize("failing", [
+    ["--svg", "drawing.svg", "--from", "8000", "--to", "9000"],  # a window past the line's end
+    ["--svg", os.path.join("no such folder", "drawing.svg")],    # a drawing that cannot be made
+])
+def test_failed_run_leaves_the_csv_folder_as_it_was(tmp_path, failing):
+    out = tmp_path / "out"
+    status, _, err = run(SAMPLE + ["--csv", str(out)])
+    assert status == 0, err
+    before = {p.name: p.read_bytes() for p in out.iterdir()}
+    assert set(before) == {"spans.csv", "towers.csv", "violations.csv"}
+    # Another clearance changes violations.csv: the run would rewrite it had it succeeded.
+    other = [a if a != "7" else "12" for a in SAMPLE]
+    failing = [str(tmp_path / a) if a.endswith(".svg") else a for a in failing]
+    status, _, err = run(other + ["--csv", str(out)] + failing)
+    assert status != 0 and err.count("\n") == 1, err
+    assert {p.name: p.read_bytes() for p in out.iterdir()} == before  # nor a file left beside
+    status, _, err = run(other + ["--csv", str(out)])
+    assert status == 0 and (out / "violations.csv").read_bytes() != before["violations.csv"]
+
+
+def test_span_over_5_km_warns(tmp_path):
+    terrain = write_csv(tmp_path / "t.csv", ["station_m", "elevation_m"],
+                        [(0, 100), (5600, 100), (11300, 100), (11600, 100)])
+    towers = write_csv(tmp_path / "w.csv", ["name", "station_m", "kind", "arm_height_m",
+                                            "insulator_length_m", "insulator_weight_N"],
+                       [("A", 0, "strain", 300, 0, 600), ("B", 5600, "strain", 300, 0, 600),
+                        ("C", 11300, "strain", 300, 0, 600), ("D", 11600, "strain", 30, 0, 600)])
+    status, out, err = run(["--terrain", terrain, "--towers", towers])
+    assert status == 0, err
+    warnings = [x for x in err.splitlines() if "5 km" in x or "longer than" in x]
+    assert warnings == [
+        f"varnel: warning: {towers}: span A-B: a span of 5600 m is longer than 5 km; check that "
+        "it is in metres",
+        f"varnel: warning: {towers}: 1 more spans are longer than 5000 m"], err
+
+
+def _towers_bytes(near, far, bom=b""):
+    """The towers file of TERRAIN's line with the names of its two ends given as bytes."""
+    return (bom + TOWERS_HEADER.encode() + near + b",0,strain,30,0,600\r\n"
+            + "B,500,suspension,32,2.5,600\r\n".encode() + far + b",1000,strain,30,0,600\r\n")
+
+
+@pytest.mark.parametrize("near,far,bom,names", [
+    ("北塔".encode("gbk"), "南塔".encode("gbk"), b"", ("北塔", "南塔")),
+    ("北塔".encode(), "南塔".encode(), b"\xef\xbb\xbf", ("北塔", "南塔")),
+    ("北塔".encode(), "南塔".encode(), b"", ("北塔", "南塔")),
+])
+def test_a_file_in_one_encoding_keeps_its_names(tmp_path, near, far, bom, names):
+    (tmp_path / "t.csv").write_text(TERRAIN)
+    (tmp_path / "w.csv").write_bytes(_towers_bytes(near, far, bom))
+    status, out, err = run(["--terrain", str(tmp_path / "t.csv"),
+                            "--towers", str(tmp_path / "w.csv"), "--json"])
+    assert status == 0, err
+    towers = json.loads(out)["towers"]
+    assert (towers[0]["name"], towers[-1]["name"]) == names
+
+
+@pytest.mark.parametrize("near,far,bom,reason", [
+    # GBK after UTF-8's byte order mark: the names came out as U+FFFD.
+    ("北塔".encode("gbk"), b"C", b"\xef\xbb\xbf",
+     "line 2: not UTF-8, though the file begins with UTF-8's byte order mark"),
+    # A UTF-8 line and a GBK one: the UTF-8 names came out as GBK mojibake.
+    ("北塔".encode(), "南塔".encode("gbk"), b"", "line 4: not UTF-8, though line 2 is"),
+    ("南塔".encode("gbk"), "北塔".encode(), b"", "line 2: not UTF-8, though line 4 is"),
+    # 0xFF starts no GBK character, nor does a lead byte at the end of a line.
+    (b"A\xff", b"C", b"", "line 2: neither UTF-8 nor GBK"),
+    (b"A", b"C\x81", b"", "line 4: neither UTF-8 nor GBK"),
+])
+def test_a_file_neither_utf8_nor_gbk_is_refused_where_it_breaks(tmp_path, near, far, bom,
+                                                                  reason):
+    (tmp_path / "t.csv").write_text(TERRAIN)
+    path = tmp_path / "w.csv"
+    path.write_bytes(_towers_bytes(near, far, bom))
+    status, out, err = run(["--terrain", str(tmp_path / "t.csv"), "--towers", str(path)])
+    assert (status, out) == (1, "")
+    assert err.startswith(f"varnel: {path}: {reason}") and err.count("\n") == 1, err

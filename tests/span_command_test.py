@@ -5,12 +5,16 @@ Run by ctest in the same pytest session as varnel_command_test.py, whose helpers
 """
 import json
 import math
+import os
 import random
+import re
+import subprocess
+import time
 from decimal import Decimal, localcontext
 
 import pytest
 
-from varnel_command_test import fail, succeed
+from varnel_command_test import VARNEL, fail, run, succeed
 
 SPAN_KEYS = ["model", "low_point_m", "near_height_above_low_point_m",
              "far_height_above_low_point_m", "max_sag_m", "max_sag_at_m", "length_m",
@@ -207,3 +211,72 @@ def test_span_swung_by_a_horizontal_load_is_the_catenary_in_its_plane(seed):
 ])
 def test_span_usage_errors(args, needle):
     fail(args, 2, needle)
+
+
+@pytest.mark.parametrize("l,h,stress,load", [
+    (1000, 0, 0.015, 0.03),   # p = 0.5 m, l/(2p) = 1000: cosh overflows
+    (1000, 0, 0.02, 0.029),   # p = l/1450
+    (5, 0, 1e-6, 0.5),        # a short span under next to no stress
+])
+def test_span_beyond_a_double_is_refused_with_its_size(l, h, stress, load):
+    # The level catenary's sag p·(cosh(l/(2p)) − 1), in 60 digits: no double holds it.
+    with localcontext() as ctx:
+        ctx.prec = 60
+        p = Decimal(stress) / Decimal(load)
+        sag = p * (_cosh(Decimal(l) / (2 * p)) - 1)
+        exponent = sag.adjusted()
+        mantissa = float(sag.scaleb(-exponent))
+    assert exponent > 308
+    for extra in ([], ["--json"], ["--points", "4", "--json"],
+                  ["--horizontal-load", repr(load), "--json"]):
+        got, out, err = run(span_args(l, h, stress, load, *extra))
+        assert got == 1 and out == b"" and len(err.splitlines()) == 1, err
+        assert "beyond the range of a double" in err
+        if not extra or extra[0] != "--horizontal-load":
+            assert f"sag about {mantissa:.1f}e{exponent} m" in err, err
+
+
+def test_span_just_within_a_double_is_exact():
+    # l/(2p) = 700, the sag some 5e301·p: still a double, and to the oracle's digits.
+    l, stress, load = 1400.0, 0.03, 0.03
+    doc = json.loads(succeed(span_args(l, 0.0, stress, load, "--points", "4", "--json")))
+    want = catenary_oracle(l, 0.0, stress, load, 4)
+    for key in SPAN_KEYS[1:]:
+        assert math.isfinite(doc[key])
+        assert doc[key] == pytest.approx(float(want[key]), rel=1e-11, abs=1e-9), key
+    for row, (_, height, sag) in zip(doc["points"], want["points"]):
+        assert row["sag_m"] == pytest.approx(float(sag), rel=1e-11, abs=1e-9)
+
+
+def test_span_over_5_km_warns():
+    status, out, err = run(span_args(6000, 0, 50, 0.03))
+    assert status == 0 and "largest sag" in out.decode()
+    assert err == ("varnel: warning: --span: a span of 6000 m is longer than 5 km; check that it "
+                   "is in metres\n")
+    assert run(span_args(5000, 0, 50, 0.03))[2] == ""
+
+
+@pytest.mark.skipif(os.environ.get("VARNEL_MILLION_SPANS") != "1",
+                    reason="the optimised build runs it")
+def test_span_million_points_in_flat_memory(tmp_path):
+    # VmHWM as in varnel_command_test's million-span check: the points are written as they come.
+    peak_kb = 0
+    with open(tmp_path / "points.json", "wb") as out:
+        p = subprocess.Popen([VARNEL] + span_args(1000, 150, 50, 0.025, "--points", "1000000",
+                                                  "--json"), stdout=out, stderr=subprocess.PIPE)
+        while p.poll() is None:
+            try:
+                with open(f"/proc/{p.pid}/status") as f:
+                    hwm = re.search(r"VmHWM:\s+(\d+) kB", f.read())
+                    peak_kb = max(peak_kb, int(hwm.group(1)) if hwm else 0)
+            except OSError:
+                pass
+            time.sleep(0.05)
+        assert p.wait(timeout=600) == 0, p.stderr.read()
+    with open(tmp_path / "points.json", encoding="utf-8") as f:
+        doc = json.load(f)
+    assert len(doc["points"]) == 1000001 and doc["points"][-1]["x_m"] == 1000
+    # The same point as a run of two points, to the bit.
+    two = json.loads(succeed(span_args(1000, 150, 50, 0.025, "--points", "2", "--json")))
+    assert doc["points"][500000] == two["points"][1]
+    assert 0 < peak_kb < 50 * 1024, f"{peak_kb} KB"

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <stdexcept>
+#include <string>
 
 #ifdef VARNEL_TEST_MULTIPRECISION
 #include <boost/multiprecision/cpp_bin_float.hpp>
@@ -267,6 +268,45 @@ TEST(SpanCurve, ModelNamesAndRefusals) {
     EXPECT_THROW(SpanCurve(SpanModel::catenary, 300, 0, -1, 0.03), std::invalid_argument);
     EXPECT_THROW(SpanCurve(SpanModel::parabola, 300, 0, 50, 0), std::invalid_argument);
     EXPECT_THROW(SpanCurve(SpanModel::parabola, 300, 0, 1e300, 1e-300), std::invalid_argument);
+}
+
+// Where cosh(l/(2p)) is beyond a double, every entry to the curve (the span command, Python's
+// span_curve through SwungCurve, the profile) is refused with the sag's size, never given
+// infinities or NaN; just inside, the figures are finite and the oracle's.
+TEST(SpanCurve, BeyondADoubleIsRefusedWithTheSagsSize) {
+    struct Case {
+        double span, height, stress, load;
+    };
+    for (const Case& c : {Case{1000, 0, 0.015, 0.03}, Case{1000, 300, 0.02, 0.029},
+                          Case{5, -2, 1e-3, 0.5}, Case{2e5, 0, 1, 1e-2}}) {
+        SCOPED_TRACE(::testing::Message() << "l " << c.span << ", p " << c.stress / c.load);
+        try {
+            (void)SpanCurve(SpanModel::catenary, c.span, c.height, c.stress, c.load);
+            ADD_FAILURE() << "not refused";
+        } catch (const std::domain_error& e) {
+            // The level span's sag p·(cosh t − 1) in Real, whose exponent has no such limit.
+            const Real p = Real(c.stress) / Real(c.load);
+            const Real sag = p * (cosh(Real(c.span) / (2 * p)) - 1);
+            using std::floor;
+            using std::log10;
+            const long exponent = static_cast<long>(floor(log10(sag)));
+            EXPECT_GT(exponent, 300);
+            if (c.height == 0) {
+                EXPECT_NE(std::string(e.what()).find("e" + std::to_string(exponent) + " m"),
+                          std::string::npos)
+                    << e.what();
+            }
+        }
+        EXPECT_THROW(varnel::SwungCurve(SpanModel::catenary, c.span, c.height, c.stress,
+                                        c.load * 1.25, c.load),
+                     std::domain_error);
+    }
+    // l/(2p) = 700: the sag about 5e301·p, a double, and to the last digits.
+    const SpanCurve edge(SpanModel::catenary, 1400, 0, 0.03, 0.03);
+    const CatenaryOracle exact(1400, 0, 0.03, 0.03);
+    EXPECT_LT(relativeError(edge.maxSag(), exact.sag(700)), 1e-12);
+    EXPECT_LT(relativeError(edge.farStress(), exact.farStress()), 1e-12);
+    EXPECT_LT(relativeError(edge.length(), exact.length()), 1e-12);
 }
 
 // A span swung by wind, built in three dimensions in Real: x along the line, y sideways

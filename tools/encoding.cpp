@@ -184,6 +184,44 @@ std::string gbkToUtf8(std::string_view gbk) {
 #endif
 }
 
+std::optional<std::string> strictGbkToUtf8(std::string_view gbk) {
+#ifdef _WIN32
+    if (gbk.empty()) return std::string();
+    const std::wstring wide = toWide(gbk, kGbk, MB_ERR_INVALID_CHARS);
+    if (wide.empty()) return std::nullopt;
+    return fromWide(wide, CP_UTF8, nullptr);
+#elif defined(__EMSCRIPTEN__)
+    const GbkTables& tables = gbkTables();
+    std::string out;
+    for (std::size_t i = 0; i < gbk.size();) {
+        const auto lead = static_cast<unsigned char>(gbk[i]);
+        if (lead < 0x80) {
+            out += static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        if (lead == 0x80) {
+            append(out, U'\u20AC');
+            ++i;
+            continue;
+        }
+        if (lead > 0xFE || i + 1 == gbk.size()) return std::nullopt;
+        const auto trail = static_cast<unsigned char>(gbk[i + 1]);
+        if (trail < 0x40 || trail > 0xFE) return std::nullopt;
+        const char32_t cp = tables.decoded[(lead - 0x81u) * 192u + (trail - 0x40u)];
+        if (cp == 0) return std::nullopt;
+        append(out, cp);
+        i += 2;
+    }
+    return out;
+#else
+    bool ok = true;
+    std::string out = convert(gbk, "UTF-8", "GBK", false, &ok);
+    if (!ok) return std::nullopt;
+    return out;
+#endif
+}
+
 std::string utf8ToGbk(std::string_view utf8, std::string_view what) {
 #ifdef _WIN32
     const std::wstring wide = toWide(utf8, CP_UTF8, MB_ERR_INVALID_CHARS);

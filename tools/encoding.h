@@ -1,6 +1,7 @@
 // Text conversion between the tables' GBK (code page 936) and the terminal's UTF-8.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,9 @@ namespace varnel::tool {
 // Converts GBK bytes to UTF-8. Bytes that are not GBK come out as U+FFFD, so that a damaged
 // table still shows.
 std::string gbkToUtf8(std::string_view gbk);
+
+// Converts GBK bytes to UTF-8, or nothing when any byte is not part of a GBK character.
+std::optional<std::string> strictGbkToUtf8(std::string_view gbk);
 
 // Converts UTF-8 to GBK. Throws ToolError naming `what` when the text has a character that
 // GBK cannot hold.

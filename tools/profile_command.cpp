@@ -147,6 +147,18 @@ CheckedLine checkLine(const ProfileCommandOptions& o) {
     std::vector<std::string> warnings;
     r.towers = readTowers(o.towersPath, r.terrain, names, &warnings);
     for (const std::string& w : warnings) warn(w);
+    std::size_t longSpans = 0;
+    for (std::size_t i = 0; i + 1 < r.towers.size(); ++i) {
+        const double span = r.towers[i + 1].station - r.towers[i].station;
+        if (span > kLongSpan && longSpans++ == 0) {
+            warnOfLongSpan(o.towersPath + ": span " + r.towers[i].name + "-" + r.towers[i + 1].name,
+                           span);
+        }
+    }
+    if (longSpans > 1) {
+        warn(fmt::format("{}: {} more spans are longer than {} m", o.towersPath, longSpans - 1,
+                         kLongSpan));
+    }
     if (!o.crossingsPath.empty()) r.crossings = readCrossings(o.crossingsPath, r.towers);
     if (solving && !options.groundClearance && r.crossings.empty()) {
         throw UsageError(
@@ -510,15 +522,16 @@ std::string full(double v) {
     return std::isfinite(v) ? fmt::format("{}", v) : std::string();
 }
 
-void writeProfileCsv(const std::string& dir, const CheckedLine& r) {
+// Into files of `out`, put in place with the run's other outputs when it has succeeded.
+void writeProfileCsv(const std::string& dir, const CheckedLine& r, ResultStream& out) {
     const design::LineProfile& p = r.profile;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(nativePath(dir)), ec);
     if (ec) throw ToolError(dir + ": cannot make the folder: " + ec.message());
     const auto file = [&](const char* name) { return dir + "/" + name; };
-    OutputFile spans(file("spans.csv"));
-    OutputFile towers(file("towers.csv"));
-    OutputFile violations(file("violations.csv"));
+    OutputFile& spans = out.file(file("spans.csv"));
+    OutputFile& towers = out.file(file("towers.csv"));
+    OutputFile& violations = out.file(file("violations.csv"));
 
     spans.write(kUtf8Bom +
                 "from,to,span_m,height_difference_m,max_sag_condition,max_sag_m,"
@@ -564,15 +577,7 @@ void writeProfileCsv(const std::string& dir, const CheckedLine& r) {
             v.condition ? csvField(p.conditions[*v.condition]) : "",
             v.load ? full(*v.load) : std::string()));
     }
-    std::optional<OutputFile> solved;
-    if (r.solved) {
-        solved.emplace(file("solve.csv"));
-        writeSolveCsv(*solved, *r.solved, r.towers, r.crossings);
-    }
-    spans.commit();
-    towers.commit();
-    violations.commit();
-    if (solved) solved->commit();
+    if (r.solved) writeSolveCsv(out.file(file("solve.csv")), *r.solved, r.towers, r.crossings);
 }
 
 void runProfileCommand(const ProfileCommandOptions& o, ResultStream& out) {
@@ -585,12 +590,12 @@ void runProfileCommand(const ProfileCommandOptions& o, ResultStream& out) {
     const CheckedLine r = checkLine(o);
     std::string notes;
     if (!o.csvDir.empty()) {
-        writeProfileCsv(o.csvDir, r);
+        writeProfileCsv(o.csvDir, r, out);
         notes += "CSV written to " + o.csvDir + " (spans.csv, towers.csv, violations.csv" +
                  (r.solved ? ", solve.csv" : "") + ")\n";
     }
     if (!o.svgPath.empty()) {
-        OutputFile svg(o.svgPath);
+        OutputFile& svg = out.file(o.svgPath);
         ProfileDrawingInputs drawing{
             r.terrain,
             r.towers,
@@ -605,7 +610,6 @@ void runProfileCommand(const ProfileCommandOptions& o, ResultStream& out) {
         if (o.fromOption->count() > 0) drawing.from = o.from;
         if (o.toOption->count() > 0) drawing.to = o.to;
         writeProfileDrawing(r.profile, drawing, svg);
-        svg.commit();
         notes += "SVG written to " + o.svgPath + "\n";
     }
     if (o.json) {

@@ -13,6 +13,7 @@
 #include "calc/decimal_parse.h"
 #include "tools/design_inputs.h"
 #include "tools/encoding.h"
+#include "tools/file_text.h"
 #include "tools/number_options.h"
 #include "tools/result_stream.h"
 #include "tools/text_table.h"
@@ -30,40 +31,6 @@ constexpr double kGroundMismatch = 5;
 
 std::string readWhole(const std::string& pathUtf8) {
     return readWholeFile(pathUtf8, kMaxFileBytes, "larger than 64 MB");
-}
-
-bool isUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t more = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            more = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3;
-        } else {
-            return false;
-        }
-        if (i + more >= s.size()) return false;
-        for (std::size_t k = 1; k <= more; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += more + 1;
-    }
-    return true;
-}
-
-// The text as UTF-8: with a byte order mark, or when it reads as UTF-8, as it is; else GBK.
-std::string asUtf8(std::string_view text) {
-    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom)
-        return std::string(text.substr(kUtf8Bom.size()));
-    if (isUtf8(text)) return std::string(text);
-    return gbkToUtf8(text);
 }
 
 std::string trimmed(std::string_view s) {
@@ -124,7 +91,7 @@ class Table {
     Table(std::string_view raw, const std::string& path, std::vector<Column> columns,
           std::optional<ColumnPattern> pattern = std::nullopt)
         : path_(path),
-          text_(asUtf8(raw)),
+          text_(fileTextAsUtf8(raw, path)),
           columns_(std::move(columns)),
           at_(columns_.size(), kNone) {
         if (!next()) throw ToolError(path_ + ": empty; the first line must name the columns");

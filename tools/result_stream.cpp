@@ -48,6 +48,7 @@ ResultStream::ResultStream() {
 }
 
 ResultStream::~ResultStream() {
+    files_.clear();  // a run that did not finish removes the files it made
     std::fclose(out_);
     std::fflush(stdout);
     dup2(saved_, fileno(stdout));
@@ -62,10 +63,20 @@ void ResultStream::write(std::string_view text) {
     }
 }
 
+OutputFile& ResultStream::file(const std::string& pathUtf8) {
+    files_.push_back(std::make_unique<OutputFile>(pathUtf8));
+    return *files_.back();
+}
+
 void ResultStream::finish() {
     if (std::fflush(out_) != 0 || std::ferror(out_) != 0) {
         throw ToolError(std::string("standard output: cannot write: ") + std::strerror(errno));
     }
+    // Every file closed before any is renamed: a disk that fills up on the last one leaves the
+    // first ones as they were too. Only a rename, which does not run out of room, comes after.
+    for (const auto& f : files_) f->flushAndClose();
+    for (const auto& f : files_) f->place();
+    files_.clear();
 }
 
 namespace {
@@ -225,8 +236,8 @@ OutputFile::OutputFile(const std::string& pathUtf8)
 }
 
 OutputFile::~OutputFile() {
-    if (file_ == nullptr) return;
-    std::fclose(file_);
+    if (file_ != nullptr) std::fclose(file_);
+    // Closed but never placed: the run failed after this file was written.
     if (!temporary_.empty()) std::remove(temporary_.c_str());
 }
 
@@ -239,15 +250,31 @@ void OutputFile::write(std::string_view text) {
 }
 
 void OutputFile::commit() {
+    flushAndClose();
+    place();
+}
+
+void OutputFile::flushAndClose() {
+    if (file_ == nullptr) return;
     std::FILE* f = file_;
     file_ = nullptr;
     const bool flushed = std::fflush(f) == 0;
     int error = errno;
     const bool closed = std::fclose(f) == 0;
     if (flushed && !closed) error = errno;
-    if (flushed && closed && (temporary_.empty() || replace(temporary_, target_))) return;
-    if (flushed && closed) error = errno;
+    if (flushed && closed) return;
     if (!temporary_.empty()) std::remove(temporary_.c_str());
+    temporary_.clear();
+    fail(error);
+}
+
+void OutputFile::place() {
+    if (temporary_.empty()) return;
+    const std::string made = std::move(temporary_);
+    temporary_.clear();
+    if (replace(made, target_)) return;
+    const int error = errno;
+    std::remove(made.c_str());
     fail(error);
 }
 

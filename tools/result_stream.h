@@ -6,10 +6,14 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnel::tool {
+
+class OutputFile;
 
 class ResultStream {
   public:
@@ -20,14 +24,22 @@ class ResultStream {
 
     // Throws ToolError when standard output cannot be written (a full disk, a closed pipe).
     void write(std::string_view text);
-    // Writes out what is still buffered; throws as write() does. A command's output is complete
-    // only once this has returned.
+    // A file among the run's outputs (a CSV file, a drawing), opened now (throws ToolError for
+    // a path that cannot be written) and written as the run goes, but put in place only by
+    // finish(), with every other file of the run, once standard output has been written. A run
+    // that fails anywhere, in its figures, its drawing or any of its files, leaves every file it
+    // names as it was.
+    OutputFile& file(const std::string& pathUtf8);
+    // Writes out what is still buffered, then puts the run's files in place; throws as write()
+    // does, or as OutputFile::commit(). A command's output is complete only once this has
+    // returned.
     void finish();
     bool isTerminal() const;
 
   private:
     std::FILE* out_ = nullptr;
     int saved_ = -1;  // descriptor 1 as it was, put back at the end
+    std::vector<std::unique_ptr<OutputFile>> files_;
 };
 
 // A file a command writes as it goes. A regular file (or a name not yet taken) is written to a
@@ -44,7 +56,11 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
 
     void write(std::string_view text);  // throws ToolError
-    void commit();                      // closes the file and puts it in place; throws ToolError
+    void commit();                      // flushAndClose() then place()
+    // Writes out what is buffered and closes the file: where a full disk shows. Throws ToolError.
+    void flushAndClose();
+    // Renames the closed file into its place (nothing for a device or a pipe). Throws ToolError.
+    void place();
 
   private:
     [[noreturn]] void fail(int error) const;

@@ -144,9 +144,9 @@ class SagTable {
         // The design practice's other sag condition: the area's ice without wind.
         iceWithoutWind_ = design::iceWithoutWind(records_->conditions());
         if (iceWithoutWind_) names_.push_back(design::iceWithoutWindName(records_->conditions()));
-        if (!o.csvPath.empty() && o.csvPath != kStdout) csvFile_.emplace(o.csvPath);
+        if (!o.csvPath.empty() && o.csvPath != kStdout) csvFile_ = &out_.file(o.csvPath);
         if (!o.svgPath.empty()) {
-            svgFile_.emplace(o.svgPath);
+            svgFile_ = &out_.file(o.svgPath);
             chart_.emplace(range_.count);
         }
         if (!o.json && o.csvPath != kStdout) spool_ = std::make_unique<SpoolFile>();
@@ -350,12 +350,10 @@ class SagTable {
     void end() {
         std::string notes;
         if (csvFile_) {
-            csvFile_->commit();
             notes += "CSV written to " + o_.csvPath + "\n";
         }
         if (svgFile_) {
             svgFile_->write(sagTableSvg(chartOf(), *chart_));
-            svgFile_->commit();
             notes += "SVG written to " + o_.svgPath + "\n";
         }
         if (o_.json) {
@@ -375,8 +373,8 @@ class SagTable {
     mutable std::vector<std::string> cells_;
     std::optional<SpanAnalyser> analyser_;
     std::vector<std::string> names_;
-    std::optional<OutputFile> csvFile_;
-    std::optional<OutputFile> svgFile_;
+    OutputFile* csvFile_ = nullptr;  // owned by out_, which puts them in place at the end
+    OutputFile* svgFile_ = nullptr;
     std::optional<ChartSampler> chart_;
     std::unique_ptr<SpoolFile> spool_;
     std::optional<FixedColumns> table_;

@@ -556,9 +556,8 @@ void runSectionCommand(const SectionOptions& o, ResultStream& out) {
     }
     if (o.svgPath == "-") throw UsageError("--svg -: the chart goes to a file; name one");
     const Section r(o);
-    std::optional<OutputFile> csv, svg;
-    if (!o.csvPath.empty() && o.csvPath != "-") csv.emplace(o.csvPath);
-    if (!o.svgPath.empty()) svg.emplace(o.svgPath);
+    OutputFile* csv = !o.csvPath.empty() && o.csvPath != "-" ? &out.file(o.csvPath) : nullptr;
+    OutputFile* svg = !o.svgPath.empty() ? &out.file(o.svgPath) : nullptr;
     // The whole table only where a chart or the terminal's aligned columns need it.
     std::vector<design::StringingRow> rows;
     if (svg || (!o.json && o.csvPath != "-")) rows = r.stringingRows();
@@ -568,13 +567,11 @@ void runSectionCommand(const SectionOptions& o, ResultStream& out) {
         for (std::size_t i = 0; i < r.temperatures().count; ++i) {
             csv->write(stringingCsvRow(r, rows.empty() ? r.stringingRow(i) : rows[i]));
         }
-        csv->commit();
         notes += "CSV written to " + o.csvPath + "\n";
     }
     if (svg) {
         svg->write(stringingSvg(nameOf(r.design().conductor->name), rows, r.spans(), o.compensation,
                                 r.section().ruling.span, o.model));
-        svg->commit();
         notes += "SVG written to " + o.svgPath + "\n";
     }
     if (o.json) {

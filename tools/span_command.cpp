@@ -74,7 +74,7 @@ std::string curveText(const SpanCurve& c, int points) {
            curveBody(c, points);
 }
 
-Json curveJson(const SpanCurve& c, int points) {
+Json curveJson(const SpanCurve& c) {
     Json doc{{"model", spanModelName(c.model())},
              {"low_point_m", c.lowPoint()},
              {"near_height_above_low_point_m", c.nearHeightAboveLowPoint()},
@@ -86,15 +86,29 @@ Json curveJson(const SpanCurve& c, int points) {
              {"far_stress_N_per_mm2", c.farStress()},
              {"near_angle_deg", degrees(c.nearAngle())},
              {"far_angle_deg", degrees(c.farAngle())}};
-    if (points > 0) {
-        Json rows = Json::array();
-        for (int i = 0; i <= points; ++i) {
-            const double x = abscissa(c, i, points);
-            rows.push_back({{"x_m", x}, {"height_m", c.heightAt(x)}, {"sag_m", c.sagAt(x)}});
-        }
-        doc["points"] = std::move(rows);
-    }
     return doc;
+}
+
+// The document `head` with the curve's points after it, each written as it is computed: a
+// million points are a hundred megabytes as one Json value, a line at a time here.
+template <typename Point>
+void writeJson(ResultStream& out, const Json& head, int points, Point point) {
+    if (points == 0) {
+        out.write(jsonDocument(head));
+        return;
+    }
+    JsonStream doc([&out](std::string_view text) { out.write(text); }, head);
+    doc.beginArray("points");
+    for (int i = 0; i <= points; ++i) doc.add(point(i));
+    doc.endArray();
+    doc.end();
+}
+
+void writeCurveJson(ResultStream& out, const SpanCurve& c, int points) {
+    writeJson(out, curveJson(c), points, [&](int i) {
+        const double x = abscissa(c, i, points);
+        return Json{{"x_m", x}, {"height_m", c.heightAt(x)}, {"sag_m", c.sagAt(x)}};
+    });
 }
 
 // The curve swung by a horizontal load: the in-plane curve's figures above (x along the plane's
@@ -139,9 +153,9 @@ std::string swungText(const SwungCurve& c, double span, double heightDifference,
            curve.aligned();
 }
 
-Json swungJson(const SwungCurve& c, double span, double verticalLoad, double horizontalLoad,
-               int points) {
-    Json doc = curveJson(c.inPlane(), 0);
+void writeSwungJson(ResultStream& out, const SwungCurve& c, double span, double verticalLoad,
+                    double horizontalLoad, int points) {
+    Json doc = curveJson(c.inPlane());
     // x horizontal from the near support, whatever the plane.
     doc["low_point_m"] = c.lowPoint();
     doc["max_sag_at_m"] = c.maxSagAt();
@@ -153,19 +167,14 @@ Json swungJson(const SwungCurve& c, double span, double verticalLoad, double hor
     doc["plane_height_difference_m"] = c.planeSpan().heightDifference;
     doc["max_sag_vertical_m"] = c.verticalMaxSag();
     doc["max_sag_sideways_m"] = c.sidewaysMaxSag();
-    if (points > 0) {
-        Json rows = Json::array();
-        for (int i = 0; i <= points; ++i) {
-            const double x = i == points ? span : span * i / points;
-            rows.push_back({{"x_m", x},
-                            {"height_m", c.heightAt(x)},
-                            {"sag_m", c.sagAt(x)},
-                            {"vertical_sag_m", c.verticalSagAt(x)},
-                            {"sideways_m", c.sidewaysAt(x)}});
-        }
-        doc["points"] = std::move(rows);
-    }
-    return doc;
+    writeJson(out, doc, points, [&](int i) {
+        const double x = i == points ? span : span * i / points;
+        return Json{{"x_m", x},
+                    {"height_m", c.heightAt(x)},
+                    {"sag_m", c.sagAt(x)},
+                    {"vertical_sag_m", c.verticalSagAt(x)},
+                    {"sideways_m", c.sidewaysAt(x)}};
+    });
 }
 
 }  // namespace
@@ -213,6 +222,7 @@ void addSpanCommand(CLI::App& app, CommandSet& set) {
     set.commands.push_back(
         {cmd, [o, horizontal](ResultStream& out) {
              SpanModel model = *spanModelNamed(o->model);
+             warnOfLongSpan("--span", o->span);
              if (horizontal->count() > 0) {
                  std::optional<SwungCurve> swung;
                  try {
@@ -221,10 +231,12 @@ void addSpanCommand(CLI::App& app, CommandSet& set) {
                  } catch (const std::invalid_argument& e) {
                      throw UsageError(e.what());
                  }
-                 out.write(o->json ? jsonDocument(swungJson(*swung, o->span, o->load,
-                                                            o->horizontalLoad, o->points))
-                                   : swungText(*swung, o->span, o->heightDifference, o->stress,
-                                               o->load, o->horizontalLoad, o->points));
+                 if (o->json) {
+                     writeSwungJson(out, *swung, o->span, o->load, o->horizontalLoad, o->points);
+                 } else {
+                     out.write(swungText(*swung, o->span, o->heightDifference, o->stress, o->load,
+                                         o->horizontalLoad, o->points));
+                 }
                  return;
              }
              std::optional<SpanCurve> curve;
@@ -233,8 +245,11 @@ void addSpanCommand(CLI::App& app, CommandSet& set) {
              } catch (const std::invalid_argument& e) {
                  throw UsageError(e.what());
              }
-             out.write(o->json ? jsonDocument(curveJson(*curve, o->points))
-                               : curveText(*curve, o->points));
+             if (o->json) {
+                 writeCurveJson(out, *curve, o->points);
+             } else {
+                 out.write(curveText(*curve, o->points));
+             }
          }});
 }
 
