@@ -140,6 +140,41 @@ double surplus(const HeatBalance& b) {
     return b.joule + b.solar - b.convection - b.radiation;
 }
 
+// The current that holds the state's temperature: the rating there.
+double rating(const HeatBalance& b) {
+    return std::sqrt(std::max(b.convection + b.radiation - b.solar, 0.0) / b.resistance);
+}
+
+// Scans from `from` to the highest temperature in steps of kScanStep for the first state whose
+// rating reaches the current, and narrows [lo, hi] to the step before it (fLo, fHi the surplus
+// at each end). Where none does, fHi stays above 0 and the state of the highest rating met is
+// returned, for the message.
+constexpr double kScanStep = 2;  // °C
+template <typename At>
+HeatBalance bracketByRating(const At& at, double from, double& lo, double& hi, double& fLo,
+                            double& fHi) {
+    double previous = from;
+    double fPrevious = surplus(at(from));
+    HeatBalance top = at(from);
+    const int steps = static_cast<int>(std::ceil((kHighestTemperature - from) / kScanStep));
+    for (int i = 1; i <= steps; ++i) {
+        const double t = std::min(from + i * kScanStep, kHighestTemperature);
+        const HeatBalance b = at(t);
+        const double f = surplus(b);
+        if (f <= 0) {
+            lo = previous;
+            fLo = fPrevious;
+            hi = t;
+            fHi = f;
+            return b;
+        }
+        if (rating(b) > rating(top)) top = b;
+        previous = t;
+        fPrevious = f;
+    }
+    return top;
+}
+
 }  // namespace
 
 Model modelFromName(const std::string& name) {
@@ -264,20 +299,33 @@ HeatBalance conductorTemperature(const Conductor& conductor, const Weather& w, d
     HeatBalance low = at(lo);
     double fLo = surplus(low);
     if (fLo <= 0) return low;
+    // The surplus at T is below 0 exactly where the rating at T exceeds the current, so any
+    // temperature whose rating is above the current bounds the root from above. Steps that double
+    // find one in a few evaluations where the rating grows with the temperature, as radiation
+    // makes it do.
     double step = 10;
     double hi = lo + step;
     double fHi = surplus(at(hi));
-    while (fHi > 0) {
-        if (!(hi < kHighestTemperature)) {
-            throw ThermalInputError("a current of " + text(current) +
-                                    " A heats the conductor beyond " + text(kHighestTemperature) +
-                                    " \u00B0C: there is no steady temperature");
-        }
+    while (fHi > 0 && hi < kHighestTemperature) {
         lo = hi;
         fLo = fHi;
         step *= 2;
-        hi = std::min(lo + step, kHighestTemperature + 1);
+        hi = std::min(lo + step, kHighestTemperature);
         fHi = surplus(at(hi));
+    }
+    if (fHi > 0) {
+        // Without radiation the rating can peak and fall again as the air's conductivity and
+        // viscosity turn over, and the doubled steps may leap over the whole range of
+        // temperatures it holds: look for it, and for the lowest root, in even steps from the air.
+        const HeatBalance top = bracketByRating(at, w.ambient, lo, hi, fLo, fHi);
+        if (fHi > 0) {
+            throw ThermalInputError("a current of " + text(current) +
+                                    " A heats the conductor beyond " + text(kHighestTemperature) +
+                                    " \u00B0C: there is no steady temperature (the highest "
+                                    "rating up to there is " +
+                                    text(std::round(rating(top) * 10) / 10) + " A, at " +
+                                    text(std::round(top.temperature)) + " \u00B0C)");
+        }
     }
 
     // Brent's method on the bracket [lo, hi]: inverse quadratic interpolation or the secant
