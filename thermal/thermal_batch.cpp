@@ -30,8 +30,14 @@ void requireRows(const Column& c, std::size_t rows, const char* name) {
 double windAngleFromDirection(double direction, double azimuth) {
     // The line has no sense of its own: a wind from its azimuth or from the opposite way runs
     // along it. Folded into [0, 180) the difference is the angle Weather takes.
-    const double d = std::fmod(direction - azimuth, 180.0);
-    return d < 0 ? d + 180 : d;
+    const double d = direction - azimuth;
+    // A direction from 0 to 360 and an azimuth from 0 to 180 fall in the first three cases,
+    // each what fmod gives there (d - 180 is exact from 180 to 360); fmod for the rest.
+    if (d >= 0 && d < 180) return d;
+    if (d < 0 && d > -180) return d + 180;
+    if (d >= 180 && d < 360) return d - 180;
+    const double r = std::fmod(d, 180.0);
+    return r < 0 ? r + 180 : r;
 }
 
 void batchCase(const BatchInputs& in, std::size_t i, Conductor& c, Weather& w) {
