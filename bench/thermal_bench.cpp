@@ -132,8 +132,9 @@ void run(benchmark::State& state, std::size_t n, Kind kind) {
         failed = solveBatch(in, n, solve, model, out, false).size();
         benchmark::DoNotOptimize(rows.out[1].data());
     }
-    // Every row of these has an answer: a failure would time the refusal, not the solve.
-    if (failed > 0) state.SkipWithError("rows without an answer");
+    // Rows without an answer (the sun alone beyond 70 °C in hot still air) are timed as the
+    // refusals they are; the count says how many there were.
+    state.counters["failed"] = static_cast<double>(failed);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * n));
 }
 
