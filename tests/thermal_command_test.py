@@ -288,3 +288,17 @@ def test_without_the_resistance_file_the_resistance_is_asked_for(tmp_path):
                             "JL/G1A-240/30", "--current", "500"])
     assert status == 2 and out == ""
     assert "the resistance is needed: --r20 or --resistance" in err
+
+
+def test_a_current_below_the_rating_has_a_steady_temperature():
+    """Without radiation the rating peaks (here near 590 °C) and falls again; a current just below
+    the rating at a temperature is held below it, not refused as beyond 2,000 °C."""
+    case = ["--diameter", "28.14", "--resistance", "25:0.02,75:0.1", "--wind", "10",
+            "--solar", "0", "--emissivity", "0"]
+    rating = balance(case + ["--max-temperature", "590"])["current_A"]
+    held = balance(case + ["--current", str(rating - 1)])
+    assert 40 < held["temperature_degC"] < 590
+    heating = held["joule_W_per_m"]
+    assert heating == pytest.approx(held["convection_W_per_m"], rel=1e-6)
+    status, _, err = run(case + ["--current", str(rating * 1.01)])
+    assert status == 2 and "no steady temperature" in err and "highest rating" in err

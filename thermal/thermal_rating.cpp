@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <sstream>
 
 namespace varnel::thermal {
@@ -29,34 +30,115 @@ std::string text(double value) {
     return s.str();
 }
 
-// The messages are built only on failure: these checks run once per case of a year's ratings.
-void requireFinite(double value, const char* name) {
-    if (!std::isfinite(value)) {
-        throw ThermalInputError(std::string(name) + " must be a finite number, not " + text(value));
-    }
+// The messages are built only on failure, out of line: these checks run once per case of a
+// year's ratings, and the comparisons alone stay in the loop.
+[[noreturn, gnu::noinline]] void notFinite(double value, const char* name) {
+    throw ThermalInputError(std::string(name) + " must be a finite number, not " + text(value));
 }
 
-void requireRange(double value, double lo, double hi, const char* name, const char* unit) {
-    if (!(std::isfinite(value) && value >= lo && value <= hi)) {
-        throw ThermalInputError(std::string(name) + " must be from " + text(lo) + " to " +
-                                text(hi) + unit + ", not " + text(value));
-    }
+[[noreturn, gnu::noinline]] void outOfRange(double value, double lo, double hi, const char* name,
+                                            const char* unit) {
+    throw ThermalInputError(std::string(name) + " must be from " + text(lo) + " to " + text(hi) +
+                            unit + ", not " + text(value));
 }
 
-// The sun's altitude and its angle of incidence on the conductor, degrees, for either model.
+inline void requireFinite(double value, const char* name) {
+    if (!std::isfinite(value)) notFinite(value, name);
+}
+
+// NaN fails the comparisons, and ±∞ lies outside every finite range.
+inline void requireRange(double value, double lo, double hi, const char* name, const char* unit) {
+    if (!(value >= lo && value <= hi)) outOfRange(value, lo, hi, name, unit);
+}
+
+// The sun's altitude (degrees, and its sine and cosine) and the sine of its angle of incidence
+// on the conductor, for either model: IEEE 738's eq. 16a, 17 and 9 (ieee738::H_c, Z_c and theta),
+// worked with the sines and cosines themselves rather than through the angles. The azimuth's
+// arctangent and the incidence's arccosine are then square roots, and the sines and cosines of
+// the latitude, the day's declination and the line's azimuth are kept from one case to the next
+// while they stay the same, as along a line's year of hours: the sun changing every hour costs
+// little more than a fixed one.
 struct SunAngles {
-    double altitude = 0;
-    double incidence = 0;
+    double altitude = 0;     // H_c, degrees
+    double sinAltitude = 0;  // sin H_c
+    double sinIncidence = 0;
+};
+
+constexpr double kDegree = std::numbers::pi / 180;
+
+struct SinCos {
+    double key = std::numeric_limits<double>::quiet_NaN();
+    double sin = 0;
+    double cos = 1;
+    // The sine and cosine of `degrees`, worked again only when it differs from the last.
+    const SinCos& of(double degrees) {
+        if (!(degrees == key)) {
+            key = degrees;
+            sin = std::sin(degrees * kDegree);
+            cos = std::cos(degrees * kDegree);
+        }
+        return *this;
+    }
+};
+
+// The sines and cosines kept: the latitude's and the line's azimuth's by their last values, the
+// declination by the day and model, the hour angle by the quarter hour (a year of whole, half or
+// quarter hours fills the table once), and spares for a day outside the year (one per model) and
+// an hour between the quarters.
+struct SunTables {
+    SinCos latitude, azimuth, otherHour;
+    SinCos declination[2][368];  // [model][day], 367 the day outside the year
+    SinCos quarterHours[97];
 };
 
 SunAngles sunAngles(const Sun& sun, Model model) {
-    const double declination =
-        model == Model::ieee738 ? ieee738::delta(sun.day) : cigre601::delta_s(sun.day);
+    // One set per thread, so that a batch split over threads keeps each its own.
+    thread_local SunTables tables;
+    SunTables& t = tables;
+    const SinCos& lat = t.latitude.of(sun.latitude);
+    const SinCos& line = t.azimuth.of(sun.lineAzimuth);
+    // heatBalance takes a day unchecked: outside the year the model's spare entry is used.
+    const bool known = sun.day >= 1 && sun.day <= 366;
+    SinCos& decl = t.declination[model == Model::ieee738 ? 0 : 1][known ? sun.day : 367];
+    const double day = sun.day;
+    if (!(decl.key == day)) {
+        decl.of(model == Model::ieee738 ? ieee738::delta(sun.day) : cigre601::delta_s(sun.day));
+        decl.key = day;  // the entry's key is the day, not the angle
+    }
     const double hourAngle = ieee738::omega(sun.hour);
+    const double quarters = sun.hour * 4;
+    const bool onTheQuarter = quarters >= 0 && quarters <= 96 && quarters == std::floor(quarters);
+    const SinCos& hour =
+        (onTheQuarter ? t.quarterHours[static_cast<int>(quarters)] : t.otherHour).of(hourAngle);
+    const double sinHour = hour.sin;
+    const double cosHour = hour.cos;
+
     SunAngles a;
-    a.altitude = ieee738::H_c(sun.latitude, declination, hourAngle);
-    const double azimuth = ieee738::Z_c(sun.latitude, declination, hourAngle);
-    a.incidence = ieee738::theta(a.altitude, azimuth, sun.lineAzimuth);
+    const double s =
+        std::clamp(lat.cos * decl.cos * cosHour + lat.sin * decl.sin, -1.0, 1.0);  // eq. 16a
+    a.sinAltitude = s;
+    a.altitude = std::asin(s) / kDegree;
+    const double cosAltitude = std::sqrt(1 - s * s);
+    // Eq. 17: Z_c = C + arctan χ, C putting it in its quadrant; as cosine and sine.
+    const double chi = sinHour / (lat.sin * cosHour - lat.cos * decl.sin / decl.cos);
+    double cosZ = 1;
+    double sinZ = 0;
+    if (std::isinf(chi)) {
+        cosZ = 0;
+        sinZ = chi > 0 ? 1 : -1;
+    } else if (!std::isnan(chi)) {  // NaN: the sun at the zenith, where no azimuth matters
+        cosZ = 1 / std::sqrt(1 + chi * chi);
+        sinZ = chi * cosZ;
+    }
+    // C = 180 (χ ≥ 0 after noon, χ < 0 before it) turns the direction round.
+    if ((hourAngle < 0) != (chi >= 0)) {
+        cosZ = -cosZ;
+        sinZ = -sinZ;
+    }
+    // Eq. 9: cos θ = cos H_c cos(Z_c − Z_l), θ from 0 to 180 degrees.
+    const double cosTheta =
+        std::clamp(cosAltitude * (cosZ * line.cos + sinZ * line.sin), -1.0, 1.0);
+    a.sinIncidence = std::sqrt(1 - cosTheta * cosTheta);
     return a;
 }
 
@@ -70,11 +152,17 @@ double solarHeating(const Conductor& c, const Weather& w, Model model) {
     if (a.altitude <= 0) return 0;
     if (model == Model::ieee738) {
         const double qse = ieee738::K_solar(w.elevation) * ieee738::Q_s(a.altitude, sun.atmosphere);
-        return ieee738::q_s(c.absorptivity, qse, a.incidence, c.diameter);
+        return c.absorptivity * qse * a.sinIncidence * c.diameter;  // eq. 8
     }
-    const double beam = cigre601::I_B(a.altitude, clearness(sun), w.elevation);
-    const double diffuse = cigre601::I_d(beam, a.altitude);
-    const double total = cigre601::I_T(beam, diffuse, a.altitude, a.incidence, sun.albedo);
+    // TB 601's direct beam, diffuse and total irradiance (cigre601::I_B, I_d, I_T) with the
+    // altitude's sine and the incidence's given.
+    const double sh = a.sinAltitude;
+    const double sea = clearness(sun) * 1280 * sh / (sh + 0.314);
+    const double beam = sea * (1 + 1.4e-4 * w.elevation * (1367 / sea - 1));
+    const double diffuse = std::max(430.5 - 0.3288 * beam, 0.0) * sh;
+    const double halfPi = std::numbers::pi / 2;
+    const double total =
+        beam * (a.sinIncidence + sun.albedo * halfPi * sh) + diffuse * (1 + sun.albedo * halfPi);
     return cigre601::P_s(c.absorptivity, total, c.diameter);
 }
 
@@ -138,6 +226,41 @@ HeatBalance balanceAt(const Conductor& c, const Weather& w, double ts, double cu
 // Heating less cooling: positive below the steady temperature, negative above it.
 double surplus(const HeatBalance& b) {
     return b.joule + b.solar - b.convection - b.radiation;
+}
+
+// The current that holds the state's temperature: the rating there.
+double rating(const HeatBalance& b) {
+    return std::sqrt(std::max(b.convection + b.radiation - b.solar, 0.0) / b.resistance);
+}
+
+// Scans from `from` to the highest temperature in steps of kScanStep for the first state whose
+// rating reaches the current, and narrows [lo, hi] to the step before it (fLo, fHi the surplus
+// at each end). Where none does, fHi stays above 0 and the state of the highest rating met is
+// returned, for the message.
+constexpr double kScanStep = 2;  // °C
+template <typename At>
+HeatBalance bracketByRating(const At& at, double from, double& lo, double& hi, double& fLo,
+                            double& fHi) {
+    double previous = from;
+    double fPrevious = surplus(at(from));
+    HeatBalance top = at(from);
+    const int steps = static_cast<int>(std::ceil((kHighestTemperature - from) / kScanStep));
+    for (int i = 1; i <= steps; ++i) {
+        const double t = std::min(from + i * kScanStep, kHighestTemperature);
+        const HeatBalance b = at(t);
+        const double f = surplus(b);
+        if (f <= 0) {
+            lo = previous;
+            fLo = fPrevious;
+            hi = t;
+            fHi = f;
+            return b;
+        }
+        if (rating(b) > rating(top)) top = b;
+        previous = t;
+        fPrevious = f;
+    }
+    return top;
 }
 
 }  // namespace
@@ -264,20 +387,33 @@ HeatBalance conductorTemperature(const Conductor& conductor, const Weather& w, d
     HeatBalance low = at(lo);
     double fLo = surplus(low);
     if (fLo <= 0) return low;
+    // The surplus at T is below 0 exactly where the rating at T exceeds the current, so any
+    // temperature whose rating is above the current bounds the root from above. Steps that double
+    // find one in a few evaluations where the rating grows with the temperature, as radiation
+    // makes it do.
     double step = 10;
     double hi = lo + step;
     double fHi = surplus(at(hi));
-    while (fHi > 0) {
-        if (!(hi < kHighestTemperature)) {
-            throw ThermalInputError("a current of " + text(current) +
-                                    " A heats the conductor beyond " + text(kHighestTemperature) +
-                                    " \u00B0C: there is no steady temperature");
-        }
+    while (fHi > 0 && hi < kHighestTemperature) {
         lo = hi;
         fLo = fHi;
         step *= 2;
-        hi = std::min(lo + step, kHighestTemperature + 1);
+        hi = std::min(lo + step, kHighestTemperature);
         fHi = surplus(at(hi));
+    }
+    if (fHi > 0) {
+        // Without radiation the rating can peak and fall again as the air's conductivity and
+        // viscosity turn over, and the doubled steps may leap over the whole range of
+        // temperatures it holds: look for it, and for the lowest root, in even steps from the air.
+        const HeatBalance top = bracketByRating(at, w.ambient, lo, hi, fLo, fHi);
+        if (fHi > 0) {
+            throw ThermalInputError("a current of " + text(current) +
+                                    " A heats the conductor beyond " + text(kHighestTemperature) +
+                                    " \u00B0C: there is no steady temperature (the highest "
+                                    "rating up to there is " +
+                                    text(std::round(rating(top) * 10) / 10) + " A, at " +
+                                    text(std::round(top.temperature)) + " \u00B0C)");
+        }
     }
 
     // Brent's method on the bracket [lo, hi]: inverse quadratic interpolation or the secant

@@ -168,30 +168,18 @@ def design_section(
     compensation: float,
     model: str = ...,
 ) -> tuple[object, ...]: ...
-def _thermal_balances(
+def _thermal_batch(
     ampacity: bool,
-    values: _Doubles,
-    ambients: _Doubles,
-    winds: _Doubles,
-    diameter_mm: float,
-    strand_mm: float,
-    emissivity: float,
-    absorptivity: float,
-    t1: float,
-    r1_km: float,
-    t2: float,
-    r2_km: float,
-    wind_angle: float,
-    elevation: float,
-    solar: Optional[float],
-    latitude: Optional[float],
-    day: Optional[int],
-    hour: Optional[float],
-    azimuth: Optional[float],
+    rows: int,
+    columns: dict[str, _Doubles],
+    sun_position: bool,
     atmosphere: str,
-    albedo: float,
+    strand_mm: float,
+    core_mm: float,
+    frequency: float,
     model: str,
-) -> Tuple[_Doubles, ...]: ...
+    raise_: bool,
+) -> Tuple[Tuple[_Doubles, ...], list[Tuple[int, str]]]: ...
 def span_curve(
     model: str, span: float, height_difference: float, stress: float, load: float,
     horizontal_load: float = ...

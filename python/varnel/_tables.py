@@ -353,8 +353,13 @@ def load_weather_areas(path: PathLike, load_case: bool = False, english: bool = 
 
 
 def load_conductors(path: PathLike) -> Records:
-    """The conductors of an 11-field table as Conductor objects."""
-    return Records(_load(path, "conductors", _core.load_conductors))
+    """The conductors of an 11-field table as Conductor objects. Each remembers its table, so
+    that ampacity and conductor_temperature find its resistance beside it as the command does."""
+    records = Records(_load(path, "conductors", _core.load_conductors))
+    from . import _thermal
+
+    _thermal.remember_table(records, os.fsdecode(_native(path)))
+    return records
 
 
 def load_hb_lines(path: PathLike) -> Records:
