@@ -112,7 +112,7 @@ class ProfileCheck:
 
     ``conditions`` names the conditions in their order (the area's, its ice without wind, then
     the conductor temperature's as the command names it: ``导线温度 80 °C`` for
-    ``max_temperature=80``, ``载流 600 A (71.8 °C)`` for ``current=600``); ``model`` is the
+    ``max_temperature=80``, ``载流 600 A (85.5 °C)`` for ``current=600``); ``model`` is the
     span model; ``wind_height`` the height (m) the area's speeds are given at and
     ``terrain_class`` the wind's terrain (B); ``solve`` what ``solve="max_temperature"`` found
     (a :class:`TemperatureLimit`), else None; ``operating`` the conductor's temperature from
