@@ -169,3 +169,17 @@ def test_plot_draws_the_conductor_of_every_span(line):
     import matplotlib.pyplot as plt
 
     plt.close(figure)
+
+
+def test_solve_with_the_heat_balance_gives_the_commands_current(inputs):
+    doc = json.loads(run("--ground-clearance", "3", "--solve", "max-temperature", "--ambient",
+                         "35", "--r20", "0.1181", "--json").stdout)["solve"]
+    line = check(inputs, ground_clearance=3, solve="max_temperature", ambient=35,
+                 resistance=0.1181)
+    assert line.solve.temperature == doc["temperature_degC"]
+    assert float(line.solve.ampacity.current) == pytest.approx(doc["current_A"], rel=1e-9)
+    assert float(line.solve.ampacity.solar) == pytest.approx(
+        doc["heat_balance"]["solar_W_per_m"], rel=1e-12)
+    assert check(inputs, ground_clearance=3, solve="max_temperature").solve.ampacity is None
+    with pytest.raises(ValueError, match="from -90 to 200"):
+        check(inputs, max_temperature=250)
