@@ -27,11 +27,13 @@ def project_version():
 
 def library_sources():
     """The C++ sources of the static libraries the module is made of, read from the CMake files
-    that build them (cmake/varnel_library.cmake, thermal/CMakeLists.txt): one list to keep, so a
-    file added to the library cannot be left out of the module."""
+    that build them (cmake/varnel_library.cmake, thermal/CMakeLists.txt, and the command's
+    profile reader and drawing in tools/CMakeLists.txt): one list to keep, so a file added to
+    the library cannot be left out of the module."""
     found = []
-    for cmake_file, folder in (("cmake/varnel_library.cmake", ""), ("thermal/CMakeLists.txt",
-                                                                      "thermal/")):
+    for cmake_file, folder in (("cmake/varnel_library.cmake", ""),
+                               ("thermal/CMakeLists.txt", "thermal/"),
+                               ("tools/CMakeLists.txt", "tools/")):
         with open(os.path.join(ROOT, cmake_file), encoding="utf-8") as f:
             text = f.read()
         for body in re.findall(r"add_library\(\s*varnel_\w+\s+STATIC\s+([^)]*)\)", text):
@@ -54,8 +56,8 @@ sources = LIBRARY_SOURCES + BINDING_SOURCES
 missing = [s for s in sources if not os.path.isfile(os.path.join(ROOT, s))]
 if missing:
     raise RuntimeError(
-        "varnel builds from its source tree: python/ with calc/, dbf/, libraries/, design/ and "
-        "thermal/ "
+        "varnel builds from its source tree: python/ with calc/, dbf/, libraries/, design/, "
+        "thermal/ and tools/ "
         "beside it; missing: " + ", ".join(missing))
 
 VERSION = project_version()
@@ -67,7 +69,9 @@ core = Pybind11Extension(
     [os.path.join(ROOT, s) for s in sources],
     include_dirs=[ROOT],
     cxx_std=20,
-    define_macros=[("VARNEL_VERSION", '"%s"' % VERSION), ("NDEBUG", None)],
+    # fmt (the command's reader and drawing format with it) as Debian's headers alone.
+    define_macros=[("VARNEL_VERSION", '"%s"' % VERSION), ("NDEBUG", None),
+                   ("FMT_HEADER_ONLY", None)],
     # As CMake's Release build: -O3 after Python's own -O2.
     extra_compile_args=["-O3"],
 )

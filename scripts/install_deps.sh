@@ -15,7 +15,7 @@ run_pkgs=(build-essential cmake ninja-build pkg-config libcli11-dev libfmt-dev n
 # that sees the system's packages; pandas, matplotlib and the CJK font serve its tests and example,
 # pyshp (an independent DBF reader and writer) its tests.
 python_pkgs=(build-essential libfast-float-dev python3 python3-dev python3-venv python3-pip python3-setuptools
-  pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-matplotlib python3-pytest
+  pybind11-dev python3-pybind11 libfmt-dev libcli11-dev python3-numpy python3-pandas python3-matplotlib python3-pytest
   python3-pyshp fonts-noto-cjk)
 # mono-mcs, libmono-i18n-cjk4.0-cil: the C# kit's test (mcs, the runtime, code page 936).
 # locales: the zh_CN sources from which the win32 tests compile a locale for wine (code page 936).

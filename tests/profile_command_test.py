@@ -348,6 +348,9 @@ GOOD_TOWERS = TOWERS_HEADER + "A,0,strain,30,0,600\r\nB,500,suspension,32,2.5,60
     ("towers", TOWERS_HEADER.replace("\r\n", ",max_swing_大风_deg\r\n") +
      "A,0,strain,30,0,600,\nB,500,suspension,30,2.5,600,95\nC,1000,strain,30,0,600,\n", 3,
      "at most 90 degrees"),
+    ("towers", TOWERS_HEADER.replace("\r\n", ",max_swing_大风_deg,max_swing_大风_deg\r\n") +
+     "A,0,strain,30,0,600,,\nB,500,suspension,30,2.5,600,40,50\nC,1000,strain,30,0,600,,\n", 1,
+     "column 8: max_swing_大风_deg named twice"),
     ("crossings", "name,station_m,elevation_m,clearance_m\nroad,1500,100,7\n", 2,
      "off the line"),
     ("crossings", "name,station_m,elevation_m\nroad,500,100\n", 1, "missing column clearance_m"),

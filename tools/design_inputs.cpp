@@ -4,21 +4,10 @@
 
 #include <cmath>
 
-#include "calc/decimal_text.h"
 #include "tools/library_tables.h"
 #include "tools/text_table.h"
 
 namespace varnel::tool {
-
-std::string number(double value, int decimals) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-    // The library's exact fixed-point writer gives fmt's (and printf's) digits at a fraction of
-    // their cost: a sag table writes some twenty figures a span.
-    if (decimals < 0 || decimals > 6) return fmt::format("{:.{}f}", value, decimals);
-    char text[kSixDecimalsBound];
-    return std::string(text, fixedDecimals(value, decimals, text));
-}
 
 void addDesignOptions(CLI::App* command, NumberOptions& numbers, DesignOptions& o, bool withCos) {
     command->add_option("--areas", o.areasPath, "Weather area table (DBF)")

@@ -54,7 +54,4 @@ std::string spanTable(const ::WeatherArea& area, const SpanState& state);
 // without a controlling condition only each condition's name and specific load are known.
 Json spanJson(const ::WeatherArea& area, const ::LineAttrib& conductor, const SpanState& state);
 
-// A figure for the terminal: fixed decimals, or nan, inf and -inf.
-std::string number(double value, int decimals);
-
 }  // namespace varnel::tool

@@ -51,4 +51,7 @@ class NumberOptions {
 // A number as the help and the messages show it: as short as it reads back exactly.
 std::string shortNumber(double value);
 
+// A figure for the terminal: fixed decimals, or nan, inf and -inf.
+std::string number(double value, int decimals);
+
 }  // namespace varnel::tool

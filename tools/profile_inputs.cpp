@@ -11,7 +11,6 @@
 #include <optional>
 
 #include "calc/decimal_parse.h"
-#include "tools/design_inputs.h"
 #include "tools/encoding.h"
 #include "tools/file_text.h"
 #include "tools/number_options.h"
@@ -100,6 +99,12 @@ class Table {
             while (k < columns_.size() && row_[c] != columns_[k].name) ++k;
             if (k == columns_.size() && pattern && matches(row_[c], *pattern)) {
                 const std::string_view name(row_[c]);
+                for (const Patterned& seen : patterned_) {
+                    if (row_[seen.column] == name) {
+                        throw ToolError(fmt::format("{}: line {}, column {}: {} named twice", path_,
+                                                    line_, c + 1, name));
+                    }
+                }
                 patterned_.push_back(
                     {std::string(name.substr(std::strlen(pattern->prefix),
                                              name.size() - std::strlen(pattern->prefix) -

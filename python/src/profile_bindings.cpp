@@ -1,6 +1,9 @@
-// varnel._core.check_profile: the line over the ground. The checked line stays a C++ object
-// (_core.LineProfile) so that its curves come from the library, not from a copy of its
-// formulas; its tables go to Python as lists of tuples that varnel._profile makes DataFrames of.
+// varnel._core.check_profile: the line over the ground. The input files (or DataFrames written
+// out as their CSV text) are read by the command's own reader (tools/profile_inputs.h), so both
+// refuse the same inputs in the same words, and drawn by the command's own drawing. The checked
+// line stays a C++ object (_core.LineProfile) so that its curves come from the library, not from
+// a copy of its formulas; its tables go to Python as lists of tuples that varnel._profile makes
+// DataFrames of.
 #include <pybind11/stl.h>
 
 #include <cmath>
@@ -11,6 +14,12 @@
 #include "design/line_profile.h"
 #include "design/profile_solve.h"
 #include "python/src/core_bindings.h"
+#include "tools/encoding.h"
+#include "tools/number_options.h"
+#include "tools/profile_drawing.h"
+#include "tools/profile_inputs.h"
+#include "tools/result_stream.h"
+#include "tools/tool_error.h"
 
 namespace varnel::python {
 
@@ -66,31 +75,128 @@ py::list violationRows(const LineProfile& p) {
     return rows;
 }
 
-// (name, station, elevation, clearance, offset or None)
-std::vector<design::Crossing> crossingsOf(const std::vector<py::tuple>& rows) {
+// The line's three inputs as the reader gave them, and the reader's warnings.
+struct ProfileInputs {
+    std::vector<design::TerrainPoint> terrain;
+    std::vector<design::Tower> towers;
     std::vector<design::Crossing> crossings;
-    for (const auto& r : rows) {
-        design::Crossing c;
-        c.name = r[0].cast<std::string>();
-        c.station = r[1].cast<double>();
-        c.elevation = r[2].cast<double>();
-        c.clearance = r[3].cast<double>();
-        if (!r[4].is_none()) c.offset = r[4].cast<double>();
-        crossings.push_back(std::move(c));
+    std::vector<std::string> warnings;
+};
+
+// A source: (text, label), its CSV text given (a DataFrame written out) and named `label` in
+// messages, or (None, path), a file read as the command reads it.
+using Source = std::pair<std::optional<std::string>, std::string>;
+
+// The tool's refusals (one line naming the file, line and column, or the option) as ValueError.
+template <class F>
+auto refusedAsValueError(F&& f) {
+    try {
+        return f();
+    } catch (const tool::ToolError& e) {
+        throw py::value_error(e.what());
+    } catch (const tool::UsageError& e) {  // a drawing's window that holds nothing
+        throw py::value_error(e.what());
     }
-    return crossings;
 }
 
-std::vector<design::TerrainPoint> terrainOf(const std::vector<std::pair<double, double>>& points) {
-    std::vector<design::TerrainPoint> terrain;
-    terrain.reserve(points.size());
-    for (const auto& [s, z] : points) terrain.push_back({s, z});
-    return terrain;
+ProfileInputs readInputs(const Source& terrain, const Source& towers,
+                         const std::optional<Source>& crossings,
+                         const std::vector<std::string>& conditions) {
+    return refusedAsValueError([&] {
+        ProfileInputs in;
+        in.terrain = terrain.first ? tool::parseTerrain(*terrain.first, terrain.second)
+                                   : tool::readTerrain(terrain.second);
+        in.towers = towers.first
+                        ? tool::parseTowers(*towers.first, towers.second, in.terrain, conditions,
+                                            &in.warnings)
+                        : tool::readTowers(towers.second, in.terrain, conditions, &in.warnings);
+        if (crossings) {
+            in.crossings = crossings->first ? tool::parseCrossings(*crossings->first,
+                                                                   crossings->second, in.towers)
+                                            : tool::readCrossings(crossings->second, in.towers);
+        }
+        return in;
+    });
 }
 
 }  // namespace
 
 void bindProfile(py::module_& m) {
+    py::class_<ProfileInputs>(m, "ProfileInputs")
+        .def_property_readonly("terrain",
+                               [](const ProfileInputs& in) {
+                                   std::vector<std::pair<double, double>> points;
+                                   for (const auto& p : in.terrain)
+                                       points.emplace_back(p.station, p.elevation);
+                                   return points;
+                               })
+        // (name, station, kind, ground elevation or None, arm height, string length)
+        .def_property_readonly(
+            "towers",
+            [](const ProfileInputs& in) {
+                py::list rows;
+                for (const auto& t : in.towers) {
+                    rows.append(py::make_tuple(
+                        t.name, t.station,
+                        t.kind == design::TowerKind::strain ? "strain" : "suspension",
+                        t.groundElevation, t.armHeight, t.insulatorLength));
+                }
+                return rows;
+            })
+        // (name, station, elevation, clearance, offset or None)
+        .def_property_readonly("crossings",
+                               [](const ProfileInputs& in) {
+                                   py::list rows;
+                                   for (const auto& c : in.crossings) {
+                                       rows.append(py::make_tuple(c.name, c.station, c.elevation,
+                                                                  c.clearance, c.offset));
+                                   }
+                                   return rows;
+                               })
+        .def_readonly("warnings", &ProfileInputs::warnings);
+
+    // The terrain, towers and crossings (each a Source) read with the conditions' names that
+    // max_swing_<CONDITION>_deg columns may name.
+    m.def("read_profile", &readInputs, py::arg("terrain"), py::arg("towers"), py::arg("crossings"),
+          py::arg("conditions"));
+
+    // Figures as the command writes them: as short as they read back, and with fixed decimals.
+    m.def("short_number", &tool::shortNumber, py::arg("value"));
+    m.def("fixed_number", &tool::number, py::arg("value"), py::arg("decimals"));
+    // A text quoted as the reader's messages quote a cell.
+    m.def(
+        "quoted_text", [](const std::string& text) { return tool::quotedText(text); },
+        py::arg("text"));
+
+    // The command's drawing of the checked line (profile --svg), written to `path` as the
+    // command writes its files (in full or not at all).
+    m.def(
+        "draw_profile",
+        [](const design::LineProfile& profile, const ProfileInputs& in, const std::string& area,
+           const std::string& conductor, double exaggeration, std::optional<double> from,
+           std::optional<double> to, std::optional<double> alphaLoads,
+           std::optional<double> alphaClearance, const std::string& path) {
+            refusedAsValueError([&] {
+                tool::OutputFile svg(path);
+                const tool::ProfileDrawingInputs drawing{
+                    in.terrain,
+                    in.towers,
+                    in.crossings,
+                    area,
+                    conductor,
+                    exaggeration,
+                    from,
+                    to,
+                    tool::profileWindNote(profile, alphaLoads, alphaClearance)};
+                tool::writeProfileDrawing(profile, drawing, svg);
+                svg.commit();
+                return 0;
+            });
+        },
+        py::arg("profile"), py::arg("inputs"), py::arg("area"), py::arg("conductor"),
+        py::arg("exaggeration"), py::arg("from_station"), py::arg("to_station"),
+        py::arg("alpha_loads"), py::arg("alpha_clearance"), py::arg("path"));
+
     py::class_<LineProfile>(m, "LineProfile")
         .def_property_readonly(
             "model", [](const LineProfile& p) { return std::string(spanModelName(p.model)); })
@@ -134,47 +240,17 @@ void bindProfile(py::module_& m) {
     m.def(
         "check_profile",
         [](const LineAttrib& conductor, const std::vector<WeatherCondition>& conditions,
-           std::vector<std::string> conditionNames,
-           const std::vector<std::pair<double, double>>& terrainPoints,
-           const std::vector<py::tuple>& towerRows, const std::vector<py::tuple>& crossingRows,
+           std::vector<std::string> conditionNames, const ProfileInputs& in,
            std::optional<double> groundClearance, std::optional<double> maxTemperature,
-           const std::string& model, double avgRatio, double strengthFactor, double safety,
-           double suspensionSafety, double windHeight, std::optional<double> alphaLoads,
-           std::optional<double> alphaClearance) {
+           const std::string& maxTemperatureName, const std::string& model, double avgRatio,
+           double strengthFactor, double safety, double suspensionSafety, double windHeight,
+           std::optional<double> alphaLoads, std::optional<double> alphaClearance,
+           const std::string& towersLabel) {
             ConditionList list{conditions};
-            const std::vector<design::TerrainPoint> terrain = terrainOf(terrainPoints);
-            // (name, station, kind, arm, insulator length, insulator weight, ground or None,
-            //  angle, max swing or None, insulator area, max angle or None,
-            //  [(condition name, allowed swing)])
-            std::vector<design::Tower> towers;
-            for (const auto& r : towerRows) {
-                design::Tower t;
-                t.name = r[0].cast<std::string>();
-                t.station = r[1].cast<double>();
-                const auto kind = r[2].cast<std::string>();
-                const bool strain = kind == "strain" || kind == "\u8010\u5F20";   // 耐张
-                if (!strain && kind != "suspension" && kind != "\u76F4\u7EBF") {  // 直线
-                    throw py::value_error("tower " + t.name +
-                                          ": kind must be strain (\u8010\u5F20) or suspension "
-                                          "(\u76F4\u7EBF), not " +
-                                          kind);
-                }
-                t.kind = strain ? design::TowerKind::strain : design::TowerKind::suspension;
-                t.armHeight = r[3].cast<double>();
-                t.insulatorLength = r[4].cast<double>();
-                t.insulatorWeight = r[5].cast<double>();
-                if (!r[6].is_none()) t.groundElevation = r[6].cast<double>();
-                t.angle = r[7].cast<double>();
-                if (!r[8].is_none()) t.maxSwing = r[8].cast<double>();
-                t.insulatorArea = r[9].cast<double>();
-                if (!r[10].is_none()) t.maxAngle = r[10].cast<double>();
-                t.maxSwingIn = r[11].cast<std::vector<std::pair<std::string, double>>>();
-                towers.push_back(std::move(t));
-            }
-            const std::vector<design::Crossing> crossings = crossingsOf(crossingRows);
             design::ProfileOptions options;
             options.groundClearance = groundClearance;
             options.maxTemperature = maxTemperature;
+            options.maxTemperatureName = maxTemperatureName;
             const auto named = spanModelNamed(model);
             if (!named || *named == SpanModel::flatParabola) {
                 throw py::value_error("model must be \"catenary\" or \"parabola\", not \"" + model +
@@ -189,19 +265,20 @@ void bindProfile(py::module_& m) {
             try {
                 return design::checkProfile(
                     conductor, list.seq(),
-                    design::SearchFactors{1.0, avgRatio, strengthFactor, safety}, terrain, towers,
-                    crossings, options);
+                    design::SearchFactors{1.0, avgRatio, strengthFactor, safety}, in.terrain,
+                    in.towers, in.crossings, options);
             } catch (const std::invalid_argument& e) {
-                throw py::value_error(e.what());
+                // As the command words it: the towers' file (or DataFrame) is at fault.
+                throw py::value_error(towersLabel + ": " + e.what());
             } catch (const std::domain_error& e) {
-                throw py::value_error(e.what());
+                throw py::value_error(towersLabel + ": " + e.what());
             }
         },
-        py::arg("conductor"), py::arg("conditions"), py::arg("condition_names"), py::arg("terrain"),
-        py::arg("towers"), py::arg("crossings"), py::arg("ground_clearance"),
-        py::arg("max_temperature"), py::arg("model"), py::arg("avg_ratio"),
-        py::arg("strength_factor"), py::arg("safety"), py::arg("suspension_safety"),
-        py::arg("wind_height"), py::arg("alpha_loads"), py::arg("alpha_clearance"));
+        py::arg("conductor"), py::arg("conditions"), py::arg("condition_names"), py::arg("inputs"),
+        py::arg("ground_clearance"), py::arg("max_temperature"), py::arg("max_temperature_name"),
+        py::arg("model"), py::arg("avg_ratio"), py::arg("strength_factor"), py::arg("safety"),
+        py::arg("suspension_safety"), py::arg("wind_height"), py::arg("alpha_loads"),
+        py::arg("alpha_clearance"), py::arg("towers_label"));
 
     // The highest conductor temperature at which every clearance of the checked line holds:
     // (from, to, temperature (±inf beyond the search), limiting item or None,
@@ -209,15 +286,12 @@ void bindProfile(py::module_& m) {
     m.def(
         "max_temperature_for_clearances",
         [](const LineProfile& profile, const LineAttrib& conductor,
-           const std::vector<WeatherCondition>& conditions,
-           const std::vector<std::pair<double, double>>& terrainPoints,
-           const std::vector<py::tuple>& crossingRows) {
+           const std::vector<WeatherCondition>& conditions, const ProfileInputs& in) {
             ConditionList list{conditions};
             design::TemperatureLimit r;
             try {
-                r = design::maxTemperatureForClearances(profile, conductor, list.seq(),
-                                                        terrainOf(terrainPoints),
-                                                        crossingsOf(crossingRows));
+                r = design::maxTemperatureForClearances(profile, conductor, list.seq(), in.terrain,
+                                                        in.crossings);
             } catch (const std::invalid_argument& e) {
                 throw py::value_error(e.what());
             } catch (const std::domain_error& e) {
@@ -234,8 +308,7 @@ void bindProfile(py::module_& m) {
                                   r.limiting ? py::object(py::int_(*r.limiting)) : py::none(),
                                   items);
         },
-        py::arg("profile"), py::arg("conductor"), py::arg("conditions"), py::arg("terrain"),
-        py::arg("crossings"));
+        py::arg("profile"), py::arg("conductor"), py::arg("conditions"), py::arg("inputs"));
 }
 
 }  // namespace varnel::python

@@ -179,6 +179,42 @@ class SectionDesign:
     vertical_load: tuple[float, ...] = ()
     extra: tuple[str, ...] = ()
     parabola_controlling: int = -1
+    conditions: tuple[str, ...] = ()
+    geometry: tuple[tuple[float, float], ...] = ()
+
+    @property
+    def table(self) -> Any:
+        """The section as a pandas DataFrame, a row per span and a column group per condition
+        in the area's order (then ``extra``): rows indexed by ``span`` (1 for the first),
+        ``span_m`` and ``height_difference_m``; columns by ``condition`` and ``quantity``:
+        ``stress_N_per_mm2`` (the section's horizontal stress), ``sag_m`` and
+        ``support_stress_N_per_mm2`` (at the higher support). ``table["大风"]`` is one
+        condition's; ``table.xs("sag_m", axis=1, level="quantity")`` the sag table of spans ×
+        conditions. Without a controlling condition the sags and support stresses are NaN."""
+        try:
+            import pandas as pd
+        except ImportError:
+            raise ImportError("SectionDesign.table is a DataFrame: install pandas") from None
+        for i, name in enumerate(self.conditions):
+            if name in self.conditions[:i]:
+                raise ValueError(f"conditions: two are named {name!r}; the table names its "
+                                 "columns by them")
+        quantities = ("stress_N_per_mm2", "sag_m", "support_stress_N_per_mm2")
+        columns = pd.MultiIndex.from_tuples(
+            [(c, q) for c in self.conditions for q in quantities],
+            names=["condition", "quantity"])
+        rows = []
+        for i in range(len(self.geometry)):
+            row = []
+            for k in range(len(self.conditions)):
+                span = self.spans[i] if self.spans else None
+                row += [self.stress[k], span.sag[k] if span else math.nan,
+                        span.higher_support_stress[k] if span else math.nan]
+            rows.append(row)
+        index = pd.MultiIndex.from_tuples(
+            [(i + 1, length, height) for i, (length, height) in enumerate(self.geometry)],
+            names=["span", "span_m", "height_difference_m"])
+        return pd.DataFrame(rows, index=index, columns=columns, dtype=float)
 
     @property
     def holds(self) -> tuple[bool, ...]:
@@ -188,13 +224,14 @@ class SectionDesign:
 
 
 def _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, temperatures,
-             compensation, model):
+             compensation, model, geometry=None):
     _args.conductor(conductor)
     found = _conditions(conditions)
     model = _design_model(model)
     _, ratio, factor, safe = _factors(1.0, avg_ratio, strength_factor, safety)
-    return _core.design_section(conductor, found, _geometry(spans), ratio, factor, safe,
-                                temperatures, _args.real(compensation, "compensation"), model)
+    return _core.design_section(conductor, found, geometry or _geometry(spans), ratio, factor,
+                                safe, temperatures, _args.real(compensation, "compensation"),
+                                model)
 
 
 def design_section(conductor: Conductor, conditions: Conditions, spans: SpanList, *,
@@ -206,13 +243,19 @@ def design_section(conductor: Conductor, conditions: Conditions, spans: SpanList
     within its own by the whole section's catenary change of state, every condition's stress
     solves that change of state, each sag is the curve's largest and the support stress the
     catenary's, as ``varnel section --model catenary``. ValueError where the change of state
-    has no answer."""
+    has no answer.
+
+    ``.table`` is the section as a DataFrame of spans × conditions (stress, sag, support
+    stress), the conditions named in the area's order; ``.conditions`` their names."""
+    geometry = _geometry(spans)
     (ruling, control, stress0, load, stress, sags, _, limit, vertical, extra,
      parabola) = _section(conductor, conditions, spans, avg_ratio, strength_factor, safety, None,
-                          0.0, model)
+                          0.0, model, geometry)
+    names = tuple(c.name for c in _conditions(conditions)) + tuple(extra)
     return SectionDesign(RulingSpan(*ruling), control, stress0, tuple(load), tuple(stress),
                          tuple(SpanSags(tuple(s), tuple(h), k) for s, h, k in sags),
-                         tuple(limit), tuple(vertical), tuple(extra), parabola)
+                         tuple(limit), tuple(vertical), tuple(extra), parabola, names,
+                         tuple(geometry))
 
 
 def stringing_table(conductor: Conductor, conditions: Conditions, spans: SpanList,
