@@ -847,3 +847,46 @@ def test_a_file_neither_utf8_nor_gbk_is_refused_where_it_breaks(tmp_path, near, 
     status, out, err = run(["--terrain", str(tmp_path / "t.csv"), "--towers", str(path)])
     assert (status, out) == (1, "")
     assert err.startswith(f"varnel: {path}: {reason}") and err.count("\n") == 1, err
+
+
+HOSTILE = ["\x1b]0;owned\x07N1", "=HYPERLINK(\"http://x\",\"y\")", "-5"]
+
+
+def _hostile_line(tmp_path):
+    (tmp_path / "t.csv").write_text(TERRAIN)
+    towers = [f'"{n}"'.replace('"=HYPERLINK("', '"=HYPERLINK(""').replace('","y")"', '"",""y"")"')
+              for n in HOSTILE]
+    (tmp_path / "w.csv").write_text(
+        TOWERS_HEADER + f"{towers[0]},0,strain,30,0,600\r\n{towers[1]},500,suspension,32,2.5,600"
+        f"\r\n{towers[2]},1000,strain,30,0,600\r\n", encoding="utf-8")
+    (tmp_path / "c.csv").write_text("name,station_m,elevation_m,clearance_m\r\n"
+                                    "+SUM(1+1),250,100,60\r\n@cmd,750,100,1\r\n")
+    return ["--terrain", str(tmp_path / "t.csv"), "--towers", str(tmp_path / "w.csv"),
+            "--crossings", str(tmp_path / "c.csv")]
+
+
+def test_names_reach_the_terminal_with_their_controls_escaped(tmp_path):
+    status, out, err = run(_hostile_line(tmp_path))
+    assert status == 0, err
+    assert "\x1b" not in out + err and "\x07" not in out + err
+    assert "\\x1b]0;owned\\x07N1" in out
+    # The JSON keeps the name itself, escaped as JSON escapes it.
+    status, out, err = run(_hostile_line(tmp_path) + ["--json"])
+    assert [t["name"] for t in json.loads(out)["towers"]] == HOSTILE
+
+
+def test_csv_text_cells_that_a_spreadsheet_would_run_are_kept_as_text(tmp_path):
+    status, _, err = run(_hostile_line(tmp_path) + ["--csv", str(tmp_path / "out")])
+    assert status == 0, err
+    with open(tmp_path / "out" / "spans.csv", encoding="utf-8-sig", newline="") as f:
+        spans = list(csv.DictReader(f))
+    # The tower named -5 is a number and stays one; the formula is text after an apostrophe.
+    assert [(s["from"], s["to"]) for s in spans] == [
+        ("\x1b]0;owned\x07N1", "'=HYPERLINK(\"http://x\",\"y\")"),
+        ("'=HYPERLINK(\"http://x\",\"y\")", "-5")]
+    with open(tmp_path / "out" / "violations.csv", encoding="utf-8-sig", newline="") as f:
+        where = {v["where"] for v in csv.DictReader(f)}
+    assert where == {"'+SUM(1+1)"}
+    for name in ("spans", "towers", "violations"):
+        for cell in (tmp_path / "out" / f"{name}.csv").read_text(encoding="utf-8-sig").split(","):
+            assert not cell.lstrip('"').startswith(("=", "+", "@")), (name, cell)

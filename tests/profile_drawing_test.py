@@ -264,6 +264,9 @@ def test_window_draws_nothing_outside_it(tmp_path_factory, extra, window):
     (["--from", "3000", "--to", "2000"], "--to"),
     (["--exaggeration", "0"], "--exaggeration"),
     (["--exaggeration", "x"], "--exaggeration"),
+    # A window this narrow is drawn at least 640 px wide, 123,163 px high: only a wider one
+    # (11 m, as the advice says, is drawn) fits, not a narrower one.
+    (["--from", "1000", "--to", "1001"], "widen the window to 11 m or more (it is 1 m)"),
 ])
 def test_a_drawing_that_cannot_be_made_is_refused(tmp_path, extra, says):
     svg = tmp_path / "refused.svg"
@@ -275,6 +278,14 @@ def test_a_drawing_that_cannot_be_made_is_refused(tmp_path, extra, says):
     assert err.count("\n") == 1 and err.startswith("varnel: ") and says in err, err
     assert not svg.exists()
     assert list(tmp_path.iterdir()) == []
+
+
+def test_the_advice_to_widen_a_window_is_true(tmp_path):
+    # The width the refusal asks for draws.
+    svg = tmp_path / "wide.svg"
+    p = subprocess.run([VARNEL, "profile"] + COMMON + ["--from", "1000", "--to", "1011", "--svg",
+                                                       str(svg)], capture_output=True, timeout=120)
+    assert p.returncode == 0 and svg.exists(), p.stderr
 
 
 def drawn(tmp_path, args):

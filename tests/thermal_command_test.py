@@ -212,6 +212,9 @@ def test_typed_resistance_overrides_the_sample():
     (["--diameter", "28", "--r20", "0.1", "--current", "500", "--model", "ieee"],
      "--model: the model must be ieee738 or cigre601"),
     (["--diameter", "28", "--resistance", "25:0.07", "--current", "500"], "--resistance"),
+    # Below absolute zero: no temperature.
+    (["--diameter", "28", "--resistance=-300:0.05,25:0.07", "--current", "500"],
+     "--resistance: \"-300\" must be at least -273.15"),
     (["--diameter", "28", "--resistance", "25:0.07,25:0.08", "--current", "500"],
      "same temperature"),
     (["--diameter", "28", "--current", "500"], "the resistance is needed"),

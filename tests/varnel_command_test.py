@@ -293,6 +293,20 @@ def test_help_has_an_example_and_plain_hints(command):
     assert not re.search(r"FLOAT|NUMBER [<>]=|TEXT:", text), text
 
 
+@pytest.mark.parametrize("command", [["table"], ["areas"], ["conductors"], ["control"],
+                                     ["sag-table"], ["critical"], ["section"], ["wind", "pole"],
+                                     ["wind", "conductor"], ["wind", "insulator"], ["span"],
+                                     ["thermal"], ["profile"], ["demo"], ["help"]])
+def test_help_gives_each_default_once_and_none_where_an_option_left_out_means_otherwise(command):
+    text = succeed(command + ["--help"]).decode()
+    # An option's text runs to the next option; its defaults are counted in it.
+    for option in re.split(r"\n(?=  -)", text):
+        assert option.count("default") <= 1, option
+        if "without it" in option or "in place of" in option:
+            assert "(default 0)" not in option, option
+    assert "sag table" not in text.split("Example")[0] or command == ["demo"], text
+
+
 # ---- refusals: status 2 for the command line, nothing on stdout ----
 
 POLE = ["wind", "pole", "--wind", "25", "--top-diameter", "190", "--top-height", "12",

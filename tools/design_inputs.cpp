@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "tools/encoding.h"
 #include "tools/library_tables.h"
 #include "tools/text_table.h"
 
@@ -63,8 +64,8 @@ std::string describeDesign(const Design& d, const DesignFactors& f, bool withCos
         "Weather area {}; conductor {}: {} mm\u00B2, {} mm, {} kg/km, E {} N/mm\u00B2, "
         "\u03B1 {:.4g}e-6/\u00B0C, rated strength {} N\n"
         "{}annual average ratio {}, strength factor {}, safety factor {}\n",
-        nameOf(d.area->name), nameOf(c.name), c.area, c.diameter, c.unitMass, c.elasticModulus,
-        c.expansionCoeff * 1e6, c.ratedStrength,
+        shownText(nameOf(d.area->name)), shownText(nameOf(c.name)), c.area, c.diameter, c.unitMass,
+        c.elasticModulus, c.expansionCoeff * 1e6, c.ratedStrength,
         withCos ? fmt::format("cos {}, ", f.cosAngle) : std::string(), f.avgRatio, f.strengthFactor,
         f.safety);
 }

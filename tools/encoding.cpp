@@ -510,6 +510,25 @@ unsigned romanValue(std::u32string_view letters) {
 
 }  // namespace
 
+std::string shownText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Char c = decodeAt(text, i);
+        if (!c.valid) {
+            out += fmt::format("\\x{:02x}", static_cast<unsigned char>(text[i]));
+        } else if (c.cp < 0x80 && isControl(c.cp)) {
+            out += fmt::format("\\x{:02x}", static_cast<unsigned>(c.cp));
+        } else if (isControl(c.cp)) {
+            out += fmt::format("\\u{:04X}", static_cast<unsigned>(c.cp));
+        } else {
+            out.append(text.substr(i, c.size));
+        }
+        i += c.size;
+    }
+    return out;
+}
+
 std::string quotedText(std::string_view text, std::size_t maxChars) {
     std::string out = "\"";
     std::size_t i = 0;

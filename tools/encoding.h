@@ -40,6 +40,12 @@ std::size_t displayWidth(std::string_view utf8);
 // controls) as \n, \t, \r or \xNN / \uNNNN, and bytes that are not UTF-8 as \xNN.
 std::string quotedText(std::string_view text, std::size_t maxChars = 40);
 
+// A text from a file (a tower's or a table's name) as a terminal may be shown it: control
+// characters (line breaks and tabs among them) and bytes that are not UTF-8 escaped as
+// quotedText escapes them, so that no escape sequence in a name reaches the terminal (ESC ] 0;
+// retitling the window, ESC [ 2 J clearing it). Everything else as it is.
+std::string shownText(std::string_view text);
+
 // The form in which two spellings of one name compare equal: surrounding white space dropped;
 // ASCII letters in lower case; full-width ASCII as ASCII; Roman numerals as decimal figures,
 // whether written as the numeral characters (U+2160 to U+217B: Ⅵ, ⅵ) or as a run of the Latin

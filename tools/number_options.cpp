@@ -54,7 +54,14 @@ CLI::Option* NumberOptions::add(CLI::App* command, const std::string& name, doub
                                 Bounds bounds, bool required) {
     Entry& entry = entries_.emplace_back(Entry{command, nullptr, name, {}, &target, bounds});
     std::string text = description;
-    if (!required) text += " (default " + shortNumber(target) + ")";
+    // The value as the default, unless the description says itself what an option left out
+    // means ("default the line's start", "without it clearances are only reported", "in place
+    // of" a table's figure): a "(default 0)" after those would be a second default, or a wrong
+    // one.
+    const bool described = description.find("default") != std::string::npos ||
+                           description.find("without it") != std::string::npos ||
+                           description.find("in place of") != std::string::npos;
+    if (!required && !described) text += " (default " + shortNumber(target) + ")";
     entry.option = command->add_option(name, entry.text, text)->type_name(unit);
     if (required) entry.option->required();
     return entry.option;

@@ -494,6 +494,16 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
     const double plotTop = notesBottom + 8;
     double plotHeight = (zHi - zLo) * v + nameRoom + 10;
     if (plotHeight > kMaxHeight) {
+        // A window drawn at least kMinPlot wide: the narrower it is, the more px a metre, up
+        // and across, so only a wider one (its height falling as its width grows) is drawn.
+        const bool stretched = h * (hi - lo) <= kMinPlot * (1 + 1e-12);
+        if (stretched) {
+            throw UsageError(fmt::format(
+                "the drawing would be {} px high: widen the window to {} m or more (it is {} "
+                "m), or lower the exaggeration",
+                figure(plotHeight, 0), figure(std::ceil((hi - lo) * plotHeight / kMaxHeight), 0),
+                figure(hi - lo, 3)));
+        }
         throw UsageError(fmt::format(
             "the drawing would be {} px high: lower the exaggeration or narrow the window",
             figure(plotHeight, 0)));

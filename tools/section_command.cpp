@@ -357,7 +357,7 @@ std::string sectionText(const Section& r, const std::vector<design::StringingRow
         "Controlling condition {}: {}, strung to {} N/mm\u00B2\n",
         r.spans().size(), r.spans().size() == 1 ? "" : "s", number(total, 1),
         number(s.ruling.span, 3), number(s.ruling.cosAngle, 6),
-        r.catenary() ? "of the whole section" : "at the ruling span", names[control],
+        r.catenary() ? "of the whole section" : "at the ruling span", shownText(names[control]),
         number(s.controlStress, 3));
     if (r.catenary()) {
         out +=

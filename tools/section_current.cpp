@@ -14,12 +14,14 @@ namespace varnel::tool {
 void addOperatingOptions(CLI::App* c, NumberOptions& numbers, OperatingOptions& o) {
     o.currentOption = numbers.add(c, "--current", o.current,
                                   "Current, A, at least 0: the conductor's temperature for it "
-                                  "becomes a condition of the sag table",
+                                  "becomes a further condition (still air, no ice) beside the "
+                                  "area's",
                                   "A", kNonNegative, false);
     o.maxTemperatureOption =
         numbers.add(c, "--max-temperature", o.maxTemperature,
-                    "Highest conductor temperature, \u00B0C: a condition of the sag table", "T",
-                    Bounds{-90, 200}, false);
+                    "Highest conductor temperature, \u00B0C: a further condition (still air, no "
+                    "ice) beside the area's",
+                    "T", Bounds{-90, 200}, false);
     o.currentOption->excludes(o.maxTemperatureOption);
     dropDefault(o.currentOption);
     dropDefault(o.maxTemperatureOption);

@@ -15,6 +15,7 @@ class TextTable {
     // Columns padded to their widest cell, two spaces apart; a rule under the headers.
     std::string aligned() const;
     // RFC 4180: fields with a comma, quote or line break quoted, quotes doubled; CRLF-free.
+    // Each cell through csvField.
     std::string csv() const;
 
   private:
@@ -23,6 +24,9 @@ class TextTable {
     std::vector<std::vector<std::string>> rows_;
 };
 
+// A CSV field: quoted as csv() quotes, and a text beginning with = + - or @ that is not a number
+// written after an apostrophe, so that a spreadsheet opening the file does not run it as a
+// formula.
 std::string csvField(const std::string& text);
 
 // Starts a CSV file that spreadsheet programs should read as UTF-8 whatever their locale.

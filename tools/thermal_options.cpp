@@ -21,7 +21,8 @@ std::pair<double, double> resistancePoint(const std::string& text, const std::st
         throw UsageError("--resistance: \"" + whole +
                          "\" is not two points T1:R1,T2:R2 (\u00B0C and \u03A9/km)");
     }
-    const double t = parseNumber("--resistance", text.substr(0, colon), kAnyNumber);
+    // No temperature lies below absolute zero.
+    const double t = parseNumber("--resistance", text.substr(0, colon), Bounds{-273.15});
     const double r = parseNumber("--resistance", text.substr(colon + 1), kPositive);
     return {t, r / 1000};
 }

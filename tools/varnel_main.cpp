@@ -102,7 +102,9 @@ void checkCommandWord(const CLI::App& group, const std::vector<std::string>& arg
 }
 
 int fail(int status, const std::string& message) {
-    std::fprintf(stderr, "varnel: %s\n", message.c_str());
+    // Messages quote what they name; a name in one (a tower's) may still hold a control
+    // character, shown escaped as in the tables.
+    std::fprintf(stderr, "varnel: %s\n", shownText(message).c_str());
     return status;
 }
 
@@ -209,7 +211,7 @@ int varnel::tool::runVarnel(std::vector<std::string> args) {
         }
         // Only a run that succeeded warns: a failure is its one line.
         for (const std::string& warning : pendingWarnings()) {
-            std::fprintf(stderr, "varnel: warning: %s\n", warning.c_str());
+            std::fprintf(stderr, "varnel: warning: %s\n", shownText(warning).c_str());
         }
         pendingWarnings().clear();
         return 0;
