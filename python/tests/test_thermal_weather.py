@@ -212,3 +212,24 @@ def test_a_table_conductor_without_its_row_asks_for_the_resistance(tmp_path):
         "NAME,R20,STRAND_DIAMETER\nJL/G1A-240/30,0.1181,x\n", encoding="utf-8")
     with pytest.raises(ValueError, match='line 2: STRAND_DIAMETER: "x" is not a number'):
         varnel.ampacity(conductor, 70)
+
+
+def test_resistance_as_two_points_in_a_list_or_r20_as_an_array():
+    pairs = varnel.ampacity(21.6, 70, resistance=[(20, 0.1181), (120, 0.1181 * 1.403)])
+    assert pairs.current == pytest.approx(varnel.ampacity(21.6, 70, resistance=0.1181).current,
+                                          rel=1e-12)
+    hourly = varnel.ampacity(21.6, 70, resistance=np.array([0.1181, 0.0739]))
+    assert hourly.current[1] == varnel.ampacity(21.6, 70, resistance=0.0739).current
+    r1 = np.array([0.07283, 0.08])
+    varying = varnel.ampacity(28.14, 100, resistance=((25, r1), (75, 0.08688)))
+    # R(100) = r1 + (r2 - r1) (100 - 25) / 50 = 1.5 r2 - 0.5 r1, in Ω/m.
+    np.testing.assert_allclose(varying.resistance, (1.5 * 0.08688 - 0.5 * r1) / 1000, rtol=1e-14)
+    assert varying.current[1] / varying.current[0] == pytest.approx(
+        np.sqrt(varying.resistance[0] / varying.resistance[1]), rel=1e-12)
+
+
+def test_the_table_is_found_from_another_working_directory(tmp_path, monkeypatch):
+    monkeypatch.chdir(ROOT)
+    conductor = varnel.load_conductors("samples/conductors.dbf")[NAME]
+    monkeypatch.chdir(tmp_path)
+    assert varnel.ampacity(conductor, 70).current == pytest.approx(442.0, abs=0.01)

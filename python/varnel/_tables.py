@@ -358,7 +358,8 @@ def load_conductors(path: PathLike) -> Records:
     records = Records(_load(path, "conductors", _core.load_conductors))
     from . import _thermal
 
-    _thermal.remember_table(records, os.fsdecode(_native(path)))
+    # Absolute, so that a later change of the working directory does not lose the file beside it.
+    _thermal.remember_table(records, os.path.abspath(os.fsdecode(_native(path))))
     return records
 
 

@@ -147,7 +147,8 @@ def _resistance(resistance: Optional[Resistances]) -> dict[str, Any]:
     if resistance is None:
         raise ValueError("resistance is needed: ((t1, r1), (t2, r2)) in °C and Ω/km, or R20 "
                          "in Ω/km alone")
-    if not isinstance(resistance, tuple):
+    # A tuple or list is the two points, as it always was; a number or an array is R20.
+    if not isinstance(resistance, (tuple, list)):
         # In Ω/m first, then scaled, as the command's resistanceFromR20 does: the same bits.
         r20 = _args.reals(resistance, "resistance") / 1000
         return dict(t1=20.0, r1=r20, t2=120.0, r2=r20 * (1 + ALUMINIUM_ALPHA20 * 100))
@@ -310,8 +311,9 @@ _COMMON_DOC = """
     north), with the ``atmosphere`` (``"clear"`` or ``"industrial"``, one for the call) and, for
     cigre601, the ground's ``albedo``. ``emissivity`` and ``absorptivity`` (0.9 each).
     ``strand_diameter``: the outer strands' diameter in mm (CIGRE's roughness).
-    ``resistance``: ((t1, r1), (t2, r2)) in °C and Ω/km, r1 and r2 numbers or arrays, or R20 in
-    Ω/km alone, a number or an array (scaled with aluminium's 0.00403/°C). ``model``:
+    ``resistance``: ((t1, r1), (t2, r2)) in °C and Ω/km (a tuple or list), r1 and r2 numbers or
+    arrays, or R20 in Ω/km alone, a number or a numpy array (scaled with aluminium's
+    0.00403/°C). ``model``:
     ``"ieee738"`` or ``"cigre601"``. For cigre601 only: ``clearness``, the direct beam's
     clearness ratio (0 to 1, broadcasting) in place of the atmosphere; ``core_diameter``, the
     steel core's diameter in mm, which makes the resistances DC ones and adds the skin effect at
