@@ -637,7 +637,7 @@
     $('error-sag').textContent = '';
     const bound = sagTooLong();
     if (bound) { refuseHere('sag', bound, outs); renderBasis('sag', null); sagView = null; return; }
-    const r = await runOrShow('sag', [...sagArgs(), '--json', '--svg', '/out/sag.svg'], outs, ['/out/sag.svg']);
+    const r = await runOrShow('sag', [...sagArgs(), '--json', '--svg', '/out/sag.svg', '--lang', lang], outs, ['/out/sag.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('sag', d);
     if (!r) return;
@@ -729,7 +729,7 @@
     const bound = sectionTooLong(spans);
     if (bound) { refuseHere('section', bound, outs); renderBasis('section', null); return; }
     v.writeFile('/in/section.csv', new TextEncoder().encode(spans.csv));
-    const r = await runOrShow('section', [...sectionArgs(), '--json', '--svg', '/out/section.svg'], outs,
+    const r = await runOrShow('section', [...sectionArgs(), '--json', '--svg', '/out/section.svg', '--lang', lang], outs,
       ['/out/section.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('section', d);
@@ -773,7 +773,7 @@
     const outs = ['out-profile-violations', 'chart-profile', 'out-profile-sections',
       'out-profile-spans', 'out-profile-towers', 'profile-wind', 'warnings-profile', 'out-profile-solve'];
     $('error-profile').textContent = '';
-    const r = await runOrShow('profile', [...profileArgs(), '--json', '--svg', '/out/profile.svg'], outs,
+    const r = await runOrShow('profile', [...profileArgs(), '--json', '--svg', '/out/profile.svg', '--lang', lang], outs,
       ['/out/profile.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('profile', d);
