@@ -174,7 +174,7 @@
   // `pending` is true while a recomputation waits for the typing to pause; `generation` counts
   // the times the page took its inputs from the address.
   const page = { ready: false, timings: {}, painted: {}, commandMs: {}, loadMs: null, generation: 0 };
-  Object.defineProperty(page, 'pending', { get: () => timer !== null || running > 0 });
+  Object.defineProperty(page, 'pending', { get: () => timer !== null || running > 0 || editorLoads > 0 });
   window.varnelPage = page;
 
   let lang = 'zh';
@@ -469,16 +469,17 @@
   }
 
   // The line's three tables: the samples at /samples/profile unless the user gave their own.
+  // `own`: the user gave the file; an edit keeps a table the sample line's or the user's.
   const profileFiles = {
-    terrain: { path: null, label: null },
-    towers: { path: null, label: null },
-    crossings: { path: null, label: null },
+    terrain: { path: null, label: null, own: false },
+    towers: { path: null, label: null, own: false },
+    crossings: { path: null, label: null, own: false },
   };
   const profilePath = (kind) => profileFiles[kind].path || v.samplesDir + '/profile/' + kind + '.csv';
   // The sample's crossings belong to the sample's line: once the user gives their own terrain or
-  // towers, the line has no crossings until they give its own.
-  const ownLine = () => profileFiles.terrain.label !== null || profileFiles.towers.label !== null;
-  const noCrossings = () => profileFiles.crossings.label === null && ownLine();
+  // towers, the line has no crossings until they give its own (a file, or rows in the editor).
+  const ownLine = () => profileFiles.terrain.own || profileFiles.towers.own;
+  const noCrossings = () => profileFiles.crossings.path === null && ownLine();
 
   function profileArgs() {
     const args = ['profile', ...designArgs(), '--terrain', profilePath('terrain'),
@@ -526,8 +527,13 @@
     }
     const path = '/tables/' + kind + '/' + (++userFileCount) + '/' + (file.name.replace(/[/\\]/g, '_') || kind + '.csv');
     v.writeFile(path, got.bytes);
-    Object.assign(profileFiles[kind], { path, label: file.name });
+    Object.assign(profileFiles[kind], { path, label: file.name, own: true });
+    // A user's own line starts without crossings, whether the sample's or edits of them.
+    const dropCrossings = kind !== 'crossings' && !profileFiles.crossings.own && profileFiles.crossings.path !== null;
+    if (dropCrossings) Object.assign(profileFiles.crossings, { path: null, label: null });
     renderProfileSources();
+    loadEditor(kind);
+    if (kind !== 'crossings') loadEditor('crossings');
     schedule(0);
   }
 
@@ -1077,6 +1083,7 @@
     renderNotices();
     renderLimits();
     modelDefaultLabel();
+    if (towersEditor) towersEditor.relabel();
   }
 
   // The page's bounds, said where the user meets them.
@@ -1093,12 +1100,60 @@
     $('model').options[0].textContent = t('modelDefaultIs', { model: t(activeTab === 'profile' ? 'catenary' : 'parabola') });
   }
 
+  // ----- The page's modules (web/page/*.js beside this file) --------------------------------
+
+  // What a module may use of the page: its texts, the module, the line's files, the downloads
+  // and the recomputation.
+  // The module runs in a worker: a file is written into it (and kept for the next worker) and
+  // read back from it, both answered in the order asked, before or after the runs around them.
+  const moduleApi = {
+    $, t, esc, num, th, unit,
+    lang: () => lang,
+    run: (args, read, binary) => run(args, read, binary),
+    writeFile: (path, bytes) => v.writeFile(path, bytes),
+    // A file's bytes as the module holds them, or null (none there, or the worker was stopped).
+    readFile: async (path) => {
+      try {
+        const r = await v.run(null, { read: [[path, 'binary']] });
+        return r.files[path] || null;
+      } catch (e) {
+        return null;
+      }
+    },
+    addText: (dict) => { for (const l of Object.keys(dict)) Object.assign(TEXT[l], dict[l]); },
+    schedule: (delay) => schedule(delay),
+    download: (name, type, data) => download(name, type, data),
+    // The file the line's check reads for the table, or null when it reads none (a user's line
+    // without crossings).
+    profilePath: (kind) => (kind === 'crossings' && noCrossings() ? null : profilePath(kind)),
+    // A file the module wrote becomes the line's table of that kind.
+    useProfileFile: (kind, path, label) => {
+      Object.assign(profileFiles[kind], { path, label });
+      renderProfileSources();
+    },
+  };
+  let towersEditor = null;
+  // Loads of the editor's tables not yet answered: the page is not settled while one is out.
+  let editorLoads = 0;
+  function loadEditor(kind) {
+    if (!towersEditor) return Promise.resolve();
+    editorLoads += 1;
+    return towersEditor.load(kind).finally(() => { editorLoads -= 1; });
+  }
+  function startModules() {
+    if (window.varnelTowersEditor) towersEditor = window.varnelTowersEditor(moduleApi);
+    return Promise.all(['towers', 'crossings'].map(loadEditor));
+  }
+
   async function start() {
     const t0 = performance.now();
     v = new VarnelWorker();
     await v.ready;
     $('version').textContent = v.version;
     $('cancel').addEventListener('click', cancelRun);
+    // Before the address is read (their fields are named in it) and the page translated (they
+    // bring texts of their own).
+    const modules = startModules();
     const tab = readHash();
     // The sample area and conductor of the typical road, unless the link names others.
     if (!new URLSearchParams(location.hash.slice(1)).has('area')) pendingSelection.area = '典型气象区Ⅵ';
@@ -1110,8 +1165,9 @@
     for (const kind of Object.keys(profileFiles)) wireProfileBox(kind);
     $('reset-profile').addEventListener('click', () => {
       $('error-profile').textContent = '';
-      for (const kind of Object.keys(profileFiles)) Object.assign(profileFiles[kind], { path: null, label: null });
+      for (const kind of Object.keys(profileFiles)) Object.assign(profileFiles[kind], { path: null, label: null, own: false });
       renderProfileSources();
+      for (const kind of Object.keys(profileFiles)) loadEditor(kind);
       schedule(0);
     });
     wireTabs();
@@ -1152,7 +1208,7 @@
     $('loading').hidden = true;
     $('app').hidden = false;
     selectTab(tab || 'tables', false);
-    await chain;
+    await Promise.all([chain, modules]);
     page.loadMs = performance.now() - t0;
     page.ready = true;
   }
