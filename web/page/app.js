@@ -77,7 +77,8 @@
       solveLimit: '导线最高允许温度', solveSetBy: '控制项', solveCurrent: '对应载流量',
       solveFailsAt: '在 {t} °C 即已不满足', solveHoldsTo: '至 {t} °C 均满足', solveSearched: '搜索范围',
       solveGround: '{span} 对地距离', solveCrossing: '{span} 跨越 {crossing}', solveNoCurrent: '无：{why}',
-      solveAskCurrent: '填写环境温度、风速或日照强度以求载流量', spanName: '档', ownTemperature: '本项允许温度',
+      solveAskCurrent: '填写环境温度、风速或日照强度以求载流量', spanName: '档',
+      pfCurrent: '电流（代替导线温度）', ownTemperature: '本项允许温度',
       crossingName: '跨越物',
     },
     en: {
@@ -164,6 +165,7 @@
       solveFailsAt: 'fails already at {t} °C', solveHoldsTo: 'holds up to {t} °C', solveSearched: 'Searched',
       solveGround: 'the ground under {span}', solveCrossing: '{crossing} over {span}', solveNoCurrent: 'none: {why}',
       solveAskCurrent: 'give the air temperature, wind or sun for the current', spanName: 'Span',
+      pfCurrent: 'Current (instead of the temperature)',
       ownTemperature: 'Its own highest temperature', crossingName: 'Crossing',
     },
   };
@@ -444,6 +446,7 @@
     const args = ['section', ...designArgs(), '--section', '/in/section.csv',
       '--stringing', range('strFrom', 'strTo', 'strStep')];
     opt(args, '--compensate', 'compensate');
+    if (sectionExtras) args.push(...sectionExtras.args());
     return opt(args, '--suspension-safety', 'suspSafety');
   }
 
@@ -453,7 +456,7 @@
       args.push('--conductors', tables.conductors.path, '--conductor', $('conductor').value);
     } else {
       opt(args, '--diameter', 'thDiameter');
-      opt(args, '--r20', 'thR20');
+      if (!thermalExtras || !thermalExtras.twoPoint()) opt(args, '--r20', 'thR20');
     }
     if ($('thMode').value === 'temperature') opt(args, '--current', 'thCurrent');
     else opt(args, '--max-temperature', 'thMaxT');
@@ -461,7 +464,8 @@
     opt(args, '--wind', 'thWind');
     opt(args, '--wind-angle', 'thWindAngle');
     opt(args, '--elevation', 'thElevation');
-    opt(args, '--solar', 'thSolar');
+    if (!thermalExtras || !thermalExtras.sunPlaced()) opt(args, '--solar', 'thSolar');
+    if (thermalExtras) args.push(...thermalExtras.args());
     opt(args, '--emissivity', 'thEmissivity');
     opt(args, '--absorptivity', 'thAbsorptivity');
     args.push('--model', $('thModel').value, '--json');
@@ -494,9 +498,16 @@
       opt(args, '--ambient', 'pfAmbient');
       opt(args, '--wind', 'pfWind');
       opt(args, '--solar', 'pfSolar');
+    } else if ($('pfCurrent').value.trim() !== '') {
+      // A current gives the conductor's temperature by the heat balance in the weather below.
+      opt(args, '--current', 'pfCurrent');
+      opt(args, '--ambient', 'pfAmbient');
+      opt(args, '--wind', 'pfWind');
+      opt(args, '--solar', 'pfSolar');
     } else {
       opt(args, '--max-temperature', 'pfMaxT');
     }
+    opt(args, '--suspension-safety', 'pfSuspSafety');
     opt(args, '--exaggeration', 'pfExaggeration');
     opt(args, '--from', 'pfFrom');
     opt(args, '--to', 'pfTo');
@@ -606,11 +617,15 @@
   }
 
   async function computeSpan() {
-    const outs = ['out-span', 'account-span'];
+    // The span's curve, below, goes with a refused search too.
+    const outs = ['out-span', 'account-span', ...(spanTab ? ['span-curve-summary', 'chart-span'] : [])];
     $('error-span').textContent = '';
     const base = ['control', ...designArgs()];
     opt(base, '--span', 'span');
-    opt(base, '--cos', 'spanCos');
+    // A height difference gives the span's own cosine (and hangs the catenary between supports
+    // at their heights); without it the cosine as typed.
+    if ($('spanHeight').value.trim() !== '') opt(base, '--height-difference', 'spanHeight');
+    else opt(base, '--cos', 'spanCos');
     const account = $('account-span').closest('details');
     const r = await runOrShow('span', [...base, '--json'], outs);
     account.hidden = !r;
@@ -634,6 +649,8 @@
         (c.holds === null ? '—' : esc(c.holds ? t('yes') : t('no'))) + '</td></tr>';
     });
     $('out-span').innerHTML = html + '</tbody></table>';
+    // The curve by the model the search took (the command's default when none is chosen).
+    if (spanTab) await spanTab.render(d, $('span').value.trim(), $('spanHeight').value.trim(), d.model);
     const text = await run(base);
     $('account-span').textContent = text.status === 0 ? text.stdout : refusal(text);
   }
@@ -733,13 +750,18 @@
       return;
     }
     const bound = sectionTooLong(spans);
-    if (bound) { refuseHere('section', bound, outs); renderBasis('section', null); return; }
+    if (bound) {
+      refuseHere('section', bound, outs);
+      renderBasis('section', null);
+      if (sectionExtras) sectionExtras.clear();
+      return;
+    }
     v.writeFile('/in/section.csv', new TextEncoder().encode(spans.csv));
     const r = await runOrShow('section', [...sectionArgs(), '--json', '--svg', '/out/section.svg', '--lang', lang], outs,
       ['/out/section.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('section', d);
-    if (!r) return;
+    if (!r) { if (sectionExtras) sectionExtras.clear(); return; }
     const dd = (label, x, digits, u, id) => '<dt>' + esc(label) + '</dt><dd' + (id ? ' id="' + id + '"' : '') +
       (x === null ? '>—' : ' data-v="' + x + '">' + x.toFixed(digits) + unit(u)) + '</dd>';
     $('out-section-summary').innerHTML = '<dl class="summary">' +
@@ -773,6 +795,7 @@
       html += '</tr>';
     }
     $('out-section-stringing').innerHTML = html + '</tbody></table>';
+    if (sectionExtras) sectionExtras.render(d);
   }
 
   async function computeProfile() {
@@ -917,6 +940,7 @@
   async function computeThermal() {
     $('error-thermal').textContent = '';
     const r = await runOrShow('thermal', thermalArgs(), ['out-thermal']);
+    if (sectionExtras) sectionExtras.thermalResult(r ? JSON.parse(r.stdout).temperature_degC : null);
     if (!r) return;
     const d = JSON.parse(r.stdout);
     let html = '<table class="grid" id="thermal-table"><thead><tr>' + th(t('term')) + th(t('value')) +
@@ -935,9 +959,10 @@
 
   // ----- Tabs, state in the address, recomputation ------------------------------------------
 
-  const TABS = ['tables', 'span', 'sag', 'section', 'thermal', 'profile'];
+  const TABS = ['tables', 'span', 'sag', 'section', 'wind', 'thermal', 'profile'];
   const COMPUTE = {
     span: computeSpan, sag: computeSag, section: computeSection, thermal: computeThermal, profile: computeProfile,
+    wind: async () => { if (windTab) await windTab.compute(); },
   };
   let activeTab = 'tables';
   let dirty = new Set(TABS);
@@ -972,9 +997,12 @@
     show('thCurrent', $('thMode').value === 'temperature');
     show('thMaxT', $('thMode').value === 'current');
     const solving = $('pfSolve').value !== '';
-    show('pfMaxT', !solving);
-    for (const id of ['pfAmbient', 'pfWind', 'pfSolar']) show(id, solving);
+    const byCurrent = !solving && $('pfCurrent').value.trim() !== '';
+    show('pfMaxT', !solving && !byCurrent);
+    show('pfCurrent', !solving);
+    for (const id of ['pfAmbient', 'pfWind', 'pfSolar']) show(id, solving || byCurrent);
     $('dl-pf-solve').hidden = !solving;
+    if (thermalExtras) thermalExtras.showFields();
   }
 
   function wireTabs() {
@@ -1084,6 +1112,9 @@
     renderLimits();
     modelDefaultLabel();
     if (towersEditor) towersEditor.relabel();
+    if (spanTab) spanTab.relabel();
+    if (windTab) windTab.relabel();
+    if (moreTables) moreTables.relabel();
   }
 
   // The page's bounds, said where the user meets them.
@@ -1109,7 +1140,14 @@
   const moduleApi = {
     $, t, esc, num, th, unit,
     lang: () => lang,
+    areaDoc: () => tables.areas.doc,
+    samplesDir: () => v.samplesDir,
     run: (args, read, binary) => run(args, read, binary),
+    // The command's refusal or failure of a run, in the page's language.
+    refusal: (r) => refusal(r),
+    // A run whose refusal goes to the element error-TAB, its warnings below it, and which
+    // empties the elements `outputs` when refused: its answer, or null.
+    runOrShow: (tab, args, outputs, read) => runOrShow(tab, args, outputs, read),
     writeFile: (path, bytes) => v.writeFile(path, bytes),
     // A file's bytes as the module holds them, or null (none there, or the worker was stopped).
     readFile: async (path) => {
@@ -1133,6 +1171,11 @@
     },
   };
   let towersEditor = null;
+  let spanTab = null;
+  let windTab = null;
+  let sectionExtras = null;
+  let thermalExtras = null;
+  let moreTables = null;
   // Loads of the editor's tables not yet answered: the page is not settled while one is out.
   let editorLoads = 0;
   function loadEditor(kind) {
@@ -1140,9 +1183,19 @@
     editorLoads += 1;
     return towersEditor.load(kind).finally(() => { editorLoads -= 1; });
   }
+  // The modules' own first runs (the tables tab's further tables) and the editor's loads.
   function startModules() {
+    const first = [];
+    if (window.varnelMoreTables) {
+      moreTables = window.varnelMoreTables(moduleApi);
+      first.push(moreTables.ready);
+    }
+    if (window.varnelThermalExtras) thermalExtras = window.varnelThermalExtras(moduleApi);
+    if (window.varnelSectionExtras) sectionExtras = window.varnelSectionExtras(moduleApi);
+    if (window.varnelWindTab) windTab = window.varnelWindTab(moduleApi);
+    if (window.varnelSpanTab) spanTab = window.varnelSpanTab(moduleApi);
     if (window.varnelTowersEditor) towersEditor = window.varnelTowersEditor(moduleApi);
-    return Promise.all(['towers', 'crossings'].map(loadEditor));
+    return Promise.all([...first, ...['towers', 'crossings'].map(loadEditor)]);
   }
 
   async function start() {
@@ -1186,7 +1239,7 @@
         delete $('notice-' + e.target.id).dataset.name;
         renderNotices();
       }
-      if (e.target.tagName === 'SELECT') showFields();
+      if (e.target.tagName === 'SELECT' || e.target.id === 'pfCurrent' || e.target.id === 'thResistance') showFields();
       schedule(150);
     });
     $('lang').addEventListener('click', () => {

@@ -1,6 +1,9 @@
-// The page's charts in its language and its towers and crossings editor, in a real browser opened
-// from disk, held against the native command run in the same test. Same environment as
-// page.test.mjs: VARNEL, VARNEL_PAGE, VARNEL_SCREENSHOTS, CHROMIUM (web/tests/page_harness.mjs).
+// The page's charts in its language, its towers and crossings editor, and what else the command
+// can do that the page does (the span's curve, the wind loads, the section's conductor
+// temperature, the thermal tab's sun, strands, core and two-point resistance, the profile's
+// current, the HB line and insulator tables), in a real browser opened from disk, held against
+// the native command run in the same test. Same environment as page.test.mjs: VARNEL,
+// VARNEL_PAGE, VARNEL_SCREENSHOTS, CHROMIUM (web/tests/page_harness.mjs).
 import { after, before, describe, it } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -8,7 +11,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import {
-  PROFILE, SHOTS, VARNEL, root, cellValues, design, launch, nativeJson, openPage as openWith, settle,
+  AREA, CONDUCTOR, PROFILE, SAMPLES, SHOTS, VARNEL, root, cellValues, design, launch, nativeJson, openPage as openWith, settle,
 } from './page_harness.mjs';
 
 // Chinese characters and their full-width punctuation.
@@ -76,6 +79,167 @@ describe('charts in the page\'s language', () => {
     await settle(page);
     const english = await page.$$eval('#chart-profile svg text.legend', (ts) => ts.map((t) => t.textContent));
     assert.deepEqual(english.slice(0, 2), ['ground', 'conductor']);
+    await page.context().close();
+  });
+});
+
+describe('the span tab\'s height difference and curve', () => {
+  for (const model of ['catenary', 'parabola']) {
+    it(`hangs the span between supports at their heights and draws varnel span's curve (${model})`, async () => {
+      const page = await openPage(`#tab=span&span=420&sh=35&model=${model}&avg=0.25&sf=0.95&k=2.5`);
+      await settle(page);
+      const control = nativeJson(['control', ...design(['--span', '420', '--height-difference', '35', '--model', model,
+        '--avg-ratio', '0.25', '--strength-factor', '0.95', '--safety', '2.5'])]);
+      // The control search's figures are the command's with the height difference, not a level span's.
+      const level = nativeJson(['control', ...design(['--span', '420', '--model', model])]);
+      assert.notDeepEqual(control.conditions.map((c) => c.sag_m), level.conditions.map((c) => c.sag_m));
+      assertClose((await cellValues(page, '#span-table')).map((r) => r.slice(1, 4)),
+        control.conditions.map((c) => [c.stress_N_per_mm2, c.sag_m, c.limit_N_per_mm2]), 1e-12, 'conditions');
+      // The curve of the still-air condition of largest sag, as varnel span gives it for that
+      // condition's stress and load.
+      const areas = JSON.parse(execFileSync(VARNEL, ['areas', path.join(SAMPLES, 'weather_areas.dbf'), '--json']).toString());
+      const still = new Set(areas.areas.find((a) => a.name === AREA).conditions.filter((c) => c.wind_m_per_s === 0).map((c) => c.name));
+      const c = control.conditions.filter((x) => still.has(x.name)).reduce((a, b) => (b.sag_m > a.sag_m ? b : a));
+      assert.equal(await page.inputValue('#spanCurveCondition'), c.name);
+      const span = nativeJson(['span', '--span', '420', '--height-difference', '35', '--stress', String(c.stress_N_per_mm2),
+        '--load', String(c.specific_load_N_per_m_mm2), '--model', model, '--points', '200']);
+      // In still air the curve is the one the search strung: its largest sag is the search's.
+      assert.ok(Math.abs(span.max_sag_m - c.sag_m) <= 1e-9 * c.sag_m, `${span.max_sag_m} against ${c.sag_m}`);
+      const shown = await page.$$eval('#span-curve-table tr', (trs) => Object.fromEntries(trs.map((r) => [r.dataset.key, Number(r.querySelector('td').dataset.v)])));
+      const want = { lowPoint: span.low_point_m, nearHeight: span.near_height_above_low_point_m,
+        farHeight: span.far_height_above_low_point_m, maxSag: span.max_sag_m, maxSagAt: span.max_sag_at_m,
+        length: span.length_m, nearStress: span.near_stress_N_per_mm2, farStress: span.far_stress_N_per_mm2,
+        nearAngle: span.near_angle_deg, farAngle: span.far_angle_deg };
+      assertClose([Object.keys(want).map((k) => shown[k])], [Object.values(want)], 1e-12, 'span');
+      // The drawing is the command's 201 points, from the near support to the far one 35 m up.
+      const d = await page.getAttribute('#chart-span path.curve', 'd');
+      assert.equal(d.split(' ').length, 201);
+      // Another condition, chosen, is drawn with its own figures; its JSON is downloadable.
+      const other = control.conditions.find((x) => still.has(x.name) && x.name !== c.name);
+      await page.selectOption('#spanCurveCondition', other.name);
+      await settle(page);
+      const [download] = await Promise.all([page.waitForEvent('download'), page.click('#dl-span-json')]);
+      const got = JSON.parse(fs.readFileSync(await download.path(), 'utf8'));
+      const again = nativeJson(['span', '--span', '420', '--height-difference', '35', '--stress', String(other.stress_N_per_mm2),
+        '--load', String(other.specific_load_N_per_m_mm2), '--model', model, '--points', '200']);
+      assertClose([[got.max_sag_m, got.length_m, got.points.length]], [[again.max_sag_m, again.length_m, again.points.length]], 1e-12, 'json');
+      await page.screenshot({ path: path.join(SHOTS, `web-span-curve-${model}.png`), fullPage: true });
+      await page.context().close();
+    });
+  }
+});
+
+describe('what the command can do, on the page', () => {
+  // The figures of a table whose rows carry data-key, by key.
+  const byKey = (page, selector) => page.$$eval(selector + ' tr[data-key]', (trs) => Object.fromEntries(trs.map((r) =>
+    [r.dataset.key, r.querySelector('td').dataset.v === undefined ? r.querySelector('td').textContent : Number(r.querySelector('td').dataset.v)])));
+
+  for (const [kind, hash, args] of [
+    ['conductor', 'wk=conductor&wwind=25&wice=10&wdiameter=21.6&wlength=300&wheight=20&wangle=60',
+      ['--wind', '25', '--ice', '10', '--diameter', '21.6', '--length', '300', '--height', '20', '--angle', '60']],
+    ['pole', 'wk=pole&wwind=25&wtopdiameter=190&wtopheight=12&wtaper=75&wbottomheight=2',
+      ['--wind', '25', '--top-diameter', '190', '--top-height', '12', '--taper', '75', '--bottom-height', '2']],
+    ['insulator', 'wk=insulator&wwind=20&wheight=15&warea=2', ['--wind', '20', '--height', '15', '--area', '2']],
+  ]) {
+    it(`gives the wind load on ${kind === 'insulator' ? 'an' : 'a'} ${kind} as varnel wind does`, async () => {
+      const page = await openPage('#tab=wind&' + hash);
+      await settle(page);
+      const d = nativeJson(['wind', kind, ...args]);
+      const shown = await byKey(page, '#wind-table');
+      const want = { ...d.coefficients };
+      for (const key of ['load_kN', 'force_kN', 'moment_kN_m']) if (d[key] !== undefined) want[key] = d[key];
+      assert.deepEqual(shown, want);
+      await page.context().close();
+    });
+  }
+
+  it('takes a conductor temperature on the section tab and shows every condition\'s stress and every span\'s sags as the command does', async () => {
+    const page = await openPage('#tab=section&smt=75&model=parabola&avg=0.25&sf=0.95&k=2.5');
+    await settle(page);
+    const text = await page.inputValue('#sectionText');
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varnel-section-'));
+    const file = path.join(dir, 'section.csv');
+    fs.writeFileSync(file, 'span_m,height_difference_m\n' + text.trim().split('\n').join('\n') + '\n');
+    const d = nativeJson(['section', ...design(['--section', file, '--max-temperature', '75', '--model', 'parabola',
+      '--avg-ratio', '0.25', '--strength-factor', '0.95', '--safety', '2.5', '--suspension-safety', '2.25',
+      '--stringing', '-20:40:5', '--compensate', '0'])]);
+    assert.equal(d.conditions[d.operating.condition.index].temperature_degC, 75);
+    assertClose((await cellValues(page, '#section-conditions-table')).map((r) => [r[0], r[2], r[3]]),
+      d.conditions.map((c) => [c.temperature_degC, c.stress_N_per_mm2, c.limit_N_per_mm2]), 1e-12, 'conditions');
+    assertClose((await cellValues(page, '#section-sags')).map((r) => r.slice(1)), d.spans.map((x) => x.sag_m), 1e-12, 'sags');
+    assert.equal(await page.$$eval('#section-conditions-table tr[data-operating]', (r) => r.length), 1);
+    fs.rmSync(dir, { recursive: true });
+    await page.context().close();
+  });
+
+  it('sends the thermal tab\'s temperature to the section and profile tabs', async () => {
+    const page = await openPage('#tab=thermal&tsrc=table&tm=temperature&i=600&ta=35&w=0.6&wa=90&el=0&sol=1000&em=0.9&ab=0.9&thm=ieee738');
+    await settle(page);
+    const d = nativeJson(['thermal', '--conductors', path.join(SAMPLES, 'conductors.dbf'), '--conductor', CONDUCTOR,
+      '--current', '600', '--ambient', '35', '--wind', '0.6', '--wind-angle', '90', '--elevation', '0', '--solar', '1000',
+      '--emissivity', '0.9', '--absorptivity', '0.9', '--model', 'ieee738']);
+    await page.click('#send-temperature');
+    await settle(page);
+    assert.equal(Number(await page.inputValue('#secMaxT')), d.temperature_degC);
+    assert.equal(Number(await page.inputValue('#pfMaxT')), d.temperature_degC);
+    await page.click('#tab-section');
+    await settle(page);
+    const temperatures = await cellValues(page, '#section-conditions-table');
+    assert.equal(temperatures[temperatures.length - 1][0], d.temperature_degC);
+    await page.context().close();
+  });
+
+  it('rates a conductor with the sun placed in the sky, its strands and core, and a two-point resistance as the command does', async () => {
+    const page = await openPage('#tab=thermal&tsrc=diameter&d=28.14&tm=current&tmax=100&ta=40&w=0.61&wa=90&el=0&em=0.8&ab=0.8' +
+      '&tsun=placed&thlatitude=30&thday=161&thhour=11&thazimuth=90&tatm=industrial&thstrand=3.5&thcore=10' +
+      '&tres=25:0.07283,75:0.08688&thm=cigre601');
+    await settle(page);
+    assert.equal(await page.isVisible('#thSolar'), false);
+    assert.equal(await page.isVisible('#thR20'), false);
+    const d = nativeJson(['thermal', '--diameter', '28.14', '--max-temperature', '100', '--ambient', '40', '--wind', '0.61',
+      '--wind-angle', '90', '--elevation', '0', '--latitude', '30', '--day', '161', '--hour', '11', '--azimuth', '90',
+      '--atmosphere', 'industrial', '--strand-diameter', '3.5', '--core-diameter', '10', '--resistance', '25:0.07283,75:0.08688',
+      '--emissivity', '0.8', '--absorptivity', '0.8', '--model', 'cigre601']);
+    const shown = await byKey(page, '#thermal-table');
+    const numeric = Object.fromEntries(Object.entries(d).filter(([, x]) => typeof x === 'number'));
+    assertClose([Object.keys(numeric).map((k) => shown[k])], [Object.values(numeric)], 1e-12, 'thermal');
+    // The sun's position, not the default 1000 W/m², gave the solar heating.
+    const given = nativeJson(['thermal', '--diameter', '28.14', '--max-temperature', '100', '--ambient', '40', '--wind', '0.61',
+      '--resistance', '25:0.07283,75:0.08688', '--strand-diameter', '3.5', '--core-diameter', '10', '--emissivity', '0.8',
+      '--absorptivity', '0.8', '--model', 'cigre601']);
+    assert.notEqual(shown.solar_W_per_m, given.solar_W_per_m);
+    await page.context().close();
+  });
+
+  for (const [kind, file] of [['hb', 'hb_lines.dbf'], ['insulators', 'insulators.dbf']]) {
+    it(`lists the ${file} sample as varnel table --csv reads it`, async () => {
+      const page = await openPage('#tab=tables');
+      const csv = execFileSync(VARNEL, ['table', path.join(SAMPLES, file), '--csv']).toString('utf8');
+      const want = csv.trim().split('\n').map((l) => l.replace(/\r$/, ''));
+      const head = await page.$$eval(`#table-${kind} thead th`, (ths) => ths.map((x) => x.textContent));
+      const rows = await page.$$eval(`#table-${kind} tbody tr`, (trs) => trs.map((r) => [...r.children].map((c) => c.textContent)));
+      // No cell of the samples holds a comma: a line's cells are its comma-separated parts.
+      assert.deepEqual([head, ...rows], want.map((l) => l.split(',')));
+      const [download] = await Promise.all([page.waitForEvent('download'), page.click(`#dl-${kind}-csv`)]);
+      assert.equal(fs.readFileSync(await download.path(), 'utf8'), csv);
+      await page.context().close();
+    });
+  }
+
+  it('checks the profile for a current and a suspension safety factor as the command does', async () => {
+    const page = await openPage('#tab=profile&model=catenary&gc=7&pfi=700&pam=35&pws=0.6&psol=900&pks=2.5');
+    await settle(page);
+    const d = nativeJson(['profile', ...design(['--terrain', path.join(PROFILE, 'terrain.csv'), '--towers', path.join(PROFILE, 'towers.csv'),
+      '--crossings', path.join(PROFILE, 'crossings.csv'), '--ground-clearance', '7', '--current', '700', '--ambient', '35',
+      '--wind', '0.6', '--solar', '900', '--suspension-safety', '2.5', '--model', 'catenary'])]);
+    assert.ok(d.conditions.some((c) => /700 A/.test(c.name)), 'the current is a condition');
+    assert.equal(await page.isVisible('#pfMaxT'), false);
+    assertClose((await cellValues(page, '#profile-spans')).map((r) => r.slice(2, 12)),
+      d.spans.map((x) => [x.span_m, x.height_difference_m, x.near_attachment_m, x.far_attachment_m,
+        x.max_sag_m, x.low_point_station_m, x.min_clearance_m, x.min_clearance_station_m,
+        x.required_clearance_m, x.support_stress_N_per_mm2]), 1e-12, 'spans');
+    assert.deepEqual(await page.$$eval('#profile-violations tbody tr', (trs) => trs.map((r) => r.dataset.kind)),
+      d.violations.map((x) => x.kind));
     await page.context().close();
   });
 });
