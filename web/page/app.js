@@ -659,10 +659,11 @@
     const outs = ['out-sag', 'chart-sag', 'out-critical'];
     $('error-sag').textContent = '';
     const bound = sagTooLong();
-    if (bound) { refuseHere('sag', bound, outs); renderBasis('sag', null); sagView = null; return; }
+    if (bound) { refuseHere('sag', bound, outs); renderBasis('sag', null); sagView = null; lastJson.sag = null; return; }
     const r = await runOrShow('sag', [...sagArgs(), '--json', '--svg', '/out/sag.svg', '--lang', lang], outs, ['/out/sag.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('sag', d);
+    lastJson.sag = r ? r.stdout : null;
     if (!r) return;
     lastSvg.sag = r.files['/out/sag.svg'];
     $('chart-sag').innerHTML = lastSvg.sag;
@@ -754,6 +755,7 @@
       refuseHere('section', bound, outs);
       renderBasis('section', null);
       if (sectionExtras) sectionExtras.clear();
+      lastJson.section = null;
       return;
     }
     v.writeFile('/in/section.csv', new TextEncoder().encode(spans.csv));
@@ -761,6 +763,7 @@
       ['/out/section.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('section', d);
+    lastJson.section = r ? r.stdout : null;
     if (!r) { if (sectionExtras) sectionExtras.clear(); return; }
     const dd = (label, x, digits, u, id) => '<dt>' + esc(label) + '</dt><dd' + (id ? ' id="' + id + '"' : '') +
       (x === null ? '>—' : ' data-v="' + x + '">' + x.toFixed(digits) + unit(u)) + '</dd>';
@@ -806,6 +809,8 @@
       ['/out/profile.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('profile', d);
+    lastJson.profile = r ? r.stdout : null;
+    if (profileTowers) profileTowers.render(d);
     if (!r) return;
     const names = d.conditions.map((c) => c.name);
     // The wind the check took, and what the command warned of.
@@ -940,6 +945,7 @@
   async function computeThermal() {
     $('error-thermal').textContent = '';
     const r = await runOrShow('thermal', thermalArgs(), ['out-thermal']);
+    lastJson.thermal = r ? r.stdout : null;
     if (sectionExtras) sectionExtras.thermalResult(r ? JSON.parse(r.stdout).temperature_degC : null);
     if (!r) return;
     const d = JSON.parse(r.stdout);
@@ -1115,6 +1121,7 @@
     if (spanTab) spanTab.relabel();
     if (windTab) windTab.relabel();
     if (moreTables) moreTables.relabel();
+    if (profileTowers) profileTowers.relabel();
   }
 
   // The page's bounds, said where the user meets them.
@@ -1141,6 +1148,8 @@
     $, t, esc, num, th, unit,
     lang: () => lang,
     areaDoc: () => tables.areas.doc,
+    // The --json document of the tab's last run (null when it failed or has not run).
+    lastJson: (tab) => (lastJson[tab] === undefined ? null : lastJson[tab]),
     samplesDir: () => v.samplesDir,
     run: (args, read, binary) => run(args, read, binary),
     // The command's refusal or failure of a run, in the page's language.
@@ -1176,6 +1185,8 @@
   let sectionExtras = null;
   let thermalExtras = null;
   let moreTables = null;
+  let profileTowers = null;
+  const lastJson = {};
   // Loads of the editor's tables not yet answered: the page is not settled while one is out.
   let editorLoads = 0;
   function loadEditor(kind) {
@@ -1186,6 +1197,8 @@
   // The modules' own first runs (the tables tab's further tables) and the editor's loads.
   function startModules() {
     const first = [];
+    if (window.varnelJsonDownloads) window.varnelJsonDownloads(moduleApi);
+    if (window.varnelProfileTowers) profileTowers = window.varnelProfileTowers(moduleApi);
     if (window.varnelMoreTables) {
       moreTables = window.varnelMoreTables(moduleApi);
       first.push(moreTables.ready);

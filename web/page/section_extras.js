@@ -29,8 +29,8 @@
       '<h2 data-t="perConditionSags"></h2><div id="out-section-sags" class="scroll"></div>';
     // The thermal tab's button: its temperature (found for a current, or the one a rating was
     // computed for) becomes the section's and the profile's conductor temperature.
-    $('thermal-send').innerHTML = '<button type="button" id="send-temperature" data-t="sendTemperature" disabled></button> ' +
-      '<output id="sent-temperature"></output>';
+    $('thermal-send').insertAdjacentHTML('afterbegin', '<button type="button" id="send-temperature" data-t="sendTemperature" disabled></button> ' +
+      '<output id="sent-temperature"></output> ');
     let thermalTemperature = null;
     $('send-temperature').addEventListener('click', () => {
       if (thermalTemperature === null) return;

@@ -226,6 +226,49 @@ describe('what the command can do, on the page', () => {
     });
   }
 
+  it('shows a tower\'s figures in every condition, and downloads each tab\'s JSON, as the command gives them', async () => {
+    const page = await openPage('#tab=profile&model=catenary&gc=7&pft=80');
+    await settle(page);
+    const args = ['profile', ...design(['--terrain', path.join(PROFILE, 'terrain.csv'), '--towers', path.join(PROFILE, 'towers.csv'),
+      '--crossings', path.join(PROFILE, 'crossings.csv'), '--ground-clearance', '7', '--max-temperature', '80', '--model', 'catenary'])];
+    const d = nativeJson(args);
+    await page.selectOption('#pfTowerChoice', 'N8');
+    const n8 = d.towers.find((x) => x.name === 'N8');
+    const column = (xs) => d.conditions.map((c, k) => (xs === null ? null : xs[k]));
+    const want = d.conditions.map((c, k) => [n8.vertical_span_m, n8.vertical_load_N, n8.horizontal_load_N, n8.swing_angle_deg,
+      n8.swing_limit_deg, n8.uplift_load_N].map((xs) => column(xs)[k]));
+    assertClose(await cellValues(page, '#profile-tower-conditions'), want, 1e-12, 'N8');
+    assert.deepEqual(await page.$$eval('#profile-tower-conditions tbody th', (ths) => ths.map((x) => x.textContent)),
+      d.conditions.map((c) => c.name));
+    // The JSON download is the document the page laid out: the command's, to the last bits of
+    // libm (1e-9 m or N beside: a weight span near 0 is a difference of two hundreds of metres).
+    const close = (a, b, where) => {
+      if (typeof a === 'number' && typeof b === 'number') {
+        return assert.ok(Math.abs(a - b) <= 1e-12 * Math.abs(b) + 1e-9, `${where}: ${a} against ${b}`);
+      }
+      if (a === null || typeof a !== 'object') return assert.equal(a, b, where);
+      assert.deepEqual(Object.keys(a), Object.keys(b), where);
+      for (const k of Object.keys(a)) close(a[k], b[k], where + '.' + k);
+    };
+    for (const [tab, hash, native] of [
+      ['profile', null, args],
+      ['sag', '#tab=sag&from=100&to=600&step=50&scos=1&model=parabola', ['sag-table', ...design(['--spans', '100:600:50', '--cos', '1', '--model', 'parabola'])]],
+      ['thermal', '#tab=thermal&tsrc=table&tm=current&tmax=70&ta=40&w=0.5&thm=ieee738',
+        ['thermal', '--conductors', path.join(SAMPLES, 'conductors.dbf'), '--conductor', CONDUCTOR, '--max-temperature', '70',
+          '--ambient', '40', '--wind', '0.5', '--model', 'ieee738']],
+    ]) {
+      if (hash) {
+        await page.evaluate((h) => { location.hash = h; }, hash.slice(1));
+        await page.waitForFunction((tb) => document.getElementById('tab-' + tb).getAttribute('aria-selected') === 'true', tab);
+        await settle(page);
+      }
+      const [download] = await Promise.all([page.waitForEvent('download'), page.click('#dl-' + tab + '-json')]);
+      assert.equal(download.suggestedFilename(), tab === 'sag' ? 'sag-table.json' : tab + '.json');
+      close(JSON.parse(fs.readFileSync(await download.path(), 'utf8')), nativeJson(native), tab);
+    }
+    await page.context().close();
+  });
+
   it('checks the profile for a current and a suspension safety factor as the command does', async () => {
     const page = await openPage('#tab=profile&model=catenary&gc=7&pfi=700&pam=35&pws=0.6&psol=900&pks=2.5');
     await settle(page);
