@@ -264,7 +264,12 @@
       },
       relabel() {
         for (const el of box.querySelectorAll('[data-t]')) el.textContent = t(el.dataset.t);
-        for (const kind of KINDS) if (tables[kind]) render(kind);
+        for (const kind of KINDS) {
+          if (!tables[kind]) continue;
+          render(kind);
+          // The file in use keeps its path; its label follows the language.
+          if (edited[kind]) api.useProfileFile(kind, api.profilePath(kind), t('edited', { n: tables[kind].rows.length }));
+        }
       },
     };
   };

@@ -364,6 +364,11 @@ describe('the towers and crossings editor', () => {
     const shown = await page.$$eval('#profile-spans tbody td span[data-v]', (ss) => ss.map((s) => [s.textContent.split(' ').slice(0, -1).join(' '), Number(s.dataset.v)]));
     assertClose(shown.map((s) => [s[1]]), checked.map((c) => [c[1]]), 1e-12, 'crossings');
     await page.screenshot({ path: path.join(SHOTS, 'web-profile-editor.png'), fullPage: false });
+    // The files in use are said to be the edited ones, in the page's language.
+    assert.equal(await page.textContent('#source-towers'), '已编辑（' + towers.length + ' 行）');
+    await page.click('#lang');
+    await settle(page);
+    assert.equal(await page.textContent('#source-crossings'), 'edited (3 rows)');
     fs.rmSync(dir, { recursive: true });
     await page.context().close();
   });
