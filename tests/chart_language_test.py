@@ -148,3 +148,36 @@ def test_an_unknown_language_is_refused(tmp_path):
                              str(tmp_path / "x.svg"), "--lang", "fr"], capture_output=True)
     assert result.returncode == 2
     assert b"--lang" in result.stderr and not (tmp_path / "x.svg").exists()
+
+
+def test_every_kind_of_violation_is_noted_in_each_language(tmp_path):
+    """N8 lowered to 2 m is pulled up, N14 raised to 60 m makes its spans steep, and a safety
+    factor of 4 at the supports makes every iced span's support stress a violation: all five
+    kinds are drawn, each note in the drawing's language."""
+    with open(os.path.join(PROFILE, "towers.csv"), encoding="utf-8") as f:
+        rows = f.read().splitlines()
+    changed = [rows[0]]
+    for row in rows[1:]:
+        cells = row.split(",")
+        cells[3] = {"N8": "2.0", "N14": "60.0"}.get(cells[0], cells[3])
+        changed.append(",".join(cells))
+    towers = tmp_path / "towers.csv"
+    towers.write_text("\n".join(changed) + "\n", encoding="utf-8")
+    args = (["profile"] + DESIGN + ["--terrain", os.path.join(PROFILE, "terrain.csv"),
+            "--towers", str(towers), "--crossings", os.path.join(PROFILE, "crossings.csv"),
+            "--ground-clearance", "7", "--suspension-safety", "4"])
+    kinds = {v["kind"] for v in json.loads(run(args + ["--json"]))["violations"]}
+    assert kinds >= {"ground", "swing", "uplift", "suspension_point"}
+    names = table_names(args)
+    for lang, words in (("en", ["to ground", "swing", "uplift, weight span", "N up", "at a support"]),
+                        ("zh", ["对地", "摇摆角", "上拔，垂直档距", "上拔力", "悬挂点应力"])):
+        root = ET.fromstring(draw(args, tmp_path, lang))
+        notes = [t.text for t in root.iter(SVG_NS + "text") if "violation" in (t.get("class") or "")]
+        for word in words:
+            assert any(word in n for n in notes), (lang, word)
+        for n in notes:
+            rest = without_names(n, names)
+            if lang == "en":
+                assert not CHINESE.search(rest), n
+            else:
+                assert all(w in LATIN_ALLOWED for w in re.findall(r"[A-Za-z]{2,}", rest)), n
