@@ -1140,10 +1140,10 @@
 
   // ----- The page's modules (web/page/*.js beside this file) --------------------------------
 
-  // What a module may use of the page: its texts, the module, the line's files, the downloads
-  // and the recomputation.
-  // The module runs in a worker: a file is written into it (and kept for the next worker) and
-  // read back from it, both answered in the order asked, before or after the runs around them.
+  // What a module may use of the page: its texts, the command's runs and files, the line's
+  // files, the downloads and the recomputation. The command runs in a worker: a file is written
+  // into it (and kept for the next worker) and read back from it in the order asked, before or
+  // after the runs around it.
   const moduleApi = {
     $, t, esc, num, th, unit,
     lang: () => lang,
