@@ -104,10 +104,9 @@
 
     // The table as the command reads it. A row with nothing typed in yet is not a row of the
     // line: it is left out, so that adding one does not make the command refuse the file.
+    const filled = (kind) => tables[kind].rows.filter((r) => r.some((c) => c !== ''));
     function csvOf(kind) {
-      const tb = tables[kind];
-      const rows = tb.rows.filter((r) => r.some((c) => c !== ''));
-      return [tb.columns, ...rows].map((r) => r.map(csvCell).join(',')).join('\n') + '\n';
+      return [tables[kind].columns, ...filled(kind)].map((r) => r.map(csvCell).join(',')).join('\n') + '\n';
     }
 
     // Writes the table where the command will read it, and makes it the file in use. One path a
@@ -116,7 +115,7 @@
       const path = '/tables/edited/' + kind + '.csv';
       api.writeFile(path, new TextEncoder().encode(csvOf(kind)));
       edited[kind] = true;
-      api.useProfileFile(kind, path, t('edited', { n: tables[kind].rows.length }));
+      api.useProfileFile(kind, path, t('edited', { n: filled(kind).length }));
     }
 
     function render(kind) {
@@ -268,7 +267,7 @@
           if (!tables[kind]) continue;
           render(kind);
           // The file in use keeps its path; its label follows the language.
-          if (edited[kind]) api.useProfileFile(kind, api.profilePath(kind), t('edited', { n: tables[kind].rows.length }));
+          if (edited[kind]) api.useProfileFile(kind, api.profilePath(kind), t('edited', { n: filled(kind).length }));
         }
       },
     };

@@ -427,8 +427,9 @@ describe('the towers and crossings editor', () => {
     assert.deepEqual(await rows(page, 'crossings'), []);
     assert.deepEqual(await crossedNames(), []);
     await page.click('#editor-crossings-add');
+    assert.equal(await page.textContent('#source-crossings'), '已编辑（0 行）', 'a row with nothing in it is not counted');
     await paste(page, cell('crossings', 0, 0), 'road S214\t4470\t162.8\t7\t\n');
-    await page.waitForFunction(() => document.getElementById('source-crossings').textContent !== '无（未检查交叉跨越）');
+    await page.waitForFunction(() => document.getElementById('source-crossings').textContent === '已编辑（1 行）');
     await settle(page);
     const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varnel-editor-'));
     const crossings = path.join(dir, 'crossings.csv');
