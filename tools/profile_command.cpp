@@ -13,6 +13,7 @@
 #include "design/line_profile.h"
 #include "design/strain_section.h"
 #include "design/wind_rules.h"
+#include "tools/chart_language.h"
 #include "tools/command.h"
 #include "tools/design_records.h"
 #include "tools/encoding.h"
@@ -42,6 +43,7 @@ struct ProfileCommandOptions {
     bool json = false;
     OperatingOptions operating;
     std::string svgPath;
+    std::string lang = "en";  // the drawing's words
     double exaggeration = 10;
     double from = 0, to = 0;
     CLI::Option* fromOption = nullptr;
@@ -606,7 +608,9 @@ void runProfileCommand(const ProfileCommandOptions& o, ResultStream& out) {
             {},
             {},
             profileWindNote(r.profile, fixedAlpha(o.alphaLoadsOption, o.alphaLoads),
-                            fixedAlpha(o.alphaClearanceOption, o.alphaClearance))};
+                            fixedAlpha(o.alphaClearanceOption, o.alphaClearance),
+                            chartLanguageNamed(o.lang)),
+            chartLanguageNamed(o.lang)};
         if (o.fromOption->count() > 0) drawing.from = o.from;
         if (o.toOption->count() > 0) drawing.to = o.to;
         writeProfileDrawing(r.profile, drawing, svg);
@@ -662,6 +666,7 @@ void addProfileCommand(CLI::App& app, CommandSet& set) {
         ->type_name("DIR");
     cmd->add_flag("--json", o->json, "One JSON document instead of the tables");
     cmd->add_option("--svg", o->svgPath, "Also draw the profile as SVG to FILE")->type_name("FILE");
+    addChartLanguageOption(cmd, o->lang);
     set.numbers.add(cmd, "--exaggeration", o->exaggeration,
                     "The drawing's vertical scale over its horizontal scale (default 10)", "RATIO",
                     Bounds{1, 100}, false);

@@ -177,30 +177,51 @@ double width(std::string_view text, double size = kFont) {
     return svg::textWidth(text, size);
 }
 
-std::string conditionName(const LineProfile& p, std::size_t k) {
-    return k < p.conditions.size() ? p.conditions[k] : fmt::format("condition {}", k + 1);
+std::string conditionName(const LineProfile& p, std::size_t k,
+                          ChartLanguage lang = ChartLanguage::en) {
+    if (k < p.conditions.size()) return p.conditions[k];
+    return fmt::format(fmt::runtime(pick(lang, "condition {}", "\u5DE5\u51B5 {}")), k + 1);  // 工况
 }
 
-std::string violationText(const design::Violation& v, const LineProfile& p) {
+std::string violationText(const design::Violation& v, const LineProfile& p, ChartLanguage lang) {
     using design::ViolationKind;
+    const bool zh = lang == ChartLanguage::zh;
+    const std::string condition =
+        v.condition ? (zh ? "\uFF08" + conditionName(p, *v.condition, lang) + "\uFF09"
+                          : " (" + conditionName(p, *v.condition, lang) + ")")
+                    : std::string();
     switch (v.kind) {
         case ViolationKind::ground:
-            return fmt::format("{}: {} m to ground < {} m", v.where, figure(v.value, 2),
-                               figure(v.limit, 2));
+            // 对地 … m < … m
+            return fmt::format(
+                fmt::runtime(zh ? "{}\uFF1A\u5BF9\u5730 {} m < {} m" : "{}: {} m to ground < {} m"),
+                v.where, figure(v.value, 2), figure(v.limit, 2));
         case ViolationKind::crossing:
-            return fmt::format("{}: {} m < {} m", v.where, figure(v.value, 2), figure(v.limit, 2));
+            return fmt::format(fmt::runtime(zh ? "{}\uFF1A{} m < {} m" : "{}: {} m < {} m"),
+                               v.where, figure(v.value, 2), figure(v.limit, 2));
         case ViolationKind::swing:
-            return fmt::format("{}: swing {}\u00B0 > {}\u00B0{}", v.where, figure(v.value, 1),
-                               figure(v.limit, 1),
-                               v.condition ? " (" + conditionName(p, *v.condition) + ")" : "");
+            // 摇摆角
+            return fmt::format(fmt::runtime(zh ? "{}\uFF1A\u6447\u6446\u89D2 {}\u00B0 > {}\u00B0{}"
+                                               : "{}: swing {}\u00B0 > {}\u00B0{}"),
+                               v.where, figure(v.value, 1), figure(v.limit, 1), condition);
         case ViolationKind::uplift:
-            return fmt::format("{}: uplift, weight span {} m{}{}", v.where, figure(v.value, 1),
-                               v.load ? fmt::format(", {} N up", figure(*v.load, 0)) : "",
-                               v.condition ? " (" + conditionName(p, *v.condition) + ")" : "");
+            // 上拔，垂直档距 … m，上拔力 … N
+            return fmt::format(
+                fmt::runtime(zh ? "{}\uFF1A\u4E0A\u62D4\uFF0C\u5782\u76F4\u6863\u8DDD {} m{}{}"
+                                : "{}: uplift, weight span {} m{}{}"),
+                v.where, figure(v.value, 1),
+                v.load
+                    ? fmt::format(fmt::runtime(zh ? "\uFF0C\u4E0A\u62D4\u529B {} N" : ", {} N up"),
+                                  figure(*v.load, 0))
+                    : "",
+                condition);
         case ViolationKind::suspensionPoint:
-            return fmt::format("{}: {} N/mm\u00B2 at a support > {} N/mm\u00B2{}", v.where,
-                               figure(v.value, 1), figure(v.limit, 1),
-                               v.condition ? " (" + conditionName(p, *v.condition) + ")" : "");
+            // 悬挂点应力
+            return fmt::format(
+                fmt::runtime(zh ? "{}\uFF1A\u60AC\u6302\u70B9\u5E94\u529B {} N/mm\u00B2 > {} "
+                                  "N/mm\u00B2{}"
+                                : "{}: {} N/mm\u00B2 at a support > {} N/mm\u00B2{}"),
+                v.where, figure(v.value, 1), figure(v.limit, 1), condition);
     }
     return v.where;
 }
@@ -208,7 +229,34 @@ std::string violationText(const design::Violation& v, const LineProfile& p) {
 }  // namespace
 
 std::string profileWindNote(const LineProfile& p, std::optional<double> loadAlpha,
-                            std::optional<double> clearanceAlpha) {
+                            std::optional<double> clearanceAlpha, ChartLanguage lang) {
+    if (lang == ChartLanguage::zh) {
+        // 定值 …；GB 50545-2010 表 10.1.18-1（杆塔荷载）/（电气间隙）；同表电气间隙一行
+        const std::string fixed = "\u5B9A\u503C ";
+        const std::string table = "GB 50545-2010 \u8868 10.1.18-1";
+        const std::string loads = loadAlpha ? fixed + figure(*loadAlpha, 3)
+                                            : table + "\uFF08\u6746\u5854\u8377\u8F7D\uFF09";
+        const std::string clearance =
+            clearanceAlpha ? fixed + figure(*clearanceAlpha, 3)
+            : loadAlpha    ? table + "\uFF08\u7535\u6C14\u95F4\u9699\uFF09"
+                           : std::string("\u540C\u8868\u7535\u6C14\u95F4\u9699\u4E00\u884C");
+        // 风：气象区风速取 … m 高处，地面粗糙度 B 类，导线与绝缘子串风荷载直接采用 /
+        // 换算至 15 m（× …，√μz(15 m)）；杆塔荷载的 α 取 …，摇摆角与交叉跨越的 α 取 …
+        return fmt::format(
+            "\u98CE\uFF1A\u6C14\u8C61\u533A\u98CE\u901F\u53D6 {} m \u9AD8\u5904\uFF0C\u5730"
+            "\u9762\u7C97\u7CD9\u5EA6 {} \u7C7B{}\uFF1B\u6746\u5854\u8377\u8F7D\u7684 \u03B1 "
+            "\u53D6 {}\uFF0C\u6447\u6446\u89D2\u4E0E\u4EA4\u53C9\u8DE8\u8D8A\u7684 \u03B1 "
+            "\u53D6 {}",
+            figure(p.windHeight, 0), design::kWindTerrain,
+            p.windHeight == 15
+                ? std::string("\uFF0C\u5BFC\u7EBF\u4E0E\u7EDD\u7F18\u5B50\u4E32\u98CE\u8377"
+                              "\u8F7D\u76F4\u63A5\u91C7\u7528")
+                : fmt::format("\uFF0C\u5BFC\u7EBF\u4E0E\u7EDD\u7F18\u5B50\u4E32\u98CE\u8377"
+                              "\u8F7D\u6362\u7B97\u81F3 15 m\uFF08\u00D7 {}\uFF0C\u221A\u03BC"
+                              "z(15 m)\uFF09",
+                              figure(design::speedAt15m(1, 10), 4)),
+            loads, clearance);
+    }
     // Both from the table: its name once, so that the caption's line stays short.
     const std::string loads =
         loadAlpha ? "fixed at " + figure(*loadAlpha, 3) : std::string(kLoadAlphaTable);
@@ -233,6 +281,8 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
     const auto& terrain = drawing.terrain;
     const auto& towers = drawing.towers;
     const auto& crossings = drawing.crossings;
+    const ChartLanguage lang = drawing.language;
+    const bool zh = lang == ChartLanguage::zh;
     if (!(drawing.exaggeration > 0) || !std::isfinite(drawing.exaggeration)) {
         throw UsageError("the vertical exaggeration must be a positive number");
     }
@@ -338,11 +388,19 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
     for (std::size_t i : shownCrossings) {
         const auto& c = crossings[i];
         const auto* check = crossingChecks[i];
-        std::string text = c.name + ": ";
-        text += check != nullptr ? fmt::format("{} m, needs {} m", figure(check->clearance, 2),
-                                               figure(check->required, 2))
-                                 : fmt::format("needs {} m", figure(c.clearance, 2));
-        if (c.offset) text += fmt::format(", {} m aside", figure(*c.offset, 1));
+        std::string text = c.name + (zh ? "\uFF1A" : ": ");
+        // 距离 … m，要求 … m；偏离线路 … m
+        text +=
+            check != nullptr
+                ? fmt::format(fmt::runtime(zh ? "{} m\uFF0C\u8981\u6C42 {} m" : "{} m, needs {} m"),
+                              figure(check->clearance, 2), figure(check->required, 2))
+                : fmt::format(fmt::runtime(zh ? "\u8981\u6C42 {} m" : "needs {} m"),
+                              figure(c.clearance, 2));
+        if (c.offset) {
+            text += fmt::format(
+                fmt::runtime(zh ? "\uFF0C\u504F\u79BB\u7EBF\u8DEF {} m" : ", {} m aside"),
+                figure(*c.offset, 1));
+        }
         const bool bad = check != nullptr && !check->ok;
         notes.push_back({px(c.station), width(text), text, bad ? kViolation : kCrossing,
                          bad ? "note violation" : "note crossing", c.elevation + c.clearance, 0});
@@ -373,7 +431,7 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
                 break;
             }
         }
-        const std::string text = violationText(vi, profile);
+        const std::string text = violationText(vi, profile, lang);
         notes.push_back(
             {px(vi.station), width(text), text, kViolation, "note violation", z, order(vi.kind)});
     }
@@ -387,11 +445,12 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
         std::vector<Label> labels;
         int rows = 1;
     };
-    std::vector<BandLine> band{{"tower", {}},
-                               {"station (m)", {}},
-                               {"arm height (m)", {}},
-                               {"span (m)", {}},
-                               {"strain section", {}}};
+    std::vector<BandLine> band{
+        {pick(lang, "tower", "\u6746\u5854"), {}},                     // 杆塔
+        {pick(lang, "station (m)", "\u91CC\u7A0B (m)"), {}},           // 里程
+        {pick(lang, "arm height (m)", "\u6302\u7EBF\u9AD8 (m)"), {}},  // 挂线高
+        {pick(lang, "span (m)", "\u6863\u8DDD (m)"), {}},              // 档距
+        {pick(lang, "strain section", "\u8010\u5F20\u6BB5"), {}}};     // 耐张段
     for (std::size_t i : shownTowers) {
         const auto& t = towers[i];
         const double x = px(t.station);
@@ -415,15 +474,20 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
         if (!(b > a)) continue;
         shownSections.push_back({k, {a, b}});
         // The whole text where the section is wide enough for it, else less of it.
-        const std::string controls = conditionName(profile, sec.controlling) + " controls";
-        std::string text = fmt::format(
-            "{}\u2013{}: {}{}", towers[sec.firstTower].name, towers[sec.lastTower].name, controls,
-            profile.model == SpanModel::parabola
-                ? fmt::format(", ruling span {} m", figure(sec.rulingSpan, 1))
-                : "");
+        // 年平控制，代表档距 … m
+        const std::string controls =
+            conditionName(profile, sec.controlling, lang) + pick(lang, " controls", "\u63A7\u5236");
+        std::string text =
+            fmt::format("{}\u2013{}{}{}{}", towers[sec.firstTower].name, towers[sec.lastTower].name,
+                        zh ? "\uFF1A" : ": ", controls,
+                        profile.model == SpanModel::parabola
+                            ? fmt::format(fmt::runtime(zh ? "\uFF0C\u4EE3\u8868\u6863\u8DDD {} m"
+                                                          : ", ruling span {} m"),
+                                          figure(sec.rulingSpan, 1))
+                            : "");
         const double room = (b - a) * h - 2 * kGap;
         if (width(text) > room) text = controls;
-        if (width(text) > room) text = conditionName(profile, sec.controlling);
+        if (width(text) > room) text = conditionName(profile, sec.controlling, lang);
         band[4].labels.push_back({px((a + b) / 2), width(text), text, "black", "band section"});
     }
     std::size_t leftOut = 0;
@@ -440,7 +504,7 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
     // The caption.
     std::vector<std::string> drawnConditions;
     for (std::size_t i : spans) {
-        const std::string name = conditionName(profile, profile.spans[i].maxSagCondition);
+        const std::string name = conditionName(profile, profile.spans[i].maxSagCondition, lang);
         if (std::find(drawnConditions.begin(), drawnConditions.end(), name) ==
             drawnConditions.end()) {
             drawnConditions.push_back(name);
@@ -455,31 +519,80 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
         if (r && required && *r != *required) oneRequired = false;
         if (r && !required) required = r;
     }
-    std::vector<std::string> caption{
-        fmt::format("model: {}; area: {}; conductor: {}; drawn: the conductor at its largest "
-                    "sag ({})",
-                    spanModelName(profile.model), drawing.area, drawing.conductor, drawnText),
-        drawing.wind,
-        fmt::format("vertical exaggeration {}:1 (100 m along = {} px, 10 m up = {} px); "
-                    "stations {} to {} m; {}",
-                    figure(drawing.exaggeration, 3), figure(100 * h, 1), figure(10 * v, 1),
-                    figure(lo, 1), figure(hi, 1),
-                    required ? (oneRequired ? fmt::format("clearance line {} m below the conductor",
-                                                          figure(*required, 2))
-                                            : std::string("clearance line at each span's "
-                                                          "required clearance below the conductor"))
-                             : std::string("no ground clearance required: no clearance line"))};
-    std::string third = shownViolations == 0
-                            ? std::string("no violation in this window")
-                            : fmt::format("{} violation{} in this window, in red", shownViolations,
-                                          shownViolations == 1 ? "" : "s");
+    const std::size_t labelsLeftOut = leftOut;
     std::size_t notesLeftOut = 0;
     for (const auto& b : blocks) notesLeftOut += b.row < 0 ? b.notes.size() : 0;
-    if (leftOut + notesLeftOut > 0) {
-        third += fmt::format(
-            "; {} label{} left out at this scale: narrow the window with "
-            "--from/--to",
-            leftOut + notesLeftOut, leftOut + notesLeftOut == 1 ? "" : "s");
+    const std::size_t allLeftOut = labelsLeftOut + notesLeftOut;
+    std::vector<std::string> caption;
+    if (zh) {
+        // 模型：…；气象区：…；导线：…；绘出：导线最大弧垂时（…）
+        caption.push_back(fmt::format(
+            "\u6A21\u578B\uFF1A{}\uFF1B\u6C14\u8C61\u533A\uFF1A{}\uFF1B\u5BFC\u7EBF\uFF1A{}"
+            "\uFF1B\u7ED8\u51FA\uFF1A\u5BFC\u7EBF\u6700\u5927\u5F27\u5782\u65F6\uFF08{}"
+            "\uFF09",
+            chartModelName(lang, spanModelName(profile.model)), drawing.area, drawing.conductor,
+            drawnText));
+        caption.push_back(drawing.wind);
+        // 竖向放大 …:1（水平 100 m = … px，竖向 10 m = … px）；里程 … 至 … m；
+        // 安全距离线在导线下 … m / 安全距离线在导线下各档要求距离处 /
+        // 无对地距离要求，不绘安全距离线
+        caption.push_back(fmt::format(
+            "\u7AD6\u5411\u653E\u5927 {}:1\uFF08\u6C34\u5E73 100 m = {} px\uFF0C\u7AD6"
+            "\u5411 10 m = {} px\uFF09\uFF1B\u91CC\u7A0B {} \u81F3 {} m\uFF1B{}",
+            figure(drawing.exaggeration, 3), figure(100 * h, 1), figure(10 * v, 1), figure(lo, 1),
+            figure(hi, 1),
+            required
+                ? (oneRequired ? fmt::format("\u5B89\u5168\u8DDD\u79BB\u7EBF\u5728\u5BFC\u7EBF"
+                                             "\u4E0B {} m",
+                                             figure(*required, 2))
+                               : std::string("\u5B89\u5168\u8DDD\u79BB\u7EBF\u5728\u5BFC\u7EBF"
+                                             "\u4E0B\u5404\u6863\u8981\u6C42\u8DDD\u79BB\u5904"))
+                : std::string("\u65E0\u5BF9\u5730\u8DDD\u79BB\u8981\u6C42\uFF0C\u4E0D"
+                              "\u7ED8\u5B89\u5168\u8DDD\u79BB\u7EBF")));
+    } else {
+        caption.push_back(
+            fmt::format("model: {}; area: {}; conductor: {}; drawn: the conductor at its largest "
+                        "sag ({})",
+                        spanModelName(profile.model), drawing.area, drawing.conductor, drawnText));
+        caption.push_back(drawing.wind);
+        caption.push_back(fmt::format(
+            "vertical exaggeration {}:1 (100 m along = {} px, 10 m up = {} px); "
+            "stations {} to {} m; {}",
+            figure(drawing.exaggeration, 3), figure(100 * h, 1), figure(10 * v, 1), figure(lo, 1),
+            figure(hi, 1),
+            required ? (oneRequired ? fmt::format("clearance line {} m below the conductor",
+                                                  figure(*required, 2))
+                                    : std::string("clearance line at each span's "
+                                                  "required clearance below the conductor"))
+                     : std::string("no ground clearance required: no clearance line")));
+    }
+    std::string third;
+    if (zh) {
+        // 本窗口内无超限 / 本窗口内 … 处超限，以红色标出；此比例下略去 … 个标注：以 --from/--to
+        // 缩小绘图范围
+        third = shownViolations == 0
+                    ? std::string("\u672C\u7A97\u53E3\u5185\u65E0\u8D85\u9650")
+                    : fmt::format(
+                          "\u672C\u7A97\u53E3\u5185 {} \u5904\u8D85\u9650\uFF0C\u4EE5"
+                          "\u7EA2\u8272\u6807\u51FA",
+                          shownViolations);
+        if (allLeftOut > 0) {
+            third += fmt::format(
+                "\uFF1B\u6B64\u6BD4\u4F8B\u4E0B\u7565\u53BB {} \u4E2A\u6807\u6CE8\uFF1A"
+                "\u4EE5 --from/--to \u7F29\u5C0F\u7ED8\u56FE\u8303\u56F4",
+                allLeftOut);
+        }
+    } else {
+        third = shownViolations == 0
+                    ? std::string("no violation in this window")
+                    : fmt::format("{} violation{} in this window, in red", shownViolations,
+                                  shownViolations == 1 ? "" : "s");
+        if (allLeftOut > 0) {
+            third += fmt::format(
+                "; {} label{} left out at this scale: narrow the window with "
+                "--from/--to",
+                allLeftOut, allLeftOut == 1 ? "" : "s");
+        }
     }
     caption.push_back(third);
     double captionWidth = 0;
@@ -527,11 +640,14 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{0:.0f}\" height=\"{1:.0f}\" "
         "viewBox=\"0 0 {0:.0f} {1:.0f}\" font-family=\"sans-serif\" font-size=\"{2}\">\n"
         "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-        "<text class=\"title\" x=\"{3}\" y=\"24\" font-size=\"16\">{4}: line profile, {5} "
-        "to {6}</text>\n",
-        std::ceil(fullWidth), std::ceil(sheetHeight), kFont, kLeft, escape(drawing.conductor),
-        escape(towers[shownTowers.empty() ? 0 : shownTowers.front()].name),
-        escape(towers[shownTowers.empty() ? towers.size() - 1 : shownTowers.back()].name));
+        "<text class=\"title\" x=\"{3}\" y=\"24\" font-size=\"16\">{4}</text>\n",
+        std::ceil(fullWidth), std::ceil(sheetHeight), kFont, kLeft,
+        // 纵断面图
+        escape(fmt::format(
+            fmt::runtime(zh ? "{}\uFF1A\u7EB5\u65AD\u9762\u56FE\uFF0C{} \u81F3 {}"
+                            : "{}: line profile, {} to {}"),
+            drawing.conductor, towers[shownTowers.empty() ? 0 : shownTowers.front()].name,
+            towers[shownTowers.empty() ? towers.size() - 1 : shownTowers.back()].name)));
     for (std::size_t i = 0; i < caption.size(); ++i) {
         out += fmt::format("<text class=\"caption\" x=\"{}\" y=\"{}\" fill=\"#444\">{}</text>\n",
                            kLeft, captionTop + kRow * static_cast<double>(i), escape(caption[i]));
@@ -543,11 +659,15 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
             const char* colour;
             const char* dash;
         };
-        const Key keys[] = {{"ground", kGround, ""},
-                            {"conductor", kConductor, ""},
-                            {"clearance line", kClearance, "7 4"},
-                            {"crossing, required clearance", kCrossing, "3 3"},
-                            {"violation", kViolation, ""}};
+        const Key keys[] = {
+            {pick(lang, "ground", "\u5730\u9762"), kGround, ""},        // 地面
+            {pick(lang, "conductor", "\u5BFC\u7EBF"), kConductor, ""},  // 导线
+            {pick(lang, "clearance line", "\u5B89\u5168\u8DDD\u79BB\u7EBF"), kClearance,
+             "7 4"},  // 安全距离线
+            {pick(lang, "crossing, required clearance",
+                  "\u4EA4\u53C9\u8DE8\u8D8A\u53CA\u8981\u6C42\u8DDD\u79BB"),  // 交叉跨越及要求距离
+             kCrossing, "3 3"},
+            {pick(lang, "violation", "\u8D85\u9650"), kViolation, ""}};  // 超限
         // Only what this drawing shows.
         const bool shown[] = {true, true, required.has_value(), !shownCrossings.empty(),
                               shownViolations > 0};
@@ -580,7 +700,8 @@ std::string profileSvg(const LineProfile& profile, const ProfileDrawingInputs& d
         fill += fmt::format(" L{:.2f},{:.2f} Z", px(hi), bottom);
         out += fmt::format("<path class=\"ground-fill\" d=\"{}\" fill=\"{}\" stroke=\"none\"/>\n",
                            fill, kGroundFill);
-        out += svg::axes(plot, "station (m)", "elevation (m)");
+        out += svg::axes(plot, pick(lang, "station (m)", "\u91CC\u7A0B (m)"),  // 里程
+                         pick(lang, "elevation (m)", "\u9AD8\u7A0B (m)"));     // 高程
         out += fmt::format(
             "<path class=\"ground\" d=\"{}\" fill=\"none\" stroke=\"{}\" stroke-width=\"1.6\"/>\n",
             line, kGround);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "design/line_profile.h"
+#include "tools/chart_language.h"
 #include "tools/result_stream.h"
 
 namespace varnel::tool {
@@ -23,6 +24,7 @@ struct ProfileDrawingInputs {
     std::optional<double> from;  // m, the first station drawn; the line's start when not given
     std::optional<double> to;    // m, the last station drawn; the line's end when not given
     std::string wind;            // the caption's line on the wind (profileWindNote)
+    ChartLanguage language = ChartLanguage::en;  // the drawing's own words
 };
 
 // The α's source as the outputs name it: GB 50545-2010 Table 10.1.18-1 gives α by the basic
@@ -35,7 +37,8 @@ inline constexpr const char* kClearanceAlphaTable =
 // terrain class, and the α of the loads and of the swing (the tables', or fixed ones).
 std::string profileWindNote(const design::LineProfile& profile,
                             std::optional<double> loadAlpha = std::nullopt,
-                            std::optional<double> clearanceAlpha = std::nullopt);
+                            std::optional<double> clearanceAlpha = std::nullopt,
+                            ChartLanguage language = ChartLanguage::en);
 
 // Writes the SVG document to `out` (the caller commits it). Throws UsageError for a window
 // that holds nothing of the line, ToolError when the file cannot be written.

@@ -17,6 +17,7 @@
 #include "design/critical_spans.h"
 #include "design/strain_section.h"
 #include "tools/catenary_restring.h"
+#include "tools/chart_language.h"
 #include "tools/command.h"
 #include "tools/design_inputs.h"
 #include "tools/design_records.h"
@@ -42,6 +43,7 @@ struct SagTableOptions {
     bool bom = false;
     bool json = false;
     std::string model = "parabola";
+    std::string lang = "en";  // the chart's words
 };
 
 // Terminal columns of fixed width, known before the first row: each as wide as its header and
@@ -314,22 +316,46 @@ class SagTable {
         const DesignFactors& f = o_.design.factors;
         const DesignRecords& records = *records_;
         const StressLimits limits = design::allowableStresses(records.conductor(), factors_);
-        SagChart chart{
-            fmt::format("{} in {}: stress and sag against span", nameOf(design_.conductor->name),
-                        nameOf(design_.area->name)),
-            fmt::format(
-                "cos {}, annual average ratio {}, strength factor {}, safety factor {}; "
-                "model: {}; every condition strung from the controlling one; sag {}",
-                shortNumber(f.cosAngle), shortNumber(f.avgRatio), shortNumber(f.strengthFactor),
-                shortNumber(f.safety),
-                catenary() ? "catenary, the height difference l\u00B7tan \u03B2, its own "
-                             "controlling condition"
-                           : "parabola",
-                catenary() ? "the largest" : "\u03B3\u00B7l\u00B2/(8\u03C3\u00B7cos \u03B2)"),
-            names_,
-            limits.normal,
-            limits.average,
-            {}};
+        const ChartLanguage lang = chartLanguageNamed(o_.lang);
+        const std::string conductor = nameOf(design_.conductor->name);
+        const std::string area = nameOf(design_.area->name);
+        // 年平均运行应力系数 …, 强度系数 …, 安全系数 …；模型：…；各工况均由控制工况推算；弧垂 …
+        const std::string caption =
+            lang == ChartLanguage::zh
+                ? fmt::format(
+                      "cos {}\uFF0C\u5E74\u5E73\u5747\u8FD0\u884C\u5E94\u529B\u7CFB\u6570 {}"
+                      "\uFF0C\u5F3A\u5EA6\u7CFB\u6570 {}\uFF0C\u5B89\u5168\u7CFB\u6570 {}"
+                      "\uFF1B\u6A21\u578B\uFF1A{}\uFF1B\u5404\u5DE5\u51B5\u5747\u7531\u63A7"
+                      "\u5236\u5DE5\u51B5\u63A8\u7B97\uFF1B\u5F27\u5782 {}",
+                      shortNumber(f.cosAngle), shortNumber(f.avgRatio),
+                      shortNumber(f.strengthFactor), shortNumber(f.safety),
+                      // 悬链线，高差 l·tan β，各档自有控制工况 / 斜抛物线
+                      catenary() ? "\u60AC\u94FE\u7EBF\uFF0C\u9AD8\u5DEE l\u00B7tan \u03B2"
+                                   "\uFF0C\u5404\u6863\u81EA\u6709\u63A7\u5236\u5DE5\u51B5"
+                                 : chartModelName(lang, "parabola"),
+                      // 取最大弧垂
+                      catenary() ? "\u53D6\u6700\u5927\u5F27\u5782"
+                                 : "\u03B3\u00B7l\u00B2/(8\u03C3\u00B7cos \u03B2)")
+                : fmt::format(
+                      "cos {}, annual average ratio {}, strength factor {}, safety factor {}; "
+                      "model: {}; every condition strung from the controlling one; sag {}",
+                      shortNumber(f.cosAngle), shortNumber(f.avgRatio),
+                      shortNumber(f.strengthFactor), shortNumber(f.safety),
+                      catenary() ? "catenary, the height difference l\u00B7tan \u03B2, its own "
+                                   "controlling condition"
+                                 : "parabola",
+                      catenary() ? "the largest" : "\u03B3\u00B7l\u00B2/(8\u03C3\u00B7cos \u03B2)");
+        SagChart chart{lang == ChartLanguage::zh
+                           // 应力弧垂曲线
+                           ? fmt::format("{}\uFF0C{}\uFF1A\u5E94\u529B\u5F27\u5782\u66F2\u7EBF",
+                                         conductor, area)
+                           : fmt::format("{} in {}: stress and sag against span", conductor, area),
+                       caption,
+                       names_,
+                       limits.normal,
+                       limits.average,
+                       {},
+                       lang};
         const double first = range_.at(0), last = range_.at(range_.count - 1);
         const std::vector<design::ControlRange>& ranges = ranges_;
         // Each range cut to the table's spans; one that only touches the first or last span is
@@ -417,6 +443,7 @@ void addSagTableCommand(CLI::App& app, CommandSet& set) {
                   "show the names")
         ->needs(csv);
     cmd->add_option("--svg", o->svgPath, "Also draw the curves as SVG to FILE")->type_name("FILE");
+    addChartLanguageOption(cmd, o->lang);
     cmd->add_flag("--json", o->json, "One JSON document instead of the tables");
     cmd->add_option("--model", o->model,
                     "catenary (each span's conditions strung from its controlling one as an exact "

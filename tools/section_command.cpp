@@ -18,6 +18,7 @@
 #include "design/catenary_section.h"
 #include "design/critical_spans.h"
 #include "design/strain_section.h"
+#include "tools/chart_language.h"
 #include "tools/command.h"
 #include "tools/design_records.h"
 #include "tools/encoding.h"
@@ -48,6 +49,7 @@ struct SectionOptions {
     std::string svgPath;
     bool json = false;
     std::string model = "parabola";
+    std::string lang = "en";  // the chart's words
     OperatingOptions operating;
 };
 
@@ -571,7 +573,7 @@ void runSectionCommand(const SectionOptions& o, ResultStream& out) {
     }
     if (svg) {
         svg->write(stringingSvg(nameOf(r.design().conductor->name), rows, r.spans(), o.compensation,
-                                r.section().ruling.span, o.model));
+                                r.section().ruling.span, o.model, chartLanguageNamed(o.lang)));
         notes += "SVG written to " + o.svgPath + "\n";
     }
     if (o.json) {
@@ -630,6 +632,7 @@ void addSectionCommand(CLI::App& app, CommandSet& set) {
         ->type_name("FILE");
     cmd->add_option("--svg", o->svgPath, "Also draw the stringing chart as SVG to FILE")
         ->type_name("FILE");
+    addChartLanguageOption(cmd, o->lang);
     cmd->add_flag("--json", o->json, "One JSON document instead of the tables");
     addOperatingOptions(cmd, set.numbers, o->operating);
     cmd->footer(

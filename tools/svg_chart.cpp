@@ -18,7 +18,6 @@ constexpr double kPlotHeight = 340;
 constexpr double kBand = 62;
 constexpr double kLeft = 80, kRight = 290, kTop = 56, kBottom = 56;
 constexpr double kLabelGap = 13;
-constexpr const char* kControls = "\u63A7\u5236";  // 控制, "controls": 年平控制 and the like
 constexpr const char* kLimitColour = "#b00";
 constexpr const char* kLimitDashes = "10 4";
 
@@ -111,10 +110,15 @@ std::string sagTableSvg(const SagChart& chart, const ChartSampler& sampler) {
     using svg::escape;
     const std::vector<SpanState>& spans = sampler.samples();
     const std::vector<std::string>& names = chart.conditionNames;
+    const ChartLanguage lang = chart.language;
     const Panel panels[] = {
-        {"stress", "Stress against span", "stress (N/mm\u00B2)",
+        {"stress",
+         pick(lang, "Stress against span", "\u5E94\u529B\u2014\u6863\u8DDD"),  // 应力—档距
+         pick(lang, "stress (N/mm\u00B2)", "\u5E94\u529B (N/mm\u00B2)"),       // 应力
          [](const ConditionState& s) { return s.stress; }},
-        {"sag", "Sag against span", "sag (m)", [](const ConditionState& s) { return s.sag; }},
+        {"sag", pick(lang, "Sag against span", "\u5F27\u5782\u2014\u6863\u8DDD"),  // 弧垂—档距
+         pick(lang, "sag (m)", "\u5F27\u5782 (m)"),                                // 弧垂
+         [](const ConditionState& s) { return s.sag; }},
     };
     const double panelHeight = kBand + kPlotHeight + kBottom;
     const double height = kTop + 2 * panelHeight + 10;
@@ -169,7 +173,8 @@ std::string sagTableSvg(const SagChart& chart, const ChartSampler& sampler) {
                 x0, top, std::max(0.0, x1 - x0), kPlotHeight);
         }
         // The span axis starts at the first span of the table.
-        out += svg::axes(plot, "span (m)", panel.axisLabel);
+        out += svg::axes(plot, pick(lang, "span (m)", "\u6863\u8DDD (m)"),  // 档距
+                         panel.axisLabel);
 
         std::vector<svg::EndLabel> ends;
         // The allowable stresses across the stress panel, named in the margin with the curves.
@@ -178,8 +183,13 @@ std::string sagTableSvg(const SagChart& chart, const ChartSampler& sampler) {
                 double value;
                 const char* cls;
                 const char* label;
-            } limits[] = {{chart.normalLimit, "limit-normal", "allowable"},
-                          {chart.averageLimit, "limit-average", "annual average allowable"}};
+            } limits[] = {
+                {chart.normalLimit, "limit-normal",
+                 pick(lang, "allowable", "\u8BB8\u7528\u5E94\u529B")},  // 许用应力
+                {chart.averageLimit, "limit-average",
+                 pick(
+                     lang, "annual average allowable",
+                     "\u5E74\u5E73\u5747\u8FD0\u884C\u5E94\u529B\u9650\u503C")}};  // 年平均运行应力限值
             for (const auto& l : limits) {
                 if (!std::isfinite(l.value)) continue;
                 out += fmt::format(
@@ -209,14 +219,22 @@ std::string sagTableSvg(const SagChart& chart, const ChartSampler& sampler) {
         }
         out += svg::endLabels(ends, plot, kLabelGap);
 
-        // Above the plot: each range named by the condition that controls it (年平控制), and
+        // Above the plot: each range named by the condition that controls it, and
         // the critical spans between them, a dashed line down through the plot.
         std::vector<BandLabel> band;
         for (std::size_t r = 0; r < chart.ranges.size(); ++r) {
             const ControlledRange& range = chart.ranges[r];
-            const std::string text = range.condition.empty() ? std::string("none qualifies")
-                                                             : range.condition + kControls;
-            band.push_back({(plot.x(range.from) + plot.x(range.to)) / 2,
+            std::string text =
+                range.condition.empty()
+                    ? std::string(pick(lang, "none qualifies",
+                                       "\u65E0\u63A7\u5236\u5DE5\u51B5"))         // 无控制工况
+                    : range.condition + pick(lang, " controls", "\u63A7\u5236");  // 年平控制
+            // A range too narrow for the words to stand over it (the English ones are the
+            // longer) is named by its condition alone.
+            const double x0 = plot.x(range.from), x1 = plot.x(range.to);
+            const double at = keptInside((x0 + x1) / 2, svg::textWidth(text, 12), kLeft, right);
+            if (!range.condition.empty() && (at < x0 || at > x1)) text = range.condition;
+            band.push_back({(x0 + x1) / 2,
                             svg::textWidth(text, 12),
                             text,
                             "control-range",

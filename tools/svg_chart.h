@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/chart_language.h"
 #include "tools/span_analysis.h"
 
 namespace varnel::tool {
@@ -42,6 +43,7 @@ struct SagChart {
     double normalLimit;                   // N/mm², drawn across the stress panel
     double averageLimit;                  // N/mm²
     std::vector<ControlledRange> ranges;  // in order of span
+    ChartLanguage language = ChartLanguage::en;
 };
 
 std::string sagTableSvg(const SagChart& chart, const ChartSampler& samples);

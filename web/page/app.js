@@ -77,7 +77,8 @@
       solveLimit: '导线最高允许温度', solveSetBy: '控制项', solveCurrent: '对应载流量',
       solveFailsAt: '在 {t} °C 即已不满足', solveHoldsTo: '至 {t} °C 均满足', solveSearched: '搜索范围',
       solveGround: '{span} 对地距离', solveCrossing: '{span} 跨越 {crossing}', solveNoCurrent: '无：{why}',
-      solveAskCurrent: '填写环境温度、风速或日照强度以求载流量', spanName: '档', ownTemperature: '本项允许温度',
+      solveAskCurrent: '填写环境温度、风速或日照强度以求载流量', spanName: '档',
+      pfCurrent: '电流（代替导线温度）', ownTemperature: '本项允许温度',
       crossingName: '跨越物',
     },
     en: {
@@ -164,6 +165,7 @@
       solveFailsAt: 'fails already at {t} °C', solveHoldsTo: 'holds up to {t} °C', solveSearched: 'Searched',
       solveGround: 'the ground under {span}', solveCrossing: '{crossing} over {span}', solveNoCurrent: 'none: {why}',
       solveAskCurrent: 'give the air temperature, wind or sun for the current', spanName: 'Span',
+      pfCurrent: 'Current (instead of the temperature)',
       ownTemperature: 'Its own highest temperature', crossingName: 'Crossing',
     },
   };
@@ -174,7 +176,7 @@
   // `pending` is true while a recomputation waits for the typing to pause; `generation` counts
   // the times the page took its inputs from the address.
   const page = { ready: false, timings: {}, painted: {}, commandMs: {}, loadMs: null, generation: 0 };
-  Object.defineProperty(page, 'pending', { get: () => timer !== null || running > 0 });
+  Object.defineProperty(page, 'pending', { get: () => timer !== null || running > 0 || editorLoads > 0 });
   window.varnelPage = page;
 
   let lang = 'zh';
@@ -444,6 +446,7 @@
     const args = ['section', ...designArgs(), '--section', '/in/section.csv',
       '--stringing', range('strFrom', 'strTo', 'strStep')];
     opt(args, '--compensate', 'compensate');
+    if (sectionExtras) args.push(...sectionExtras.args());
     return opt(args, '--suspension-safety', 'suspSafety');
   }
 
@@ -453,7 +456,7 @@
       args.push('--conductors', tables.conductors.path, '--conductor', $('conductor').value);
     } else {
       opt(args, '--diameter', 'thDiameter');
-      opt(args, '--r20', 'thR20');
+      if (!thermalExtras || !thermalExtras.twoPoint()) opt(args, '--r20', 'thR20');
     }
     if ($('thMode').value === 'temperature') opt(args, '--current', 'thCurrent');
     else opt(args, '--max-temperature', 'thMaxT');
@@ -461,7 +464,8 @@
     opt(args, '--wind', 'thWind');
     opt(args, '--wind-angle', 'thWindAngle');
     opt(args, '--elevation', 'thElevation');
-    opt(args, '--solar', 'thSolar');
+    if (!thermalExtras || !thermalExtras.sunPlaced()) opt(args, '--solar', 'thSolar');
+    if (thermalExtras) args.push(...thermalExtras.args());
     opt(args, '--emissivity', 'thEmissivity');
     opt(args, '--absorptivity', 'thAbsorptivity');
     args.push('--model', $('thModel').value, '--json');
@@ -469,16 +473,17 @@
   }
 
   // The line's three tables: the samples at /samples/profile unless the user gave their own.
+  // `own`: the user gave the file; an edit keeps a table the sample line's or the user's.
   const profileFiles = {
-    terrain: { path: null, label: null },
-    towers: { path: null, label: null },
-    crossings: { path: null, label: null },
+    terrain: { path: null, label: null, own: false },
+    towers: { path: null, label: null, own: false },
+    crossings: { path: null, label: null, own: false },
   };
   const profilePath = (kind) => profileFiles[kind].path || v.samplesDir + '/profile/' + kind + '.csv';
   // The sample's crossings belong to the sample's line: once the user gives their own terrain or
-  // towers, the line has no crossings until they give its own.
-  const ownLine = () => profileFiles.terrain.label !== null || profileFiles.towers.label !== null;
-  const noCrossings = () => profileFiles.crossings.label === null && ownLine();
+  // towers, the line has no crossings until they give its own (a file, or rows in the editor).
+  const ownLine = () => profileFiles.terrain.own || profileFiles.towers.own;
+  const noCrossings = () => profileFiles.crossings.path === null && ownLine();
 
   function profileArgs() {
     const args = ['profile', ...designArgs(), '--terrain', profilePath('terrain'),
@@ -493,9 +498,16 @@
       opt(args, '--ambient', 'pfAmbient');
       opt(args, '--wind', 'pfWind');
       opt(args, '--solar', 'pfSolar');
+    } else if ($('pfCurrent').value.trim() !== '') {
+      // A current gives the conductor's temperature by the heat balance in the weather below.
+      opt(args, '--current', 'pfCurrent');
+      opt(args, '--ambient', 'pfAmbient');
+      opt(args, '--wind', 'pfWind');
+      opt(args, '--solar', 'pfSolar');
     } else {
       opt(args, '--max-temperature', 'pfMaxT');
     }
+    opt(args, '--suspension-safety', 'pfSuspSafety');
     opt(args, '--exaggeration', 'pfExaggeration');
     opt(args, '--from', 'pfFrom');
     opt(args, '--to', 'pfTo');
@@ -526,8 +538,13 @@
     }
     const path = '/tables/' + kind + '/' + (++userFileCount) + '/' + (file.name.replace(/[/\\]/g, '_') || kind + '.csv');
     v.writeFile(path, got.bytes);
-    Object.assign(profileFiles[kind], { path, label: file.name });
+    Object.assign(profileFiles[kind], { path, label: file.name, own: true });
+    // A user's own line starts without crossings, whether the sample's or edits of them.
+    const dropCrossings = kind !== 'crossings' && !profileFiles.crossings.own && profileFiles.crossings.path !== null;
+    if (dropCrossings) Object.assign(profileFiles.crossings, { path: null, label: null });
     renderProfileSources();
+    loadEditor(kind);
+    if (kind !== 'crossings') loadEditor('crossings');
     schedule(0);
   }
 
@@ -600,11 +617,15 @@
   }
 
   async function computeSpan() {
-    const outs = ['out-span', 'account-span'];
+    // The span's curve, below, goes with a refused search too.
+    const outs = ['out-span', 'account-span', ...(spanTab ? ['span-curve-summary', 'chart-span'] : [])];
     $('error-span').textContent = '';
     const base = ['control', ...designArgs()];
     opt(base, '--span', 'span');
-    opt(base, '--cos', 'spanCos');
+    // A height difference gives the span's own cosine (and hangs the catenary between supports
+    // at their heights); without it the cosine as typed.
+    if ($('spanHeight').value.trim() !== '') opt(base, '--height-difference', 'spanHeight');
+    else opt(base, '--cos', 'spanCos');
     const account = $('account-span').closest('details');
     const r = await runOrShow('span', [...base, '--json'], outs);
     account.hidden = !r;
@@ -628,6 +649,8 @@
         (c.holds === null ? '—' : esc(c.holds ? t('yes') : t('no'))) + '</td></tr>';
     });
     $('out-span').innerHTML = html + '</tbody></table>';
+    // The curve by the model the search took (the command's default when none is chosen).
+    if (spanTab) await spanTab.render(d, $('span').value.trim(), $('spanHeight').value.trim(), d.model);
     const text = await run(base);
     $('account-span').textContent = text.status === 0 ? text.stdout : refusal(text);
   }
@@ -636,10 +659,11 @@
     const outs = ['out-sag', 'chart-sag', 'out-critical'];
     $('error-sag').textContent = '';
     const bound = sagTooLong();
-    if (bound) { refuseHere('sag', bound, outs); renderBasis('sag', null); sagView = null; return; }
-    const r = await runOrShow('sag', [...sagArgs(), '--json', '--svg', '/out/sag.svg'], outs, ['/out/sag.svg']);
+    if (bound) { refuseHere('sag', bound, outs); renderBasis('sag', null); sagView = null; lastJson.sag = null; return; }
+    const r = await runOrShow('sag', [...sagArgs(), '--json', '--svg', '/out/sag.svg', '--lang', lang], outs, ['/out/sag.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('sag', d);
+    lastJson.sag = r ? r.stdout : null;
     if (!r) return;
     lastSvg.sag = r.files['/out/sag.svg'];
     $('chart-sag').innerHTML = lastSvg.sag;
@@ -727,13 +751,20 @@
       return;
     }
     const bound = sectionTooLong(spans);
-    if (bound) { refuseHere('section', bound, outs); renderBasis('section', null); return; }
+    if (bound) {
+      refuseHere('section', bound, outs);
+      renderBasis('section', null);
+      if (sectionExtras) sectionExtras.clear();
+      lastJson.section = null;
+      return;
+    }
     v.writeFile('/in/section.csv', new TextEncoder().encode(spans.csv));
-    const r = await runOrShow('section', [...sectionArgs(), '--json', '--svg', '/out/section.svg'], outs,
+    const r = await runOrShow('section', [...sectionArgs(), '--json', '--svg', '/out/section.svg', '--lang', lang], outs,
       ['/out/section.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('section', d);
-    if (!r) return;
+    lastJson.section = r ? r.stdout : null;
+    if (!r) { if (sectionExtras) sectionExtras.clear(); return; }
     const dd = (label, x, digits, u, id) => '<dt>' + esc(label) + '</dt><dd' + (id ? ' id="' + id + '"' : '') +
       (x === null ? '>—' : ' data-v="' + x + '">' + x.toFixed(digits) + unit(u)) + '</dd>';
     $('out-section-summary').innerHTML = '<dl class="summary">' +
@@ -767,16 +798,19 @@
       html += '</tr>';
     }
     $('out-section-stringing').innerHTML = html + '</tbody></table>';
+    if (sectionExtras) sectionExtras.render(d);
   }
 
   async function computeProfile() {
     const outs = ['out-profile-violations', 'chart-profile', 'out-profile-sections',
       'out-profile-spans', 'out-profile-towers', 'profile-wind', 'warnings-profile', 'out-profile-solve'];
     $('error-profile').textContent = '';
-    const r = await runOrShow('profile', [...profileArgs(), '--json', '--svg', '/out/profile.svg'], outs,
+    const r = await runOrShow('profile', [...profileArgs(), '--json', '--svg', '/out/profile.svg', '--lang', lang], outs,
       ['/out/profile.svg']);
     const d = r && JSON.parse(r.stdout);
     renderBasis('profile', d);
+    lastJson.profile = r ? r.stdout : null;
+    if (profileTowers) profileTowers.render(d);
     if (!r) return;
     const names = d.conditions.map((c) => c.name);
     // The wind the check took, and what the command warned of.
@@ -911,6 +945,8 @@
   async function computeThermal() {
     $('error-thermal').textContent = '';
     const r = await runOrShow('thermal', thermalArgs(), ['out-thermal']);
+    lastJson.thermal = r ? r.stdout : null;
+    if (sectionExtras) sectionExtras.thermalResult(r ? JSON.parse(r.stdout).temperature_degC : null);
     if (!r) return;
     const d = JSON.parse(r.stdout);
     let html = '<table class="grid" id="thermal-table"><thead><tr>' + th(t('term')) + th(t('value')) +
@@ -929,9 +965,10 @@
 
   // ----- Tabs, state in the address, recomputation ------------------------------------------
 
-  const TABS = ['tables', 'span', 'sag', 'section', 'thermal', 'profile'];
+  const TABS = ['tables', 'span', 'sag', 'section', 'wind', 'thermal', 'profile'];
   const COMPUTE = {
     span: computeSpan, sag: computeSag, section: computeSection, thermal: computeThermal, profile: computeProfile,
+    wind: async () => { if (windTab) await windTab.compute(); },
   };
   let activeTab = 'tables';
   let dirty = new Set(TABS);
@@ -966,9 +1003,12 @@
     show('thCurrent', $('thMode').value === 'temperature');
     show('thMaxT', $('thMode').value === 'current');
     const solving = $('pfSolve').value !== '';
-    show('pfMaxT', !solving);
-    for (const id of ['pfAmbient', 'pfWind', 'pfSolar']) show(id, solving);
+    const byCurrent = !solving && $('pfCurrent').value.trim() !== '';
+    show('pfMaxT', !solving && !byCurrent);
+    show('pfCurrent', !solving);
+    for (const id of ['pfAmbient', 'pfWind', 'pfSolar']) show(id, solving || byCurrent);
     $('dl-pf-solve').hidden = !solving;
+    if (thermalExtras) thermalExtras.showFields();
   }
 
   function wireTabs() {
@@ -1077,6 +1117,11 @@
     renderNotices();
     renderLimits();
     modelDefaultLabel();
+    if (towersEditor) towersEditor.relabel();
+    if (spanTab) spanTab.relabel();
+    if (windTab) windTab.relabel();
+    if (moreTables) moreTables.relabel();
+    if (profileTowers) profileTowers.relabel();
   }
 
   // The page's bounds, said where the user meets them.
@@ -1093,12 +1138,88 @@
     $('model').options[0].textContent = t('modelDefaultIs', { model: t(activeTab === 'profile' ? 'catenary' : 'parabola') });
   }
 
+  // ----- The page's modules (web/page/*.js beside this file) --------------------------------
+
+  // What a module may use of the page: its texts, the command's runs and files, the line's
+  // files, the downloads and the recomputation. The command runs in a worker: a file is written
+  // into it (and kept for the next worker) and read back from it in the order asked, before or
+  // after the runs around it.
+  const moduleApi = {
+    $, t, esc, num, th, unit,
+    lang: () => lang,
+    areaDoc: () => tables.areas.doc,
+    // The --json document of the tab's last run (null when it failed or has not run).
+    lastJson: (tab) => (lastJson[tab] === undefined ? null : lastJson[tab]),
+    samplesDir: () => v.samplesDir,
+    run: (args, read, binary) => run(args, read, binary),
+    // The command's refusal or failure of a run, in the page's language.
+    refusal: (r) => refusal(r),
+    // A run whose refusal goes to the element error-TAB, its warnings below it, and which
+    // empties the elements `outputs` when refused: its answer, or null.
+    runOrShow: (tab, args, outputs, read) => runOrShow(tab, args, outputs, read),
+    writeFile: (path, bytes) => v.writeFile(path, bytes),
+    // A file's bytes as the module holds them, or null (none there, or the worker was stopped).
+    readFile: async (path) => {
+      try {
+        const r = await v.run(null, { read: [[path, 'binary']] });
+        return r.files[path] || null;
+      } catch (e) {
+        return null;
+      }
+    },
+    addText: (dict) => { for (const l of Object.keys(dict)) Object.assign(TEXT[l], dict[l]); },
+    schedule: (delay) => schedule(delay),
+    download: (name, type, data) => download(name, type, data),
+    // The file the line's check reads for the table, or null when it reads none (a user's line
+    // without crossings).
+    profilePath: (kind) => (kind === 'crossings' && noCrossings() ? null : profilePath(kind)),
+    // A file the module wrote becomes the line's table of that kind.
+    useProfileFile: (kind, path, label) => {
+      Object.assign(profileFiles[kind], { path, label });
+      renderProfileSources();
+    },
+  };
+  let towersEditor = null;
+  let spanTab = null;
+  let windTab = null;
+  let sectionExtras = null;
+  let thermalExtras = null;
+  let moreTables = null;
+  let profileTowers = null;
+  const lastJson = {};
+  // Loads of the editor's tables not yet answered: the page is not settled while one is out.
+  let editorLoads = 0;
+  function loadEditor(kind) {
+    if (!towersEditor) return Promise.resolve();
+    editorLoads += 1;
+    return towersEditor.load(kind).finally(() => { editorLoads -= 1; });
+  }
+  // The modules' own first runs (the tables tab's further tables) and the editor's loads.
+  function startModules() {
+    const first = [];
+    if (window.varnelJsonDownloads) window.varnelJsonDownloads(moduleApi);
+    if (window.varnelProfileTowers) profileTowers = window.varnelProfileTowers(moduleApi);
+    if (window.varnelMoreTables) {
+      moreTables = window.varnelMoreTables(moduleApi);
+      first.push(moreTables.ready);
+    }
+    if (window.varnelThermalExtras) thermalExtras = window.varnelThermalExtras(moduleApi);
+    if (window.varnelSectionExtras) sectionExtras = window.varnelSectionExtras(moduleApi);
+    if (window.varnelWindTab) windTab = window.varnelWindTab(moduleApi);
+    if (window.varnelSpanTab) spanTab = window.varnelSpanTab(moduleApi);
+    if (window.varnelTowersEditor) towersEditor = window.varnelTowersEditor(moduleApi);
+    return Promise.all([...first, ...['towers', 'crossings'].map(loadEditor)]);
+  }
+
   async function start() {
     const t0 = performance.now();
     v = new VarnelWorker();
     await v.ready;
     $('version').textContent = v.version;
     $('cancel').addEventListener('click', cancelRun);
+    // Before the address is read (their fields are named in it) and the page translated (they
+    // bring texts of their own).
+    const modules = startModules();
     const tab = readHash();
     // The sample area and conductor of the typical road, unless the link names others.
     if (!new URLSearchParams(location.hash.slice(1)).has('area')) pendingSelection.area = '典型气象区Ⅵ';
@@ -1110,8 +1231,9 @@
     for (const kind of Object.keys(profileFiles)) wireProfileBox(kind);
     $('reset-profile').addEventListener('click', () => {
       $('error-profile').textContent = '';
-      for (const kind of Object.keys(profileFiles)) Object.assign(profileFiles[kind], { path: null, label: null });
+      for (const kind of Object.keys(profileFiles)) Object.assign(profileFiles[kind], { path: null, label: null, own: false });
       renderProfileSources();
+      for (const kind of Object.keys(profileFiles)) loadEditor(kind);
       schedule(0);
     });
     wireTabs();
@@ -1130,7 +1252,7 @@
         delete $('notice-' + e.target.id).dataset.name;
         renderNotices();
       }
-      if (e.target.tagName === 'SELECT') showFields();
+      if (e.target.tagName === 'SELECT' || e.target.id === 'pfCurrent' || e.target.id === 'thResistance') showFields();
       schedule(150);
     });
     $('lang').addEventListener('click', () => {
@@ -1152,7 +1274,7 @@
     $('loading').hidden = true;
     $('app').hidden = false;
     selectTab(tab || 'tables', false);
-    await chain;
+    await Promise.all([chain, modules]);
     page.loadMs = performance.now() - t0;
     page.ready = true;
   }

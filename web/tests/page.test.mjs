@@ -200,7 +200,8 @@ describe('the page against the command', () => {
     assert.ok(await box.evaluate((b) => b.scrollHeight > 2000 * 20));
     // The chart inline is the command's SVG (compared as parsed by the browser, both sides).
     const svgFile = path.join(os.tmpdir(), 'varnel-web-sag-' + process.pid + '.svg');
-    native(['sag-table', ...design(['--spans', '1:2000:1', '--svg', svgFile])]);
+    // The page draws in its language, Chinese here.
+    native(['sag-table', ...design(['--spans', '1:2000:1', '--svg', svgFile, '--lang', 'zh'])]);
     const same = await page.evaluate((expected) => {
       const doc = new DOMParser().parseFromString(expected, 'image/svg+xml');
       return document.querySelector('#chart-sag svg').isEqualNode(doc.documentElement);
@@ -476,7 +477,7 @@ describe('the profile tab', () => {
       d.violations.map((x) => [x.station_m, x.value, x.limit]), 1e-12, 'violations');
     // The notes of the command's own drawing, text and place, are the page's.
     const svg = path.join(dir, 'profile.svg');
-    execFileSync(VARNEL, [...args, '--svg', svg], { cwd: root });
+    execFileSync(VARNEL, [...args, '--svg', svg, '--lang', 'zh'], { cwd: root });
     const notes = (text) => [...text.matchAll(/<text class="note[^"]*" x="([^"]+)" y="([^"]+)"[^>]*>([^<]*)<\/text>/g)]
       .map((m) => [m[1], m[2], m[3]]);
     const want = notes(fs.readFileSync(svg, 'utf8'));
@@ -485,7 +486,7 @@ describe('the profile tab', () => {
     assert.deepEqual(got.map((n) => n[2]), want.map((n) => n[2]));
     assert.deepEqual(got.map((n) => [Number(n[0]), Number(n[1])]), want.map((n) => [Number(n[0]), Number(n[1])]));
     // N8's two notes (its swing, the ditch) stand one over the other on one leader.
-    const atN8 = want.filter((n) => /^(N8:|ditch at N8)/.test(n[2]));
+    const atN8 = want.filter((n) => /^(N8：|ditch at N8)/.test(n[2]));
     assert.equal(atN8.length, 2);
     assert.equal(atN8[0][0], atN8[1][0]);
     fs.rmSync(dir, { recursive: true });
